@@ -1,0 +1,13 @@
+#include <QApplication>
+
+#include "views/shell/main_window.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("Harborlume"));
+  QApplication::setApplicationName(QStringLiteral("Harborlume"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Harbor Lume"));
+  hl::MainWindow window;
+  window.show();
+  return QApplication::exec();
+}

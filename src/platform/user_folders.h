@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace hl {
+
+// The user's home folder: $HOME when it is set to an absolute path, else the password
+// database's entry. Read on every call, so a test that moves HOME is honoured.
+std::string homeDirectory();
+
+// The user's numeric id.
+unsigned currentUserID();
+
+}  // namespace hl

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace hl {
+
+// The identity of one file-system object: device and inode, compared only for equality.
+struct FileIdentifier {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const FileIdentifier&) const = default;
+};
+
+// The paths and identifiers by which safety code decides that two locations are one object.
+namespace FileIdentity {
+
+// The canonical form of a path with a leading "/System/Volumes/Data" folded onto "/"; the
+// prefix tests look at the text exactly as received.
+std::string normalizedPath(std::string_view path);
+
+// The path by which two locations that reach the same object compare equal: "." and ".."
+// removed, symbolic links resolved (a final link only through its parent, so the link itself
+// is named), canonical, data volume folded. A tail that does not exist stays as written.
+std::string identityPath(std::string_view path);
+
+// Resolves every symbolic link in an absolute path. Where the path does not exist in full, the
+// longest existing prefix is resolved and the rest appended as written.
+std::string resolvingSymlinks(std::string_view path);
+
+// Whether the object at the path is itself a symbolic link (read fresh; false on failure).
+bool isSymbolicLink(std::string_view path);
+
+// The object's identifier read fresh, without following a final link; none on failure.
+std::optional<FileIdentifier> identifier(std::string_view path);
+
+// Whether something exists at the path without following a final link (a dangling link
+// exists).
+bool existsWithoutFollowing(std::string_view path);
+
+}  // namespace FileIdentity
+
+}  // namespace hl

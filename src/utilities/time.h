@@ -1,0 +1,27 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+namespace hl {
+
+// Wall-clock moments (plan ages, history dates, staleness) and monotonic instants (waits,
+// batching) are different kinds of time and never mix.
+using Date = std::chrono::system_clock::time_point;
+using Instant = std::chrono::steady_clock::time_point;
+using Seconds = std::chrono::duration<double>;
+
+// Clocks are injected wherever timing is part of the behaviour, so tests never sleep.
+using WallClock = std::function<Date()>;
+using MonotonicClock = std::function<Instant()>;
+
+WallClock systemWallClock();
+MonotonicClock systemMonotonicClock();
+
+// Seconds between two dates as a fractional number (later minus earlier).
+double secondsBetween(Date earlier, Date later);
+
+// A date cut to whole seconds (towards the past), as stored in files that keep whole seconds.
+Date wholeSeconds(Date date);
+
+}  // namespace hl

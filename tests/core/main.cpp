@@ -1,0 +1,9 @@
+#include <gtest/gtest.h>
+
+#include "support/test_environment.h"
+
+int main(int argc, char** argv) {
+  hl::test::prepareFakeEnvironment(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,77 @@
+#include "support/test_environment.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace hl::test {
+namespace {
+
+std::string& rootStorage() {
+  static std::string root;
+  return root;
+}
+
+void makeFolder(const std::string& path, mode_t mode = 0755) {
+  if (::mkdir(path.c_str(), mode) != 0 && errno != EEXIST) {
+    throw std::runtime_error("cannot create test folder " + path);
+  }
+}
+
+void removeRoot() {
+  const std::string& root = rootStorage();
+  if (root.empty()) return;
+  // Tests may leave folders without permissions behind; give them back before removing.
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(
+           root, std::filesystem::directory_options::skip_permission_denied, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec) && !it->is_symlink(ec)) {
+      ::chmod(it->path().c_str(), 0700);
+    }
+  }
+  ::chmod(root.c_str(), 0700);
+  std::filesystem::remove_all(root, ec);
+}
+
+}  // namespace
+
+void prepareFakeEnvironment(int, char**) {
+  const char* base = std::getenv("HL_TEST_TMP");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/hl-test-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("cannot create the test root");
+  }
+  rootStorage() = pattern;
+  const std::string home = pattern + "/home";
+  makeFolder(home);
+  makeFolder(home + "/.local");
+  makeFolder(home + "/.local/share");
+  makeFolder(home + "/.config");
+  makeFolder(home + "/.cache");
+  makeFolder(pattern + "/tmp", 0700);
+  ::setenv("HOME", home.c_str(), 1);
+  ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+  ::setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
+  ::setenv("TMPDIR", (pattern + "/tmp").c_str(), 1);
+  ::setenv("XCTestConfigurationFilePath", "harborlume-tests", 1);
+  std::atexit(removeRoot);
+}
+
+const std::string& testRoot() {
+  return rootStorage();
+}
+
+std::string makeScratchFolder(const std::string& prefix) {
+  std::string pattern = testRoot() + "/" + prefix + "-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("cannot create a scratch folder");
+  }
+  return pattern;
+}
+
+}  // namespace hl::test
