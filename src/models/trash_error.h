@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <variant>
+
+namespace hl {
+
+// Why the guard refused to remove an item. The payload is the gate's reason for `readOnly` and
+// the item's canonical path otherwise. The descriptions are shown as they stand and are matched
+// by the status chips, so their wording is a contract.
+struct TrashError {
+  enum class Kind { readOnly, protectedPath, outsideAllowedRoot, alreadyInTrash, missing };
+
+  Kind kind = Kind::missing;
+  std::string text;
+
+  static TrashError readOnly(std::string reason) { return {Kind::readOnly, std::move(reason)}; }
+  static TrashError protectedPath(std::string path) {
+    return {Kind::protectedPath, std::move(path)};
+  }
+  static TrashError outsideAllowedRoot(std::string path) {
+    return {Kind::outsideAllowedRoot, std::move(path)};
+  }
+  static TrashError alreadyInTrash(std::string path) {
+    return {Kind::alreadyInTrash, std::move(path)};
+  }
+  static TrashError missing(std::string path) { return {Kind::missing, std::move(path)}; }
+
+  std::string description() const;
+
+  bool operator==(const TrashError&) const = default;
+};
+
+// A failure reported by the file system while removing an item: the error number and the
+// message shown to the user.
+struct FileSystemError {
+  int errorNumber = 0;
+  std::string message;
+  bool operator==(const FileSystemError&) const = default;
+};
+
+// Either a refusal of the guard or a failure of the file system.
+using RemovalError = std::variant<TrashError, FileSystemError>;
+
+// The user-facing text of either kind of failure.
+std::string describe(const RemovalError& error);
+
+}  // namespace hl

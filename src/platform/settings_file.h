@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace hl {
+
+// The program's settings file: QSettings with organisation and application "Harborlume", on
+// Linux $XDG_CONFIG_HOME/Harborlume/Harborlume.conf. The settings store writes it; a few core
+// services read single keys from it.
+namespace SettingsFile {
+
+inline constexpr std::string_view organization = "Harborlume";
+inline constexpr std::string_view application = "Harborlume";
+
+// A Boolean read strictly: true or false only when the stored value is a Boolean ("true" or
+// "false" in the file's text form); none when the key is missing or holds anything else.
+std::optional<bool> readBool(std::string_view key);
+
+// The strict reading of one stored text as a Boolean.
+std::optional<bool> parseBool(std::string_view text);
+
+}  // namespace SettingsFile
+
+}  // namespace hl

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hl {
+
+// What the read-only gate looks at, read afresh each time the gate is evaluated.
+struct GateSources {
+  std::vector<std::string> launchArguments;
+  // The user default "HLMReadOnly", read strictly; none when absent or not a Boolean.
+  std::optional<bool> readOnlyDefault;
+  // Whether the environment has "XCTestConfigurationFilePath" (any value).
+  bool hostingTests = false;
+};
+
+using GateSourceReader = std::function<GateSources()>;
+
+// Forbids every destructive step of the process (moving to the Trash, deleting, pruning
+// worktrees, native cleanup commands) while it holds a reason.
+struct DestructiveGate {
+  std::optional<std::string> readOnlyReason;
+
+  bool isReadOnly() const { return readOnlyReason.has_value(); }
+
+  // The gate these sources give: the launch argument, then the user default, then the
+  // test host; the first that holds gives the reason.
+  static DestructiveGate evaluate(const GateSources& sources);
+  // The gate of this process, read through `reader` (default: the real sources).
+  static DestructiveGate current(const GateSourceReader& reader = processGateSources());
+  // Reads the launch arguments, the settings file and the environment of this process.
+  static GateSourceReader processGateSources();
+
+  // A gate with no reason. Only for code paths where the caller has already established that
+  // removal is allowed (tests that must remove something).
+  static DestructiveGate open() { return DestructiveGate{}; }
+
+  bool operator==(const DestructiveGate&) const = default;
+};
+
+}  // namespace hl
