@@ -38,11 +38,10 @@ HistoryEntry entry(std::string category = "Xcode", std::int64_t bytes = 10) {
                             {"/home/u/.cache/x"}, bytes, {}, std::string("Scanner"), false);
 }
 
-const std::vector<HistoryEntry>& entriesOf(const HistoryStore::Result& result) {
-  static const std::vector<HistoryEntry> none;
+std::vector<HistoryEntry> entriesOf(const HistoryStore::Result& result) {
   const auto* entries = std::get_if<std::vector<HistoryEntry>>(&result);
   EXPECT_NE(entries, nullptr) << std::get<HistoryStore::Error>(result).description;
-  return entries ? *entries : none;
+  return entries ? *entries : std::vector<HistoryEntry>{};
 }
 
 std::string errorOf(const HistoryStore::Result& result) {
