@@ -3,6 +3,8 @@
 #include <QSettings>
 #include <QString>
 #include <QVariant>
+#include <charconv>
+#include <cmath>
 
 namespace hl::SettingsFile {
 
@@ -10,6 +12,17 @@ std::optional<bool> parseBool(std::string_view text) {
   if (text == "true") return true;
   if (text == "false") return false;
   return std::nullopt;
+}
+
+std::optional<double> parseNumber(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const auto [next, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || next != end || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 std::optional<bool> readBool(std::string_view key) {

@@ -21,6 +21,10 @@ std::optional<bool> readBool(std::string_view key);
 // The strict reading of one stored text as a Boolean.
 std::optional<bool> parseBool(std::string_view text);
 
+// The strict reading of one stored text as a number: the whole text is one finite decimal
+// number ("240", "250.5", "-1e3"); none for anything else, blanks and "inf" included.
+std::optional<double> parseNumber(std::string_view text);
+
 }  // namespace SettingsFile
 
 }  // namespace hl

@@ -1,0 +1,21 @@
+#include "models/trash_trigger.h"
+
+namespace hl {
+
+std::string_view rawValue(TrashTrigger trigger) {
+  switch (trigger) {
+    case TrashTrigger::quickClean: return "Quick Clean (menu bar)";
+    case TrashTrigger::confirmationSheet: return "Move to Trash (sheet)";
+    case TrashTrigger::scanner: return "Scanner";
+  }
+  return {};
+}
+
+std::optional<TrashTrigger> trashTriggerFromRaw(std::string_view raw) {
+  for (TrashTrigger trigger : allTrashTriggers) {
+    if (rawValue(trigger) == raw) return trigger;
+  }
+  return std::nullopt;
+}
+
+}  // namespace hl
