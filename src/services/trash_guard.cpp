@@ -224,6 +224,13 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
     bool shellSnapshotRuleVerified) const {
   const std::string shown = PathCanonical::canonical(url);
 
+  // No file name holds a NUL byte, and the system would cut the path at it: such a path names
+  // nothing that could be judged.
+  if (url.find('\0') != std::string_view::npos ||
+      allowedRoot.find('\0') != std::string_view::npos) {
+    return TrashError::missing(shown);
+  }
+
   // 1. The item as the kernel reaches it, judged once: every rule below looks at this path,
   // and it is the path that is acted on. A dangling link exists.
   const PhysicalPath physical = PhysicalPath::resolve(url);
@@ -293,10 +300,18 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
     return TrashError::alreadyInTrash(shown);
   }
 
-  // 10. Inside the folder it was found in (that folder itself only when allowed).
-  const std::string root = FileIdentity::normalizedPath(PhysicalPath::resolve(allowedRoot).path);
-  if (!allowRootItself && item == root) return TrashError::outsideAllowedRoot(shown);
-  if (!PathRelation::isSameOrDescendant(item, root)) return TrashError::outsideAllowedRoot(shown);
+  // 10. Inside the folder it was found in (that folder itself only when allowed). Judged on
+  // the identity paths and on the paths acted on as well: a "/private" folder of its own would
+  // otherwise fold onto another folder's name.
+  const std::string physicalRoot = PhysicalPath::resolve(allowedRoot).path;
+  const std::string root = FileIdentity::normalizedPath(physicalRoot);
+  if (!allowRootItself && (item == root || physical.path == physicalRoot)) {
+    return TrashError::outsideAllowedRoot(shown);
+  }
+  if (!PathRelation::isSameOrDescendant(item, root) ||
+      !PathRelation::isSameOrDescendant(physical.path, physicalRoot)) {
+    return TrashError::outsideAllowedRoot(shown);
+  }
 
   return Approval{physical.path, identifier};
 }

@@ -127,6 +127,10 @@ TEST(TrashGuard, MissingComesBeforeEveryOtherRule) {
   EXPECT_EQ(refusal(guard, home / ".claude/projects/gone", home.path()),
             TrashError::missing(home / ".claude/projects/gone"));
   EXPECT_EQ(refusal(guard, home / "never", home.path()), TrashError::missing(home / "never"));
+  // The system would cut a path at a NUL byte and reach a forbidden tree.
+  home.dir(".claude/sessions");
+  const std::string cut = home / ".claude/sessions" + std::string(1, '\0');
+  EXPECT_EQ(refusal(guard, cut, home / ".claude"), TrashError::missing(cut));
   // A dangling link exists, and is judged like anything else.
   home.dir("cache");
   home.symlink("cache/dangling", home / "nowhere");
