@@ -1,14 +1,15 @@
 #include "platform/freedesktop_trash.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <random>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/mount_root.h"
 #include "platform/user_folders.h"
@@ -213,7 +214,8 @@ MoveOutcome moveInto(const AnchoredItem& item, const OpenBin& bin, const Removal
       dropRecord();
       if (renameError == EXDEV) return {true, std::nullopt};
       if (renameError == ENOENT) return {false, TrashError::missing(target.displayPath)};
-      return {false, FileSystemError{renameError, failure + ": " + std::strerror(renameError) + "."}};
+      return {false,
+              FileSystemError{renameError, failure + ": " + std::strerror(renameError) + "."}};
     }
     if (!isSameObjectAt(bin.files.get(), name, target.identifier)) {
       // Swapped in the instant before the move: put back what was moved, untouched.
@@ -235,7 +237,8 @@ std::optional<RemovalError> intoVolumeTrash(const AnchoredItem& item, const Remo
   if (!bin) {
     return FileSystemError{errorNumber, "Could not move " + target.displayPath +
                                             " to the Trash: no Trash folder can be used on its "
-                                            "volume (" + top + ")."};
+                                            "volume (" +
+                                            top + ")."};
   }
   MoveOutcome outcome = moveInto(item, *bin, target, deletionDate);
   if (outcome.crossesDevice) {
@@ -266,8 +269,8 @@ std::string percentEncoded(std::string_view bytes) {
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
     const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                       (byte >= '0' && byte <= '9') || byte == '-' || byte == '_' ||
-                       byte == '.' || byte == '~' || byte == '/';
+                       (byte >= '0' && byte <= '9') || byte == '-' || byte == '_' || byte == '.' ||
+                       byte == '~' || byte == '/';
     if (plain) {
       out.push_back(c);
     } else {
@@ -282,7 +285,7 @@ std::string percentEncoded(std::string_view bytes) {
 std::string deletionDateText(Date date) {
   const std::time_t seconds =
       std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(date));
-  std::tm local {};
+  std::tm local{};
   ::localtime_r(&seconds, &local);
   char buffer[32];
   std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%S", &local);
@@ -317,17 +320,15 @@ std::optional<RemovalError> moveToTrash(const RemovalTarget& target, const std::
     int errorNumber = 0;
     auto bin = openHomeBin(homeTrash, errorNumber);
     if (!bin) {
-      return FileSystemError{errorNumber, "Could not move " + target.displayPath +
-                                              " to the Trash: the Trash folder " + homeTrash +
-                                              " cannot be used (" + std::strerror(errorNumber) +
-                                              ")."};
+      return FileSystemError{
+          errorNumber, "Could not move " + target.displayPath + " to the Trash: the Trash folder " +
+                           homeTrash + " cannot be used (" + std::strerror(errorNumber) + ")."};
     }
     MoveOutcome outcome = moveInto(item, *bin, target, deletionDate);
     if (!outcome.crossesDevice) return outcome.error;
   }
   // Another volume, or another mount of the same device: that volume's own Trash.
-  return intoVolumeTrash(item, target, MountRoot::volumeTop(parentPath(target.path)),
-                         deletionDate);
+  return intoVolumeTrash(item, target, MountRoot::volumeTop(parentPath(target.path)), deletionDate);
 }
 
 }  // namespace hl::FreedesktopTrash

@@ -1,9 +1,10 @@
 #include "platform/permanent_remover.h"
 
-#include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,7 @@ std::string joinRelative(const std::string& base, const std::string& name) {
   return base.empty() ? name : base + "/" + name;
 }
 
-void note(Leftovers& leftovers, const std::string& path, int errorNumber,
-          std::string reason = {}) {
+void note(Leftovers& leftovers, const std::string& path, int errorNumber, std::string reason = {}) {
   leftovers.push_back(
       Leftover{path, errorNumber, reason.empty() ? std::strerror(errorNumber) : std::move(reason)});
 }
@@ -111,8 +111,8 @@ void emptyFolder(int folderFd, dev_t device, const std::string& relative, Leftov
 RemovalError leftoverError(const std::string& displayPath, const Leftovers& leftovers) {
   const Leftover& first = leftovers.front();
   std::string message = "Could not delete all of " + displayPath + ": " +
-                        (first.path == "." ? displayPath : displayPath + "/" + first.path) +
-                        ": " + first.reason;
+                        (first.path == "." ? displayPath : displayPath + "/" + first.path) + ": " +
+                        first.reason;
   if (leftovers.size() > 1) {
     message += " (and " + std::to_string(leftovers.size() - 1) + " more)";
   }
@@ -141,10 +141,11 @@ std::optional<RemovalError> remove(const RemovalTarget& target) {
   }
 
   if (MountRoot::isMountRootAt(item.folder.get(), name).value_or(true)) {
-    return FileSystemError{EXDEV, "Refusing to remove " + target.displayPath +
-                                      ": another volume is mounted there."};
+    return FileSystemError{
+        EXDEV, "Refusing to remove " + target.displayPath + ": another volume is mounted there."};
   }
-  UniqueFd folder(::openat(item.folder.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  UniqueFd folder(
+      ::openat(item.folder.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!folder.valid()) {
     const int error = errno;
     if (error == ENOENT) return TrashError::missing(target.displayPath);

@@ -1,8 +1,9 @@
 #include "platform/removal_target.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 
 #include "utilities/path_canonical.h"
 #include "utilities/path_relation.h"
@@ -22,8 +23,8 @@ bool meansChanged(int errorNumber) { return errorNumber == ELOOP || errorNumber 
 }  // namespace
 
 FileSystemError changedAfterCheck(const std::string& displayPath) {
-  return FileSystemError{ESTALE,
-                         "Refusing to remove " + displayPath + ": it changed after it was checked."};
+  return FileSystemError{
+      ESTALE, "Refusing to remove " + displayPath + ": it changed after it was checked."};
 }
 
 FileSystemError fileSystemError(int errorNumber, const std::string& what,

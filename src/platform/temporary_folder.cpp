@@ -1,8 +1,9 @@
 #include "platform/temporary_folder.h"
 
-#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include "utilities/path_canonical.h"
 

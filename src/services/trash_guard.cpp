@@ -1,8 +1,9 @@
 #include "services/trash_guard.h"
 
-#include <algorithm>
 #include <fnmatch.h>
 #include <sys/stat.h>
+
+#include <algorithm>
 
 #include "platform/mount_root.h"
 #include "platform/trash_folders.h"
@@ -54,11 +55,20 @@ std::string escapedForGlob(std::string_view path) {
   std::string out;
   for (const char c : path) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '[': out += "[[]"; break;
-      case '*': out += "[*]"; break;
-      case '?': out += "[?]"; break;
-      default: out.push_back(c);
+      case '\\':
+        out += "\\\\";
+        break;
+      case '[':
+        out += "[[]";
+        break;
+      case '*':
+        out += "[*]";
+        break;
+      case '?':
+        out += "[?]";
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out;
@@ -157,7 +167,8 @@ std::vector<std::string> TrashGuard::forbiddenTrees(bool includingShellSnapshots
     trees.push_back(FileIdentity::identityPath(inHome(folder, relative)));
   }
   if (includingShellSnapshots) {
-    trees.push_back(FileIdentity::identityPath(inHome(folder, TrashGuardTables::shellSnapshotTree)));
+    trees.push_back(
+        FileIdentity::identityPath(inHome(folder, TrashGuardTables::shellSnapshotTree)));
   }
   for (const std::string& path : TrashGuardTables::forbiddenAbsoluteTrees()) {
     trees.push_back(FileIdentity::identityPath(path));
@@ -167,16 +178,12 @@ std::vector<std::string> TrashGuard::forbiddenTrees(bool includingShellSnapshots
   for (const std::string& relative : Supplement::forbiddenHomeTrees()) {
     more.push_back(FileIdentity::identityPath(inHome(folder, relative)));
   }
-  for (const auto* table : {&TrashGuardTables::forbiddenHomeTrees(), &Supplement::forbiddenHomeTrees()}) {
+  for (const auto* table :
+       {&TrashGuardTables::forbiddenHomeTrees(), &Supplement::forbiddenHomeTrees()}) {
     for (const std::string& relative : *table) {
       if (auto moved = Supplement::relocatedToXdg(relative)) {
         more.push_back(FileIdentity::identityPath(*moved));
       }
-    }
-  }
-  if (includingShellSnapshots) {
-    if (auto moved = Supplement::relocatedToXdg(TrashGuardTables::shellSnapshotTree)) {
-      more.push_back(FileIdentity::identityPath(*moved));
     }
   }
   for (std::string& path : more) appendUnique(trees, std::move(path));

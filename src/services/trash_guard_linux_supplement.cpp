@@ -1,10 +1,11 @@
 #include "services/trash_guard_linux_supplement.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QStandardPaths>
 #include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
 
 #include "platform/temporary_folder.h"
 #include "platform/user_folders.h"
@@ -44,7 +45,7 @@ const std::vector<std::string>& protectedAbsolutePaths() {
 
 const std::vector<std::string>& protectedHomePaths() {
   static const std::vector<std::string> paths = {
-      "Videos",          // Movies
+      "Videos",  // Movies
       ".local/state",
       ".config/MobileSync",         // Library/Application Support/MobileSync
       ".config/MobileSync/Backup",  // Library/Application Support/MobileSync/Backup
@@ -56,9 +57,9 @@ const std::vector<std::string>& protectedHomePaths() {
 
 std::vector<std::string> userFolders(std::string_view home) {
   static const QStandardPaths::StandardLocation kinds[] = {
-      QStandardPaths::DesktopLocation,  QStandardPaths::DocumentsLocation,
-      QStandardPaths::DownloadLocation, QStandardPaths::MusicLocation,
-      QStandardPaths::PicturesLocation, QStandardPaths::MoviesLocation,
+      QStandardPaths::DesktopLocation,   QStandardPaths::DocumentsLocation,
+      QStandardPaths::DownloadLocation,  QStandardPaths::MusicLocation,
+      QStandardPaths::PicturesLocation,  QStandardPaths::MoviesLocation,
       QStandardPaths::TemplatesLocation, QStandardPaths::PublicShareLocation,
   };
   const std::string userHome = PathCanonical::canonical(homeDirectory());
@@ -69,7 +70,8 @@ std::vector<std::string> userFolders(std::string_view home) {
     const std::string path = PathCanonical::canonical(QFile::encodeName(location).toStdString());
     if (path == userHome) continue;  // a folder the user turned off points at the home itself
     if (PathRelation::isSameOrDescendant(path, userHome)) {
-      const std::string relative = userHome == "/" ? path.substr(1) : path.substr(userHome.size() + 1);
+      const std::string relative =
+          userHome == "/" ? path.substr(1) : path.substr(userHome.size() + 1);
       folders.push_back(appendingPath(home, relative));
     } else {
       folders.push_back(path);
@@ -80,8 +82,8 @@ std::vector<std::string> userFolders(std::string_view home) {
 
 const std::vector<std::string>& forbiddenHomeTrees() {
   static const std::vector<std::string> trees = {
-      ".local/share/keyrings",                      // Library/Keychains
-      ".config/Claude/vm_bundles",                  // Library/Application Support/Claude/…
+      ".local/share/keyrings",      // Library/Keychains
+      ".config/Claude/vm_bundles",  // Library/Application Support/Claude/…
       ".config/Claude/local-agent-mode-sessions",
       ".config/Claude/git-worktrees.json",
       ".config/Claude/git-shadow",
@@ -95,8 +97,8 @@ const std::vector<std::string>& forbiddenHomeTrees() {
       ".config/Claude/Partitions",
       ".config/Claude/claude_desktop_config.json",
       ".config/Claude/config.json",
-      ".config/Code/User",                          // Library/Application Support/Code/User
-      ".config/Cursor/User",                        // Library/Application Support/Cursor/User
+      ".config/Code/User",    // Library/Application Support/Code/User
+      ".config/Cursor/User",  // Library/Application Support/Cursor/User
   };
   return trees;
 }

@@ -6,9 +6,23 @@ namespace hl::TrashGuardTables {
 
 const std::vector<std::string>& protectedAbsolutePaths() {
   static const std::vector<std::string> paths = {
-      "/",     "/System", "/Library", "/Applications", "/Users", "/Volumes",
-      "/private", "/usr", "/bin",     "/sbin",         "/opt",   "/etc",
-      "/var",  "/tmp",    "/cores",   "/System/Volumes/Data",    "/private/var/folders",
+      "/",
+      "/System",
+      "/Library",
+      "/Applications",
+      "/Users",
+      "/Volumes",
+      "/private",
+      "/usr",
+      "/bin",
+      "/sbin",
+      "/opt",
+      "/etc",
+      "/var",
+      "/tmp",
+      "/cores",
+      "/System/Volumes/Data",
+      "/private/var/folders",
   };
   return paths;
 }
@@ -133,8 +147,9 @@ const std::vector<std::string>& forbiddenHomeTrees() {
 
 const std::vector<std::string>& forbiddenHomeGlobs() {
   static const std::vector<std::string> globs = {
-      ".claude/settings.json*", ".claude/settings.local.json*", ".claude.json*",
-      ".claude/.claude.json*",  ".codex/*.sqlite*",
+      ".claude/settings.json*", ".claude/settings.local.json*",
+      ".claude.json*",          ".claude/.claude.json*",
+      ".codex/*.sqlite*",
   };
   return globs;
 }

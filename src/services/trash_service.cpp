@@ -35,8 +35,8 @@ TrashResult TrashService::trash(const std::vector<TrashItem>& items, RemovalMode
     const std::string shown = PathCanonical::canonical(item.url);
 
     std::optional<RemovalError> failure;
-    auto verdict = guardrail_.judge(item.url, item.allowedRoot, item.allowRootItself,
-                                    protectedList, item.shellSnapshotRuleVerified);
+    auto verdict = guardrail_.judge(item.url, item.allowedRoot, item.allowRootItself, protectedList,
+                                    item.shellSnapshotRuleVerified);
     if (auto* refusal = std::get_if<TrashError>(&verdict)) {
       failure = *refusal;
     } else {

@@ -1,8 +1,9 @@
 #include "utilities/physical_path.h"
 
-#include <deque>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <deque>
 #include <vector>
 
 #include "utilities/path_relation.h"

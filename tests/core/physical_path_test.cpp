@@ -1,7 +1,8 @@
+#include "utilities/physical_path.h"
+
 #include <gtest/gtest.h>
 
 #include "support/fake_home.h"
-#include "utilities/physical_path.h"
 
 using namespace hl;
 using hl::test::FakeHome;

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -150,7 +149,8 @@ TEST(FreedesktopTrash, AVolumeTrashIsTheUsersOwnAndRecordsRelativePaths) {
   const std::string uid = std::to_string(::getuid());
   FakeHome home;
   const RemovalTarget target{top / "project/build",
-                             *FileIdentity::identifier(top / "project/build"), top / "project/build"};
+                             *FileIdentity::identifier(top / "project/build"),
+                             top / "project/build"};
   ASSERT_EQ(FreedesktopTrash::moveToVolumeTrash(target, top.path(), kDate), std::nullopt);
   const std::string bin = top / (".Trash-" + uid);
   EXPECT_EQ(readFile(bin + "/files/build/out"), "out");
@@ -217,7 +217,8 @@ TEST(FreedesktopTrash, AnItemOnAnotherVolumeGoesToThatVolumesTrash) {
   const auto target = approved(home, home / "volume/cache/item", home / "volume/cache");
   ASSERT_EQ(FreedesktopTrash::moveToTrash(target, home / "Trash", kDate), std::nullopt);
   EXPECT_EQ(readFile(home / ("volume/.Trash-" + uid + "/files/item")), "on tmpfs");
-  EXPECT_NE(readFile(home / ("volume/.Trash-" + uid + "/info/item.trashinfo")).find("\nPath=cache/item\n"),
+  EXPECT_NE(readFile(home / ("volume/.Trash-" + uid + "/info/item.trashinfo"))
+                .find("\nPath=cache/item\n"),
             std::string::npos);
   EXPECT_EQ(entriesIn(home / "Trash/files"), 0u);
 

@@ -1,14 +1,15 @@
+#include "services/trash_guard.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/trash_folders.h"
 #include "platform/user_folders.h"
-#include "services/trash_guard.h"
 #include "services/trash_guard_linux_supplement.h"
 #include "services/trash_guard_tables.h"
 #include "support/fake_home.h"
@@ -40,8 +41,10 @@ class ScopedEnv {
     ::setenv(name, value.c_str(), 1);
   }
   ~ScopedEnv() {
-    if (old_) ::setenv(name_, old_->c_str(), 1);
-    else ::unsetenv(name_);
+    if (old_)
+      ::setenv(name_, old_->c_str(), 1);
+    else
+      ::unsetenv(name_);
   }
 
  private:
@@ -204,9 +207,8 @@ TEST(TrashGuard, ForbiddenTreesRefuseInsideEqualAndAbove) {
   home.dir("Library/Application Support/Claude/IndexedDB");
   home.dir(".claude/shell-snapshots/snap");
   const TrashGuard guard{home.path()};
-  for (const std::string& path :
-       {home / ".claude/projects/p/session", home / ".claude/projects",
-        home / "Library/Application Support"}) {
+  for (const std::string& path : {home / ".claude/projects/p/session", home / ".claude/projects",
+                                  home / "Library/Application Support"}) {
     EXPECT_EQ(refusal(guard, path, home.path()), TrashError::protectedPath(path)) << path;
   }
   const std::string snapshot = home / ".claude/shell-snapshots/snap";
@@ -220,9 +222,9 @@ TEST(TrashGuard, GlobsMatchSuffixedCopiesAndWhatIsInsideThem) {
   home.text(".codex/state.sqlite-wal", "");
   home.text(".claude.json.backup/inner", "");
   const TrashGuard guard{home.path()};
-  for (const std::string& path : {home / ".claude/settings.json.bak",
-                                  home / ".codex/state.sqlite-wal",
-                                  home / ".claude.json.backup/inner"}) {
+  for (const std::string& path :
+       {home / ".claude/settings.json.bak", home / ".codex/state.sqlite-wal",
+        home / ".claude.json.backup/inner"}) {
     EXPECT_TRUE(guard.matchesForbiddenGlob(path)) << path;
     EXPECT_EQ(refusal(guard, path, home.path()), TrashError::protectedPath(path)) << path;
   }
@@ -262,8 +264,9 @@ TEST(TrashGuard, TheTrashIsRefusedAndProtected) {
   const TrashGuard guard{home.path()};
 
   for (const std::string& path :
-       {home / ".Trash/old", home / ".local/share/Trash/files/old", volume / "disk/.Trashes/501/old",
-        volume / (".Trash-" + uid + "/files/old"), volume / (".Trash/" + uid + "/files/old")}) {
+       {home / ".Trash/old", home / ".local/share/Trash/files/old",
+        volume / "disk/.Trashes/501/old", volume / (".Trash-" + uid + "/files/old"),
+        volume / (".Trash/" + uid + "/files/old")}) {
     EXPECT_EQ(refusal(guard, path, "/"), TrashError::alreadyInTrash(path)) << path;
   }
   for (const std::string& path :
@@ -337,7 +340,8 @@ TEST(TrashGuard, DotDotAfterALinkIsJudgedWhereTheKernelGoes) {
   const TrashGuard guard{home.path()};
   // Read as text, the path is cache/victim; the kernel reaches elsewhere/victim.
   const std::string url = home / "cache/link/../victim";
-  EXPECT_EQ(refusal(guard, url, home / "cache"), TrashError::outsideAllowedRoot(home / "cache/victim"));
+  EXPECT_EQ(refusal(guard, url, home / "cache"),
+            TrashError::outsideAllowedRoot(home / "cache/victim"));
 
   const auto verdict = guard.judge(url, home.path(), false, std::nullopt, false);
   ASSERT_TRUE(std::holds_alternative<TrashGuard::Approval>(verdict));
@@ -353,8 +357,8 @@ TEST(TrashGuard, ALinkedProtectedEntryProtectsItsTarget) {
   home.symlink(".ssh", home / "dotfiles/ssh");
   home.symlink("Documents", home / "dotfiles/docs");
   const TrashGuard guard{home.path()};
-  for (const std::string& path :
-       {home / "dotfiles/ssh/id_rsa", home / "dotfiles/ssh", home / "dotfiles/docs", home / ".ssh"}) {
+  for (const std::string& path : {home / "dotfiles/ssh/id_rsa", home / "dotfiles/ssh",
+                                  home / "dotfiles/docs", home / ".ssh"}) {
     EXPECT_EQ(refusal(guard, path, home / "dotfiles"), TrashError::protectedPath(path)) << path;
   }
   EXPECT_TRUE(contains(guard.forbiddenTrees(false), home / "dotfiles/ssh"));

@@ -1,13 +1,14 @@
+#include "services/trash_service.h"
+
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "services/trash_service.h"
 #include "support/fake_home.h"
 #include "support/manual_clock.h"
 #include "utilities/byte_formatting.h"
@@ -78,9 +79,9 @@ TEST(TrashService, AClosedGateTouchesNothing) {
   TrashService service(home.path(), DestructiveGate::current(), home / ".local/share/Trash");
   int calls = 0;
   for (RemovalMode mode : {RemovalMode::trash, RemovalMode::deletePermanently}) {
-    const TrashResult result = service.trash(
-        {TrashItem{home / "cache/a", 100, home / "cache"}, TrashItem{home / "cache/b", 5, home / "cache"}},
-        mode, [&](int, int) { ++calls; });
+    const TrashResult result = service.trash({TrashItem{home / "cache/a", 100, home / "cache"},
+                                              TrashItem{home / "cache/b", 5, home / "cache"}},
+                                             mode, [&](int, int) { ++calls; });
     EXPECT_TRUE(result.succeeded.empty());
     ASSERT_EQ(result.failed.size(), 2u);
     EXPECT_EQ(describe(result.failed[1].error),
@@ -120,8 +121,9 @@ TEST(TrashService, MovesToTheTrashInOrderWithProgressAndRecords) {
       RemovalMode::trash, [&](int done, int total) { progress.emplace_back(done, total); });
 
   EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}, {3, 3}}));
-  EXPECT_EQ(result.succeeded, (std::vector<std::string>{f.home / "cache/a.bin", f.home / "cache/dir",
-                                                        f.home / "cache/project-link"}));
+  EXPECT_EQ(result.succeeded,
+            (std::vector<std::string>{f.home / "cache/a.bin", f.home / "cache/dir",
+                                      f.home / "cache/project-link"}));
   EXPECT_TRUE(result.failed.empty());
   EXPECT_EQ(result.bytesFreed, 5096);
   EXPECT_EQ(result.sizes.at(f.home / "cache/project-link"), 0);
@@ -135,9 +137,9 @@ TEST(TrashService, MovesToTheTrashInOrderWithProgressAndRecords) {
   EXPECT_TRUE(isLink(f.trash + "/files/project-link"));
   EXPECT_EQ(readFile(f.home / "project/keep.txt"), "keep");
 
-  EXPECT_EQ(readFile(f.trash + "/info/a.bin.trashinfo"),
-            "[Trash Info]\nPath=" + f.home / "cache/a.bin" +
-                "\nDeletionDate=2026-03-01T12:00:00\n");
+  EXPECT_EQ(
+      readFile(f.trash + "/info/a.bin.trashinfo"),
+      "[Trash Info]\nPath=" + f.home / "cache/a.bin" + "\nDeletionDate=2026-03-01T12:00:00\n");
   struct stat st {};
   ASSERT_EQ(::stat((f.trash + "/files").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
@@ -170,10 +172,10 @@ TEST(TrashService, RefusalsAreCountedAndTheRestGoes) {
   f.home.file("cache/ok", 1000);
   f.home.dir(".claude/projects/p");
   int calls = 0;
-  const TrashResult result = f.service.trash(
-      {f.item(".claude/projects/p", 7, ".claude"), f.item("cache/ok", 1000, "cache"),
-       f.item("cache/gone", 9, "cache")},
-      RemovalMode::trash, [&](int done, int) { calls = done; });
+  const TrashResult result =
+      f.service.trash({f.item(".claude/projects/p", 7, ".claude"),
+                       f.item("cache/ok", 1000, "cache"), f.item("cache/gone", 9, "cache")},
+                      RemovalMode::trash, [&](int done, int) { calls = done; });
   EXPECT_EQ(calls, 3);
   EXPECT_EQ(result.succeeded, std::vector<std::string>{f.home / "cache/ok"});
   ASSERT_EQ(result.failed.size(), 2u);
@@ -188,12 +190,13 @@ TEST(TrashService, EachItemIsCheckedJustBeforeItGoes) {
   Fixture f;
   f.home.text("cache/outer/inner", "x");
   f.home.text("cache/second/inner", "y");
-  TrashResult outerFirst = f.service.trash(
-      {f.item("cache/outer", 1, "cache"), f.item("cache/outer/inner", 1, "cache")},
-      RemovalMode::deletePermanently);
+  TrashResult outerFirst =
+      f.service.trash({f.item("cache/outer", 1, "cache"), f.item("cache/outer/inner", 1, "cache")},
+                      RemovalMode::deletePermanently);
   EXPECT_EQ(outerFirst.succeeded, std::vector<std::string>{f.home / "cache/outer"});
   ASSERT_EQ(outerFirst.failed.size(), 1u);
-  EXPECT_EQ(outerFirst.failed[0].error, RemovalError(TrashError::missing(f.home / "cache/outer/inner")));
+  EXPECT_EQ(outerFirst.failed[0].error,
+            RemovalError(TrashError::missing(f.home / "cache/outer/inner")));
 
   TrashResult innerFirst = f.service.trash(
       {f.item("cache/second/inner", 1, "cache"), f.item("cache/second", 1, "cache")},
@@ -213,10 +216,10 @@ TEST(TrashService, DotDotAfterALinkRemovesExactlyWhatWasJudged) {
     f.home.symlink("cache/out", f.home / "outside/deep");
     f.home.dir("outside/deep");
 
-    const TrashResult result = f.service.trash(
-        {TrashItem{f.home / "cache/link/../victim", 1, f.home / "cache"},
-         TrashItem{f.home / "cache/out/../victim", 1, f.home / "cache"}},
-        mode);
+    const TrashResult result =
+        f.service.trash({TrashItem{f.home / "cache/link/../victim", 1, f.home / "cache"},
+                         TrashItem{f.home / "cache/out/../victim", 1, f.home / "cache"}},
+                        mode);
     ASSERT_EQ(result.succeeded.size(), 1u);
     EXPECT_FALSE(existsNoFollow(f.home / "cache/sub/victim"));
     EXPECT_EQ(readFile(f.home / "cache/victim"), "lexical");
@@ -237,7 +240,8 @@ TEST(TrashService, NamesThatAreNotUtf8SurviveTheTrip) {
   f.home.text("cache/" + odd, "odd");
   // What a lossy conversion of the odd name would produce: it must stay.
   f.home.text("cache/bad\xef\xbf\xbd\xef\xbf\xbd name%", "lookalike");
-  const TrashResult result = f.service.trash({f.item("cache/" + odd, 3, "cache")}, RemovalMode::trash);
+  const TrashResult result =
+      f.service.trash({f.item("cache/" + odd, 3, "cache")}, RemovalMode::trash);
   ASSERT_EQ(result.succeeded.size(), 1u);
   EXPECT_EQ(readFile(f.trash + "/files/" + odd), "odd");
   const std::string record = readFile(f.trash + "/info/" + odd + ".trashinfo");
@@ -292,7 +296,8 @@ TEST(TrashService, AnUnusableTrashFailsAndKeepsTheItem) {
       service.trash({TrashItem{home / "cache/item", 1, home / "cache"}}, RemovalMode::trash);
   EXPECT_TRUE(result.succeeded.empty());
   ASSERT_EQ(result.failed.size(), 1u);
-  EXPECT_NE(describe(result.failed[0].error).find("Could not move " + home / "cache/item" + " to the Trash"),
+  EXPECT_NE(describe(result.failed[0].error)
+                .find("Could not move " + home / "cache/item" + " to the Trash"),
             std::string::npos);
   EXPECT_EQ(readFile(home / "cache/item"), "x");
 }
@@ -300,7 +305,8 @@ TEST(TrashService, AnUnusableTrashFailsAndKeepsTheItem) {
 TEST(TrashService, AnItemInTheTrashOfferedAgainStaysThere) {
   Fixture f;
   f.home.text("cache/item", "x");
-  ASSERT_EQ(f.service.trash({f.item("cache/item", 1, "cache")}, RemovalMode::trash).succeeded.size(), 1u);
+  ASSERT_EQ(
+      f.service.trash({f.item("cache/item", 1, "cache")}, RemovalMode::trash).succeeded.size(), 1u);
   const std::string trashed = f.trash + "/files/item";
   for (RemovalMode mode : {RemovalMode::trash, RemovalMode::deletePermanently}) {
     const TrashResult again = f.service.trash({TrashItem{trashed, 1, f.trash}}, mode);

@@ -1,11 +1,12 @@
 #include "support/scratch_mount.h"
 
-#include <cerrno>
-#include <cstring>
 #include <sched.h>
-#include <stdexcept>
 #include <sys/mount.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
 
 namespace hl::test {
 namespace {
