@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "models/trash_error.h"
+#include "platform/removal_target.h"
+#include "utilities/time.h"
+
+namespace hl {
+
+// Our mover for the freedesktop Trash, so that any freedesktop Trash client can restore what
+// it moved. The record in "info/" is reserved first and the item then renamed into "files/"
+// relative to its own folder; an item that cannot be moved is never deleted instead.
+namespace FreedesktopTrash {
+
+// Moves a judged item into the Trash of its volume: `homeTrash` when the item is on that
+// Trash's device, else the user's Trash at the top of the item's own volume. None on success.
+std::optional<RemovalError> moveToTrash(const RemovalTarget& target, const std::string& homeTrash,
+                                        Date deletionDate);
+
+// Moves a judged item into the user's Trash at the top of the volume `top`: "top/.Trash/UID"
+// when "top/.Trash" is a real folder with the sticky bit and that folder is usable, else
+// "top/.Trash-UID". The original path is recorded relative to `top`.
+std::optional<RemovalError> moveToVolumeTrash(const RemovalTarget& target, const std::string& top,
+                                              Date deletionDate);
+
+// The contents of a ".trashinfo" record for an item that stood at `originalPath`.
+std::string trashInfo(std::string_view originalPath, Date deletionDate);
+
+// Every byte except letters, digits, "-", "_", ".", "~" and "/" written as "%XX", so that any
+// name, valid UTF-8 or not, survives the record.
+std::string percentEncoded(std::string_view bytes);
+
+// The deletion date in local time, "YYYY-MM-DDThh:mm:ss", as the records keep it.
+std::string deletionDateText(Date date);
+
+}  // namespace FreedesktopTrash
+
+}  // namespace hl

@@ -1,0 +1,61 @@
+#include "platform/mount_root.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "platform/unique_fd.h"
+#include "utilities/path_canonical.h"
+
+namespace hl::MountRoot {
+namespace {
+
+bool readStatx(int folderFd, const char* name, struct statx& sx) {
+  return ::statx(folderFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                 STATX_TYPE | STATX_INO | STATX_MNT_ID, &sx) == 0;
+}
+
+}  // namespace
+
+std::optional<bool> isMountRootAt(int folderFd, const char* name) {
+  struct statx entry {};
+  if (!readStatx(folderFd, name, entry)) return std::nullopt;
+  if (S_ISLNK(entry.stx_mode)) return false;
+  if ((entry.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0) {
+    return (entry.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+  }
+  // An older kernel without the mark: compare with the folder holding the entry.
+  struct statx folder {};
+  if (::statx(folderFd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO | STATX_MNT_ID, &folder) != 0) {
+    return std::nullopt;
+  }
+  if (entry.stx_dev_major != folder.stx_dev_major || entry.stx_dev_minor != folder.stx_dev_minor) {
+    return true;
+  }
+  if ((entry.stx_mask & STATX_MNT_ID) != 0 && (folder.stx_mask & STATX_MNT_ID) != 0) {
+    return entry.stx_mnt_id != folder.stx_mnt_id;
+  }
+  return false;
+}
+
+std::optional<bool> isMountRoot(std::string_view path) {
+  if (PathCanonical::canonical(path) == "/") return true;
+  // The path is taken as written: a "/private" fold would name another folder.
+  const std::string parent = parentPath(path);
+  const std::string name = lastPathComponent(path);
+  UniqueFd folder(::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!folder.valid()) return std::nullopt;
+  return isMountRootAt(folder.get(), name.c_str());
+}
+
+std::string volumeTop(std::string_view path) {
+  std::string current(path);
+  while (current.size() > 1 && current.back() == '/') current.pop_back();
+  if (current.empty() || current.front() != '/') return "/";
+  while (current != "/") {
+    if (isMountRoot(current).value_or(false)) return current;
+    current = parentPath(current);
+  }
+  return current;
+}
+
+}  // namespace hl::MountRoot

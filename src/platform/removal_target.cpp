@@ -1,0 +1,81 @@
+#include "platform/removal_target.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "utilities/path_canonical.h"
+#include "utilities/path_relation.h"
+
+namespace hl {
+namespace {
+
+FileIdentifier identifierOf(const struct stat& st) {
+  return FileIdentifier{static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino)};
+}
+
+// A link met on the way, or a folder replaced by something else, means the path no longer
+// leads where it led when it was judged.
+bool meansChanged(int errorNumber) { return errorNumber == ELOOP || errorNumber == ENOTDIR; }
+
+}  // namespace
+
+FileSystemError changedAfterCheck(const std::string& displayPath) {
+  return FileSystemError{
+      ESTALE, "Refusing to remove " + displayPath + ": it changed after it was checked."};
+}
+
+FileSystemError fileSystemError(int errorNumber, const std::string& what,
+                                const std::string& displayPath) {
+  return FileSystemError{errorNumber,
+                         what + " " + displayPath + ": " + std::strerror(errorNumber) + "."};
+}
+
+bool isSameObjectAt(int folderFd, const std::string& name, const FileIdentifier& identifier) {
+  struct stat st {};
+  if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  return identifierOf(st) == identifier;
+}
+
+std::variant<AnchoredItem, RemovalError> anchorTarget(const RemovalTarget& target) {
+  const auto parts = PathRelation::components(target.path);
+  if (target.path.empty() || target.path.front() != '/' || parts.empty()) {
+    return FileSystemError{EINVAL, "Refusing to remove " + target.displayPath +
+                                       ": it is not a single item inside a folder."};
+  }
+  for (std::string_view part : parts) {
+    if (part == "." || part == "..") return changedAfterCheck(target.displayPath);
+  }
+
+  UniqueFd folder(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!folder.valid()) {
+    return fileSystemError(errno, "Could not open the folder of", target.displayPath);
+  }
+  for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+    const std::string part(parts[i]);
+    UniqueFd next(
+        ::openat(folder.get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!next.valid()) {
+      const int error = errno;
+      if (error == ENOENT) return TrashError::missing(target.displayPath);
+      if (meansChanged(error)) return changedAfterCheck(target.displayPath);
+      return fileSystemError(error, "Could not open the folder of", target.displayPath);
+    }
+    folder = std::move(next);
+  }
+
+  AnchoredItem item;
+  item.name = std::string(parts.back());
+  if (::fstatat(folder.get(), item.name.c_str(), &item.status, AT_SYMLINK_NOFOLLOW) != 0) {
+    const int error = errno;
+    if (error == ENOENT) return TrashError::missing(target.displayPath);
+    return fileSystemError(error, "Could not read", target.displayPath);
+  }
+  if (identifierOf(item.status) != target.identifier) return changedAfterCheck(target.displayPath);
+  item.folder = std::move(folder);
+  return item;
+}
+
+}  // namespace hl

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+#include <variant>
+
+#include "models/trash_error.h"
+#include "platform/unique_fd.h"
+#include "utilities/file_identity.h"
+
+namespace hl {
+
+// An item the guard allowed to go: exactly the path it judged and the object it saw there.
+struct RemovalTarget {
+  // Absolute, with no symbolic link, "." or ".." before the last component.
+  std::string path;
+  // The device and inode the guard saw at `path`, the final link not followed.
+  FileIdentifier identifier;
+  // The path named in messages (the item's canonical path).
+  std::string displayPath;
+};
+
+// The target reached without following any symbolic link: its folder open, its name in that
+// folder, and its status, checked to be the object the guard judged. Every change on disk is
+// then made relative to `folder`, so a folder swapped for a link later is never followed.
+struct AnchoredItem {
+  UniqueFd folder;
+  std::string name;
+  struct stat status {};
+};
+
+// Opens the target's folder one component at a time, refusing every symbolic link, and checks
+// the target's device and inode. Fails with `TrashError::missing` when the target or its
+// folder is gone, and with a file-system error when anything else changed or cannot be read.
+std::variant<AnchoredItem, RemovalError> anchorTarget(const RemovalTarget& target);
+
+// Whether the entry `name` in `folderFd` is still the object with `identifier`.
+bool isSameObjectAt(int folderFd, const std::string& name, const FileIdentifier& identifier);
+
+// The error for an item that is no longer the object that was judged: it is left alone.
+FileSystemError changedAfterCheck(const std::string& displayPath);
+
+// A file-system error naming what failed, the path and the system's message.
+FileSystemError fileSystemError(int errorNumber, const std::string& what,
+                                const std::string& displayPath);
+
+}  // namespace hl

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "models/trash_error.h"
+#include "utilities/file_identity.h"
+
+namespace hl {
+
+// The last check before anything is moved to the Trash or deleted. It judges an item by where
+// it really is on disk, never by the text it was given: protected locations (never removed
+// themselves), forbidden trees (never touched, nor any folder holding them), forbidden file
+// patterns, the Trash itself, and the folder the item was found in.
+struct TrashGuard {
+  // The user's home folder; every home-relative entry is resolved against it.
+  std::string home;
+
+  // One protected location: its identity path and its identifier (none when it does not exist
+  // or cannot be read), so the same folder reached under another path still matches.
+  struct Protected {
+    std::string path;
+    std::optional<FileIdentifier> identifier;
+    bool operator==(const Protected&) const = default;
+  };
+
+  // What the guard allowed: the exact path to act on (no symbolic link, "." or ".." before its
+  // last component) and the object it saw there. Acting code checks that object again.
+  struct Approval {
+    std::string path;
+    FileIdentifier identifier;
+    bool operator==(const Approval&) const = default;
+  };
+
+  // The home-relative forbidden trees and patterns, and the absolute trees before resolution.
+  static const std::vector<std::string>& forbiddenHomeTrees();
+  static const std::vector<std::string>& forbiddenHomeGlobs();
+  static std::vector<std::string> forbiddenAbsoluteTrees();
+
+  // Every protected location, read afresh from the disk. A caller that checks many items reads
+  // it once and passes it to each check.
+  std::vector<Protected> protectedLocations() const;
+
+  // The identity paths of every forbidden tree: the home-relative trees (with the shell
+  // snapshots only when asked), the absolute trees, their Linux counterparts, and the target of
+  // any of them that is a symbolic link. Never fails.
+  std::vector<std::string> forbiddenTrees(bool includingShellSnapshots) const;
+
+  // Whether `path` or one of its ancestors (the root excepted) matches a forbidden pattern.
+  bool matchesForbiddenGlob(std::string_view path) const;
+
+  // The refusal for an item, or none when it may be removed. `protectedList` absent: the
+  // guard reads the protected locations itself. Every refusal names the item's canonical path.
+  std::optional<TrashError> check(std::string_view url, std::string_view allowedRoot,
+                                  bool allowRootItself,
+                                  const std::optional<std::vector<Protected>>& protectedList,
+                                  bool shellSnapshotRuleVerified) const;
+
+  // The same check, returning on success what was judged, so that exactly that is acted on.
+  std::variant<TrashError, Approval> judge(
+      std::string_view url, std::string_view allowedRoot, bool allowRootItself,
+      const std::optional<std::vector<Protected>>& protectedList,
+      bool shellSnapshotRuleVerified) const;
+
+  bool operator==(const TrashGuard&) const = default;
+};
+
+}  // namespace hl

@@ -1,0 +1,58 @@
+#include "support/scratch_mount.h"
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace hl::test {
+namespace {
+
+// Enters a private mount namespace once per process; the reason it failed, or empty.
+const std::string& privateNamespace() {
+  static const std::string reason = []() -> std::string {
+    if (::geteuid() != 0) return "mounting needs root";
+    if (::unshare(CLONE_NEWNS) != 0) {
+      return std::string("no private mount namespace: ") + std::strerror(errno);
+    }
+    // Without this, mounts could still propagate to the rest of the machine.
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+      return std::string("cannot make mounts private: ") + std::strerror(errno);
+    }
+    return {};
+  }();
+  return reason;
+}
+
+}  // namespace
+
+std::string ScratchMount::unavailableReason() { return privateNamespace(); }
+
+ScratchMount ScratchMount::tmpfs(const std::string& where) {
+  if (!privateNamespace().empty()) throw std::runtime_error(privateNamespace());
+  if (::mount("hl-test", where.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=8m") != 0) {
+    throw std::runtime_error("mount tmpfs " + where + ": " + std::strerror(errno));
+  }
+  return ScratchMount(where);
+}
+
+ScratchMount ScratchMount::bind(const std::string& source, const std::string& where) {
+  if (!privateNamespace().empty()) throw std::runtime_error(privateNamespace());
+  if (::mount(source.c_str(), where.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    throw std::runtime_error("bind " + source + " at " + where + ": " + std::strerror(errno));
+  }
+  return ScratchMount(where);
+}
+
+ScratchMount::ScratchMount(ScratchMount&& other) noexcept : where_(std::move(other.where_)) {
+  other.where_.clear();
+}
+
+ScratchMount::~ScratchMount() {
+  if (!where_.empty()) ::umount2(where_.c_str(), MNT_DETACH);
+}
+
+}  // namespace hl::test
