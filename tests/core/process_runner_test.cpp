@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "services/process_runner.h"
+#include "support/service_printers.h"
 
 using namespace hl;
 using namespace std::chrono_literals;
