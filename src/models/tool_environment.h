@@ -30,5 +30,7 @@ struct ToolEnvironment {
 
 template <>
 struct std::hash<hl::ToolEnvironment> {
-  std::size_t operator()(const hl::ToolEnvironment& environment) const { return environment.hash(); }
+  std::size_t operator()(const hl::ToolEnvironment& environment) const {
+    return environment.hash();
+  }
 };

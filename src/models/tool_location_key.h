@@ -7,7 +7,15 @@
 namespace hl {
 
 // A cache folder that a package tool reports about itself.
-enum class ToolLocationKey { pnpmStore, uvCache, goModCache, goBuildCache, brewCache, npmCacache, npmNpx };
+enum class ToolLocationKey {
+  pnpmStore,
+  uvCache,
+  goModCache,
+  goBuildCache,
+  brewCache,
+  npmCacache,
+  npmNpx
+};
 
 inline constexpr std::array<ToolLocationKey, 7> allToolLocationKeys = {
     ToolLocationKey::pnpmStore,    ToolLocationKey::uvCache,   ToolLocationKey::goModCache,

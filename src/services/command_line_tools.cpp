@@ -1,8 +1,9 @@
 #include "services/command_line_tools.h"
 
-#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace hl {
 

@@ -1,12 +1,13 @@
 #include "services/git_service.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <future>
 #include <limits>
 #include <set>
-#include <sys/stat.h>
 #include <system_error>
 #include <variant>
 
@@ -120,9 +121,8 @@ std::optional<WorktreeStatus> filterCheck(const std::string& directory, const Co
 
   // ":/" lists the whole index even from a subfolder, paths relative to `directory`; the
   // variable keeps an inherited literal-pathspec setting from turning it into a file name.
-  const std::optional<ProcessOutput> listing =
-      run({"ls-files", "-s", "-z", "--", ":/"}, directory, context,
-          {{"GIT_LITERAL_PATHSPECS", "0"}});
+  const std::optional<ProcessOutput> listing = run({"ls-files", "-s", "-z", "--", ":/"}, directory,
+                                                   context, {{"GIT_LITERAL_PATHSPECS", "0"}});
   if (!listing) return WorktreeStatus::error(std::string(couldNotRun));
   if (listing->timedOut) return WorktreeStatus::error(std::string(timedOutText));
   if (listing->status != 0) return WorktreeStatus::error(std::string(lsFilesFailed));
@@ -181,7 +181,8 @@ std::variant<int, WorktreeStatus> countOf(const std::optional<ProcessOutput>& re
 }
 
 std::string resolvedRoot(const std::string& folder) {
-  return PathCanonical::canonical(FileIdentity::resolvingSymlinks(PathCanonical::canonical(folder)));
+  return PathCanonical::canonical(
+      FileIdentity::resolvingSymlinks(PathCanonical::canonical(folder)));
 }
 
 }  // namespace
@@ -224,8 +225,9 @@ WorktreeStatus worktreeStatus(const std::optional<std::string>& gitRoot,
 
   const std::string root = resolvedRoot(*gitRoot);
   const Context context{parentPath(root), timeout, stop, dependencies};
-  auto unpushed = inParallel(
-      [&] { return run({"rev-list", "--count", "HEAD", "--not", "--remotes"}, root, context); });
+  auto unpushed = inParallel([&] {
+    return run({"rev-list", "--count", "HEAD", "--not", "--remotes"}, root, context);
+  });
   const StatusProbe status = statusOutput(root, context);
   const std::optional<ProcessOutput> countResult = unpushed.get();
   if (const auto* problem = std::get_if<WorktreeStatus>(&status)) return *problem;

@@ -46,8 +46,7 @@ WorktreeStatus worktreeStatus(const std::optional<std::string>& gitRoot,
 
 // The state of a whole repository (every local branch, the stash and the working tree).
 WorktreeStatus repositoryStatus(const std::string& repository, ProcessRunner::Duration timeout,
-                                std::stop_token stop = {},
-                                const Dependencies& dependencies = {});
+                                std::stop_token stop = {}, const Dependencies& dependencies = {});
 
 // Runs `git worktree prune` in the repository; true only when it ran and succeeded. Never runs
 // while the gate is read-only.

@@ -6,9 +6,9 @@
 namespace hl::ProcessGuard {
 
 const std::set<std::string>& genericRuntimes() {
-  static const std::set<std::string> keys = {
-      "node", "npm",   "npx",   "pnpm", "yarn",  "bun",  "python", "python3", "java",
-      "cargo", "go",   "gopls", "uv",   "brew",  "cmake", "conda", "nvm"};
+  static const std::set<std::string> keys = {"node",   "npm",     "npx",   "pnpm",  "yarn", "bun",
+                                             "python", "python3", "java",  "cargo", "go",   "gopls",
+                                             "uv",     "brew",    "cmake", "conda", "nvm"};
   return keys;
 }
 

@@ -1,5 +1,13 @@
 #include "services/process_runner.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -8,14 +16,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdint>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/eventfd.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -418,11 +419,11 @@ std::optional<ProcessOutput> run(const std::string& executable,
 }
 
 Launcher launcher() {
-  return [](const std::string& executable, const std::vector<std::string>& arguments,
-            Duration timeout, const Environment& environment, const OutputHandler& onOutput,
-            std::stop_token stop) {
-    return run(executable, arguments, timeout, environment, onOutput, std::move(stop));
-  };
+  return
+      [](const std::string& executable, const std::vector<std::string>& arguments, Duration timeout,
+         const Environment& environment, const OutputHandler& onOutput, std::stop_token stop) {
+        return run(executable, arguments, timeout, environment, onOutput, std::move(stop));
+      };
 }
 
 Runner defaultRunner() {

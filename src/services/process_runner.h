@@ -55,9 +55,9 @@ using Launcher = std::function<std::optional<ProcessOutput>(
     const Environment& environment, const OutputHandler& onOutput, std::stop_token stop)>;
 
 // The short shape: no extra environment, no live output.
-using Runner = std::function<std::optional<ProcessOutput>(
-    const std::string& executable, const std::vector<std::string>& arguments, Duration timeout,
-    std::stop_token stop)>;
+using Runner = std::function<std::optional<ProcessOutput>(const std::string& executable,
+                                                          const std::vector<std::string>& arguments,
+                                                          Duration timeout, std::stop_token stop)>;
 
 // `run` itself, as a value.
 Launcher launcher();

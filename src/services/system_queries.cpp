@@ -49,8 +49,8 @@ bool isListOfObjects(const QJsonValue& value) {
 std::optional<UnavailableSimulators> parseUnavailableSimulators(std::string_view json,
                                                                 const FolderMeasurer& measure) {
   QJsonParseError error{};
-  const QJsonDocument document = QJsonDocument::fromJson(
-      QByteArray(json.data(), static_cast<qsizetype>(json.size())), &error);
+  const QJsonDocument document =
+      QJsonDocument::fromJson(QByteArray(json.data(), static_cast<qsizetype>(json.size())), &error);
   if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
   const QJsonValue devices = document.object().value(QStringLiteral("devices"));
   if (!devices.isObject()) return std::nullopt;
@@ -97,8 +97,8 @@ std::optional<UnavailableSimulators> unavailableSimulators(const FolderMeasurer&
                                                            std::stop_token stop,
                                                            const ProcessRunner::Runner& runner) {
   if (!runner) return std::nullopt;
-  const std::optional<ProcessOutput> output = runner(
-      "/usr/bin/xcrun", {"simctl", "list", "devices", "unavailable", "-j"}, 20s, stop);
+  const std::optional<ProcessOutput> output =
+      runner("/usr/bin/xcrun", {"simctl", "list", "devices", "unavailable", "-j"}, 20s, stop);
   if (!output || !output->succeeded()) return std::nullopt;
   return parseUnavailableSimulators(output->out, measure);
 }

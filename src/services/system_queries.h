@@ -35,7 +35,8 @@ std::optional<UnavailableSimulators> unavailableSimulators(
 
 // Runs the snapshot list (10 seconds at most); empty when the query failed or found none.
 std::vector<std::string> localSnapshots(
-    std::stop_token stop = {}, const ProcessRunner::Runner& runner = ProcessRunner::defaultRunner());
+    std::stop_token stop = {},
+    const ProcessRunner::Runner& runner = ProcessRunner::defaultRunner());
 
 // The simulator list's JSON read as above.
 std::optional<UnavailableSimulators> parseUnavailableSimulators(std::string_view json,

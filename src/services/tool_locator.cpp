@@ -1,14 +1,15 @@
 #include "services/tool_locator.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <future>
-#include <pwd.h>
 #include <set>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 #include "platform/user_folders.h"
 #include "utilities/path_canonical.h"

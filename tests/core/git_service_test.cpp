@@ -1,20 +1,22 @@
+#include "services/git_service.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "services/git_service.h"
 #include "support/fake_home.h"
 #include "support/fake_process_runner.h"
-#include "support/service_printers.h"
 #include "support/git_repository.h"
+#include "support/service_printers.h"
 #include "support/test_environment.h"
 #include "utilities/path_canonical.h"
 
 using namespace hl;
 using namespace std::chrono_literals;
-using hl::test::FakeProcessRunner;
+using hl::describe;
 using hl::test::commitFile;
+using hl::test::FakeProcessRunner;
 using hl::test::git;
 using hl::test::initRepository;
 
@@ -55,12 +57,12 @@ class GitServiceRealTest : public ::testing::Test {
 TEST_F(GitServiceRealTest, CleanRepositoryAndWorktree) {
   const std::string repo = pushedRepository(root + "/repo");
   git(repo, {"worktree", "add", "-q", "-b", "feature", root + "/wt"});
-  EXPECT_EQ(GitService::repositoryStatus(repo, timeout), WorktreeStatus::clean());
-  EXPECT_EQ(GitService::worktreeStatus(root + "/wt", timeout), WorktreeStatus::clean());
+  EXPECT_EQ(describe(GitService::repositoryStatus(repo, timeout)), "clean");
+  EXPECT_EQ(describe(GitService::worktreeStatus(root + "/wt", timeout)), "clean");
   // A folder whose .git is a folder is a clone of its own; git is not asked.
-  EXPECT_EQ(GitService::worktreeStatus(repo, timeout), WorktreeStatus::ownClone());
-  EXPECT_EQ(GitService::worktreeStatus(root, timeout), WorktreeStatus::error("no .git"));
-  EXPECT_EQ(GitService::worktreeStatus(std::nullopt, timeout), WorktreeStatus::error("no .git"));
+  EXPECT_EQ(describe(GitService::worktreeStatus(repo, timeout)), "ownClone");
+  EXPECT_EQ(describe(GitService::worktreeStatus(root, timeout)), "error: no .git");
+  EXPECT_EQ(describe(GitService::worktreeStatus(std::nullopt, timeout)), "error: no .git");
 }
 
 TEST_F(GitServiceRealTest, AnIgnoredFileCountsAsUncommittedWork) {
@@ -70,7 +72,7 @@ TEST_F(GitServiceRealTest, AnIgnoredFileCountsAsUncommittedWork) {
   git(repo, {"worktree", "add", "-q", "-b", "feature", root + "/wt"});
   std::filesystem::create_directories(root + "/wt/build");
   std::ofstream(root + "/wt/build/out.o") << "object";
-  EXPECT_EQ(GitService::worktreeStatus(root + "/wt", timeout), WorktreeStatus::dirty(true, 0));
+  EXPECT_EQ(describe(GitService::worktreeStatus(root + "/wt", timeout)), "dirty(true, 0)");
 }
 
 TEST_F(GitServiceRealTest, LocalCommitsWithoutARemoteAreUnpushed) {
@@ -79,20 +81,20 @@ TEST_F(GitServiceRealTest, LocalCommitsWithoutARemoteAreUnpushed) {
   commitFile(repo, "a.txt", "a", "one");
   commitFile(repo, "b.txt", "b", "two");
   git(repo, {"worktree", "add", "-q", "-b", "feature", root + "/wt"});
-  EXPECT_EQ(GitService::worktreeStatus(root + "/wt", timeout), WorktreeStatus::dirty(false, 2));
-  EXPECT_EQ(GitService::repositoryStatus(repo, timeout), WorktreeStatus::dirty(false, 2));
+  EXPECT_EQ(describe(GitService::worktreeStatus(root + "/wt", timeout)), "dirty(false, 2)");
+  EXPECT_EQ(describe(GitService::repositoryStatus(repo, timeout)), "dirty(false, 2)");
 }
 
 TEST_F(GitServiceRealTest, UnbornHeadAndEmptyRepository) {
   const std::string repo = pushedRepository(root + "/repo");
   git(repo, {"worktree", "add", "-q", "-b", "feature", root + "/wt"});
   git(root + "/wt", {"symbolic-ref", "HEAD", "refs/heads/never-committed"});
-  EXPECT_EQ(GitService::worktreeStatus(root + "/wt", timeout),
-            WorktreeStatus::error("git rev-list failed"));
+  EXPECT_EQ(describe(GitService::worktreeStatus(root + "/wt", timeout)),
+            "error: git rev-list failed");
 
   // An empty repository has nothing unpushed and no stash: its counts succeed with 0.
   initRepository(root + "/empty");
-  EXPECT_EQ(GitService::repositoryStatus(root + "/empty", timeout), WorktreeStatus::clean());
+  EXPECT_EQ(describe(GitService::repositoryStatus(root + "/empty", timeout)), "clean");
 }
 
 TEST_F(GitServiceRealTest, AStashIsUncommittedWork) {
@@ -100,7 +102,7 @@ TEST_F(GitServiceRealTest, AStashIsUncommittedWork) {
   std::ofstream(repo + "/readme.txt") << "edited\n";
   git(repo, {"stash", "-q"});
   EXPECT_EQ(git(repo, {"status", "--porcelain"}), "");
-  EXPECT_EQ(GitService::repositoryStatus(repo, timeout), WorktreeStatus::dirty(true, 0));
+  EXPECT_EQ(describe(GitService::repositoryStatus(repo, timeout)), "dirty(true, 0)");
 }
 
 TEST_F(GitServiceRealTest, ALocalFilterBlocksStatusAndAGlobalOneDoesNot) {
@@ -111,13 +113,13 @@ TEST_F(GitServiceRealTest, ALocalFilterBlocksStatusAndAGlobalOneDoesNot) {
   // Defined only in the user's own configuration: status runs.
   const std::string home = std::getenv("HOME");
   std::ofstream(home + "/.gitconfig") << "[filter \"other\"]\n\tclean = cat\n";
-  EXPECT_EQ(GitService::repositoryStatus(repo, timeout), WorktreeStatus::clean());
+  EXPECT_EQ(describe(GitService::repositoryStatus(repo, timeout)), "clean");
 
   const std::string marker = root + "/filter-ran";
   defineMarkingFilter(repo, marker);
   touchTrackedFile(repo + "/readme.txt");
-  EXPECT_EQ(GitService::repositoryStatus(repo, timeout),
-            WorktreeStatus::error("the repository config defines a filter driver"));
+  EXPECT_EQ(describe(GitService::repositoryStatus(repo, timeout)),
+            "error: the repository config defines a filter driver");
   EXPECT_FALSE(std::filesystem::exists(marker));
 }
 
@@ -137,18 +139,18 @@ TEST_F(GitServiceRealTest, AFilterInsideANestedSubmoduleBlocksStatus) {
   commitFile(top, "t.txt", "top\n");
   git(top, {"-c", "protocol.file.allow=always", "submodule", "add", "-q", middle, "middle"});
   git(top, {"commit", "-q", "-m", "add middle"});
-  git(top, {"-c", "protocol.file.allow=always", "submodule", "update", "-q", "--init",
-            "--recursive"});
+  git(top,
+      {"-c", "protocol.file.allow=always", "submodule", "update", "-q", "--init", "--recursive"});
   git(top, {"update-ref", "refs/remotes/origin/main", "HEAD"});
-  EXPECT_EQ(GitService::repositoryStatus(top, timeout), WorktreeStatus::clean());
+  EXPECT_EQ(describe(GitService::repositoryStatus(top, timeout)), "clean");
 
   const std::string checkedOutLeaf = top + "/middle/leaf";
   ASSERT_TRUE(std::filesystem::exists(checkedOutLeaf + "/data.txt"));
   const std::string marker = root + "/filter-ran";
   defineMarkingFilter(checkedOutLeaf, marker);
   touchTrackedFile(checkedOutLeaf + "/data.txt");
-  EXPECT_EQ(GitService::repositoryStatus(top, timeout),
-            WorktreeStatus::error("the repository config defines a filter driver"));
+  EXPECT_EQ(describe(GitService::repositoryStatus(top, timeout)),
+            "error: the repository config defines a filter driver");
   EXPECT_FALSE(std::filesystem::exists(marker));
 
   // A checked-out submodule whose configuration cannot be read leaves the status unknown to us:
@@ -156,8 +158,8 @@ TEST_F(GitServiceRealTest, AFilterInsideANestedSubmoduleBlocksStatus) {
   git(checkedOutLeaf, {"config", "--unset", "filter.mark.clean"});
   std::filesystem::remove_all(checkedOutLeaf + "/.git");
   std::ofstream(checkedOutLeaf + "/.git") << "gitdir: " << root << "/nowhere\n";
-  EXPECT_EQ(GitService::repositoryStatus(top, timeout),
-            WorktreeStatus::error("git config could not be read"));
+  EXPECT_EQ(describe(GitService::repositoryStatus(top, timeout)),
+            "error: git config could not be read");
 }
 
 TEST_F(GitServiceRealTest, ASubmoduleThatIsNotCheckedOutIsNotLookedInto) {
@@ -171,7 +173,7 @@ TEST_F(GitServiceRealTest, ASubmoduleThatIsNotCheckedOutIsNotLookedInto) {
   git(top, {"commit", "-q", "-m", "add sub"});
   git(top, {"submodule", "deinit", "-q", "--force", "sub"});
   git(top, {"update-ref", "refs/remotes/origin/main", "HEAD"});
-  EXPECT_EQ(GitService::repositoryStatus(top, timeout), WorktreeStatus::clean());
+  EXPECT_EQ(describe(GitService::repositoryStatus(top, timeout)), "clean");
 }
 
 TEST_F(GitServiceRealTest, ABranchGitCannotCountIsAnErrorNotZeroUnpushedCommits) {
@@ -182,8 +184,7 @@ TEST_F(GitServiceRealTest, ABranchGitCannotCountIsAnErrorNotZeroUnpushedCommits)
   git(repo, {"checkout", "-q", "main"});
   std::filesystem::remove(repo + "/.git/objects/" + ghost.substr(0, 2) + "/" + ghost.substr(2));
   EXPECT_EQ(git(repo, {"status", "--porcelain"}), "");
-  EXPECT_EQ(GitService::repositoryStatus(repo, timeout),
-            WorktreeStatus::error("git rev-list failed"));
+  EXPECT_EQ(describe(GitService::repositoryStatus(repo, timeout)), "error: git rev-list failed");
 }
 
 TEST_F(GitServiceRealTest, PruneForgetsRemovedWorktreesOnlyThroughAnOpenGate) {
@@ -222,14 +223,15 @@ void scriptQuietRepository(FakeProcessRunner& fake) {
   fake.on(git, {"ls-files"}, FakeProcessRunner::output(0));
   fake.on(git, statusQuery, FakeProcessRunner::output(0));
   fake.on(git, {"--walk-reflogs"},
-          FakeProcessRunner::output(128, "", "fatal: ambiguous argument 'refs/stash': unknown "
-                                             "revision or path not in the working tree.\n"));
+          FakeProcessRunner::output(128, "",
+                                    "fatal: ambiguous argument 'refs/stash': unknown "
+                                    "revision or path not in the working tree.\n"));
   fake.on(git, {"rev-list"}, FakeProcessRunner::output(0, "0\n"));
 }
 
-GitService::Dependencies dependenciesOf(const FakeProcessRunner& fake,
-                                        CommandLineTools::ProbeResult tools =
-                                            CommandLineTools::ProbeResult::installed) {
+GitService::Dependencies dependenciesOf(
+    const FakeProcessRunner& fake,
+    CommandLineTools::ProbeResult tools = CommandLineTools::ProbeResult::installed) {
   return GitService::Dependencies{fake.launcher(), [tools] { return tools; }};
 }
 
@@ -239,8 +241,8 @@ TEST(GitService, EveryRunIsHardenedAndNamesTheResolvedRoot) {
   FakeWorktree worktree;
   FakeProcessRunner fake;
   scriptQuietRepository(fake);
-  EXPECT_EQ(GitService::worktreeStatus(worktree.link, 5s, {}, dependenciesOf(fake)),
-            WorktreeStatus::clean());
+  EXPECT_EQ(describe(GitService::worktreeStatus(worktree.link, 5s, {}, dependenciesOf(fake))),
+            "clean");
 
   const std::string top = PathCanonical::canonical(worktree.top);
   const std::vector<std::string> prefix = expectedPrefix(top);
@@ -258,13 +260,12 @@ TEST(GitService, EveryRunIsHardenedAndNamesTheResolvedRoot) {
     EXPECT_EQ(call.environment.at("LC_ALL"), "C");
     EXPECT_EQ(call.environment.at("GIT_CEILING_DIRECTORIES"), parentPath(top));
   }
-  EXPECT_EQ(fake.callCount("/usr/bin/git",
-                           {"config", "--show-scope", "--includes", "--get-regexp",
-                            "^filter\\..*\\.(clean|smudge|process|required)$"}),
+  EXPECT_EQ(fake.callCount("/usr/bin/git", {"config", "--show-scope", "--includes", "--get-regexp",
+                                            "^filter\\..*\\.(clean|smudge|process|required)$"}),
             1u);
-  EXPECT_EQ(fake.callCount("/usr/bin/git", {"-c", "status.showUntrackedFiles=all", "status",
-                                            "--porcelain", "--untracked-files=all",
-                                            "--ignored=matching"}),
+  EXPECT_EQ(fake.callCount("/usr/bin/git",
+                           {"-c", "status.showUntrackedFiles=all", "status", "--porcelain",
+                            "--untracked-files=all", "--ignored=matching"}),
             1u);
   EXPECT_EQ(fake.callCount("/usr/bin/git", {"rev-list", "--count", "HEAD", "--not", "--remotes"}),
             1u);
@@ -276,14 +277,14 @@ TEST(GitService, WithoutGitNothingRuns) {
   scriptQuietRepository(fake);
   const auto missing = dependenciesOf(fake, CommandLineTools::ProbeResult::missing);
   const auto unknown = dependenciesOf(fake, CommandLineTools::ProbeResult::indeterminate);
-  EXPECT_EQ(GitService::worktreeStatus(worktree.top, 5s, {}, missing),
-            WorktreeStatus::error("git is not installed"));
-  EXPECT_EQ(GitService::repositoryStatus(worktree.top, 5s, {}, missing),
-            WorktreeStatus::error("git is not installed"));
-  EXPECT_EQ(GitService::worktreeStatus(worktree.top, 5s, {}, unknown),
-            WorktreeStatus::error("could not check whether git is installed"));
-  EXPECT_EQ(GitService::repositoryStatus(worktree.top, 5s, {}, unknown),
-            WorktreeStatus::error("could not check whether git is installed"));
+  EXPECT_EQ(describe(GitService::worktreeStatus(worktree.top, 5s, {}, missing)),
+            "error: git is not installed");
+  EXPECT_EQ(describe(GitService::repositoryStatus(worktree.top, 5s, {}, missing)),
+            "error: git is not installed");
+  EXPECT_EQ(describe(GitService::worktreeStatus(worktree.top, 5s, {}, unknown)),
+            "error: could not check whether git is installed");
+  EXPECT_EQ(describe(GitService::repositoryStatus(worktree.top, 5s, {}, unknown)),
+            "error: could not check whether git is installed");
   EXPECT_FALSE(GitService::pruneWorktrees(worktree.top, DestructiveGate::open(), 10s, {}, missing));
   EXPECT_EQ(fake.callCount(), 0u);
 }
@@ -294,8 +295,8 @@ TEST(GitService, TheReadOnlyGateStartsNoPrune) {
   const DestructiveGate closed{"read-only mode (-HLMReadOnly)"};
   EXPECT_FALSE(GitService::pruneWorktrees("/repo", closed, 10s, {}, dependenciesOf(fake)));
   EXPECT_EQ(fake.callCount(), 0u);
-  EXPECT_TRUE(GitService::pruneWorktrees("/repo", DestructiveGate::open(), 10s, {},
-                                         dependenciesOf(fake)));
+  EXPECT_TRUE(
+      GitService::pruneWorktrees("/repo", DestructiveGate::open(), 10s, {}, dependenciesOf(fake)));
   ASSERT_EQ(fake.callCount(), 1u);
   EXPECT_EQ(fake.calls()[0].timeout, ProcessRunner::Duration(10s));
 }
@@ -309,44 +310,48 @@ TEST(GitService, FailuresBecomeTheirErrorTexts) {
     scriptQuietRepository(fake);
     return GitService::worktreeStatus(worktree.top, 5s, {}, dependenciesOf(fake));
   };
-  EXPECT_EQ(statusWith([&](FakeProcessRunner& f) {
+  EXPECT_EQ(describe(statusWith([&](FakeProcessRunner& f) {
               f.on(git, configQuery, FakeProcessRunner::output(128));
-            }),
-            WorktreeStatus::error("git config could not be read"));
-  EXPECT_EQ(statusWith([&](FakeProcessRunner& f) {
-              f.on(git, configQuery, FakeProcessRunner::output(0, "global\tfilter.x.clean cat\n"
-                                                                  "worktree\tfilter.y.smudge cat\n"));
-            }),
-            WorktreeStatus::error("the repository config defines a filter driver"));
-  EXPECT_EQ(statusWith([&](FakeProcessRunner& f) {
+            })),
+            "error: git config could not be read");
+  EXPECT_EQ(describe(statusWith([&](FakeProcessRunner& f) {
               f.on(git, configQuery,
-                   FakeProcessRunner::output(0, "global\tfilter.x.clean cat\n"
-                                                "system\tfilter.y.process p\n"));
-            }),
-            WorktreeStatus::clean());
-  EXPECT_EQ(statusWith([&](FakeProcessRunner& f) {
+                   FakeProcessRunner::output(0,
+                                             "global\tfilter.x.clean cat\n"
+                                             "worktree\tfilter.y.smudge cat\n"));
+            })),
+            "error: the repository config defines a filter driver");
+  EXPECT_EQ(describe(statusWith([&](FakeProcessRunner& f) {
+              f.on(git, configQuery,
+                   FakeProcessRunner::output(0,
+                                             "global\tfilter.x.clean cat\n"
+                                             "system\tfilter.y.process p\n"));
+            })),
+            "clean");
+  EXPECT_EQ(describe(statusWith([&](FakeProcessRunner& f) {
               f.on(git, {"ls-files"}, FakeProcessRunner::output(128));
-            }),
-            WorktreeStatus::error("git ls-files failed"));
-  EXPECT_EQ(statusWith([&](FakeProcessRunner& f) { f.on(git, statusQuery, std::nullopt); }),
-            WorktreeStatus::error("git could not run"));
-  EXPECT_EQ(statusWith([&](FakeProcessRunner& f) {
+            })),
+            "error: git ls-files failed");
+  EXPECT_EQ(
+      describe(statusWith([&](FakeProcessRunner& f) { f.on(git, statusQuery, std::nullopt); })),
+      "error: git could not run");
+  EXPECT_EQ(describe(statusWith([&](FakeProcessRunner& f) {
               f.on(git, statusQuery, FakeProcessRunner::output(-1, "", "", true));
-            }),
-            WorktreeStatus::error("git timed out"));
-  EXPECT_EQ(statusWith([&](FakeProcessRunner& f) {
+            })),
+            "error: git timed out");
+  EXPECT_EQ(describe(statusWith([&](FakeProcessRunner& f) {
               f.on(git, statusQuery, FakeProcessRunner::output(128));
-            }),
-            WorktreeStatus::error("git status failed"));
-  EXPECT_EQ(statusWith([&](FakeProcessRunner& f) {
+            })),
+            "error: git status failed");
+  EXPECT_EQ(describe(statusWith([&](FakeProcessRunner& f) {
               f.on(git, {"rev-list"}, FakeProcessRunner::output(0, "many\n"));
-            }),
-            WorktreeStatus::error("git rev-list failed"));
-  EXPECT_EQ(statusWith([&](FakeProcessRunner& f) {
+            })),
+            "error: git rev-list failed");
+  EXPECT_EQ(describe(statusWith([&](FakeProcessRunner& f) {
               f.on(git, statusQuery, FakeProcessRunner::output(0, "?? new.txt\n"));
               f.on(git, {"rev-list"}, FakeProcessRunner::output(0, " 3 \n"));
-            }),
-            WorktreeStatus::dirty(true, 3));
+            })),
+            "dirty(true, 3)");
 }
 
 TEST(GitService, AStashThatCannotBeCountedIsAnError) {
@@ -355,8 +360,8 @@ TEST(GitService, AStashThatCannotBeCountedIsAnError) {
   FakeProcessRunner fake;
   fake.on(git, {"--walk-reflogs"}, FakeProcessRunner::output(128, "", "fatal: something else\n"));
   scriptQuietRepository(fake);
-  EXPECT_EQ(GitService::repositoryStatus(worktree.top, 5s, {}, dependenciesOf(fake)),
-            WorktreeStatus::error("git rev-list failed"));
+  EXPECT_EQ(describe(GitService::repositoryStatus(worktree.top, 5s, {}, dependenciesOf(fake))),
+            "error: git rev-list failed");
 }
 
 TEST(GitService, ReadsCountsRevisionErrorsAndSubmoduleEntries) {

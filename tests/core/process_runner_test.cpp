@@ -1,20 +1,21 @@
+#include "services/process_runner.h"
+
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <future>
 #include <map>
 #include <mutex>
-#include <poll.h>
 #include <sstream>
-#include <sys/syscall.h>
 #include <thread>
-#include <unistd.h>
 
-#include "services/process_runner.h"
 #include "support/service_printers.h"
 
 using namespace hl;
@@ -22,8 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::optional<ProcessOutput> sh(const std::string& script,
-                                ProcessRunner::Duration timeout = 10s,
+std::optional<ProcessOutput> sh(const std::string& script, ProcessRunner::Duration timeout = 10s,
                                 const ProcessRunner::OutputHandler& onOutput = {},
                                 std::stop_token stop = {}) {
   return ProcessRunner::run("/bin/sh", {"-c", script}, timeout, {}, onOutput, std::move(stop));
@@ -118,10 +118,10 @@ TEST(ProcessRunner, StandardInputIsTheNullDevice) {
 
 TEST(ProcessRunner, GivenVariablesAreMergedOverTheProgramsEnvironment) {
   const std::string home = std::getenv("HOME");
-  const auto merged = ProcessRunner::run("/usr/bin/env", {}, 10s,
-                                         {{"PATH", "/nowhere"}, {"HL_EXTRA", "a=b c"}});
+  const auto merged =
+      ProcessRunner::run("/usr/bin/env", {}, 10s, {{"PATH", "/nowhere"}, {"HL_EXTRA", "a=b c"}});
   ASSERT_TRUE(merged);
-  const std::string& out = merged->out;
+  const std::string out = "\n" + merged->out;
   EXPECT_NE(out.find("\nPATH=/nowhere\n"), std::string::npos) << out;
   EXPECT_EQ(out.find("PATH=", out.find("PATH=/nowhere") + 1), std::string::npos) << out;
   EXPECT_NE(out.find("HL_EXTRA=a=b c\n"), std::string::npos);
@@ -140,11 +140,11 @@ TEST(ProcessRunner, GivenVariablesAreMergedOverTheProgramsEnvironment) {
 TEST(ProcessRunner, LiveOutputArrivesInOrderAndTheTextsAreRepaired) {
   std::mutex mutex;
   std::string seen;
-  const auto output = sh("printf 'one '; printf 'two ' >&2; printf '\\377three'",
-                         10s, [&](std::string_view chunk) {
-                           std::lock_guard lock(mutex);
-                           seen += chunk;
-                         });
+  const auto output =
+      sh("printf 'one '; printf 'two ' >&2; printf '\\377three'", 10s, [&](std::string_view chunk) {
+        std::lock_guard lock(mutex);
+        seen += chunk;
+      });
   ASSERT_TRUE(output);
   EXPECT_EQ(output->out, "one \xEF\xBF\xBDthree");
   EXPECT_EQ(output->err, "two ");
@@ -211,8 +211,8 @@ TEST(ProcessRunner, AChildWhoseDescendantKeepsThePipeOpenFinishesWithItsOwnStatu
 TEST(ProcessRunner, AStopEndsTheRunAndAStopBeforeLaunchStartsNothing) {
   std::stop_source stop;
   const auto output = sh(
-      "echo ready; exec sleep 30", 30s,
-      [&stop](std::string_view) { stop.request_stop(); }, stop.get_token());
+      "echo ready; exec sleep 30", 30s, [&stop](std::string_view) { stop.request_stop(); },
+      stop.get_token());
   ASSERT_TRUE(output);
   EXPECT_TRUE(output->timedOut);
   EXPECT_EQ(output->status, SIGTERM);

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <future>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 #include "services/command_line_tools.h"
 #include "services/process_guard.h"
@@ -84,8 +84,9 @@ TEST(ProcessGuard, OwnerTables) {
             (std::vector<std::string>{"go", "gopls"}));
   EXPECT_EQ(ProcessGuard::blockingOwners(NativeAction::Tool::docker),
             (std::vector<std::string>{"Docker", "com.docker.backend"}));
-  EXPECT_EQ(ProcessGuard::blockingOwners(NativeAction::Tool::simctl),
-            (std::vector<std::string>{"Simulator", "com.apple.CoreSimulator.CoreSimulatorService"}));
+  EXPECT_EQ(
+      ProcessGuard::blockingOwners(NativeAction::Tool::simctl),
+      (std::vector<std::string>{"Simulator", "com.apple.CoreSimulator.CoreSimulatorService"}));
   EXPECT_EQ(ProcessGuard::blockingOwners(NativeAction::Tool::conda),
             (std::vector<std::string>{"conda", "python", "python3"}));
   EXPECT_EQ(ProcessGuard::displayName("Claude.app"), "Claude desktop");
@@ -163,13 +164,12 @@ TEST(SystemQueries, SumsUnavailableSimulators) {
 TEST(SystemQueries, NoDeviceOrNoObjectIsNoAnswer) {
   MeasureRecorder recorder;
   const auto measure = recorder.measurer();
-  EXPECT_EQ(SystemQueries::parseUnavailableSimulators(R"({"devices": {"a": [], "b": []}})",
-                                                      measure),
-            std::nullopt);
+  EXPECT_EQ(
+      SystemQueries::parseUnavailableSimulators(R"({"devices": {"a": [], "b": []}})", measure),
+      std::nullopt);
   EXPECT_EQ(SystemQueries::parseUnavailableSimulators(R"([{"devices": {}}])", measure),
             std::nullopt);
-  EXPECT_EQ(SystemQueries::parseUnavailableSimulators(R"({"devices": []})", measure),
-            std::nullopt);
+  EXPECT_EQ(SystemQueries::parseUnavailableSimulators(R"({"devices": []})", measure), std::nullopt);
   EXPECT_EQ(SystemQueries::parseUnavailableSimulators("simctl: error", measure), std::nullopt);
   EXPECT_EQ(SystemQueries::parseUnavailableSimulators("", measure), std::nullopt);
   const auto huge = SystemQueries::parseUnavailableSimulators(
@@ -179,13 +179,12 @@ TEST(SystemQueries, NoDeviceOrNoObjectIsNoAnswer) {
 }
 
 TEST(SystemQueries, KeepsSnapshotLinesWhole) {
-  EXPECT_EQ(SystemQueries::parseLocalSnapshots(
-                "Snapshots for disk /:\n"
-                "com.apple.TimeMachine.2026-03-01-120000.local\n"
-                "\n"
-                "  com.apple.TimeMachine.2026-03-02-120000.local  \n"
-                "com.apple.timemachine.lowercase\n"
-                "other.com.apple.TimeMachine"),
+  EXPECT_EQ(SystemQueries::parseLocalSnapshots("Snapshots for disk /:\n"
+                                               "com.apple.TimeMachine.2026-03-01-120000.local\n"
+                                               "\n"
+                                               "  com.apple.TimeMachine.2026-03-02-120000.local  \n"
+                                               "com.apple.timemachine.lowercase\n"
+                                               "other.com.apple.TimeMachine"),
             (std::vector<std::string>{"com.apple.TimeMachine.2026-03-01-120000.local",
                                       "  com.apple.TimeMachine.2026-03-02-120000.local  ",
                                       "other.com.apple.TimeMachine"}));

@@ -1,10 +1,11 @@
+#include "services/tool_locator.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <mutex>
-#include <sys/stat.h>
 
-#include "services/tool_locator.h"
 #include "support/fake_home.h"
 #include "support/fake_process_runner.h"
 #include "support/service_printers.h"
@@ -58,8 +59,8 @@ TEST(ToolLocator, ReadsOnlyTheLinesThatLookLikeAnswers) {
       "PATH=/usr/local/bin:/usr/bin\n"
       "uv=/later/uv\n");
   EXPECT_EQ(answer.path, "/usr/local/bin:/usr/bin");
-  EXPECT_EQ(answer.found, (std::map<std::string, std::string>{{"uv", "/later/uv"},
-                                                              {"pnpm", "/odd/a=b/pnpm"}}));
+  EXPECT_EQ(answer.found,
+            (std::map<std::string, std::string>{{"uv", "/later/uv"}, {"pnpm", "/odd/a=b/pnpm"}}));
   EXPECT_EQ(ToolLocator::parseShellOutput("nothing here").path, std::nullopt);
   EXPECT_EQ(ToolLocator::absoluteLines("note\n/a\n\n relative\n/b/c\n"),
             (std::vector<std::string>{"/a", "/b/c"}));
@@ -71,11 +72,12 @@ TEST(ToolLocator, ResolvesToolsAndTheirCacheFolders) {
   FakeProcessRunner fake;
   // The loop's last lookup fails, so the shell exits non-zero; its output still counts.
   fake.on(shell, {"-lc"},
-          FakeProcessRunner::output(1, "PATH=/login/bin:/usr/bin\n"
-                                       "go=/usr/local/go/bin/go\n"
-                                       "npm=/usr/bin/npm\n"
-                                       "uv=/home/u/.cargo/bin/uv\n"
-                                       "xcrun=/usr/bin/xcrun\n"));
+          FakeProcessRunner::output(1,
+                                    "PATH=/login/bin:/usr/bin\n"
+                                    "go=/usr/local/go/bin/go\n"
+                                    "npm=/usr/bin/npm\n"
+                                    "uv=/home/u/.cargo/bin/uv\n"
+                                    "xcrun=/usr/bin/xcrun\n"));
   fake.on(env, {"go", "env"}, FakeProcessRunner::output(0, "/gopath/pkg/mod\n/gocache\n"));
   fake.on(env, {"npm", "config"}, FakeProcessRunner::output(0, "/npm-cache\n"));
   fake.on(env, {"uv", "cache"}, FakeProcessRunner::output(2, "/uv-cache\n"));
@@ -120,9 +122,9 @@ TEST(ToolLocator, TakesTheLastAnswerAndIgnoresIncompleteGoAnswers) {
   fake.on(env, {"go"}, FakeProcessRunner::output(0, "/a\n/b\n/c\n"));
   ToolLocator locator(dependenciesOf(fake));
   const ToolEnvironment found = locator.environment();
-  EXPECT_EQ(found.locations, (std::map<ToolLocationKey, std::string>{
-                                 {ToolLocationKey::pnpmStore, "/store/v3"},
-                                 {ToolLocationKey::brewCache, "/brew-cache"}}));
+  EXPECT_EQ(found.locations,
+            (std::map<ToolLocationKey, std::string>{{ToolLocationKey::pnpmStore, "/store/v3"},
+                                                    {ToolLocationKey::brewCache, "/brew-cache"}}));
 }
 
 TEST(ToolLocator, AShellThatCannotAnswerLeavesTheDefaultPath) {
@@ -208,9 +210,9 @@ TEST(ToolLocator, RunsAFoundToolDirectlyAndABareNameThroughEnv) {
   EXPECT_EQ(fake.callCount(shell), 1u);
 
   FakeProcessRunner nothing;
-  EXPECT_EQ(ToolLocator(dependenciesOf(nothing)).run(NativeAction{Tool::npm},
-                                                     DestructiveGate::open()),
-            std::nullopt);
+  EXPECT_EQ(
+      ToolLocator(dependenciesOf(nothing)).run(NativeAction{Tool::npm}, DestructiveGate::open()),
+      std::nullopt);
 }
 
 TEST(ToolLocator, AToolPathHoldingAnEqualsSignRunsThatTool) {
@@ -262,8 +264,9 @@ TEST(ToolLocator, AskingARealLoginShellFindsToolsOnItsPath) {
   EXPECT_EQ(found.path, home / "bin");
   EXPECT_EQ(found.available, (std::set<Tool>{Tool::pnpm, Tool::uv}));
   EXPECT_EQ(found.binaries.at(Tool::uv), home / "bin/uv");
-  EXPECT_EQ(found.locations,
-            (std::map<ToolLocationKey, std::string>{{ToolLocationKey::uvCache, home / "uv-cache"}}));
+  EXPECT_EQ(
+      found.locations,
+      (std::map<ToolLocationKey, std::string>{{ToolLocationKey::uvCache, home / "uv-cache"}}));
   EXPECT_EQ(std::getenv("HOME"), savedHome);
 }
 

@@ -1,10 +1,11 @@
 #include "support/git_repository.h"
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "services/process_runner.h"
 
@@ -15,14 +16,13 @@ bool gitAvailable() { return ::access("/usr/bin/git", X_OK) == 0; }
 std::string git(const std::string& directory, const std::vector<std::string>& arguments) {
   std::vector<std::string> full = {"-C", directory};
   full.insert(full.end(), arguments.begin(), arguments.end());
-  const auto output = ProcessRunner::run(
-      "/usr/bin/git", full, std::chrono::seconds(30),
-      {{"GIT_AUTHOR_NAME", "Test"},
-       {"GIT_AUTHOR_EMAIL", "test@example.invalid"},
-       {"GIT_COMMITTER_NAME", "Test"},
-       {"GIT_COMMITTER_EMAIL", "test@example.invalid"},
-       {"GIT_CONFIG_NOSYSTEM", "1"},
-       {"LC_ALL", "C"}});
+  const auto output = ProcessRunner::run("/usr/bin/git", full, std::chrono::seconds(30),
+                                         {{"GIT_AUTHOR_NAME", "Test"},
+                                          {"GIT_AUTHOR_EMAIL", "test@example.invalid"},
+                                          {"GIT_COMMITTER_NAME", "Test"},
+                                          {"GIT_COMMITTER_EMAIL", "test@example.invalid"},
+                                          {"GIT_CONFIG_NOSYSTEM", "1"},
+                                          {"LC_ALL", "C"}});
   if (!output) {
     ADD_FAILURE() << "git could not run";
     return {};
