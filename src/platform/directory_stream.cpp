@@ -35,8 +35,7 @@ const char* DirectoryStream::next(bool& failed) {
 }
 
 int openDirectoryAt(int parent, const char* name, bool followLink) {
-  return ::openat(parent, name,
-                  O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
+  return ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
 }
 
 }  // namespace hl

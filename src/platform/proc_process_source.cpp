@@ -223,8 +223,7 @@ OpenFiles ProcProcessSource::openFiles(const std::set<std::string>& roots,
 }
 
 std::shared_ptr<const ProcessSource> defaultProcessSource() {
-  static const std::shared_ptr<const ProcessSource> source =
-      std::make_shared<ProcProcessSource>();
+  static const std::shared_ptr<const ProcessSource> source = std::make_shared<ProcProcessSource>();
   return source;
 }
 

@@ -21,8 +21,9 @@ ProcessSnapshot CommandProcessSource::processes(const ProcessRunner::Runner& run
                                                 std::stop_token stop) const {
   // Both commands run at once; the second result is awaited even when the first already
   // decided the failure text.
-  auto lsof = inParallel(
-      [&runner, stop] { return runner(kLsof, {"-w", "-d", "cwd", "-Fpn"}, 10s, stop); });
+  auto lsof = inParallel([&runner, stop] {
+    return runner(kLsof, {"-w", "-d", "cwd", "-Fpn"}, 10s, stop);
+  });
   const std::optional<ProcessOutput> ps = runner(kPs, {"-axo", "pid=,comm="}, 5s, stop);
   const std::optional<ProcessOutput> cwd = lsof.get();
 

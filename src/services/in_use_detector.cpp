@@ -78,8 +78,8 @@ std::string InUseDetector::claudeDesktopSupport() const {
   return appendingPath(home, kDesktopSupport);
 }
 
-InUseEvaluation InUseDetector::evaluate(const std::vector<CacheItem>& items,
-                                        bool includeOpenFiles, std::stop_token stop) const {
+InUseEvaluation InUseDetector::evaluate(const std::vector<CacheItem>& items, bool includeOpenFiles,
+                                        std::stop_token stop) const {
   const InUseSnapshot snapshot =
       capture(InUseRules::scanRoots(items), includeOpenFiles, std::move(stop));
   InUseEvaluation evaluation;
@@ -95,9 +95,8 @@ InUseEvaluation InUseDetector::evaluate(const std::vector<CacheItem>& items,
 InUseSnapshot InUseDetector::capture(const std::vector<std::string>& roots, bool includeOpenFiles,
                                      std::stop_token stop) const {
   const std::shared_ptr<const ProcessSource> from = source ? source : defaultProcessSource();
-  auto processes = inParallel([from, run = runner, stop] {
-    return ProcessSnapshot::capture(*from, run, stop);
-  });
+  auto processes =
+      inParallel([from, run = runner, stop] { return ProcessSnapshot::capture(*from, run, stop); });
   OpenPaths open = std::map<std::string, std::int32_t>{};
   if (includeOpenFiles) open = openPathPrefixes(roots, *from, runner, stop);
 
@@ -171,7 +170,8 @@ std::map<std::string, DeskState> InUseDetector::deskRegistry() const {
     if (!path) continue;
     if (presentAndNotNull(fields, "leasedBy")) {
       desk[canonical(*path)] = DeskState::leased;
-    } else if (presentAndNotNull(fields, "pooledAt") || presentAndNotNull(fields, "parkedStateKey")) {
+    } else if (presentAndNotNull(fields, "pooledAt") ||
+               presentAndNotNull(fields, "parkedStateKey")) {
       desk[canonical(*path)] = DeskState::pooled;
     }
   }

@@ -17,7 +17,7 @@
 namespace hl::InUseRules {
 namespace {
 
-constexpr double kShellSnapshotWindow = 604800;  // 7 days
+constexpr double kShellSnapshotWindow = 604800;   // 7 days
 constexpr double kTemporaryFilesWindow = 259200;  // 72 hours
 constexpr double kUpdaterDownloadWindow = 3600;   // 1 hour
 
@@ -68,9 +68,8 @@ std::map<std::string, std::string> reasons(const std::vector<CacheItem>& items,
       break;
     }
 
-    if (!reason && std::any_of(cwds.begin(), cwds.end(), [&](const std::string& cwd) {
-          return isBelowAny(cwd, paths);
-        })) {
+    if (!reason && std::any_of(cwds.begin(), cwds.end(),
+                               [&](const std::string& cwd) { return isBelowAny(cwd, paths); })) {
       // A live session alone names no process.
       std::optional<std::int32_t> sitter;
       for (const auto& [pid, directory] : snapshot.processes.workingDirectories) {

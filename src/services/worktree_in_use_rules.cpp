@@ -45,10 +45,10 @@ std::size_t leadingBlank(std::string_view text) {
   if (text.size() >= 2 && byte(0) == 0xC2 && byte(1) == 0xA0) return 2;  // U+00A0
   if (text.size() >= 3) {
     const unsigned a = byte(0), b = byte(1), c = byte(2);
-    if (a == 0xE1 && b == 0x9A && c == 0x80) return 3;                // U+1680
+    if (a == 0xE1 && b == 0x9A && c == 0x80) return 3;                 // U+1680
     if (a == 0xE2 && b == 0x80 && (c <= 0x8A || c == 0xAF)) return 3;  // U+2000–200A, U+202F
-    if (a == 0xE2 && b == 0x81 && c == 0x9F) return 3;                // U+205F
-    if (a == 0xE3 && b == 0x80 && c == 0x80) return 3;                // U+3000
+    if (a == 0xE2 && b == 0x81 && c == 0x9F) return 3;                 // U+205F
+    if (a == 0xE3 && b == 0x80 && c == 0x80) return 3;                 // U+3000
   }
   return 0;
 }
@@ -109,8 +109,7 @@ class MentionScanner {
 
 std::optional<struct stat> statusOf(const std::string& path, bool followLink) {
   struct stat status {};
-  const int result =
-      followLink ? ::stat(path.c_str(), &status) : ::lstat(path.c_str(), &status);
+  const int result = followLink ? ::stat(path.c_str(), &status) : ::lstat(path.c_str(), &status);
   if (result != 0) return std::nullopt;
   return status;
 }
@@ -143,8 +142,7 @@ std::string claudeProjectFolderName(std::string_view path) {
   std::string name;
   name.reserve(path.size());
   qsizetype start = 0;
-  for (qsizetype end = characters.toNextBoundary(); end != -1;
-       end = characters.toNextBoundary()) {
+  for (qsizetype end = characters.toNextBoundary(); end != -1; end = characters.toNextBoundary()) {
     const QChar first = text.at(start);
     const bool keep = end - start == 1 && first.unicode() < 0x80 &&
                       ((first >= u'A' && first <= u'Z') || (first >= u'a' && first <= u'z') ||
@@ -163,8 +161,8 @@ std::vector<std::string> recentFiles(const std::string& folder, std::string_view
   };
   std::vector<std::string> found;
   std::vector<Level> open;
-  open.push_back({std::make_unique<DirectoryStream>(openDirectoryAt(AT_FDCWD, folder.c_str())),
-                  folder});
+  open.push_back(
+      {std::make_unique<DirectoryStream>(openDirectoryAt(AT_FDCWD, folder.c_str())), folder});
   if (!open.back().stream->valid()) return {};
   while (!open.empty()) {
     DirectoryStream& stream = *open.back().stream;

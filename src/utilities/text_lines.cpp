@@ -17,9 +17,11 @@ std::vector<std::string_view> splitLines(std::string_view text) {
       finish(i, 1);
     } else if (c == '\r') {
       finish(i, i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1);
-    } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x85) {
+    } else if (c == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) == 0x85) {
       finish(i, 2);
-    } else if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+    } else if (c == 0xE2 && i + 2 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) == 0x80 &&
                (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
                 static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
       finish(i, 3);

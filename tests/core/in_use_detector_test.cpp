@@ -50,7 +50,8 @@ class FakeSource final : public ProcessSource {
   mutable std::vector<std::set<std::string>> askedRoots;
 };
 
-InUseDetector detectorWith(std::shared_ptr<const ProcessSource> source, std::string home = "/home/ann") {
+InUseDetector detectorWith(std::shared_ptr<const ProcessSource> source,
+                           std::string home = "/home/ann") {
   InUseDetector detector{std::move(home), kNow};
   detector.source = std::move(source);
   return detector;
@@ -142,8 +143,8 @@ TEST(InUseCapture, OpenFilesFoldIntoFoldersWithTheFirstHolder) {
   const auto* owners = std::get_if<std::map<std::string, std::int32_t>>(&open);
   ASSERT_NE(owners, nullptr);
   const std::map<std::string, std::int32_t> expected = {
-      {"/r", 10},     {"/r/a", 10},          {"/r/a/b", 10}, {"/r/a/b/c", 10},
-      {"/r/a/b/c/file", 10}, {"/r/a/b/other", 11}, {"/r2", 13},
+      {"/r", 10},           {"/r/a", 10}, {"/r/a/b", 10}, {"/r/a/b/c", 10}, {"/r/a/b/c/file", 10},
+      {"/r/a/b/other", 11}, {"/r2", 13},
   };
   EXPECT_EQ(*owners, expected);
 
@@ -198,8 +199,10 @@ TEST(InUseCapture, ParsesLsofFieldOutputWithOddLines) {
       "\n";
   const auto owners = InUseDetector::parseOpenFiles(lsof, {"/r", "/tmp/t"});
   const std::map<std::string, std::int32_t> expected = {
-      {"/r", 0},          {"/r/before-any-process", 0}, {"/r/one", 300}, {"/r/two", 0},
-      {"/r/two/file", 0}, {"/tmp", 301},                {"/tmp/t", 301}, {"/tmp/t/x", 301},
+      {"/r", 0},          {"/r/before-any-process", 0},
+      {"/r/one", 300},    {"/r/two", 0},
+      {"/r/two/file", 0}, {"/tmp", 301},
+      {"/tmp/t", 301},    {"/tmp/t/x", 301},
   };
   EXPECT_EQ(owners, expected);
 }
@@ -209,8 +212,9 @@ TEST(InUseCapture, LiveSessionsAreTheAgentsRunningProcesses) {
   const auto own = static_cast<std::int32_t>(::getpid());
   const auto parent = static_cast<std::int32_t>(::getppid());
   const std::string ownPid = std::to_string(own);
-  home.text(".claude/sessions/live.json", R"({"pid": )" + ownPid +
-                                               R"(, "sessionId": "s1", "cwd": "/private/tmp/w/", "hostSessionId": 7})");
+  home.text(".claude/sessions/live.json",
+            R"({"pid": )" + ownPid +
+                R"(, "sessionId": "s1", "cwd": "/private/tmp/w/", "hostSessionId": 7})");
   home.text(".claude/sessions/by-name.json",
             R"({"pid": )" + std::to_string(parent) + R"(, "sessionId": "s2"})");
   home.text(".claude/sessions/zero.json", R"({"pid": 0})");
@@ -288,8 +292,8 @@ TEST(InUseRules, AnUnverifiableSnapshotLocksEveryFileSystemItem) {
   const InUseEvaluation evaluation =
       detectorWith(source).evaluate({report, review, simulators, twin}, true);
   EXPECT_EQ(evaluation.verification, VerificationState::unavailable("ps failed"));
-  const std::map<std::string, std::string> expected = {
-      {report.id, "cannot verify in-use state"}, {review.id, "cannot verify in-use state"}};
+  const std::map<std::string, std::string> expected = {{report.id, "cannot verify in-use state"},
+                                                       {review.id, "cannot verify in-use state"}};
   EXPECT_EQ(evaluation.reasons, expected);
   EXPECT_EQ(evaluation.runningOwners, std::set<std::string>{"node"});
 }
@@ -461,8 +465,8 @@ TEST(InUseRules, ScanRoots) {
 
 TEST(InUseRules, LiveSummaryCounts) {
   InUseSnapshot snapshot = verifiedSnapshot();
-  snapshot.processes.executables = {{1, "/usr/bin/claude"}, {2, "/opt/claude-code/node"},
-                                    {3, "/usr/bin/codex"}};
+  snapshot.processes.executables = {
+      {1, "/usr/bin/claude"}, {2, "/opt/claude-code/node"}, {3, "/usr/bin/codex"}};
   const CacheItem pooled = worktreeItem("/r/.claude/worktrees/a");
   const CacheItem kept = worktreeItem("/r/.claude/worktrees/b");
   const CacheItem busy = worktreeItem("/r/.claude/worktrees/c");

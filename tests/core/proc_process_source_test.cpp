@@ -113,9 +113,8 @@ TEST(ProcProcessSource, OpenFilesAreTheUsersDescriptorsMapsAndFolders) {
   const OpenFiles temporary = proc.source().openFiles({"/tmp"}, {}, {});
   EXPECT_EQ(temporary.files, (std::vector<OpenFileRecord>{{100, "/private/tmp/work/"}}));
   const OpenFiles executable = proc.source().openFiles({"/usr/bin"}, {}, {});
-  EXPECT_EQ(executable.files,
-            (std::vector<OpenFileRecord>{{100, "/usr/bin/python3.11 (deleted)"},
-                                         {100, "/usr/bin/python3.11"}}));
+  EXPECT_EQ(executable.files, (std::vector<OpenFileRecord>{{100, "/usr/bin/python3.11 (deleted)"},
+                                                           {100, "/usr/bin/python3.11"}}));
 }
 
 TEST(ProcProcessSource, FailsWithTheTextsOfTheToolsItStandsFor) {
@@ -186,7 +185,8 @@ TEST(ProcProcessSource, SeesTheTestsOwnChildren) {
   EXPECT_TRUE(has(holder.pid(), held));
   EXPECT_TRUE(has(sitter.pid(), project));
   for (const OpenFileRecord& file : files.files) {
-    EXPECT_TRUE(file.path.rfind(home / "cache", 0) == 0 || file.path.rfind(home / "projects", 0) == 0)
+    EXPECT_TRUE(file.path.rfind(home / "cache", 0) == 0 ||
+                file.path.rfind(home / "projects", 0) == 0)
         << file.path;
   }
 }

@@ -47,8 +47,7 @@ class FixedSource final : public ProcessSource {
 
 TEST(TextLines, SplitsAtEveryUnicodeLineBreakAndDropsEmptyLines) {
   const std::string text = "a\nb\r\nc\rd\ve\ff\xC2\x85g\xE2\x80\xA8h\xE2\x80\xA9i\n\n\r\n";
-  const std::vector<std::string_view> expected = {"a", "b", "c", "d", "e",
-                                                  "f", "g", "h", "i"};
+  const std::vector<std::string_view> expected = {"a", "b", "c", "d", "e", "f", "g", "h", "i"};
   EXPECT_EQ(splitLines(text), expected);
   EXPECT_TRUE(splitLines("").empty());
   // A lone lead byte or another character of the same block is no line break.
@@ -136,27 +135,30 @@ TEST(ProcessSnapshotOwners, OwnerRules) {
       "Xcode", "/Applications/Xcode.app/Contents/Developer/usr/bin/xcodebuild"));
   EXPECT_TRUE(ProcessSnapshot::matches(
       "Docker", "/Applications/Docker.app/Contents/MacOS/com.docker.backend"));
-  EXPECT_TRUE(ProcessSnapshot::matches("Claude.app", "/Applications/Claude.app/Contents/MacOS/Claude"));
-  EXPECT_FALSE(ProcessSnapshot::matches("Claude.app",
-                                        "/Users/ann/Applications/Claude.app/Contents/MacOS/Claude"));
+  EXPECT_TRUE(
+      ProcessSnapshot::matches("Claude.app", "/Applications/Claude.app/Contents/MacOS/Claude"));
+  EXPECT_FALSE(ProcessSnapshot::matches(
+      "Claude.app", "/Users/ann/Applications/Claude.app/Contents/MacOS/Claude"));
   EXPECT_FALSE(ProcessSnapshot::matches("claude", "/usr/local/bin/claude-code"));
   EXPECT_TRUE(ProcessSnapshot::matches("claude", "/opt/claude-code/bin/node"));
   EXPECT_TRUE(ProcessSnapshot::matches("claude", "/home/ann/.local/bin/claude"));
   EXPECT_TRUE(ProcessSnapshot::matches("claude", "claude"));
   EXPECT_TRUE(ProcessSnapshot::matches("codex", "/Applications/Codex.app/Contents/Resources/x"));
-  EXPECT_TRUE(ProcessSnapshot::matches("Codex.app", "/Applications/Codex.app/Contents/MacOS/Codex"));
+  EXPECT_TRUE(
+      ProcessSnapshot::matches("Codex.app", "/Applications/Codex.app/Contents/MacOS/Codex"));
   EXPECT_FALSE(ProcessSnapshot::matches("Codex.app", "/usr/bin/codex"));
   EXPECT_TRUE(ProcessSnapshot::matches("node", "/usr/local/bin/node"));
   EXPECT_TRUE(ProcessSnapshot::matches("node", "/usr/local/bin/node/"));
   EXPECT_FALSE(ProcessSnapshot::matches("node", "/usr/local/bin/nodejs"));
   EXPECT_FALSE(ProcessSnapshot::matches("Node", "/usr/local/bin/node"));
-  EXPECT_TRUE(ProcessSnapshot::matches("com.docker.backend",
-                                       "/Applications/Docker.app/Contents/MacOS/com.docker.backend"));
+  EXPECT_TRUE(ProcessSnapshot::matches(
+      "com.docker.backend", "/Applications/Docker.app/Contents/MacOS/com.docker.backend"));
 }
 
 TEST(ProcessSnapshotOwners, AppKeysMatchTheirLinuxInstallations) {
   EXPECT_TRUE(ProcessSnapshot::matches("Google Chrome", "/opt/google/chrome/chrome"));
-  EXPECT_TRUE(ProcessSnapshot::matches("Google Chrome", "/opt/google/chrome/chrome_crashpad_handler"));
+  EXPECT_TRUE(
+      ProcessSnapshot::matches("Google Chrome", "/opt/google/chrome/chrome_crashpad_handler"));
   EXPECT_FALSE(ProcessSnapshot::matches("Google Chrome", "/usr/lib/chromium/chromium"));
   EXPECT_TRUE(ProcessSnapshot::matches("Code", "/usr/share/code/code"));
   EXPECT_TRUE(ProcessSnapshot::matches("Code", "/snap/code/172/usr/share/code/code"));
@@ -198,7 +200,8 @@ TEST(ProcessSnapshotOwners, QueriesCountPidsAndReadEveryNameOfAProcess) {
 
 TEST(ProcessSnapshotCapture, BothCommandsDeliver) {
   FakeProcessRunner fake;
-  fake.on(kPs, {"-axo", "pid=,comm="}, FakeProcessRunner::output(0, "  1 /sbin/init\n 50 /bin/zsh\n"));
+  fake.on(kPs, {"-axo", "pid=,comm="},
+          FakeProcessRunner::output(0, "  1 /sbin/init\n 50 /bin/zsh\n"));
   fake.on(kLsof, {"-w", "-d", "cwd", "-Fpn"},
           FakeProcessRunner::output(1, "p50\nfcwd\nn/Users/ann/\n"));
   const ProcessSnapshot snapshot = commandSnapshot(fake);
@@ -207,8 +210,8 @@ TEST(ProcessSnapshotCapture, BothCommandsDeliver) {
   EXPECT_EQ(snapshot.workingDirectories, (std::map<std::int32_t, std::string>{{50, "/Users/ann"}}));
   ASSERT_EQ(fake.callCount(), 2u);
   for (const auto& call : fake.calls()) {
-    EXPECT_EQ(call.timeout, call.executable == kPs ? ProcessRunner::Duration(5s)
-                                                   : ProcessRunner::Duration(10s));
+    EXPECT_EQ(call.timeout,
+              call.executable == kPs ? ProcessRunner::Duration(5s) : ProcessRunner::Duration(10s));
   }
 }
 
@@ -248,7 +251,8 @@ TEST(ProcessSnapshotCapture, FailureTextsAndTheirPrecedence) {
 TEST(ProcessSnapshotCapture, LeavesOutThisProgramsOwnProcess) {
   const auto own = static_cast<std::int32_t>(::getpid());
   FakeProcessRunner fake;
-  fake.on(kPs, {}, FakeProcessRunner::output(0, std::to_string(own) + " /usr/bin/us\n1 /sbin/init\n"));
+  fake.on(kPs, {},
+          FakeProcessRunner::output(0, std::to_string(own) + " /usr/bin/us\n1 /sbin/init\n"));
   fake.on(kLsof, {},
           FakeProcessRunner::output(0, "p" + std::to_string(own) + "\nn/here\np1\nn/\n"));
   const ProcessSnapshot snapshot = commandSnapshot(fake);
@@ -281,14 +285,15 @@ TEST(ProcessGuard, SnapshotSourceAnswersFromAFreshSnapshotAndNothingWhenItFailed
 
   ProcessSnapshot failed = running;
   failed.failure = "lsof timed out";
-  EXPECT_EQ(ProcessGuard::running({"Docker"},
-                                  ProcessGuard::snapshotOwners(std::make_shared<FixedSource>(failed))),
+  EXPECT_EQ(ProcessGuard::running(
+                {"Docker"}, ProcessGuard::snapshotOwners(std::make_shared<FixedSource>(failed))),
             std::nullopt);
 }
 
 TEST(ProcessGuard, DefaultSnapshotSourceSeesThisMachine) {
   // This test process's parent runs, so the real process list is never empty.
-  const auto answer = ProcessGuard::running({"no-such-program-here"}, ProcessGuard::snapshotOwners());
+  const auto answer =
+      ProcessGuard::running({"no-such-program-here"}, ProcessGuard::snapshotOwners());
   ASSERT_TRUE(answer.has_value());
   EXPECT_TRUE(answer->empty());
 }

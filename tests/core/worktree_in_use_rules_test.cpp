@@ -102,8 +102,8 @@ TEST(WorktreeRules, OwnSessionTranscripts) {
 
 TEST(WorktreeRules, NamedInARecentRepositoryTranscript) {
   Fixture f;
-  f.transcript("-Users-ann-repo", "a/b/s.jsonl", "cd /Users/ann/repo/.claude/worktrees/fix-10 && ls",
-               2h);
+  f.transcript("-Users-ann-repo", "a/b/s.jsonl",
+               "cd /Users/ann/repo/.claude/worktrees/fix-10 && ls", 2h);
   f.transcript("-Users-ann-repo", "old.jsonl", ".claude/worktrees/fix-2", 30h);
   EXPECT_EQ(f.reason(worktree(kFix1)), "named in a recent Claude Code session");
   EXPECT_EQ(f.reason(worktree("/Users/ann/repo/.claude/worktrees/fix-10")),
@@ -118,18 +118,18 @@ TEST(WorktreeRules, OurOwnRepositorysTranscriptsAreNeverRead) {
   Fixture f;
   f.transcript("-Users-ann-harbor-lume", "s.jsonl", ".claude/worktrees/fix-1", 1h);
   Rules::TranscriptCache transcripts;
-  EXPECT_EQ(f.reason(worktree("/Users/ann/harbor-lume/.claude/worktrees/fix-1",
-                              "/Users/ann/harbor-lume"),
-                     transcripts),
-            std::nullopt);
+  EXPECT_EQ(
+      f.reason(worktree("/Users/ann/harbor-lume/.claude/worktrees/fix-1", "/Users/ann/harbor-lume"),
+               transcripts),
+      std::nullopt);
   ASSERT_EQ(transcripts.count("/Users/ann/harbor-lume"), 1u);
   EXPECT_TRUE(transcripts.at("/Users/ann/harbor-lume").following.empty());
 }
 
 TEST(WorktreeRules, ARepositorysTranscriptsAreReadOncePerPass) {
   Fixture f;
-  const std::string file =
-      f.transcript("-Users-ann-repo", "s.jsonl", ".claude/worktrees/fix-1 .claude/worktrees/fix-2", 1h);
+  const std::string file = f.transcript("-Users-ann-repo", "s.jsonl",
+                                        ".claude/worktrees/fix-1 .claude/worktrees/fix-2", 1h);
   Rules::TranscriptCache transcripts;
   EXPECT_EQ(f.reason(worktree(kFix1), transcripts), "named in a recent Claude Code session");
   ASSERT_EQ(::unlink(file.c_str()), 0);
@@ -196,7 +196,8 @@ TEST(WorktreeRules, GitLocks) {
   f.now += 24h * 365;  // the folders made here are not fresh
   // A linked worktree whose ".git" file points into the main repository.
   const std::string linked = f.home.dir("repo/.claude/worktrees/a");
-  f.home.text("repo/.claude/worktrees/a/.git", "gitdir: \t" + (f.home / "repo/.git/worktrees/a") + " \xC2\xA0\n");
+  f.home.text("repo/.claude/worktrees/a/.git",
+              "gitdir: \t" + (f.home / "repo/.git/worktrees/a") + " \xC2\xA0\n");
   f.home.dir("repo/.git/worktrees/a");
   EXPECT_EQ(f.reason(worktree(linked, std::nullopt, linked)), std::nullopt);
   f.home.text("repo/.git/worktrees/a/index.lock", "");
