@@ -5,9 +5,8 @@
 #   bench/compare.sh [TREE] [RUNS]
 #
 # TREE defaults to /tmp/hl-bench-tree and is generated there (about 250,000 files, 1.8 GB) when
-# missing; RUNS (default 7) runs of each tool follow one warm-up run, and the median wall time
-# and the largest peak memory are reported. Build first (./scripts/build); HL_BUILD_DIR selects
-# the build folder. A benchmark, never a test.
+# missing; RUNS (default 7) is the number of timed rounds. Build first (./scripts/build);
+# HL_BUILD_DIR selects the build folder. A benchmark, never a test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir="${HL_BUILD_DIR:-build}"
@@ -31,34 +30,46 @@ cores="$(nproc)"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 
-# run NAME COMMAND...: one warm-up, then $runs timed runs; prints "NAME median_seconds peak_kb".
-run() {
-  local name="$1"; shift
-  "$@" >/dev/null 2>&1
-  local times=() peak=0 start end kb
-  for _ in $(seq "$runs"); do
-    start=$(date +%s%N)
-    /usr/bin/time -f %M -o "$scratch/rss" "$@" >/dev/null 2>"$scratch/err" ||
-      { echo "$name failed:" >&2; cat "$scratch/err" >&2; exit 1; }
-    end=$(date +%s%N)
-    times+=($(( (end - start) / 1000 )))
-    kb=$(tail -n 1 "$scratch/rss")
-    (( kb > peak )) && peak=$kb
-  done
-  local median
-  median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
-  echo "$name $median $peak" >> "$scratch/results"
+# Each round runs every tool once, in turn, so that a busy moment of the machine weighs on all
+# of them alike. One warm-up round first; then the median wall time and the largest peak
+# memory of each tool over $runs rounds.
+tools=(measure tree du gdu)
+command_of() {
+  case "$1" in
+    measure) echo "$measure" "$tree" ;;
+    tree) echo "$measure" --tree "$tree" ;;
+    du) echo du -s "$tree" ;;
+    gdu) echo gdu -n -s "$tree" ;;
+  esac
+}
+time_once() {
+  local name="$1" start end
+  local -a cmd
+  read -r -a cmd <<< "$(command_of "$name")"
+  start=$(date +%s%N)
+  /usr/bin/time -f %M -o "$scratch/rss" "${cmd[@]}" >/dev/null 2>"$scratch/err" ||
+    { echo "$name failed:" >&2; cat "$scratch/err" >&2; exit 1; }
+  end=$(date +%s%N)
+  echo "$name $(( (end - start) / 1000 )) $(tail -n 1 "$scratch/rss")" >> "$scratch/samples"
 }
 
 echo "tree: $tree"
 echo "figures:  $("$measure" "$tree")"
 echo "tree:     $("$measure" --tree "$tree")"
-echo "cores: $cores, runs per tool: $runs (median wall time, largest peak memory)"
+echo "cores: $cores, rounds: $runs (median wall time, largest peak memory)"
+: > "$scratch/samples"
+for name in "${tools[@]}"; do time_once "$name"; done
+: > "$scratch/samples"
+for _ in $(seq "$runs"); do
+  for name in "${tools[@]}"; do time_once "$name"; done
+done
 : > "$scratch/results"
-run measure "$measure" "$tree"
-run tree "$measure" --tree "$tree"
-run du du -s "$tree"
-run gdu gdu -n -s "$tree"
+for name in "${tools[@]}"; do
+  median=$(awk -v n="$name" '$1 == n { print $2 }' "$scratch/samples" | sort -n |
+    sed -n "$(( (runs + 1) / 2 ))p")
+  peak=$(awk -v n="$name" '$1 == n && $3 > m { m = $3 } END { print m }' "$scratch/samples")
+  echo "$name $median $peak" >> "$scratch/results"
+done
 
 nodes=$("$measure" --tree "$tree" | sed -E 's/^nodes=([0-9]+).*/\1/')
 awk -v cores="$cores" -v nodes="$nodes" '
