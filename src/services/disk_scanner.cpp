@@ -9,6 +9,7 @@
 #include <mutex>
 #include <unistd.h>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/folder_reader.h"
@@ -29,6 +30,11 @@ std::atomic<int> retainedDescriptors{0};
 // the progress counters at once.
 constexpr std::size_t kCheckInterval = 64;
 constexpr std::int64_t kProgressBatch = 256;
+
+// A folder with more entries than the lister handles itself has the rest handled by other
+// threads, in chunks of this many names: one very large folder is walked in parallel too.
+constexpr std::size_t kEntriesListerHandles = 1024;
+constexpr std::size_t kChunkEntries = 512;
 
 std::string withoutTrailingSlashes(std::string_view path) {
   while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
@@ -55,21 +61,58 @@ bool sameObject(int fd, std::uint64_t device, std::uint64_t inode) {
   return FolderAccess::status(fd, status) && status.device == device && status.inode == inode;
 }
 
+struct Folder;
+
+// A counted reference to a folder of a walk. Every folder holds one on its parent, so letting go
+// of the last reference to a deep chain releases it level by level, never by nested calls.
+class FolderRef {
+ public:
+  FolderRef() = default;
+  // A new folder, referenced once.
+  static FolderRef make();
+  // Another reference to a folder that is already referenced.
+  static FolderRef share(Folder* folder);
+
+  FolderRef(const FolderRef& other) : FolderRef(other.folder_ ? share(other.folder_) : FolderRef()) {}
+  FolderRef(FolderRef&& other) noexcept : folder_(std::exchange(other.folder_, nullptr)) {}
+  FolderRef& operator=(FolderRef other) noexcept {
+    std::swap(folder_, other.folder_);
+    return *this;
+  }
+  ~FolderRef() { release(folder_); }
+
+  Folder* get() const { return folder_; }
+  Folder* operator->() const { return folder_; }
+  Folder& operator*() const { return *folder_; }
+  explicit operator bool() const { return folder_ != nullptr; }
+
+ private:
+  explicit FolderRef(Folder* adopted) : folder_(adopted) {}
+  static void release(Folder* folder);
+
+  Folder* folder_ = nullptr;
+};
+
 // One folder of a walk, from the moment its parent lists it until its contents are known.
 struct Folder {
-  std::shared_ptr<Folder> parent;  // none for the root
+  std::atomic<std::size_t> references{1};
+  Folder* parent = nullptr;  // one counted reference; none for the root
   // The whole path when the walk needs paths (the tree, an injected predicate), else the name.
   std::string path;
   std::size_t nameOffset = 0;
   // The object the parent's listing saw; what is opened later must still be it.
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
-  // Open while subfolders still have to be opened relative to it (always, for the root).
   int fd = -1;
-  bool retained = false;
-  std::atomic<std::size_t> unopened{0};
+  // Decided when the listing starts, before anything else can see the folder: whether `fd`
+  // stays open for the shares of the listing handed to other threads and for the subfolders
+  // until the last of them lets go (always, for the root). Otherwise it is closed when the
+  // listing ends, and subfolders are reached again from the root.
+  bool keep = false;
+  bool counted = false;  // holds a place among the retained descriptors
+  std::atomic<std::size_t> holds{0};
 
-  // The tree walk: the nodes found so far and the subfolders whose nodes are still missing.
+  // The tree walk: the nodes found so far, and the shares and subfolders still outstanding.
   std::mutex mutex;
   std::vector<FileNode> children;
   std::size_t incomplete = 0;
@@ -77,27 +120,38 @@ struct Folder {
 
   const char* name() const { return path.c_str() + nameOffset; }
 
-  void releaseDescriptor() {
+  void closeDescriptor() {
     if (fd < 0) return;
     ::close(fd);
     fd = -1;
-    if (retained) {
+    if (counted) {
       retainedDescriptors.fetch_sub(1, std::memory_order_relaxed);
-      retained = false;
+      counted = false;
     }
   }
 
-  ~Folder() {
-    releaseDescriptor();
-    // A deep chain of folders would otherwise be released by one nested call per level.
-    std::shared_ptr<Folder> next = std::move(parent);
-    while (next && next.use_count() == 1) {
-      std::shared_ptr<Folder> up = std::move(next->parent);
-      next.reset();
-      next = std::move(up);
-    }
+  // One user of the kept descriptor is done with it; the last one closes it.
+  void release() {
+    if (holds.fetch_sub(1, std::memory_order_acq_rel) == 1 && parent) closeDescriptor();
   }
+
+  ~Folder() { closeDescriptor(); }
 };
+
+FolderRef FolderRef::make() { return FolderRef(new Folder); }
+
+FolderRef FolderRef::share(Folder* folder) {
+  folder->references.fetch_add(1, std::memory_order_relaxed);
+  return FolderRef(folder);
+}
+
+void FolderRef::release(Folder* folder) {
+  while (folder && folder->references.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    Folder* up = folder->parent;
+    delete folder;
+    folder = up;
+  }
+}
 
 // Hard links seen by one measurement, split so that walking threads rarely wait for each other.
 class LinkSet {
@@ -189,7 +243,7 @@ struct Walk {
   bool asksDataless = false;
   bool keepsPaths = false;
   std::optional<VolumeIdentifier> rootVolume;
-  std::shared_ptr<Folder> root;
+  FolderRef root;
 
   // The measurement.
   std::mutex totalsMutex;
@@ -234,11 +288,12 @@ std::optional<WalkBoundary::Skip> skipReason(const Walk& walk, const EntryStatus
   return std::nullopt;
 }
 
-std::shared_ptr<Folder> makeSubfolder(const Walk& walk, const std::shared_ptr<Folder>& parent,
+FolderRef makeSubfolder(const Walk& walk, const FolderRef& parent,
                                       const char* name, std::string path,
                                       const EntryStatus& status) {
-  auto folder = std::make_shared<Folder>();
-  folder->parent = parent;
+  FolderRef folder = FolderRef::make();
+  parent->references.fetch_add(1, std::memory_order_relaxed);
+  folder->parent = parent.get();
   if (walk.keepsPaths) {
     folder->path = std::move(path);
     folder->nameOffset = folder->path.size() - std::strlen(name);
@@ -254,7 +309,7 @@ std::shared_ptr<Folder> makeSubfolder(const Walk& walk, const std::shared_ptr<Fo
 // descriptor was not kept. Each step must reach the object the walk saw there.
 int reopenFromRoot(const Walk& walk, const Folder& folder) {
   std::vector<const Folder*> chain;
-  for (const Folder* up = folder.parent.get(); up->parent; up = up->parent.get()) {
+  for (const Folder* up = folder.parent; up->parent; up = up->parent) {
     chain.push_back(up);
   }
   int current = walk.root->fd;
@@ -279,11 +334,10 @@ int openSubfolder(const Walk& walk, const Folder& folder) {
     errno = EACCES;
     return -1;
   }
-  // The parent's descriptor is either kept until this folder has been opened, or was closed
-  // before any subfolder task existed.
-  const int parentFd = folder.parent->fd;
-  const int fd = parentFd >= 0 ? FolderAccess::openFolder(parentFd, folder.name())
-                               : reopenFromRoot(walk, folder);
+  // A kept parent descriptor stays open until this folder lets go of it.
+  const Folder& parent = *folder.parent;
+  const int fd = parent.keep ? FolderAccess::openFolder(parent.fd, folder.name())
+                             : reopenFromRoot(walk, folder);
   if (fd < 0) return -1;
   // Whatever took the folder's place since its parent was listed is not walked.
   if (!sameObject(fd, folder.device, folder.inode)) {
@@ -294,28 +348,19 @@ int openSubfolder(const Walk& walk, const Folder& folder) {
   return fd;
 }
 
-void listFolder(Walk& walk, WalkPool::Job& job, const std::shared_ptr<Folder>& folder);
+void listFolder(Walk& walk, WalkPool::Job& job, const FolderRef& folder);
 
-// Hands the subfolders found in a listing to the pool, keeping the folder's descriptor open for
-// them when the budget allows.
+// Hands subfolders to the pool; each holds its parent's kept descriptor until it is open.
 void publish(Walk& walk, WalkPool::Job& job, Folder& folder,
-             std::vector<std::shared_ptr<Folder>>& subfolders) {
-  if (folder.parent) {
-    if (!subfolders.empty() &&
-        retainedDescriptors.fetch_add(1, std::memory_order_relaxed) < kRetainedDescriptorLimit) {
-      folder.retained = true;
-    } else {
-      if (!subfolders.empty()) retainedDescriptors.fetch_sub(1, std::memory_order_relaxed);
-      folder.releaseDescriptor();
-    }
-  }
+             std::vector<FolderRef>& subfolders) {
   if (subfolders.empty()) return;
-  folder.unopened.store(subfolders.size(), std::memory_order_release);
+  if (folder.keep) folder.holds.fetch_add(subfolders.size(), std::memory_order_relaxed);
   std::vector<WalkPool::Task> tasks;
   tasks.reserve(subfolders.size());
   // Pushed in reverse so that the pool, last in first out, takes them in listing order.
   for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
-    tasks.emplace_back([&walk, sub = std::move(*it)](WalkPool::Job& j) { listFolder(walk, j, sub); });
+    tasks.emplace_back(
+        [&walk, sub = std::move(*it)](WalkPool::Job& j) { listFolder(walk, j, sub); });
   }
   subfolders.clear();
   job.add(tasks);
@@ -323,7 +368,7 @@ void publish(Walk& walk, WalkPool::Job& job, Folder& folder,
 
 // The tree walk: makes the node of a folder whose contents are all known, then of every
 // ancestor that this completes.
-void complete(Walk& walk, std::shared_ptr<Folder> folder) {
+void complete(Walk& walk, FolderRef folder) {
   while (folder) {
     std::vector<FileNode> children;
     {
@@ -332,7 +377,7 @@ void complete(Walk& walk, std::shared_ptr<Folder> folder) {
     }
     FileNode node = FileNode::directory(std::move(folder->path), std::nullopt,
                                         std::move(children));
-    std::shared_ptr<Folder> parent = folder->parent;
+    Folder* parent = folder->parent;
     if (!parent) {
       walk.result = std::move(node);
       return;
@@ -343,7 +388,7 @@ void complete(Walk& walk, std::shared_ptr<Folder> folder) {
       parent->children.push_back(std::move(node));
       parentComplete = --parent->incomplete == 0 && parent->listed;
     }
-    folder = parentComplete ? std::move(parent) : nullptr;
+    folder = parentComplete ? FolderRef::share(parent) : FolderRef();
   }
 }
 
@@ -364,137 +409,252 @@ void reportProgress(Walk& walk, std::int64_t visited, std::int64_t bytes,
   (*walk.progress)(progress);
 }
 
-void measureListing(Walk& walk, WalkPool::Job& job, const std::shared_ptr<Folder>& folder) {
-  const int fd = folder->fd;
-  Totals local;
-  std::vector<std::shared_ptr<Folder>> subfolders;
-  FolderListing listing(fd);
-  const bool refused = walk.faults.failListing && walk.faults.failListing(folder->path);
-  std::size_t sinceCheck = 0;
-  for (const char* name = refused ? nullptr : listing.next(); name; name = listing.next()) {
-    if (++sinceCheck == kCheckInterval) {
-      sinceCheck = 0;
-      if (walk.stopped()) return;
-    }
-    if (!walk.includeHidden && name[0] == '.') continue;
-    EntryStatus status;
-    if (!readStatus(walk, fd, *folder, name, status)) {
-      ++local.unreadable;
-      continue;
-    }
-    if (status.kind == EntryStatus::Kind::folder) {
-      std::string path = walk.keepsPaths ? joinPath(folder->path, name) : std::string();
-      if (const auto skip = skipReason(walk, status, path)) {
-        ++(*skip == WalkBoundary::Skip::otherVolume ? local.skippedVolumes
-                                                     : local.skippedDataless);
-      } else {
-        subfolders.push_back(makeSubfolder(walk, folder, name, std::move(path), status));
-      }
-      continue;
-    }
-    if (status.kind != EntryStatus::Kind::symbolicLink && status.linkCount > 1 &&
-        !walk.links.insert(status.device, status.inode)) {
-      ++local.deduplicated;
-      continue;
-    }
-    local.count(status);
-  }
-  if (refused || listing.failed()) ++local.unreadable;
-  {
-    std::lock_guard lock(walk.totalsMutex);
-    walk.totals.add(local);
-  }
-  publish(walk, job, *folder, subfolders);
-}
-
-// The leaves of the folder a thread is listing. Reused from folder to folder, so that a
-// folder's list of children is allocated once, at its exact size; emptied whatever way the
-// listing ends, and given back when an unusually large folder made it grow.
+// The leaves a thread finds in its share of a folder. Reused from share to share, so that most
+// folders' lists of children are allocated once, at their exact size; emptied however the
+// share ends, and given back when an unusually large folder made it grow. A walk started from a
+// progress report on the same thread gets a list of its own.
 class LeafScratch {
  public:
-  LeafScratch() : leaves_(storage()) { leaves_.clear(); }
-  ~LeafScratch() {
-    leaves_.clear();
-    if (leaves_.capacity() > 4096) std::vector<FileNode>().swap(leaves_);
+  LeafScratch() {
+    if (!busy()) {
+      busy() = true;
+      owner_ = true;
+      leaves_ = &storage();
+    }
+    leaves_->clear();
   }
-  std::vector<FileNode>& leaves() { return leaves_; }
+  ~LeafScratch() {
+    leaves_->clear();
+    if (!owner_) return;
+    if (leaves_->capacity() > 4096) std::vector<FileNode>().swap(*leaves_);
+    busy() = false;
+  }
+  LeafScratch(const LeafScratch&) = delete;
+  LeafScratch& operator=(const LeafScratch&) = delete;
+
+  std::vector<FileNode>& leaves() { return *leaves_; }
 
  private:
+  static bool& busy() {
+    thread_local bool flag = false;
+    return flag;
+  }
   static std::vector<FileNode>& storage() {
     thread_local std::vector<FileNode> leaves;
     return leaves;
   }
-  std::vector<FileNode>& leaves_;
+  bool owner_ = false;
+  std::vector<FileNode> own_;
+  std::vector<FileNode>* leaves_ = &own_;
 };
 
-void treeListing(Walk& walk, WalkPool::Job& job, const std::shared_ptr<Folder>& folder) {
+// What one thread finds in its share of a folder's entries: the lister's own, or a chunk of
+// a large folder's names handed to another thread.
+struct Share {
+  Totals totals;
+  std::vector<FolderRef> subfolders;
   LeafScratch scratch;
-  std::vector<FileNode>& leaves = scratch.leaves();
-  const int fd = folder->fd;
-  std::vector<std::shared_ptr<Folder>> subfolders;
-  FolderListing listing(fd);
-  const bool refused = walk.faults.failListing && walk.faults.failListing(folder->path);
-  std::int64_t visited = 0;
+  std::int64_t visited = 0;  // handled, and not yet handed to the progress counters
   std::int64_t bytes = 0;
-  std::size_t sinceCheck = 0;
-  for (const char* name = refused ? nullptr : listing.next(); name; name = listing.next()) {
-    if (++sinceCheck == kCheckInterval) {
-      sinceCheck = 0;
-      if (walk.stopped()) return;
+  bool stopped = false;
+
+  std::vector<FileNode>& leaves() { return scratch.leaves(); }
+
+  // Looks at the stop token once every so many entries.
+  bool stopRequested(const Walk& walk) {
+    if (++sinceCheck_ == kCheckInterval) {
+      sinceCheck_ = 0;
+      stopped = walk.stopped();
     }
-    if (!walk.includeHidden && name[0] == '.') continue;
-    ++visited;
-    EntryStatus status;
-    const bool known = readStatus(walk, fd, *folder, name, status);
-    std::string path = joinPath(folder->path, name);
-    if (known && status.kind == EntryStatus::Kind::folder) {
-      if (const auto skip = skipReason(walk, status, path)) {
-        (*skip == WalkBoundary::Skip::otherVolume ? walk.skippedVolumes : walk.skippedDataless)
-            .fetch_add(1, std::memory_order_relaxed);
-      } else {
-        subfolders.push_back(makeSubfolder(walk, folder, name, std::move(path), status));
-      }
+    return stopped;
+  }
+
+ private:
+  std::size_t sinceCheck_ = 0;
+};
+
+void handleForMeasure(Walk& walk, int fd, const FolderRef& folder, const char* name,
+                      Share& share) {
+  EntryStatus status;
+  if (!readStatus(walk, fd, *folder, name, status)) {
+    ++share.totals.unreadable;
+    return;
+  }
+  if (status.kind == EntryStatus::Kind::folder) {
+    std::string path = walk.keepsPaths ? joinPath(folder->path, name) : std::string();
+    if (const auto skip = skipReason(walk, status, path)) {
+      ++(*skip == WalkBoundary::Skip::otherVolume ? share.totals.skippedVolumes
+                                                   : share.totals.skippedDataless);
     } else {
-      const std::int64_t size = known ? status.allocatedBytes : 0;
-      const bool isLink = known && status.kind == EntryStatus::Kind::symbolicLink;
-      leaves.emplace_back(std::move(path), std::nullopt, size, false, isLink, 1);
-      bytes += size;
+      share.subfolders.push_back(makeSubfolder(walk, folder, name, std::move(path), status));
     }
-    if (visited == kProgressBatch) {
-      reportProgress(walk, visited, bytes,
-                     leaves.empty() ? subfolders.back()->path : leaves.back().url());
-      visited = 0;
-      bytes = 0;
+    return;
+  }
+  if (status.kind != EntryStatus::Kind::symbolicLink && status.linkCount > 1 &&
+      !walk.links.insert(status.device, status.inode)) {
+    ++share.totals.deduplicated;
+    return;
+  }
+  share.totals.count(status);
+}
+
+void handleForTree(Walk& walk, int fd, const FolderRef& folder, const char* name,
+                   Share& share) {
+  ++share.visited;
+  EntryStatus status;
+  const bool known = readStatus(walk, fd, *folder, name, status);
+  std::string path = joinPath(folder->path, name);
+  if (known && status.kind == EntryStatus::Kind::folder) {
+    if (const auto skip = skipReason(walk, status, path)) {
+      (*skip == WalkBoundary::Skip::otherVolume ? walk.skippedVolumes : walk.skippedDataless)
+          .fetch_add(1, std::memory_order_relaxed);
+    } else {
+      share.subfolders.push_back(makeSubfolder(walk, folder, name, std::move(path), status));
     }
+  } else {
+    // An entry that cannot be read is kept as an empty leaf.
+    const std::int64_t size = known ? status.allocatedBytes : 0;
+    const bool isLink = known && status.kind == EntryStatus::Kind::symbolicLink;
+    share.leaves().emplace_back(std::move(path), std::nullopt, size, false, isLink, 1);
+    share.bytes += size;
   }
-  if (visited > 0) {
-    reportProgress(walk, visited, bytes,
-                   !leaves.empty()       ? leaves.back().url()
-                   : !subfolders.empty() ? subfolders.back()->path
-                                         : folder->path);
+  if (share.visited == kProgressBatch) {
+    reportProgress(walk, share.visited, share.bytes,
+                   share.leaves().empty() ? share.subfolders.back()->path
+                                          : share.leaves().back().url());
+    share.visited = 0;
+    share.bytes = 0;
   }
+}
+
+void handle(Walk& walk, int fd, const FolderRef& folder, const char* name,
+            Share& share) {
+  if (walk.mode == Walk::Mode::measure) {
+    handleForMeasure(walk, fd, folder, name, share);
+  } else {
+    handleForTree(walk, fd, folder, name, share);
+  }
+}
+
+// Adds a share's findings to the folder and hands its subfolders on. The lister's share ends
+// the listing; the folder's tree node is made once every share and subfolder is complete.
+void finishShare(Walk& walk, WalkPool::Job& job, const FolderRef& folder,
+                 Share& share, bool lister) {
   bool completeNow = false;
-  {
+  if (walk.mode == Walk::Mode::measure) {
+    std::lock_guard lock(walk.totalsMutex);
+    walk.totals.add(share.totals);
+  } else {
+    if (share.visited > 0) {
+      reportProgress(walk, share.visited, share.bytes,
+                     !share.leaves().empty()      ? share.leaves().back().url()
+                     : !share.subfolders.empty() ? share.subfolders.back()->path
+                                                  : folder->path);
+    }
+    std::vector<FileNode>& leaves = share.leaves();
     std::lock_guard lock(folder->mutex);
-    folder->children.reserve(leaves.size() + subfolders.size());
+    if (folder->children.empty()) {
+      folder->children.reserve(leaves.size() + share.subfolders.size());
+    }
     for (FileNode& leaf : leaves) folder->children.push_back(std::move(leaf));
-    folder->incomplete = subfolders.size();
-    folder->listed = true;
-    completeNow = subfolders.empty();
+    folder->incomplete += share.subfolders.size();
+    if (lister) {
+      folder->listed = true;
+    } else {
+      --folder->incomplete;
+    }
+    completeNow = folder->listed && folder->incomplete == 0;
   }
-  leaves.clear();
-  publish(walk, job, *folder, subfolders);
+  publish(walk, job, *folder, share.subfolders);
+  if (folder->keep) {
+    folder->release();
+  } else {
+    // Nothing else uses a descriptor that was not kept.
+    folder->closeDescriptor();
+  }
   if (completeNow) complete(walk, folder);
 }
 
-void listFolder(Walk& walk, WalkPool::Job& job, const std::shared_ptr<Folder>& folder) {
+void runChunk(Walk& walk, WalkPool::Job& job, const FolderRef& folder,
+              const std::string& names) {
+  if (walk.stopped()) return;
+  Share share;
+  for (std::size_t at = 0; at < names.size();) {
+    if (share.stopRequested(walk)) return;
+    const char* name = names.c_str() + at;
+    at += std::strlen(name) + 1;
+    handle(walk, folder->fd, folder, name, share);
+  }
+  finishShare(walk, job, folder, share, false);
+}
+
+// Hands a chunk of a large folder's names to another thread; the chunk holds the folder's
+// descriptor, and the folder's tree node waits for it.
+void postChunk(Walk& walk, WalkPool::Job& job, const FolderRef& folder,
+               std::string& names) {
+  folder->holds.fetch_add(1, std::memory_order_relaxed);
+  if (walk.mode == Walk::Mode::tree) {
+    std::lock_guard lock(folder->mutex);
+    ++folder->incomplete;
+  }
+  job.add([&walk, folder, chunk = std::move(names)](WalkPool::Job& j) {
+    runChunk(walk, j, folder, chunk);
+  });
+  names.clear();
+}
+
+void listEntries(Walk& walk, WalkPool::Job& job, const FolderRef& folder) {
+  if (!folder->parent) {
+    folder->keep = true;
+  } else if (!walk.faults.scarceDescriptors &&
+             retainedDescriptors.fetch_add(1, std::memory_order_relaxed) <
+                 kRetainedDescriptorLimit) {
+    folder->keep = true;
+    folder->counted = true;
+  } else if (!walk.faults.scarceDescriptors) {
+    retainedDescriptors.fetch_sub(1, std::memory_order_relaxed);
+  }
+  folder->holds.store(1, std::memory_order_relaxed);
+
+  const int fd = folder->fd;
+  Share share;
+  FolderListing listing(fd);
+  const bool refused = walk.faults.failListing && walk.faults.failListing(folder->path);
+  std::size_t handled = 0;
+  std::string chunk;
+  std::size_t chunkCount = 0;
+  for (const char* name = refused ? nullptr : listing.next(); name; name = listing.next()) {
+    if (share.stopRequested(walk)) return;
+    if (!walk.includeHidden && name[0] == '.') continue;
+    // The first entries are handled here; beyond them, a large folder's names are handed out
+    // in chunks while the listing goes on.
+    if (!folder->keep || handled < kEntriesListerHandles) {
+      handle(walk, fd, folder, name, share);
+      ++handled;
+      continue;
+    }
+    chunk.append(name);
+    chunk.push_back('\0');
+    if (++chunkCount == kChunkEntries) {
+      postChunk(walk, job, folder, chunk);
+      chunkCount = 0;
+    }
+  }
+  for (std::size_t at = 0; at < chunk.size();) {
+    if (share.stopRequested(walk)) return;
+    const char* name = chunk.c_str() + at;
+    at += std::strlen(name) + 1;
+    handle(walk, fd, folder, name, share);
+  }
+  if (refused || listing.failed()) ++share.totals.unreadable;
+  finishShare(walk, job, folder, share, true);
+}
+
+void listFolder(Walk& walk, WalkPool::Job& job, const FolderRef& folder) {
   if (folder->parent) {
     Folder& parent = *folder->parent;
     const int fd = walk.stopped() ? -1 : openSubfolder(walk, *folder);
-    // The last subfolder to be opened releases its parent's descriptor.
-    if (parent.unopened.fetch_sub(1, std::memory_order_acq_rel) == 1 && parent.parent) {
-      parent.releaseDescriptor();
-    }
+    if (parent.keep) parent.release();
     if (walk.stopped()) {
       if (fd >= 0) ::close(fd);
       return;
@@ -512,11 +672,7 @@ void listFolder(Walk& walk, WalkPool::Job& job, const std::shared_ptr<Folder>& f
     folder->fd = fd;
   }
   if (walk.stopped()) return;
-  if (walk.mode == Walk::Mode::measure) {
-    measureListing(walk, job, folder);
-  } else {
-    treeListing(walk, job, folder);
-  }
+  listEntries(walk, job, folder);
 }
 
 struct OpenedRoot {
@@ -553,12 +709,12 @@ std::optional<VolumeIdentifier> rootVolumeOf(const WalkBoundary& boundary,
 }
 
 void runWalk(Walk& walk, int rootFd, const std::string& rootPath) {
-  walk.root = std::make_shared<Folder>();
+  walk.root = FolderRef::make();
   walk.root->path = rootPath;
   walk.root->fd = rootFd;
   WalkPool::shared().run(
       [&walk](WalkPool::Job& job) { listFolder(walk, job, walk.root); });
-  walk.root.reset();
+  walk.root = FolderRef();
 }
 
 }  // namespace

@@ -72,7 +72,11 @@ struct WalkFaults {
   std::function<bool(std::string_view path)> failStatus;   // reading an entry or the root
   std::function<bool(std::string_view path)> failOpen;     // opening a folder for listing
   std::function<bool(std::string_view path)> failListing;  // reading a folder's names
+  // As if the process were short of descriptors: no folder stays open for its subfolders, and
+  // each subfolder is reached again from the root, one component at a time.
+  bool scarceDescriptors = false;
 
+  // Whether any step is set to fail for some path.
   bool any() const { return failStatus || failOpen || failListing; }
 };
 

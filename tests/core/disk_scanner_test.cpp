@@ -182,6 +182,20 @@ TEST(DiskScannerMeasure, MatchesAnIndependentSumOfAllocatedBlocks) {
   EXPECT_LT(m.size, 64LL << 20);
 }
 
+TEST(DiskScannerMeasure, GivesTheSameFiguresWhenNoFolderStaysOpen) {
+  test::FakeHome home{"scarce"};
+  buildWideTree(home);
+  WalkFaults scarce;
+  scarce.scarceDescriptors = true;
+  EXPECT_EQ(measured(home.path(), true, WalkBoundary(), scarce), measured(home.path()));
+  std::optional<FileNode> kept;
+  std::optional<FileNode> reopened;
+  recordTree(home.path(), ScanOptions{}, kept);
+  recordTree(home.path(), ScanOptions{}, reopened, WalkBoundary(), scarce);
+  ASSERT_TRUE(kept && reopened);
+  EXPECT_EQ(*kept, *reopened);
+}
+
 TEST(DiskScannerMeasure, FoldersAddNoSizeCountOrDate) {
   test::FakeHome home{"folders"};
   home.text("a/b/c/file", "hello");
@@ -445,6 +459,53 @@ TEST(DiskScannerMeasure, WalksATreeDeeperThanThePathLimit) {
   EXPECT_GT(node->url().size(), static_cast<std::size_t>(PATH_MAX));
   tree.reset();
   removeDeepChain(root, "dd");
+
+  // Without descriptors kept along the way, every level is reached again from the root, one
+  // component at a time, however long the whole path is.
+  const std::string longName(100, 'n');
+  const std::int64_t longBottom = makeDeepChain(root, 60, longName.c_str());
+  WalkFaults scarce;
+  scarce.scarceDescriptors = true;
+  const DirectoryMeasurement reopened = measured(root, true, WalkBoundary(), scarce);
+  EXPECT_EQ(reopened.fileCount, 1);
+  EXPECT_EQ(reopened.size, longBottom);
+  EXPECT_EQ(reopened.unreadableCount, 0);
+  removeDeepChain(root, longName.c_str());
+}
+
+TEST(DiskScannerMeasure, AVeryLargeFolderIsSharedOutAndCountedOnce) {
+  test::FakeHome home{"flat"};
+  // Enough entries that the folder is handed out in chunks, with folders, links and hidden
+  // entries among them.
+  for (int i = 0; i < 3000; ++i) {
+    const std::string name = (i % 10 == 0 ? ".h" : "f") + std::to_string(i);
+    if (i % 250 == 3) {
+      home.text("big/" + name + "/inside", std::string(i % 7000, 'i'));
+    } else {
+      home.text("big/" + name, std::string(i % 9000, 'x'));
+    }
+  }
+  home.hardlink("big/zz-link", "big/f1");
+  home.symlink("big/zz-symlink", "f2");
+  const IndependentSum expected = independentSum(home / "big");
+  const DirectoryMeasurement m = measured(home / "big");
+  EXPECT_EQ(m.size, expected.size);
+  EXPECT_EQ(m.fileCount, expected.files);
+  EXPECT_EQ(m.fileCount, 3001);
+  EXPECT_EQ(m.deduplicatedLinks, 1);
+  EXPECT_EQ(m.newestModification, expected.newest);
+
+  const DirectoryMeasurement visible = measured(home / "big", false);
+  EXPECT_EQ(visible.fileCount, 2701);
+
+  std::optional<FileNode> tree;
+  const auto reports = recordTree(home / "big", ScanOptions{false, 500}, tree);
+  ASSERT_TRUE(tree);
+  EXPECT_EQ(tree->fileCount(), 2702);
+  EXPECT_EQ(tree->children()->size(), 2702u);
+  EXPECT_EQ(reports.back().itemsVisited, nodeCount(*tree) - 1);
+  EXPECT_EQ(reports.back().bytesScanned, tree->size());
+  EXPECT_GE(reports.size(), 6u);
 }
 
 TEST(DiskScannerMeasure, ConcurrentMeasurementsAgreeWithOneAtATime) {
