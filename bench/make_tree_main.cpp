@@ -5,15 +5,16 @@
 // nested up to three levels, with ".bin" folders of symbolic links, hard links between packages
 // (as content-addressed stores make them) and a few large sparse files. The same arguments always
 // give the same tree.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {

@@ -61,8 +61,7 @@ int main(int argc, char** argv) {
   std::printf("size=%lld files=%lld unreadable=%lld links=%lld volumes=%lld dataless=%lld\n",
               static_cast<long long>(m.size), static_cast<long long>(m.fileCount),
               static_cast<long long>(m.unreadableCount),
-              static_cast<long long>(m.deduplicatedLinks),
-              static_cast<long long>(m.skippedVolumes),
+              static_cast<long long>(m.deduplicatedLinks), static_cast<long long>(m.skippedVolumes),
               static_cast<long long>(m.skippedDataless));
   return 0;
 }

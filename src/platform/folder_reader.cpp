@@ -1,20 +1,20 @@
 #include "platform/folder_reader.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <utility>
 
 namespace hl {
 namespace {
 
-constexpr unsigned kStatusMask = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO |
-                                 STATX_BLOCKS | STATX_MTIME | STATX_MNT_ID;
+constexpr unsigned kStatusMask =
+    STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_BLOCKS | STATX_MTIME | STATX_MNT_ID;
 
 // Large enough that a folder of a few thousand entries is read in one or two calls.
 constexpr std::size_t kListingBufferSize = 64 * 1024;

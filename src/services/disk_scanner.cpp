@@ -1,13 +1,14 @@
 #include "services/disk_scanner.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <mutex>
-#include <unistd.h>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -73,7 +74,8 @@ class FolderRef {
   // Another reference to a folder that is already referenced.
   static FolderRef share(Folder* folder);
 
-  FolderRef(const FolderRef& other) : FolderRef(other.folder_ ? share(other.folder_) : FolderRef()) {}
+  FolderRef(const FolderRef& other)
+      : FolderRef(other.folder_ ? share(other.folder_) : FolderRef()) {}
   FolderRef(FolderRef&& other) noexcept : folder_(std::exchange(other.folder_, nullptr)) {}
   FolderRef& operator=(FolderRef other) noexcept {
     std::swap(folder_, other.folder_);
@@ -225,14 +227,16 @@ struct Walk {
 
   Walk(Mode mode, bool includeHidden, const WalkBoundary& boundary, const WalkFaults& faults,
        std::stop_token stop)
-      : mode(mode), includeHidden(includeHidden), boundary(boundary), faults(faults),
+      : mode(mode),
+        includeHidden(includeHidden),
+        boundary(boundary),
+        faults(faults),
         stop(std::move(stop)) {
     const auto* test = boundary.isDataless.target<bool (*)(std::string_view)>();
     // The platform's own test is false for every folder here; asking it would only cost a
     // path per folder.
     asksDataless = boundary.isDataless && !(test && *test == &FileFlags::isDataless);
-    keepsPaths = mode == Mode::tree || asksDataless || bool(boundary.volumeSource) ||
-                 faults.any();
+    keepsPaths = mode == Mode::tree || asksDataless || bool(boundary.volumeSource) || faults.any();
   }
 
   const Mode mode;
@@ -279,18 +283,16 @@ std::optional<WalkBoundary::Skip> skipReason(const Walk& walk, const EntryStatus
     return walk.boundary.skipReason(path, walk.boundary.volumeSource(path), walk.rootVolume);
   }
   // A bind mount keeps the device of its source, so the mount root tells it apart.
-  if (status.isMountRoot ||
-      WalkBoundary::crossesVolume(VolumeIdentifier{status.device, status.mountId},
-                                  walk.rootVolume)) {
+  if (status.isMountRoot || WalkBoundary::crossesVolume(
+                                VolumeIdentifier{status.device, status.mountId}, walk.rootVolume)) {
     return WalkBoundary::Skip::otherVolume;
   }
   if (walk.asksDataless && walk.boundary.isDataless(path)) return WalkBoundary::Skip::dataless;
   return std::nullopt;
 }
 
-FolderRef makeSubfolder(const Walk& walk, const FolderRef& parent,
-                                      const char* name, std::string path,
-                                      const EntryStatus& status) {
+FolderRef makeSubfolder(const Walk& walk, const FolderRef& parent, const char* name,
+                        std::string path, const EntryStatus& status) {
   FolderRef folder = FolderRef::make();
   parent->references.fetch_add(1, std::memory_order_relaxed);
   folder->parent = parent.get();
@@ -351,8 +353,7 @@ int openSubfolder(const Walk& walk, const Folder& folder) {
 void listFolder(Walk& walk, WalkPool::Job& job, const FolderRef& folder);
 
 // Hands subfolders to the pool; each holds its parent's kept descriptor until it is open.
-void publish(Walk& walk, WalkPool::Job& job, Folder& folder,
-             std::vector<FolderRef>& subfolders) {
+void publish(Walk& walk, WalkPool::Job& job, Folder& folder, std::vector<FolderRef>& subfolders) {
   if (subfolders.empty()) return;
   if (folder.keep) folder.holds.fetch_add(subfolders.size(), std::memory_order_relaxed);
   std::vector<WalkPool::Task> tasks;
@@ -375,8 +376,7 @@ void complete(Walk& walk, FolderRef folder) {
       std::lock_guard lock(folder->mutex);
       children = std::move(folder->children);
     }
-    FileNode node = FileNode::directory(std::move(folder->path), std::nullopt,
-                                        std::move(children));
+    FileNode node = FileNode::directory(std::move(folder->path), std::nullopt, std::move(children));
     Folder* parent = folder->parent;
     if (!parent) {
       walk.result = std::move(node);
@@ -473,8 +473,7 @@ struct Share {
   std::size_t sinceCheck_ = 0;
 };
 
-void handleForMeasure(Walk& walk, int fd, const FolderRef& folder, const char* name,
-                      Share& share) {
+void handleForMeasure(Walk& walk, int fd, const FolderRef& folder, const char* name, Share& share) {
   EntryStatus status;
   if (!readStatus(walk, fd, *folder, name, status)) {
     ++share.totals.unreadable;
@@ -484,7 +483,7 @@ void handleForMeasure(Walk& walk, int fd, const FolderRef& folder, const char* n
     std::string path = walk.keepsPaths ? joinPath(folder->path, name) : std::string();
     if (const auto skip = skipReason(walk, status, path)) {
       ++(*skip == WalkBoundary::Skip::otherVolume ? share.totals.skippedVolumes
-                                                   : share.totals.skippedDataless);
+                                                  : share.totals.skippedDataless);
     } else {
       share.subfolders.push_back(makeSubfolder(walk, folder, name, std::move(path), status));
     }
@@ -498,8 +497,7 @@ void handleForMeasure(Walk& walk, int fd, const FolderRef& folder, const char* n
   share.totals.count(status);
 }
 
-void handleForTree(Walk& walk, int fd, const FolderRef& folder, const char* name,
-                   Share& share) {
+void handleForTree(Walk& walk, int fd, const FolderRef& folder, const char* name, Share& share) {
   ++share.visited;
   EntryStatus status;
   const bool known = readStatus(walk, fd, *folder, name, status);
@@ -519,16 +517,15 @@ void handleForTree(Walk& walk, int fd, const FolderRef& folder, const char* name
     share.bytes += size;
   }
   if (share.visited == kProgressBatch) {
-    reportProgress(walk, share.visited, share.bytes,
-                   share.leaves().empty() ? share.subfolders.back()->path
-                                          : share.leaves().back().url());
+    reportProgress(
+        walk, share.visited, share.bytes,
+        share.leaves().empty() ? share.subfolders.back()->path : share.leaves().back().url());
     share.visited = 0;
     share.bytes = 0;
   }
 }
 
-void handle(Walk& walk, int fd, const FolderRef& folder, const char* name,
-            Share& share) {
+void handle(Walk& walk, int fd, const FolderRef& folder, const char* name, Share& share) {
   if (walk.mode == Walk::Mode::measure) {
     handleForMeasure(walk, fd, folder, name, share);
   } else {
@@ -538,8 +535,8 @@ void handle(Walk& walk, int fd, const FolderRef& folder, const char* name,
 
 // Adds a share's findings to the folder and hands its subfolders on. The lister's share ends
 // the listing; the folder's tree node is made once every share and subfolder is complete.
-void finishShare(Walk& walk, WalkPool::Job& job, const FolderRef& folder,
-                 Share& share, bool lister) {
+void finishShare(Walk& walk, WalkPool::Job& job, const FolderRef& folder, Share& share,
+                 bool lister) {
   bool completeNow = false;
   if (walk.mode == Walk::Mode::measure) {
     std::lock_guard lock(walk.totalsMutex);
@@ -547,9 +544,9 @@ void finishShare(Walk& walk, WalkPool::Job& job, const FolderRef& folder,
   } else {
     if (share.visited > 0) {
       reportProgress(walk, share.visited, share.bytes,
-                     !share.leaves().empty()      ? share.leaves().back().url()
+                     !share.leaves().empty()     ? share.leaves().back().url()
                      : !share.subfolders.empty() ? share.subfolders.back()->path
-                                                  : folder->path);
+                                                 : folder->path);
     }
     std::vector<FileNode>& leaves = share.leaves();
     std::lock_guard lock(folder->mutex);
@@ -575,8 +572,7 @@ void finishShare(Walk& walk, WalkPool::Job& job, const FolderRef& folder,
   if (completeNow) complete(walk, folder);
 }
 
-void runChunk(Walk& walk, WalkPool::Job& job, const FolderRef& folder,
-              const std::string& names) {
+void runChunk(Walk& walk, WalkPool::Job& job, const FolderRef& folder, const std::string& names) {
   if (walk.stopped()) return;
   Share share;
   for (std::size_t at = 0; at < names.size();) {
@@ -590,8 +586,7 @@ void runChunk(Walk& walk, WalkPool::Job& job, const FolderRef& folder,
 
 // Hands a chunk of a large folder's names to another thread; the chunk holds the folder's
 // descriptor, and the folder's tree node waits for it.
-void postChunk(Walk& walk, WalkPool::Job& job, const FolderRef& folder,
-               std::string& names) {
+void postChunk(Walk& walk, WalkPool::Job& job, const FolderRef& folder, std::string& names) {
   folder->holds.fetch_add(1, std::memory_order_relaxed);
   if (walk.mode == Walk::Mode::tree) {
     std::lock_guard lock(folder->mutex);
@@ -702,8 +697,7 @@ int openRootFolder(const OpenedRoot& root, const WalkFaults& faults) {
   return fd;
 }
 
-std::optional<VolumeIdentifier> rootVolumeOf(const WalkBoundary& boundary,
-                                             const OpenedRoot& root) {
+std::optional<VolumeIdentifier> rootVolumeOf(const WalkBoundary& boundary, const OpenedRoot& root) {
   if (boundary.volumeSource) return boundary.volumeSource(root.path);
   return VolumeIdentifier{root.status.device, root.status.mountId};
 }
@@ -712,8 +706,7 @@ void runWalk(Walk& walk, int rootFd, const std::string& rootPath) {
   walk.root = FolderRef::make();
   walk.root->path = rootPath;
   walk.root->fd = rootFd;
-  WalkPool::shared().run(
-      [&walk](WalkPool::Job& job) { listFolder(walk, job, walk.root); });
+  WalkPool::shared().run([&walk](WalkPool::Job& job) { listFolder(walk, job, walk.root); });
   walk.root = FolderRef();
 }
 

@@ -1,19 +1,20 @@
+#include "services/disk_scanner.h"
+
+#include <fcntl.h>
+#include <ftw.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <climits>
-#include <fcntl.h>
 #include <fstream>
-#include <ftw.h>
 #include <map>
-#include <sched.h>
 #include <set>
-#include <sys/mount.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
-#include "services/disk_scanner.h"
 #include "support/fake_home.h"
 #include "support/manual_clock.h"
 #include "support/test_environment.h"
@@ -37,8 +38,7 @@ std::set<std::pair<dev_t, ino_t>>* currentSeen = nullptr;
 
 int addEntry(const char*, const struct stat* st, int type, struct FTW*) {
   if (type == FTW_D || type == FTW_DP) return 0;
-  if (type != FTW_SL && st->st_nlink > 1 &&
-      !currentSeen->insert({st->st_dev, st->st_ino}).second) {
+  if (type != FTW_SL && st->st_nlink > 1 && !currentSeen->insert({st->st_dev, st->st_ino}).second) {
     ++currentSum->duplicates;
     return 0;
   }
@@ -295,7 +295,8 @@ TEST(DiskScannerMeasure, ARootThatCannotBeOpenedOrReadCannotBeWalked) {
 }
 
 TEST(DiskScannerMeasure, AFolderWithoutPermissionCannotBeWalked) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not restrict root; the injected test covers it";
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "permissions do not restrict root; the injected test covers it";
   test::FakeHome home{"noperm"};
   home.text("closed/file", "x");
   ASSERT_EQ(::chmod((home / "closed").c_str(), 0), 0);
@@ -355,8 +356,8 @@ TEST(DiskScannerMeasure, StopRequestedBeforeTheWalkReturnsNothing) {
   EXPECT_FALSE(result.measurement());
   EXPECT_FALSE(touched);
   // A missing root gives the same answer: nothing is looked at.
-  EXPECT_TRUE(DiskScanner::measure(home / "none", true, WalkBoundary(), stop.get_token())
-                  .isCancelled());
+  EXPECT_TRUE(
+      DiskScanner::measure(home / "none", true, WalkBoundary(), stop.get_token()).isCancelled());
 }
 
 TEST(DiskScannerMeasure, StopRequestedDuringTheWalkReturnsNothing) {
@@ -370,8 +371,7 @@ TEST(DiskScannerMeasure, StopRequestedDuringTheWalkReturnsNothing) {
     ++asked;
     return false;
   });
-  const MeasureResult result =
-      DiskScanner::measure(home.path(), true, boundary, stop.get_token());
+  const MeasureResult result = DiskScanner::measure(home.path(), true, boundary, stop.get_token());
   EXPECT_GT(asked.load(), 0);
   EXPECT_TRUE(result.isCancelled());
   EXPECT_FALSE(result.measurement());
@@ -392,8 +392,8 @@ TEST(DiskScannerMeasure, FoldersOnAnotherVolumeAreCountedAndNotEntered) {
   EXPECT_EQ(m.skippedVolumes, 1);
   EXPECT_TRUE(m.isApproximate());
   EXPECT_EQ(m.fileCount, 2);
-  EXPECT_EQ(m.size,
-            test::allocatedBytes(home / "local/file") + test::allocatedBytes(home / "unknown/file"));
+  EXPECT_EQ(m.size, test::allocatedBytes(home / "local/file") +
+                        test::allocatedBytes(home / "unknown/file"));
 
   // Without the root's volume nothing counts as another volume.
   const WalkBoundary noRoot(&FileFlags::isDataless,
@@ -412,8 +412,7 @@ TEST(DiskScannerMeasure, DatalessFoldersAreCountedAndNotEntered) {
   home.file("disk/file", 5000);
   const Date when = test::referenceDate();
   home.setModified("cloud", when);
-  const WalkBoundary boundary(
-      [&](std::string_view path) { return path == home / "cloud"; });
+  const WalkBoundary boundary([&](std::string_view path) { return path == home / "cloud"; });
   const DirectoryMeasurement m = measured(home.path(), true, boundary);
   EXPECT_EQ(m.skippedDataless, 1);
   EXPECT_EQ(m.fileCount, 1);
@@ -539,7 +538,8 @@ class DiskScannerMounts : public ::testing::Test {
     std::string line;
     while (std::getline(status, line)) {
       if (line.rfind("Threads:", 0) == 0 && line != "Threads:\t1") {
-        GTEST_SKIP() << "a new mount namespace needs a single-threaded process; run this test alone";
+        GTEST_SKIP()
+            << "a new mount namespace needs a single-threaded process; run this test alone";
       }
     }
     if (::unshare(CLONE_NEWNS) != 0) GTEST_SKIP() << "no new mount namespace: " << errno;
@@ -549,7 +549,8 @@ class DiskScannerMounts : public ::testing::Test {
   }
 
   void TearDown() override {
-    for (auto it = mounted_.rbegin(); it != mounted_.rend(); ++it) ::umount2(it->c_str(), MNT_DETACH);
+    for (auto it = mounted_.rbegin(); it != mounted_.rend(); ++it)
+      ::umount2(it->c_str(), MNT_DETACH);
   }
 
   bool mountAt(const char* source, const std::string& target, const char* type,
@@ -569,9 +570,7 @@ TEST_F(DiskScannerMounts, BindMountsAndOtherFileSystemsAreNotEntered) {
   home.dir("memory");
   ASSERT_TRUE(mountAt((home / "source").c_str(), home / "bound", nullptr, MS_BIND));
   ASSERT_TRUE(mountAt("tmpfs", home / "memory", "tmpfs", 0));
-  {
-    std::ofstream((home / "memory/file")) << std::string(20000, 'm');
-  }
+  { std::ofstream((home / "memory/file")) << std::string(20000, 'm'); }
   const DirectoryMeasurement m = measured(home.path());
   EXPECT_EQ(m.skippedVolumes, 2);
   EXPECT_EQ(m.fileCount, 1);
@@ -607,8 +606,8 @@ TEST(DiskScannerTree, BuildsSizesCountsAndOrderFromTheDisk) {
   EXPECT_TRUE(big->isDirectory());
   // Every hard link is a leaf of its own in the tree.
   EXPECT_EQ(big->fileCount(), 3);
-  EXPECT_EQ(big->size(), test::allocatedBytes(home / "big/one") +
-                             2 * test::allocatedBytes(home / "big/two"));
+  EXPECT_EQ(big->size(),
+            test::allocatedBytes(home / "big/one") + 2 * test::allocatedBytes(home / "big/two"));
   EXPECT_EQ(big->id(), home / "big");
   EXPECT_EQ(child(*big, "one")->size(), test::allocatedBytes(home / "big/one"));
 
@@ -750,11 +749,10 @@ TEST(DiskScannerTree, SkippedFoldersAreLeftOutAndCountedInProgress) {
   home.file("mounted/file", 5000);
   home.file("cloud/file", 5000);
   home.file("kept/file", 5000);
-  const WalkBoundary boundary(
-      [&](std::string_view path) { return path == home / "cloud"; },
-      [&](std::string_view path) -> std::optional<VolumeIdentifier> {
-        return VolumeIdentifier{path == home / "mounted" ? 2u : 1u, 0};
-      });
+  const WalkBoundary boundary([&](std::string_view path) { return path == home / "cloud"; },
+                              [&](std::string_view path) -> std::optional<VolumeIdentifier> {
+                                return VolumeIdentifier{path == home / "mounted" ? 2u : 1u, 0};
+                              });
   std::optional<FileNode> tree;
   const auto reports = recordTree(home.path(), ScanOptions{}, tree, boundary);
   ASSERT_TRUE(tree);
@@ -788,8 +786,8 @@ TEST(DiskScannerTree, AStopBeforeOrDuringTheWalkReturnsNothing) {
   before.request_stop();
   const DiskScanner scanner;
   int calls = 0;
-  EXPECT_FALSE(scanner.scan(home.path(), ScanOptions{}, [&](const ScanProgress&) { ++calls; },
-                            before.get_token()));
+  EXPECT_FALSE(scanner.scan(
+      home.path(), ScanOptions{}, [&](const ScanProgress&) { ++calls; }, before.get_token()));
   EXPECT_EQ(calls, 0);
 
   std::stop_source during;

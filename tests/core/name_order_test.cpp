@@ -1,10 +1,10 @@
+#include "utilities/name_order.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
-
-#include "utilities/name_order.h"
 
 using namespace hl;
 
@@ -24,16 +24,15 @@ std::vector<std::string> sortedByName(const std::vector<std::string>& names) {
 
 TEST(NameOrder, LargeAndSmallSetsSortAsPairwiseComparisonsDo) {
   const std::vector<std::string> names = {
-      "file10", "File2", "file9", "b-1",   "b_1",    "b.1",   "Zeta",   "zeta", "résumé",
-      "resume", "x10y2", "x9y99", "x10y10", "010",   "9",     "über",   "uber", ".hidden",
-      "a",      "A",     "ab",    "aB",    "file-10.js", "file-2.js", "日本", ""};
+      "file10", "File2", "file9", "b-1",    "b_1",        "b.1",       "Zeta", "zeta", "résumé",
+      "resume", "x10y2", "x9y99", "x10y10", "010",        "9",         "über", "uber", ".hidden",
+      "a",      "A",     "ab",    "aB",     "file-10.js", "file-2.js", "日本", ""};
   // Every prefix length, so that both the few-names path and the many-names path are taken.
   for (std::size_t n = 2; n <= names.size(); ++n) {
     const std::vector<std::string> subset(names.begin(), names.begin() + static_cast<long>(n));
     std::vector<std::string> expected = subset;
-    std::stable_sort(expected.begin(), expected.end(), [](const auto& x, const auto& y) {
-      return compareNames(x, y) < 0;
-    });
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto& x, const auto& y) { return compareNames(x, y) < 0; });
     EXPECT_EQ(sortedByName(subset), expected) << n << " names";
   }
 }

@@ -1,10 +1,10 @@
+#include "services/walk_pool.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <stdexcept>
 #include <thread>
-
-#include "services/walk_pool.h"
 
 using namespace hl;
 
@@ -27,9 +27,8 @@ void spread(Counters& counters, int depth, int fanout, WalkPool::Job& job) {
   if (depth > 0) {
     std::vector<WalkPool::Task> tasks;
     for (int i = 0; i < fanout; ++i) {
-      tasks.emplace_back([&counters, depth, fanout](WalkPool::Job& j) {
-        spread(counters, depth - 1, fanout, j);
-      });
+      tasks.emplace_back(
+          [&counters, depth, fanout](WalkPool::Job& j) { spread(counters, depth - 1, fanout, j); });
     }
     job.add(tasks);
     EXPECT_TRUE(tasks.empty());
@@ -79,9 +78,8 @@ TEST(WalkPool, AWalkStartedFromATaskDoesNotWaitForItself) {
   // One thread: a task that waited for a nested job would hold the only thread forever.
   WalkPool pool(1);
   Counters inner;
-  pool.run([&](WalkPool::Job&) {
-    pool.run([&](WalkPool::Job& job) { spread(inner, 2, 3, job); });
-  });
+  pool.run(
+      [&](WalkPool::Job&) { pool.run([&](WalkPool::Job& job) { spread(inner, 2, 3, job); }); });
   EXPECT_EQ(inner.ran.load(), treeSize(2, 3));
 }
 
@@ -89,9 +87,9 @@ TEST(WalkPool, RethrowsWhatATaskThrewOnceTheJobIsDone) {
   WalkPool pool(2);
   Counters counters;
   EXPECT_THROW(pool.run([&](WalkPool::Job& job) {
-                 spread(counters, 2, 4, job);
-                 throw std::runtime_error("broken");
-               }),
+    spread(counters, 2, 4, job);
+    throw std::runtime_error("broken");
+  }),
                std::runtime_error);
   EXPECT_EQ(counters.ran.load(), treeSize(2, 4));
   // The pool goes on serving.
