@@ -363,18 +363,32 @@ TEST(DiskScannerMeasure, StopRequestedBeforeTheWalkReturnsNothing) {
 TEST(DiskScannerMeasure, StopRequestedDuringTheWalkReturnsNothing) {
   test::FakeHome home{"stopmid"};
   buildWideTree(home);
-  std::stop_source stop;
+  // At a folder about to be entered: the dataless test is asked about each one.
+  std::stop_source atFolder;
   std::atomic<int> asked{0};
-  // The dataless test is asked about every folder the walk is about to enter.
   const WalkBoundary boundary([&](std::string_view path) {
-    if (path.ends_with("/lib2")) stop.request_stop();
+    if (path.ends_with("/lib2")) atFolder.request_stop();
     ++asked;
     return false;
   });
-  const MeasureResult result = DiskScanner::measure(home.path(), true, boundary, stop.get_token());
+  const MeasureResult folderStop =
+      DiskScanner::measure(home.path(), true, boundary, atFolder.get_token());
   EXPECT_GT(asked.load(), 0);
-  EXPECT_TRUE(result.isCancelled());
-  EXPECT_FALSE(result.measurement());
+  EXPECT_TRUE(folderStop.isCancelled());
+  EXPECT_FALSE(folderStop.measurement());
+
+  // At a file that is being counted: its status is read through the hook.
+  std::stop_source atFile;
+  WalkFaults watch;
+  watch.failStatus = [&](std::string_view path) {
+    if (path == home / "pkg6/lib3/f7") atFile.request_stop();
+    return false;
+  };
+  const MeasureResult fileStop =
+      DiskScanner::measure(home.path(), true, WalkBoundary(), atFile.get_token(), watch);
+  EXPECT_TRUE(atFile.stop_requested());
+  EXPECT_TRUE(fileStop.isCancelled());
+  EXPECT_FALSE(fileStop.hasValue());
 }
 
 TEST(DiskScannerMeasure, FoldersOnAnotherVolumeAreCountedAndNotEntered) {
