@@ -3,20 +3,18 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <climits>
-#include <fstream>
 #include <map>
 #include <set>
 #include <thread>
 
 #include "support/fake_home.h"
 #include "support/manual_clock.h"
+#include "support/scratch_mount.h"
 #include "support/test_environment.h"
 #include "utilities/path_canonical.h"
 
@@ -544,47 +542,17 @@ TEST(DiskScannerMeasure, ConcurrentMeasurementsAgreeWithOneAtATime) {
 }
 
 // Real mounts, in a mount namespace of this test process only, so nothing outside sees them.
-class DiskScannerMounts : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-      if (line.rfind("Threads:", 0) == 0 && line != "Threads:\t1") {
-        GTEST_SKIP()
-            << "a new mount namespace needs a single-threaded process; run this test alone";
-      }
-    }
-    if (::unshare(CLONE_NEWNS) != 0) GTEST_SKIP() << "no new mount namespace: " << errno;
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-      GTEST_SKIP() << "cannot make mounts private: " << errno;
-    }
+TEST(DiskScannerMounts, BindMountsAndOtherFileSystemsAreNotEntered) {
+  if (auto reason = test::ScratchMount::unavailableReason(); !reason.empty()) {
+    GTEST_SKIP() << reason;
   }
-
-  void TearDown() override {
-    for (auto it = mounted_.rbegin(); it != mounted_.rend(); ++it)
-      ::umount2(it->c_str(), MNT_DETACH);
-  }
-
-  bool mountAt(const char* source, const std::string& target, const char* type,
-               unsigned long flags) {
-    if (::mount(source, target.c_str(), type, flags, nullptr) != 0) return false;
-    mounted_.push_back(target);
-    return true;
-  }
-
-  std::vector<std::string> mounted_;
-};
-
-TEST_F(DiskScannerMounts, BindMountsAndOtherFileSystemsAreNotEntered) {
   test::FakeHome home{"mounts"};
   home.file("source/data", 30000);
   home.dir("bound");
   home.dir("memory");
-  ASSERT_TRUE(mountAt((home / "source").c_str(), home / "bound", nullptr, MS_BIND));
-  ASSERT_TRUE(mountAt("tmpfs", home / "memory", "tmpfs", 0));
-  { std::ofstream((home / "memory/file")) << std::string(20000, 'm'); }
+  auto bound = test::ScratchMount::bind(home / "source", home / "bound");
+  auto memory = test::ScratchMount::tmpfs(home / "memory");
+  home.text("memory/file", std::string(20000, 'm'));
   const DirectoryMeasurement m = measured(home.path());
   EXPECT_EQ(m.skippedVolumes, 2);
   EXPECT_EQ(m.fileCount, 1);
