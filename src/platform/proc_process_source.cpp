@@ -1,6 +1,5 @@
 #include "platform/proc_process_source.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,7 +7,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "platform/directory_stream.h"
+#include "platform/folder_reader.h"
 #include "platform/unique_fd.h"
 #include "utilities/file_identity.h"
 #include "utilities/path_relation.h"
@@ -63,19 +62,19 @@ enum class Walk { complete, unreadable, stopped };
 // listing order. A process that ended since the listing is passed over.
 template <typename Visit>
 Walk eachProcess(const std::string& procRoot, const std::stop_token& stop, Visit visit) {
-  DirectoryStream listing(::open(procRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!listing.valid()) return Walk::unreadable;
-  bool failed = false;
-  while (const char* name = listing.next(failed)) {
+  const UniqueFd root(::open(procRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!root.valid()) return Walk::unreadable;
+  FolderListing listing(root.get());
+  while (const char* name = listing.next()) {
     if (stop.stop_requested()) return Walk::stopped;
     if (name[0] < '1' || name[0] > '9') continue;
     const std::optional<std::int32_t> pid = ProcessSnapshot::parsePid(name);
     if (!pid) continue;
-    const UniqueFd process(openDirectoryAt(listing.fd(), name));
+    const UniqueFd process(FolderAccess::openFolder(root.get(), name));
     if (!process.valid()) continue;
     visit(*pid, process.get());
   }
-  return failed ? Walk::unreadable : Walk::complete;
+  return listing.failed() ? Walk::unreadable : Walk::complete;
 }
 
 // The real user id from a process's "status" file.
@@ -203,11 +202,11 @@ OpenFiles ProcProcessSource::openFiles(const std::set<std::string>& roots,
     if (const auto maps = readFileAt(process, "maps")) {
       for (const std::string& file : mappedFiles(*maps)) add(file);
     }
-    DirectoryStream descriptors(openDirectoryAt(process, "fd"));
+    const UniqueFd descriptors(FolderAccess::openFolder(process, "fd"));
     if (!descriptors.valid()) return;
-    bool failed = false;
-    while (const char* name = descriptors.next(failed)) {
-      if (const auto target = readLinkAt(descriptors.fd(), name)) add(*target);
+    FolderListing listing(descriptors.get());
+    while (const char* name = listing.next()) {
+      if (const auto target = readLinkAt(descriptors.get(), name)) add(*target);
     }
   });
 

@@ -15,8 +15,9 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/directory_stream.h"
+#include "platform/folder_reader.h"
 #include "platform/plain_file.h"
+#include "platform/unique_fd.h"
 #include "services/command_process_source.h"
 #include "services/in_use_rules.h"
 #include "services/worktree_in_use_rules.h"
@@ -126,11 +127,11 @@ std::map<std::string, std::string> InUseDetector::reasons(const std::vector<Cach
 
 std::vector<LiveSession> InUseDetector::liveSessions(const ProcessSnapshot& processes) const {
   const std::string folder = appendingPath(home, kSessionsFolder);
-  DirectoryStream listing(openDirectoryAt(AT_FDCWD, folder.c_str()));
-  if (!listing.valid()) return {};
+  const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) return {};
+  FolderListing listing(fd.get());
   std::vector<LiveSession> sessions;
-  bool failed = false;
-  while (const char* name = listing.next(failed)) {
+  while (const char* name = listing.next()) {
     if (pathExtension(name) != "json") continue;
     const std::optional<QJsonObject> object = jsonObjectIn(appendingPath(folder, name));
     if (!object) continue;

@@ -1,13 +1,13 @@
 #include "services/in_use_rules.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <set>
 
-#include "platform/directory_stream.h"
 #include "platform/file_times.h"
+#include "platform/folder_reader.h"
+#include "platform/unique_fd.h"
 #include "services/in_use_detector.h"
 #include "services/in_use_reasons.h"
 #include "services/worktree_in_use_rules.h"
@@ -144,17 +144,17 @@ std::optional<std::string> timeRuleReason(const CacheItem& item, Date now) {
 }
 
 std::optional<Date> newestModification(const std::string& folder) {
-  DirectoryStream listing(openDirectoryAt(AT_FDCWD, folder.c_str()));
-  if (!listing.valid()) return std::nullopt;
+  const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) return std::nullopt;
+  FolderListing listing(fd.get());
   std::optional<Date> newest;
-  bool failed = false;
-  while (const char* name = listing.next(failed)) {
-    struct stat status {};
-    if (::fstatat(listing.fd(), name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+  while (const char* name = listing.next()) {
+    EntryStatus status;
+    if (!FolderAccess::status(fd.get(), name, status)) continue;
     const Date date = contentModificationDate(status);
     if (!newest || date > *newest) newest = date;
   }
-  if (failed) return std::nullopt;
+  if (listing.failed()) return std::nullopt;
   return newest;
 }
 

@@ -7,9 +7,10 @@
 #include <QTextBoundaryFinder>
 #include <memory>
 
-#include "platform/directory_stream.h"
 #include "platform/file_times.h"
+#include "platform/folder_reader.h"
 #include "platform/plain_file.h"
+#include "platform/unique_fd.h"
 #include "services/in_use_detector.h"
 #include "services/in_use_reasons.h"
 #include "services/process_runner.h"
@@ -107,10 +108,10 @@ class MentionScanner {
   std::set<std::string> found_;
 };
 
-std::optional<struct stat> statusOf(const std::string& path, bool followLink) {
+// The status of what the path names, a final link followed.
+std::optional<struct stat> statusOf(const std::string& path) {
   struct stat status {};
-  const int result = followLink ? ::stat(path.c_str(), &status) : ::lstat(path.c_str(), &status);
-  if (result != 0) return std::nullopt;
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
   return status;
 }
 
@@ -156,35 +157,41 @@ std::string claudeProjectFolderName(std::string_view path) {
 std::vector<std::string> recentFiles(const std::string& folder, std::string_view extension,
                                      double window, Date now, bool recursive) {
   struct Level {
-    std::unique_ptr<DirectoryStream> stream;
+    UniqueFd fd;
+    std::unique_ptr<FolderListing> listing;
     std::string path;
+  };
+  const auto level = [](int fd, std::string path) {
+    Level made{UniqueFd(fd), nullptr, std::move(path)};
+    made.listing = std::make_unique<FolderListing>(made.fd.get());
+    return made;
   };
   std::vector<std::string> found;
   std::vector<Level> open;
-  open.push_back(
-      {std::make_unique<DirectoryStream>(openDirectoryAt(AT_FDCWD, folder.c_str())), folder});
-  if (!open.back().stream->valid()) return {};
+  // The folder itself may be reached through a link; nothing below it is.
+  const int top = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (top < 0) return {};
+  open.push_back(level(top, folder));
   while (!open.empty()) {
-    DirectoryStream& stream = *open.back().stream;
-    bool failed = false;
-    const char* name = stream.next(failed);
+    Level& current = open.back();
+    const char* name = current.listing->next();
     if (name == nullptr) {
       // One level that cannot be read to its end counts as unlistable; deeper ones are passed
       // over, as a walk without an error handler does.
-      if (failed && !recursive) return {};
+      if (current.listing->failed() && !recursive) return {};
       open.pop_back();
       continue;
     }
-    const std::string path = appendingPath(open.back().path, name);
-    struct stat status {};
-    if (::fstatat(stream.fd(), name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    const std::string path = appendingPath(current.path, name);
+    EntryStatus status;
+    if (!FolderAccess::status(current.fd.get(), name, status)) continue;
     if (pathExtension(name) == extension &&
         secondsBetween(contentModificationDate(status), now) < window) {
       found.push_back(path);
     }
-    if (recursive && S_ISDIR(status.st_mode)) {
-      auto child = std::make_unique<DirectoryStream>(openDirectoryAt(stream.fd(), name, false));
-      if (child->valid()) open.push_back({std::move(child), path});
+    if (recursive && status.kind == EntryStatus::Kind::folder) {
+      const int child = FolderAccess::openFolder(current.fd.get(), name);
+      if (child >= 0) open.push_back(level(child, path));
     }
   }
   return found;
@@ -193,7 +200,7 @@ std::vector<std::string> recentFiles(const std::string& folder, std::string_view
 std::optional<std::string> gitdirTarget(const std::string& folder) {
   const std::string root = cleanPath(folder);
   const std::string dotGit = appendingPath(root, ".git");
-  const auto status = statusOf(dotGit, true);
+  const auto status = statusOf(dotGit);
   if (!status || S_ISDIR(status->st_mode)) return std::nullopt;
   const std::optional<std::string> text = PlainFile::read(dotGit);
   if (!text || ProcessRunner::repairedUtf8(*text) != *text) return std::nullopt;
@@ -210,7 +217,7 @@ bool hasGitLock(const std::string& gitRoot) {
   const std::string gitDir =
       PathCanonical::canonical(gitdirTarget(gitRoot).value_or(appendingPath(gitRoot, ".git")));
   for (const char* lock : {"index.lock", "HEAD.lock"}) {
-    if (statusOf(appendingPath(gitDir, lock), true)) return true;
+    if (statusOf(appendingPath(gitDir, lock))) return true;
   }
   return false;
 }
@@ -254,8 +261,8 @@ std::optional<std::string> worktreeReason(const CacheItem& item, const InUseSnap
     return std::string(InUseReasons::gitOperationInProgress);
   }
 
-  if (const auto status = statusOf(folder, false);
-      status && secondsBetween(attributeModificationDate(*status), now) < kFreshFolderWindow) {
+  if (const std::optional<Date> changed = attributeModificationDate(folder);
+      changed && secondsBetween(*changed, now) < kFreshFolderWindow) {
     return std::string(InUseReasons::createdInLast2h);
   }
   return std::nullopt;

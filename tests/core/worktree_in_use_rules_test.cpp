@@ -52,9 +52,9 @@ struct Fixture {
 };
 
 Date attributeDate(const std::string& path) {
-  struct stat status {};
-  EXPECT_EQ(::lstat(path.c_str(), &status), 0);
-  return attributeModificationDate(status);
+  const std::optional<Date> date = attributeModificationDate(path);
+  EXPECT_TRUE(date.has_value());
+  return date.value_or(Date{});
 }
 
 }  // namespace
