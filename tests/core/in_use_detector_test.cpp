@@ -11,10 +11,12 @@
 
 #include "platform/proc_process_source.h"
 #include "platform/unique_fd.h"
+#include "services/command_process_source.h"
 #include "services/in_use_reasons.h"
 #include "services/in_use_rules.h"
 #include "support/child_process.h"
 #include "support/fake_home.h"
+#include "support/fake_process_runner.h"
 #include "support/manual_clock.h"
 #include "support/test_environment.h"
 #include "utilities/path_canonical.h"
@@ -23,6 +25,7 @@ using namespace hl;
 using namespace std::chrono_literals;
 using hl::test::ChildProcess;
 using hl::test::FakeHome;
+using hl::test::FakeProcessRunner;
 
 namespace {
 
@@ -528,4 +531,42 @@ TEST(InUseAcceptance, RealProcessesHoldingAFileAndSittingInAFolderLockTheirItems
   for (const CacheItem& each : items) {
     EXPECT_EQ(locked.reasons.at(each.id), "cannot verify in-use state");
   }
+}
+
+TEST(InUseCapture, TheCommandSourceRunsThePerUserLsofBesidePsAndTheWorkingDirectories) {
+  hl::test::FakeProcessRunner fake;
+  const std::string user = std::to_string(::getuid());
+  fake.on("/bin/ps", {}, hl::test::FakeProcessRunner::output(0, " 40 /usr/local/bin/node\n"));
+  fake.on("/usr/sbin/lsof", {"-d", "cwd"},
+          hl::test::FakeProcessRunner::output(0, "p40\nfcwd\nn/w/app\n"));
+  fake.on("/usr/sbin/lsof", {"-w", "-u", user, "-Fpn"},
+          hl::test::FakeProcessRunner::output(1, "p40\nf12\nn/c/npm/_cacache/index\n"));
+  InUseDetector detector{"/home/ann", kNow, fake.runner()};
+  detector.source = std::make_shared<CommandProcessSource>();
+
+  CacheItem npm = item("/c/npm/_cacache");
+  npm.discoveryRoot = "/c/npm";
+  const InUseEvaluation evaluation = detector.evaluate({npm, item("/w/app")}, true);
+  EXPECT_TRUE(evaluation.verification.isVerified());
+  EXPECT_EQ(evaluation.reasons.at("/c/npm/_cacache"), "open by node (pid 40)");
+  EXPECT_EQ(evaluation.reasons.at("/w/app"), "working directory of node (pid 40)");
+  ASSERT_EQ(fake.callCount("/usr/sbin/lsof", {"-u"}), 1u);
+  for (const auto& call : fake.calls()) {
+    if (FakeProcessRunner::holds(call.arguments, {"-u"})) {
+      EXPECT_EQ(call.timeout, ProcessRunner::Duration(20s));
+    }
+  }
+
+  // No open files asked for: no per-user lsof.
+  (void)detector.evaluate({npm}, false);
+  EXPECT_EQ(fake.callCount("/usr/sbin/lsof", {"-u"}), 1u);
+
+  hl::test::FakeProcessRunner silent;
+  silent.on("/bin/ps", {}, hl::test::FakeProcessRunner::output(0, " 40 /usr/local/bin/node\n"));
+  silent.on("/usr/sbin/lsof", {"-d", "cwd"},
+            hl::test::FakeProcessRunner::output(0, "p40\nn/w/app\n"));
+  detector.runner = silent.runner();
+  const InUseEvaluation unverified = detector.evaluate({npm}, true);
+  EXPECT_EQ(unverified.verification, VerificationState::unavailable("lsof failed"));
+  EXPECT_EQ(unverified.reasons.at("/c/npm/_cacache"), "cannot verify in-use state");
 }
