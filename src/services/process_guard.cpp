@@ -2,8 +2,22 @@
 
 #include <array>
 #include <map>
+#include <utility>
+
+#include "services/process_snapshot.h"
 
 namespace hl::ProcessGuard {
+
+RunningOwnersSource snapshotOwners(std::shared_ptr<const ProcessSource> source,
+                                   ProcessRunner::Runner runner) {
+  return [source = std::move(source), runner = std::move(runner)](
+             const std::set<std::string>& ownerKeys) -> std::optional<std::set<std::string>> {
+    const ProcessSnapshot snapshot =
+        ProcessSnapshot::capture(source ? *source : *defaultProcessSource(), runner);
+    if (snapshot.failure) return std::nullopt;
+    return snapshot.runningOwners(ownerKeys);
+  };
+}
 
 const std::set<std::string>& genericRuntimes() {
   static const std::set<std::string> keys = {"node",   "npm",     "npx",   "pnpm",  "yarn", "bun",

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "models/native_action.h"
+#include "services/process_runner.h"
+#include "services/process_source.h"
 
 namespace hl {
 
@@ -17,6 +20,12 @@ namespace ProcessGuard {
 // none when the process list could not be read.
 using RunningOwnersSource =
     std::function<std::optional<std::set<std::string>>(const std::set<std::string>& ownerKeys)>;
+
+// The source the program uses: each call takes a fresh process snapshot through `source` (this
+// platform's by default) and answers none when the snapshot is incomplete.
+RunningOwnersSource snapshotOwners(
+    std::shared_ptr<const ProcessSource> source = defaultProcessSource(),
+    ProcessRunner::Runner runner = ProcessRunner::defaultRunner());
 
 // Generic runtimes and command-line tools whose running processes never make an item's owner
 // count as running.

@@ -1,0 +1,40 @@
+#include "platform/plain_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/unique_fd.h"
+
+namespace hl::PlainFile {
+
+bool readInChunks(const std::string& path, const std::function<void(std::string_view)>& chunk) {
+  // Opened without waiting, so a pipe put where a file was expected cannot hold the reader.
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd.valid()) return false;
+  struct stat status {};
+  if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (got == 0) return true;
+    chunk(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+  }
+}
+
+std::optional<std::string> read(const std::string& path) {
+  std::string content;
+  if (!readInChunks(path, [&](std::string_view piece) { content.append(piece); })) {
+    return std::nullopt;
+  }
+  return content;
+}
+
+}  // namespace hl::PlainFile
