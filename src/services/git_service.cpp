@@ -14,6 +14,7 @@
 #include "utilities/text_lines.h"
 #include "utilities/file_identity.h"
 #include "utilities/path_canonical.h"
+#include "utilities/in_parallel.h"
 
 namespace hl::GitService {
 namespace {
@@ -142,16 +143,6 @@ std::optional<int> stashCount(const std::string& directory, const Context& conte
   return std::nullopt;
 }
 
-// Starts `work` on a thread of its own; where no thread can be had it runs when awaited. Either
-// way the future's owner waits for it before leaving, also on early returns.
-template <typename Work>
-auto inParallel(Work work) {
-  try {
-    return std::async(std::launch::async, std::move(work));
-  } catch (const std::system_error&) {
-    return std::async(std::launch::deferred, std::move(work));
-  }
-}
 
 // The count of a finished `rev-list --count`, or the error that stands in for it.
 std::variant<int, WorktreeStatus> countOf(const std::optional<ProcessOutput>& result) {

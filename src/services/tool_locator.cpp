@@ -13,6 +13,7 @@
 #include "platform/user_folders.h"
 #include "utilities/text_lines.h"
 #include "utilities/path_canonical.h"
+#include "utilities/in_parallel.h"
 
 namespace hl {
 namespace {
@@ -47,14 +48,6 @@ bool isExecutableFile(const std::string& path) {
          ::access(path.c_str(), X_OK) == 0;
 }
 
-template <typename Work>
-auto inParallel(Work work) {
-  try {
-    return std::async(std::launch::async, std::move(work));
-  } catch (const std::system_error&) {
-    return std::async(std::launch::deferred, std::move(work));
-  }
-}
 
 }  // namespace
 

@@ -23,7 +23,7 @@ inline std::string cleanPath(std::string_view path) { return PathCanonical::cano
 // canonical path unchanged.
 std::string abbreviatedPath(std::string_view path, std::string_view home);
 
-// The last component of a path as written ("" for "/"); trailing slashes are ignored.
+// The last component of a path as written ("/" for the root); trailing slashes are ignored.
 std::string lastPathComponent(std::string_view path);
 
 // The path without its last component ("/" for a top-level entry or for "/" itself).
