@@ -17,6 +17,29 @@ std::string_view lastComponentView(const std::string& path) {
   return slash == std::string_view::npos ? view : view.substr(slash + 1);
 }
 
+// Whether `path` is already its own canonical form, decided without building that form: absolute,
+// no empty, "." or ".." parts, no trailing slash, and no /private prefix that would fold away.
+// Trees hold hundreds of thousands of nodes whose paths are nearly always canonical.
+bool isCanonical(std::string_view path) {
+  if (path.empty() || path.front() != '/') return false;
+  if (path.size() == 1) return true;
+  if (path.back() == '/') return false;
+  for (std::size_t start = 1; start <= path.size();) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view part = path.substr(start, end - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    start = end + 1;
+  }
+  for (std::string_view folded : {"/private/var", "/private/tmp", "/private/etc"}) {
+    if (path.substr(0, folded.size()) == folded &&
+        (path.size() == folded.size() || path[folded.size()] == '/')) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Larger first; equal sizes by name in the Finder-like order; ties keep their order.
 void sortChildren(std::vector<FileNode>& children) {
   std::vector<std::size_t> order(children.size());
@@ -66,9 +89,11 @@ FileNode::FileNode(std::string url, std::optional<std::string> name, std::int64_
 }
 
 void FileNode::setDerived(std::optional<std::string> name) {
-  std::string canonical = PathCanonical::canonical(url_);
   Extras extras;
-  if (canonical != url_) extras.id = std::move(canonical);
+  if (!isCanonical(url_)) {
+    std::string canonical = PathCanonical::canonical(url_);
+    if (canonical != url_) extras.id = std::move(canonical);
+  }
   if (name && *name != lastComponentView(url_)) extras.name = std::move(name);
   if (extras.id || extras.name) {
     extras_ = std::make_shared<const Extras>(std::move(extras));

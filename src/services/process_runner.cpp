@@ -1,4 +1,5 @@
 #include "services/process_runner.h"
+#include "platform/unique_fd.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -30,35 +31,7 @@ constexpr auto forceFinishDelay = std::chrono::milliseconds(500);
 // Far enough to mean "never" without overflowing the clock's arithmetic.
 constexpr double longestTimeoutSeconds = 10.0 * 365 * 24 * 3600;
 
-// Owns one descriptor.
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  Fd(Fd&& other) noexcept : fd_(other.release()) {}
-  Fd& operator=(Fd&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  ~Fd() { reset(); }
-
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_ = -1;
-};
+using Fd = UniqueFd;
 
 // Moves a descriptor above the three standard ones, so that the child's dup2 steps can never
 // overwrite one of our descriptors before it was duplicated (possible when this program runs

@@ -1,4 +1,5 @@
 #include "services/system_queries.h"
+#include "utilities/text_lines.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -81,14 +82,8 @@ std::optional<UnavailableSimulators> parseUnavailableSimulators(std::string_view
 
 std::vector<std::string> parseLocalSnapshots(std::string_view output) {
   std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start <= output.size()) {
-    const std::size_t end = std::min(output.find('\n', start), output.size());
-    const std::string_view line = output.substr(start, end - start);
-    if (!line.empty() && line.find("com.apple.TimeMachine") != std::string_view::npos) {
-      lines.emplace_back(line);
-    }
-    start = end + 1;
+  for (std::string_view line : nonEmptyLines(output)) {
+    if (line.find("com.apple.TimeMachine") != std::string_view::npos) lines.emplace_back(line);
   }
   return lines;
 }

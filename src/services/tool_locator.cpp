@@ -1,6 +1,5 @@
 #include "services/tool_locator.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <system_error>
 
 #include "platform/user_folders.h"
+#include "utilities/text_lines.h"
 #include "utilities/path_canonical.h"
 
 namespace hl {
@@ -39,17 +39,6 @@ const std::vector<CacheProbe>& cacheProbes() {
       {NativeAction::Tool::npm, {"config", "get", "cache"}},
   };
   return probes;
-}
-
-std::vector<std::string_view> nonEmptyLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    const std::size_t end = std::min(text.find('\n', start), text.size());
-    if (end > start) lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
 }
 
 bool isExecutableFile(const std::string& path) {
@@ -249,16 +238,7 @@ std::pair<std::string, std::vector<std::string>> ToolLocator::command(
   return {std::string(envPath), withTool};
 }
 
-std::string ToolLocator::passwordDatabaseShell() {
-  struct passwd entry {};
-  struct passwd* result = nullptr;
-  std::vector<char> buffer(16384);
-  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 &&
-      result != nullptr && result->pw_shell != nullptr) {
-    return result->pw_shell;
-  }
-  return {};
-}
+std::string ToolLocator::passwordDatabaseShell() { return loginShell(); }
 
 std::string ToolLocator::defaultHome() { return homeDirectory(); }
 

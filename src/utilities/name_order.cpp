@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QString>
 #include <algorithm>
+#include <utility>
 
 namespace hl {
 namespace {
@@ -38,11 +39,27 @@ int compareNames(std::string_view a, std::string_view b) {
 void stableSortByName(std::vector<std::size_t>& indices,
                       const std::vector<std::string_view>& names) {
   if (indices.size() < 2) return;
-  std::vector<QString> keys(names.size());
-  for (std::size_t i : indices) keys[i] = toQString(names[i]);
   QCollator& c = collator();
-  std::stable_sort(indices.begin(), indices.end(),
-                   [&](std::size_t x, std::size_t y) { return c.compare(keys[x], keys[y]) < 0; });
+  if (indices.size() < 8) {
+    // Too few names for keys to pay off.
+    std::vector<std::pair<QString, std::size_t>> texts;
+    texts.reserve(indices.size());
+    for (std::size_t i : indices) texts.emplace_back(toQString(names[i]), i);
+    std::stable_sort(texts.begin(), texts.end(), [&](const auto& x, const auto& y) {
+      return c.compare(x.first, y.first) < 0;
+    });
+    for (std::size_t k = 0; k < texts.size(); ++k) indices[k] = texts[k].second;
+    return;
+  }
+  // One sort key per name, then plain byte comparisons: the collator's own order, without
+  // running the collation again for every comparison of a large folder.
+  std::vector<std::pair<QCollatorSortKey, std::size_t>> keyed;
+  keyed.reserve(indices.size());
+  for (std::size_t i : indices) keyed.emplace_back(c.sortKey(toQString(names[i])), i);
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& x, const auto& y) {
+    return x.first.compare(y.first) < 0;
+  });
+  for (std::size_t k = 0; k < keyed.size(); ++k) indices[k] = keyed[k].second;
 }
 
 }  // namespace hl

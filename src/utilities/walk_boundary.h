@@ -29,12 +29,21 @@ struct WalkBoundary {
   enum class Skip { otherVolume, dataless };
 
   using DatalessTest = std::function<bool(std::string_view path)>;
+  // The volume of a folder as a walker sees it; none when it cannot be read.
+  using VolumeSource = std::function<std::optional<VolumeIdentifier>(std::string_view path)>;
 
   WalkBoundary() : isDataless(&FileFlags::isDataless) {}
   explicit WalkBoundary(DatalessTest test) : isDataless(std::move(test)) {}
+  WalkBoundary(DatalessTest test, VolumeSource volumes)
+      : isDataless(std::move(test)), volumeSource(std::move(volumes)) {}
 
   // Must be safe to call from several walkers at once.
   DatalessTest isDataless;
+
+  // Left empty, a walker reads each folder's volume from its own status of the entry (device,
+  // mount, and whether it is a mount root) at no extra cost. Tests set one to try the volume
+  // rule without mounting anything. Must be safe to call from several walkers at once.
+  VolumeSource volumeSource;
 
   // Why a walker must not enter `folder`, or none. A missing identifier never stops a walk.
   std::optional<Skip> skipReason(std::string_view folder, std::optional<VolumeIdentifier> volume,

@@ -1,0 +1,50 @@
+#include "utilities/name_order.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace hl;
+
+namespace {
+
+std::vector<std::string> sortedByName(const std::vector<std::string>& names) {
+  std::vector<std::string_view> views(names.begin(), names.end());
+  std::vector<std::size_t> order(names.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  stableSortByName(order, views);
+  std::vector<std::string> out;
+  for (std::size_t i : order) out.push_back(names[i]);
+  return out;
+}
+
+}  // namespace
+
+TEST(NameOrder, LargeAndSmallSetsSortAsPairwiseComparisonsDo) {
+  const std::vector<std::string> names = {
+      "file10", "File2", "file9", "b-1",    "b_1",        "b.1",       "Zeta", "zeta", "résumé",
+      "resume", "x10y2", "x9y99", "x10y10", "010",        "9",         "über", "uber", ".hidden",
+      "a",      "A",     "ab",    "aB",     "file-10.js", "file-2.js", "日本", ""};
+  // Every prefix length, so that both the few-names path and the many-names path are taken.
+  for (std::size_t n = 2; n <= names.size(); ++n) {
+    const std::vector<std::string> subset(names.begin(), names.begin() + static_cast<long>(n));
+    std::vector<std::string> expected = subset;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto& x, const auto& y) { return compareNames(x, y) < 0; });
+    EXPECT_EQ(sortedByName(subset), expected) << n << " names";
+  }
+}
+
+TEST(NameOrder, NamesThatCompareEqualKeepTheirOrder) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 12; ++i) names.push_back(i % 2 ? "Same" : "same");
+  names.push_back("file10");
+  names.push_back("file9");
+  const std::vector<std::string> sorted = sortedByName(names);
+  EXPECT_EQ(sorted[0], "file9");
+  EXPECT_EQ(sorted[1], "file10");
+  // Case is ignored, so the twelve keep the order they came in.
+  for (std::size_t i = 0; i < 12; ++i) EXPECT_EQ(sorted[i + 2], names[i]) << i;
+}
