@@ -1,68 +1,64 @@
 #include "platform/directory_listing.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
+#include "platform/folder_reader.h"
+#include "platform/unique_fd.h"
+#include "utilities/file_identity.h"
 #include "utilities/path_canonical.h"
 
 namespace hl::DirectoryListing {
 namespace {
 
-Date toDate(const struct statx_timestamp& stamp) {
-  return Date(std::chrono::duration_cast<Date::duration>(std::chrono::seconds(stamp.tv_sec) +
-                                                         std::chrono::nanoseconds(stamp.tv_nsec)));
+Date toDate(std::int64_t seconds, std::int64_t nanoseconds) {
+  return Date(std::chrono::duration_cast<Date::duration>(std::chrono::seconds(seconds) +
+                                                         std::chrono::nanoseconds(nanoseconds)));
 }
-
-// Automounts are not triggered: a listing must not mount anything.
-constexpr int kStatusFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT;
-constexpr unsigned kStatusMask = STATX_TYPE | STATX_MTIME | STATX_MNT_ID;
 
 }  // namespace
 
 std::optional<std::vector<ListedEntry>> entries(std::string_view folder) {
   const std::string path(folder);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    ::close(fd);
-    return std::nullopt;
-  }
+  // The folder itself may be reached through links: a linked search root is walked.
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY));
+  if (!fd.valid()) return std::nullopt;
   std::vector<ListedEntry> result;
-  bool failed = false;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(dir);
-    if (entry == nullptr) {
-      failed = errno != 0;
-      break;
+  FolderListing listing(fd.get());
+  while (const char* name = listing.next()) {
+    ListedEntry entry;
+    entry.name = name;
+    entry.path = appendingPath(path, entry.name);
+    EntryStatus status;
+    if (FolderAccess::status(fd.get(), name, status)) {
+      entry.hasValues = true;
+      entry.isDirectory = status.kind == EntryStatus::Kind::folder;
+      entry.isSymbolicLink = status.kind == EntryStatus::Kind::symbolicLink;
+      entry.isMountRoot = status.isMountRoot;
+      entry.modified = toDate(status.modifiedSeconds, status.modifiedNanoseconds);
+      entry.volume = VolumeIdentifier{status.device, status.mountId};
     }
-    const std::string_view name(entry->d_name);
-    if (name == "." || name == "..") continue;
-    ListedEntry listed;
-    listed.name = std::string(name);
-    listed.path = appendingPath(path, name);
-    struct statx sx {};
-    if (::statx(::dirfd(dir), entry->d_name, kStatusFlags, kStatusMask, &sx) == 0 &&
-        (sx.stx_mask & STATX_TYPE) != 0) {
-      listed.hasValues = true;
-      listed.isDirectory = S_ISDIR(sx.stx_mode);
-      listed.isSymbolicLink = S_ISLNK(sx.stx_mode);
-      if (sx.stx_mask & STATX_MTIME) listed.modified = toDate(sx.stx_mtime);
-      VolumeIdentifier volume;
-      volume.device = (static_cast<std::uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
-      if (sx.stx_mask & STATX_MNT_ID) volume.mountId = sx.stx_mnt_id;
-      listed.volume = volume;
-    }
-    result.push_back(std::move(listed));
+    result.push_back(std::move(entry));
   }
-  ::closedir(dir);
-  if (failed) return std::nullopt;
+  if (listing.failed()) return std::nullopt;
   return result;
+}
+
+std::optional<VolumeIdentifier> rootVolume(const WalkBoundary& boundary, std::string_view root) {
+  const std::string target = FileIdentity::resolvingSymlinks(cleanPath(root));
+  if (boundary.volumeSource) return boundary.volumeSource(target);
+  return WalkBoundary::volumeIdentifier(target);
+}
+
+std::optional<WalkBoundary::Skip> skipReason(const WalkBoundary& boundary, const ListedEntry& entry,
+                                             std::optional<VolumeIdentifier> rootVolume) {
+  if (boundary.volumeSource) {
+    return boundary.skipReason(entry.path, boundary.volumeSource(entry.path), rootVolume);
+  }
+  // A bind mount of a folder of the same volume keeps its device; the kernel's mark shows it.
+  if (rootVolume && entry.isMountRoot) return WalkBoundary::Skip::otherVolume;
+  return boundary.skipReason(entry.path, entry.volume, rootVolume);
 }
 
 bool exists(std::string_view path) {
@@ -78,8 +74,7 @@ bool isDirectory(std::string_view path) {
 std::optional<Date> modificationDate(std::string_view path) {
   struct stat st {};
   if (::lstat(std::string(path).c_str(), &st) != 0) return std::nullopt;
-  return Date(std::chrono::duration_cast<Date::duration>(
-      std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+  return toDate(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
 }
 
 }  // namespace hl::DirectoryListing

@@ -4,7 +4,6 @@
 #include <unordered_map>
 
 #include "platform/directory_listing.h"
-#include "utilities/file_identity.h"
 #include "utilities/path_canonical.h"
 #include "utilities/relative_date.h"
 
@@ -92,9 +91,7 @@ std::vector<CacheItem> ProjectDiscovery::discover(Date now) const {
   for (const std::string& rootName : searchRoots) {
     const std::string root = appendingPath(home, rootName);
     if (boundary.isDataless && boundary.isDataless(root)) continue;
-    // The volume the root leads to: a linked root is walked on its target's volume.
-    const auto rootVolume =
-        WalkBoundary::volumeIdentifier(FileIdentity::resolvingSymlinks(cleanPath(root)));
+    const auto rootVolume = DirectoryListing::rootVolume(boundary, root);
     std::deque<std::pair<std::string, int>> queue;
     queue.emplace_back(root, 0);
     while (!queue.empty()) {
@@ -110,7 +107,7 @@ std::vector<CacheItem> ProjectDiscovery::discover(Date now) const {
       std::vector<Candidate> candidates;
       for (ListedEntry& entry : *listing) {
         const bool eligible = entry.hasValues && entry.isDirectory && !entry.isSymbolicLink;
-        if (eligible && boundary.skipReason(entry.path, entry.volume, rootVolume)) continue;
+        if (eligible && DirectoryListing::skipReason(boundary, entry, rootVolume)) continue;
         const auto rule = rulesByName().find(entry.name);
         if (eligible && rule != rulesByName().end() && rule->second->matches(entry.path, siblings)) {
           candidates.push_back({entry.path, rule->second, entry.modified});

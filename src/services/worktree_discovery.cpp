@@ -170,7 +170,7 @@ std::vector<std::string> WorktreeDiscovery::childDirectories(
     if (skipHidden && !entry.name.empty() && entry.name.front() == '.') continue;
     // Packages (bundles) do not exist here, so no directory is one.
     if (!entry.hasValues || !entry.isDirectory || entry.isSymbolicLink) continue;
-    if (boundary.skipReason(entry.path, entry.volume, rootVolume)) continue;
+    if (DirectoryListing::skipReason(boundary, entry, rootVolume)) continue;
     names.push_back(entry.name);
   }
   // Plain code-point order: byte order of UTF-8 names.
@@ -191,9 +191,7 @@ std::vector<std::string> WorktreeDiscovery::repositoriesWithClaudeWorktrees() co
   for (const std::string& rootName : searchRoots) {
     const std::string root = appendingPath(home, rootName);
     if (boundary.isDataless && boundary.isDataless(root)) continue;
-    // The volume the root leads to: a linked root is searched on its target's volume.
-    const auto rootVolume =
-        WalkBoundary::volumeIdentifier(FileIdentity::resolvingSymlinks(cleanPath(root)));
+    const auto rootVolume = DirectoryListing::rootVolume(boundary, root);
     std::deque<Entry> queue;
     queue.push_back({root, 0, false});
     while (!queue.empty()) {

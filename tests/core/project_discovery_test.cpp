@@ -158,6 +158,21 @@ TEST(ProjectDiscovery, FolderOnAnotherVolumeIsNeitherAnItemNorADate) {
   EXPECT_EQ(items[0].projectModified, now - 40 * 24h);
 }
 
+TEST(ProjectDiscovery, VolumeRuleFollowsTheBoundarysVolumeSource) {
+  FakeHome home;
+  home.text("code/cpp/CMakeLists.txt", "", now - 40 * 24h);
+  home.dir("code/cpp/build", now - 1h);
+  home.dir("code/cpp/mounted/app/__pycache__");
+  ProjectDiscovery d = discovery(home.path());
+  const std::string build = home / "code/cpp/build";
+  const std::string mounted = home / "code/cpp/mounted";
+  d.boundary = WalkBoundary(nullptr, [=](std::string_view path) -> std::optional<VolumeIdentifier> {
+    if (path == build || path.substr(0, mounted.size()) == mounted) return VolumeIdentifier{2, 9};
+    return VolumeIdentifier{1, 1};
+  });
+  EXPECT_TRUE(d.discover(now).empty());
+}
+
 TEST(ProjectDiscovery, KeepsWalkingALinkedSearchRoot) {
   FakeHome home;
   FakeHome outside("outside");

@@ -95,6 +95,19 @@ TEST(WorktreeSearch, DoesNotCrossIntoAnotherVolume) {
             (std::vector<std::string>{"~/code/local/app"}));
 }
 
+TEST(WorktreeSearch, ABindMountIsAnotherVolumeToo) {
+  if (const std::string reason = hl::test::ScratchMount::unavailableReason(); !reason.empty()) {
+    GTEST_SKIP() << reason;
+  }
+  FakeHome home;
+  home.dir("code/local/app/.claude/worktrees");
+  home.dir("elsewhere/app/.claude/worktrees");
+  home.dir("code/bound");
+  const auto mount = hl::test::ScratchMount::bind(home / "elsewhere", home / "code/bound");
+  EXPECT_EQ(relativeTo(home, discovery(home).repositoriesWithClaudeWorktrees()),
+            (std::vector<std::string>{"~/code/local/app"}));
+}
+
 TEST(WorktreeDiscovery, FindsRepositoryWorktreesInNameOrder) {
   FakeHome home;
   home.dir("Projects/app/.git");
