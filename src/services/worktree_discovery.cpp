@@ -301,14 +301,14 @@ WorktreeInfo WorktreeDiscovery::inspect(std::string_view gitRoot,
         appendingPath(*repository, ".git/worktrees/" + lastPathComponent(gitRoot)));
   }
   const std::string dotGit = appendingPath(gitRoot, ".git");
+  const bool registered =
+      std::any_of(candidates.begin(), candidates.end(),
+                  [&](const std::string& record) { return pointsBack(record, dotGit); });
+  // The status starts unknown; git fills it in later.
   WorktreeInfo info;
-  info.repositoryURL = repository;
-  info.isRegistered = std::any_of(candidates.begin(), candidates.end(),
-                                  [&](const std::string& record) {
-                                    return pointsBack(record, dotGit);
-                                  });
+  info.repositoryURL = std::move(repository);
+  info.isRegistered = registered;
   info.gitRoot = std::string(gitRoot);
-  info.status = WorktreeStatus::unknown();
   return info;
 }
 

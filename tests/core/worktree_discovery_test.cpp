@@ -133,7 +133,7 @@ TEST(WorktreeDiscovery, FindsRepositoryWorktreesInNameOrder) {
   EXPECT_EQ(b.worktree->repositoryURL, home / "Projects/app");
   EXPECT_TRUE(b.worktree->isRegistered);
   EXPECT_EQ(b.worktree->gitRoot, home / "Projects/app/.claude/worktrees/B");
-  EXPECT_EQ(b.worktree->status, WorktreeStatus::unknown());
+  EXPECT_TRUE(b.worktree->status.isUnknown());
 }
 
 TEST(WorktreeDiscovery, ToolFoldersHoldWorktreesOrFoldersOfThem) {
@@ -230,7 +230,7 @@ TEST(WorktreeInspect, FindsTheRepositoryFromTheGitdirTarget) {
   EXPECT_EQ(info.repositoryURL, home / "repo");
   EXPECT_TRUE(info.isRegistered);
   EXPECT_EQ(info.gitRoot, home / "w");
-  EXPECT_EQ(info.status, WorktreeStatus::unknown());
+  EXPECT_TRUE(info.status.isUnknown());
 }
 
 TEST(WorktreeInspect, ASubmoduleTargetNamesNoRepository) {
