@@ -1,0 +1,104 @@
+// Runs discovery over a home folder the way a scan does and prints how long it takes: the
+// whole pass and, apart, its two walks (worktrees and projects); the rest is the catalog and
+// the claims. The file system's caches are warm after the first run, which is not counted.
+//
+//   hl_bench_discover HOME [RUNS]
+//   hl_bench_discover --list HOME     prints every item and note instead, to compare with the disk
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "models/cache_group.h"
+#include "services/cache_discovery.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct Figures {
+  std::vector<double> samples;
+  void add(double value) { samples.push_back(value); }
+  double median() {
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+  }
+  double min() { return *std::min_element(samples.begin(), samples.end()); }
+  double max() { return *std::max_element(samples.begin(), samples.end()); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool list = argc > 1 && std::string(argv[1]) == "--list";
+  if (list) {
+    --argc;
+    ++argv;
+  }
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s [--list] HOME [RUNS]\n", argv[0]);
+    return 2;
+  }
+  const std::string home = argv[1];
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+
+  // As a scan builds it, without the machine's own temporary folder so that only the given
+  // home is measured.
+  hl::CacheDiscovery discovery;
+  discovery.home = home;
+  discovery.worktrees.home = home;
+  discovery.projects.home = home;
+
+  const hl::DiscoveryResult first = discovery.discover();
+  if (list) {
+    for (const hl::CacheItem& item : first.items) {
+      std::printf("%-13s %s  [%s]%s\n", std::string(hl::rawValue(item.group)).c_str(),
+                  item.id.c_str(), item.subtitle.c_str(), item.keepNewest ? " keep-newest" : "");
+    }
+    for (const std::string& note : first.notes) std::printf("note: %s\n", note.c_str());
+    return 0;
+  }
+
+  std::map<hl::CacheGroup, int> counts;
+  for (const hl::CacheItem& item : first.items) ++counts[item.group];
+
+  Figures whole, worktrees, projects;
+  for (int run = 0; run < runs; ++run) {
+    auto start = Clock::now();
+    const auto result = discovery.discover();
+    whole.add(millisecondsSince(start));
+    if (result.items.size() != first.items.size()) {
+      std::fprintf(stderr, "the home changed while measuring\n");
+      return 1;
+    }
+    start = Clock::now();
+    const auto found = discovery.worktrees.discover();
+    worktrees.add(millisecondsSince(start));
+    start = Clock::now();
+    const auto built = discovery.projects.discover(std::chrono::system_clock::now());
+    projects.add(millisecondsSince(start));
+  }
+
+  std::printf("home %s\n", home.c_str());
+  std::printf("items %zu (", first.items.size());
+  bool firstGroup = true;
+  for (const auto& [group, count] : counts) {
+    std::printf("%s%s %d", firstGroup ? "" : ", ", std::string(hl::rawValue(group)).c_str(),
+                count);
+    firstGroup = false;
+  }
+  std::printf("), notes %zu\n", first.notes.size());
+  std::printf("discover  median %.1f ms  min %.1f  max %.1f  (%d runs)\n", whole.median(),
+              whole.min(), whole.max(), runs);
+  std::printf("worktrees median %.1f ms\n", worktrees.median());
+  std::printf("projects  median %.1f ms\n", projects.median());
+  return 0;
+}
