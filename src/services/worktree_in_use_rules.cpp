@@ -14,6 +14,7 @@
 #include "services/in_use_detector.h"
 #include "services/in_use_reasons.h"
 #include "services/process_runner.h"
+#include "services/worktree_discovery.h"
 #include "utilities/path_canonical.h"
 #include "utilities/path_extension.h"
 #include "utilities/text_lines.h"
@@ -36,38 +37,6 @@ bool beginsWith(std::string_view text, std::string_view prefix) {
 
 bool endsWith(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-// The length of a blank (a tab or a space separator) at the start of `text`, or 0.
-std::size_t leadingBlank(std::string_view text) {
-  if (text.empty()) return 0;
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  if (text[0] == ' ' || text[0] == '\t') return 1;
-  if (text.size() >= 2 && byte(0) == 0xC2 && byte(1) == 0xA0) return 2;  // U+00A0
-  if (text.size() >= 3) {
-    const unsigned a = byte(0), b = byte(1), c = byte(2);
-    if (a == 0xE1 && b == 0x9A && c == 0x80) return 3;                 // U+1680
-    if (a == 0xE2 && b == 0x80 && (c <= 0x8A || c == 0xAF)) return 3;  // U+2000–200A, U+202F
-    if (a == 0xE2 && b == 0x81 && c == 0x9F) return 3;                 // U+205F
-    if (a == 0xE3 && b == 0x80 && c == 0x80) return 3;                 // U+3000
-  }
-  return 0;
-}
-
-// The length of a blank at the end of `text`, or 0.
-std::size_t trailingBlank(std::string_view text) {
-  for (std::size_t length : {std::size_t{1}, std::size_t{2}, std::size_t{3}}) {
-    if (text.size() >= length && leadingBlank(text.substr(text.size() - length)) == length) {
-      return length;
-    }
-  }
-  return 0;
-}
-
-std::string_view trimmedBlanks(std::string_view text) {
-  while (const std::size_t n = leadingBlank(text)) text.remove_prefix(n);
-  while (const std::size_t n = trailingBlank(text)) text.remove_suffix(n);
-  return text;
 }
 
 // Collects the mentions of one file as it streams by, across chunk boundaries.
@@ -197,25 +166,9 @@ std::vector<std::string> recentFiles(const std::string& folder, std::string_view
   return found;
 }
 
-std::optional<std::string> gitdirTarget(const std::string& folder) {
-  const std::string root = cleanPath(folder);
-  const std::string dotGit = appendingPath(root, ".git");
-  const auto status = statusOf(dotGit);
-  if (!status || S_ISDIR(status->st_mode)) return std::nullopt;
-  const std::optional<std::string> text = PlainFile::read(dotGit);
-  if (!text || ProcessRunner::repairedUtf8(*text) != *text) return std::nullopt;
-  for (const std::string_view line : splitLines(*text)) {
-    if (!beginsWith(line, "gitdir:")) continue;
-    const std::string_view value = trimmedBlanks(line.substr(7));
-    if (beginsWith(value, "/")) return std::string(value);
-    return PathCanonical::canonical(root + "/" + std::string(value));
-  }
-  return std::nullopt;
-}
-
 bool hasGitLock(const std::string& gitRoot) {
   const std::string gitDir =
-      PathCanonical::canonical(gitdirTarget(gitRoot).value_or(appendingPath(gitRoot, ".git")));
+      PathCanonical::canonical(WorktreeDiscovery::gitdirTarget(gitRoot).value_or(appendingPath(gitRoot, ".git")));
   for (const char* lock : {"index.lock", "HEAD.lock"}) {
     if (statusOf(appendingPath(gitDir, lock))) return true;
   }

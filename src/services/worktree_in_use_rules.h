@@ -52,10 +52,6 @@ std::vector<std::string> recentFiles(const std::string& folder, std::string_view
 // `gitRoot` (a linked worktree's private folder, else its ".git" folder).
 bool hasGitLock(const std::string& gitRoot);
 
-// The folder named by the "gitdir:" line of the ".git" file in `folder`; none when ".git" is a
-// folder, missing, unreadable or has no such line.
-std::optional<std::string> gitdirTarget(const std::string& folder);
-
 // What the transcript files mention (files that cannot be read are left out).
 TranscriptMentions readMentions(const std::vector<std::string>& files);
 

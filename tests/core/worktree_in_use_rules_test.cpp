@@ -1,3 +1,4 @@
+#include "services/worktree_discovery.h"
 #include "services/worktree_in_use_rules.h"
 
 #include <gtest/gtest.h>
@@ -202,19 +203,19 @@ TEST(WorktreeRules, GitLocks) {
   EXPECT_EQ(f.reason(worktree(linked, std::nullopt, linked)), std::nullopt);
   f.home.text("repo/.git/worktrees/a/index.lock", "");
   EXPECT_EQ(f.reason(worktree(linked, std::nullopt, linked)), "git operation in progress");
-  EXPECT_EQ(Rules::gitdirTarget(linked), f.home / "repo/.git/worktrees/a");
+  EXPECT_EQ(WorktreeDiscovery::gitdirTarget(linked), f.home / "repo/.git/worktrees/a");
 
   // A relative gitdir line.
   const std::string relative = f.home.dir("repo/.claude/worktrees/b");
   f.home.text("repo/.claude/worktrees/b/.git", "# note\r\ngitdir: ../../../.git/worktrees/b\n");
   f.home.text("repo/.git/worktrees/b/HEAD.lock", "");
-  EXPECT_EQ(Rules::gitdirTarget(relative), f.home / "repo/.git/worktrees/b");
+  EXPECT_EQ(WorktreeDiscovery::gitdirTarget(relative), f.home / "repo/.git/worktrees/b");
   EXPECT_TRUE(Rules::hasGitLock(relative));
 
   // A plain checkout with its own ".git" folder.
   const std::string plain = f.home.dir("plain");
   f.home.dir("plain/.git");
-  EXPECT_EQ(Rules::gitdirTarget(plain), std::nullopt);
+  EXPECT_EQ(WorktreeDiscovery::gitdirTarget(plain), std::nullopt);
   EXPECT_FALSE(Rules::hasGitLock(plain));
   f.home.text("plain/.git/HEAD.lock", "");
   EXPECT_TRUE(Rules::hasGitLock(plain));
@@ -228,9 +229,9 @@ TEST(WorktreeRules, GitLocks) {
   // A ".git" file that is not text, or names no folder.
   const std::string odd = f.home.dir("odd");
   f.home.text("odd/.git", "gitdir: /x\xFF\n");
-  EXPECT_EQ(Rules::gitdirTarget(odd), std::nullopt);
+  EXPECT_EQ(WorktreeDiscovery::gitdirTarget(odd), std::nullopt);
   f.home.text("odd/.git", "nothing here\n");
-  EXPECT_EQ(Rules::gitdirTarget(odd), std::nullopt);
+  EXPECT_EQ(WorktreeDiscovery::gitdirTarget(odd), std::nullopt);
 }
 
 TEST(WorktreeRules, FreshFolders) {
