@@ -108,8 +108,8 @@ class CacheScanService::Core {
   std::uint64_t currentRun_ = 0;
 };
 
-void CacheScanService::Core::run(const CacheScanConfiguration& configuration,
-                                 const EventSink& sink, std::stop_token stop) {
+void CacheScanService::Core::run(const CacheScanConfiguration& configuration, const EventSink& sink,
+                                 std::stop_token stop) {
   const auto send = [&sink](Event::Value event) {
     if (sink) sink(Event(std::move(event)));
   };
@@ -120,8 +120,7 @@ void CacheScanService::Core::run(const CacheScanConfiguration& configuration,
   ToolEnvironment environment = ToolEnvironment::empty();
   if (configuration.detectTools) {
     // A resolution the stop cut short gives none, and the locator keeps nothing of it.
-    std::optional<ToolEnvironment> resolved =
-        tools->environment(configuration.refreshTools, stop);
+    std::optional<ToolEnvironment> resolved = tools->environment(configuration.refreshTools, stop);
     if (!resolved) return;
     environment = std::move(*resolved);
     send(Event::ToolsResolved{environment});
@@ -136,8 +135,8 @@ void CacheScanService::Core::run(const CacheScanConfiguration& configuration,
     if (stop.stop_requested()) return;
   }
 
-  DiscoveryResult found = dependencies.discover(discovery(configuration, environment,
-                                                          chromeRunning));
+  DiscoveryResult found =
+      dependencies.discover(discovery(configuration, environment, chromeRunning));
   const std::vector<CacheItem> items = found.items;
   send(Event::Discovered{std::move(found.items), std::move(found.notes)});
 
@@ -253,8 +252,8 @@ std::vector<CacheItem> CacheScanService::Core::virtualRows(const std::string& ho
     if (!measured) return std::nullopt;
     return measured->size;
   };
-  auto simulators =
-      inParallel([this, &measure, stop] { return dependencies.unavailableSimulators(measure, stop); });
+  auto simulators = inParallel(
+      [this, &measure, stop] { return dependencies.unavailableSimulators(measure, stop); });
   const std::vector<std::string> snapshots = dependencies.localSnapshots(stop);
   return CacheScanService::virtualRows(home, simulators.get(), snapshots);
 }
@@ -338,9 +337,14 @@ CacheScanService::Handle CacheScanService::scan(CacheScanConfiguration configura
   runs_.reserve(runs_.size() + 1);
   try {
     std::thread thread([core = core_, configuration = std::move(configuration),
-                        sink = std::move(sink), ended = std::move(ended),
-                        token = stop.get_token(), hasEnded]() mutable {
-      core->run(configuration, sink, token);
+                        sink = std::move(sink), ended = std::move(ended), token = stop.get_token(),
+                        hasEnded]() mutable {
+      try {
+        core->run(configuration, sink, token);
+      } catch (...) {
+        // Nothing a run calls reports failure by throwing; should something throw anyway (out
+        // of memory), the run ends early without `finished`, which its consumer reports.
+      }
       // Nothing of the run is held once its end is reported.
       sink = nullptr;
       core.reset();
@@ -396,8 +400,7 @@ std::vector<CacheItem> CacheScanService::virtualRows(
     init.url = appendingPath(home, "Library/Developer/CoreSimulator/Devices");
     init.id = "virtual:unavailable-simulators";
     init.name = "Unavailable simulators";
-    init.subtitle = plural(simulators->count, "simulator") +
-                    " without an installed runtime";
+    init.subtitle = plural(simulators->count, "simulator") + " without an installed runtime";
     init.group = CacheGroup::xcode;
     init.risk = RiskLevel::moderate;
     init.kind = ItemKind::virtual_;
@@ -414,7 +417,8 @@ std::vector<CacheItem> CacheScanService::virtualRows(
     init.url = "/";
     init.id = "virtual:local-snapshots";
     init.name = "Time Machine local snapshots";
-    init.subtitle = plural(static_cast<std::int64_t>(snapshots.size()), "snapshot") + " \u00B7 managed by macOS";
+    init.subtitle = plural(static_cast<std::int64_t>(snapshots.size()), "snapshot") +
+                    " \u00B7 managed by macOS";
     init.group = CacheGroup::largeBackups;
     init.risk = RiskLevel::review;
     init.kind = ItemKind::virtual_;

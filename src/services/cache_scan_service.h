@@ -61,10 +61,9 @@ class CacheScanService {
     // The in-use evaluation of the items, open files included.
     std::function<InUseEvaluation(const InUseDetector&, const std::vector<CacheItem>&,
                                   std::stop_token)>
-        evaluateInUse = [](const InUseDetector& detector, const std::vector<CacheItem>& items,
-                           std::stop_token stop) {
-          return detector.evaluate(items, true, std::move(stop));
-        };
+        evaluateInUse =
+            [](const InUseDetector& detector, const std::vector<CacheItem>& items,
+               std::stop_token stop) { return detector.evaluate(items, true, std::move(stop)); };
     std::function<WorktreeStatus(const std::optional<std::string>& gitRoot,
                                  ProcessRunner::Duration timeout, std::stop_token)>
         worktreeStatus = [](const std::optional<std::string>& gitRoot,
@@ -74,10 +73,10 @@ class CacheScanService {
     FolderMeasurer measureFolder = &CacheScanService::measureFolder;
     std::function<std::optional<SystemQueries::UnavailableSimulators>(
         const SystemQueries::FolderMeasurer&, std::stop_token)>
-        unavailableSimulators = [](const SystemQueries::FolderMeasurer& measure,
-                                   std::stop_token stop) {
-          return SystemQueries::unavailableSimulators(measure, std::move(stop));
-        };
+        unavailableSimulators =
+            [](const SystemQueries::FolderMeasurer& measure, std::stop_token stop) {
+              return SystemQueries::unavailableSimulators(measure, std::move(stop));
+            };
     std::function<std::vector<std::string>(std::stop_token)> localSnapshots =
         [](std::stop_token stop) { return SystemQueries::localSnapshots(std::move(stop)); };
     // What "$TMPDIR" means to discovery; none leaves its row empty.

@@ -26,8 +26,7 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
                    const OnResult& onResult, const MayStartMore& mayStartMore) {
   using Result = std::invoke_result_t<const Work&, const Item&>;
   if (items.empty()) return;
-  const std::size_t width =
-      std::min(static_cast<std::size_t>(std::max(window, 1)), items.size());
+  const std::size_t width = std::min(static_cast<std::size_t>(std::max(window, 1)), items.size());
 
   struct Shared {
     std::mutex mutex;

@@ -81,7 +81,8 @@ class Listener {
   }
   void waitForDiscovery() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !events_.empty() && events_.back().get<Event::Discovered>(); });
+    changed_.wait(lock,
+                  [&] { return !events_.empty() && events_.back().get<Event::Discovered>(); });
   }
   std::vector<Event> events() {
     std::lock_guard lock(mutex_);
@@ -107,7 +108,8 @@ std::vector<const T*> all(const std::vector<Event>& events) {
 std::map<std::string, DirectoryMeasurement> sizesOf(const std::vector<Event>& events) {
   std::map<std::string, DirectoryMeasurement> sizes;
   for (const auto* sized : all<Event::ItemSized>(events)) {
-    EXPECT_TRUE(sizes.emplace(sized->id, sized->measurement).second) << "sized twice: " << sized->id;
+    EXPECT_TRUE(sizes.emplace(sized->id, sized->measurement).second)
+        << "sized twice: " << sized->id;
   }
   return sizes;
 }
@@ -134,7 +136,8 @@ TEST(CacheScanAcceptance, AScanOfAHomeFindsMeasuresAndLocksWhatIsOnDisk) {
   hl::test::git(repository, {"worktree", "add", "-q", "-b", "feature", worktree});
   writeFile(worktree + "/notes.txt", 10);  // uncommitted work
 
-  hl::test::ChildProcess holder(hl::test::shellScript("exec 3<\"$0\"; echo ready; read line", held));
+  hl::test::ChildProcess holder(
+      hl::test::shellScript("exec 3<\"$0\"; echo ready; read line", held));
   ASSERT_EQ(holder.readLine(), "ready");
 
   CacheScanService service;
@@ -142,8 +145,7 @@ TEST(CacheScanAcceptance, AScanOfAHomeFindsMeasuresAndLocksWhatIsOnDisk) {
   ASSERT_EQ(configuration.home, home);
   Listener first;
   {
-    CacheScanService::Handle handle =
-        service.scan(configuration, first.sink(), first.ended());
+    CacheScanService::Handle handle = service.scan(configuration, first.sink(), first.ended());
     first.waitForEnd();
   }
   const std::vector<Event> events = first.events();

@@ -150,7 +150,7 @@ class FakeWorld {
  public:
   DiscoveryResult discovery;
   std::map<std::string, DirectoryMeasurement> sizes;  // per folder; absent: no measurement
-  std::map<std::string, WorktreeStatus> statuses;      // per git root; absent: clean
+  std::map<std::string, WorktreeStatus> statuses;     // per git root; absent: clean
   InUseEvaluation evaluation;
   bool browserRuns = false;
   std::optional<SystemQueries::UnavailableSimulators> simulators;
@@ -392,9 +392,9 @@ void fillWorld(FakeWorld& world) {
       item("/h/c/one", CacheGroup::packageCaches), item("/h/c/two", CacheGroup::packageCaches),
       multiItem("/h/b/multi", {"/h/b/multi/x", "/h/b/multi/y"})};
   world.discovery.notes = {"skipped a linked folder"};
-  world.sizes = {{"/h/wt/a", measurement(10)},          {"/h/p/node_modules", measurement(40)},
-                 {"/h/c/one", measurement(20)},         {"/h/c/two", measurement(30)},
-                 {"/h/b/multi/x", measurement(5, 2)},   {"/h/b/multi/y", measurement(7, 3)},
+  world.sizes = {{"/h/wt/a", measurement(10)},        {"/h/p/node_modules", measurement(40)},
+                 {"/h/c/one", measurement(20)},       {"/h/c/two", measurement(30)},
+                 {"/h/b/multi/x", measurement(5, 2)}, {"/h/b/multi/y", measurement(7, 3)},
                  {"/devices/one", measurement(900)}};
   world.statuses = {{"/h/wt/a", WorktreeStatus::dirty(true, 2)}};
   world.evaluation.reasons = {{"/h/c/one", "open by node (pid 7)"}};
@@ -461,11 +461,10 @@ TEST(CacheScanService, ARunSendsEveryKindOfEventInItsOrder) {
   EXPECT_EQ(asked.chromeCloneFolder, std::nullopt);
   EXPECT_EQ(asked.worktrees.home, kHome);
   EXPECT_EQ(asked.worktrees.searchRoots,
-            (std::vector<std::string>{"Documents", "Developer", "Projects", "code", "src",
-                                      "repos", "work"}));
+            (std::vector<std::string>{"Documents", "Developer", "Projects", "code", "src", "repos",
+                                      "work"}));
   EXPECT_EQ(asked.worktrees.toolFolders,
-            (std::vector<std::string>{".grok/worktrees", ".codex/worktrees",
-                                      ".cursor/worktrees"}));
+            (std::vector<std::string>{".grok/worktrees", ".codex/worktrees", ".cursor/worktrees"}));
   EXPECT_EQ(asked.worktrees.maxDepth, 4);
   EXPECT_EQ(asked.projects.home, kHome);
   EXPECT_EQ(asked.projects.searchRoots, asked.worktrees.searchRoots);
@@ -660,8 +659,8 @@ TEST(CacheScanService, EveryGitQueryEndsBeforeTheFirstWalkAndAMissingRootIsStill
   world.hold("git:/h/wt/c/inner");
   Recorder recorder;
   CacheScanService service(world.locator(), WalkBoundary(), world.dependencies());
-  CacheScanService::Handle handle = service.scan(configuration(4), recorder.sink(),
-                                                 recorder.ended());
+  CacheScanService::Handle handle =
+      service.scan(configuration(4), recorder.sink(), recorder.ended());
   world.waitUntilHeld("git:/h/wt/c/inner");
   EXPECT_TRUE(world.measured().empty());
   world.release("git:/h/wt/c/inner");
@@ -694,8 +693,8 @@ TEST(CacheScanService, NoMoreWalksRunAtOnceThanTheWindowAndAWindowBelowOneIsOne)
     world.gateMeasurements();
     Recorder recorder;
     CacheScanService service(world.locator(), WalkBoundary(), world.dependencies());
-    CacheScanService::Handle handle = service.scan(configuration(window), recorder.sink(),
-                                                   recorder.ended());
+    CacheScanService::Handle handle =
+        service.scan(configuration(window), recorder.sink(), recorder.ended());
     const std::size_t width = static_cast<std::size_t>(std::max(window, 1));
     for (std::size_t done = 0; done < 6; ++done) {
       const std::size_t started = std::min<std::size_t>(6, done + width);
@@ -708,8 +707,8 @@ TEST(CacheScanService, NoMoreWalksRunAtOnceThanTheWindowAndAWindowBelowOneIsOne)
     // its members may be seen in either order.
     std::vector<std::string> measured = world.measured();
     std::sort(measured.begin(), measured.begin() + static_cast<std::ptrdiff_t>(width));
-    EXPECT_EQ(measured, (std::vector<std::string>{"/h/c/0", "/h/c/2", "/h/c/4", "/h/c/1",
-                                                  "/h/c/3", "/h/c/5"}));
+    EXPECT_EQ(measured, (std::vector<std::string>{"/h/c/0", "/h/c/2", "/h/c/4", "/h/c/1", "/h/c/3",
+                                                  "/h/c/5"}));
     EXPECT_EQ(recorder.count(Event::Kind::itemSized), 6);
     EXPECT_EQ(recorder.trace().back(), "finished 2.0");
   }
@@ -752,12 +751,10 @@ TEST(CacheScanService, AnOlderRunDropsTheGitStatesThatArriveAfterANewerRunBegan)
   CacheScanService service(world.locator(), WalkBoundary(), world.dependencies());
   world.hold("git:/h/wt/a");
   Recorder older;
-  CacheScanService::Handle olderHandle =
-      service.scan(configuration(), older.sink(), older.ended());
+  CacheScanService::Handle olderHandle = service.scan(configuration(), older.sink(), older.ended());
   world.waitUntilHeld("git:/h/wt/a");
   Recorder newer;
-  CacheScanService::Handle newerHandle =
-      service.scan(configuration(), newer.sink(), newer.ended());
+  CacheScanService::Handle newerHandle = service.scan(configuration(), newer.sink(), newer.ended());
   newer.waitForEnd();
   world.release("git:/h/wt/a");
   older.waitForEnd();
@@ -799,8 +796,7 @@ TEST(CacheScanService, ACancelledRunStopsItsWalksAndSendsNothingMore) {
   world.waitUntilHeld("measure:/h/c/one");
   handle.cancel();
   recorder.waitForEnd();
-  EXPECT_EQ(recorder.trace(),
-            std::vector<std::string>(kFullTrace.begin(), kFullTrace.begin() + 7));
+  EXPECT_EQ(recorder.trace(), std::vector<std::string>(kFullTrace.begin(), kFullTrace.begin() + 7));
   EXPECT_EQ(world.measured(), (std::vector<std::string>{"/h/wt/a", "/h/c/one"}));
   EXPECT_EQ(service.cachedMeasurement("/h/c/one"), std::nullopt);
   EXPECT_EQ(world.simulatorQueries(), 0);
@@ -817,8 +813,7 @@ TEST(CacheScanService, AnInUseEvaluationCutShortByACancelIsNotSent) {
   world.waitUntilHeld("inUse");
   handle.cancel();
   recorder.waitForEnd();
-  EXPECT_EQ(recorder.trace(),
-            std::vector<std::string>(kFullTrace.begin(), kFullTrace.begin() + 2));
+  EXPECT_EQ(recorder.trace(), std::vector<std::string>(kFullTrace.begin(), kFullTrace.begin() + 2));
   EXPECT_TRUE(world.gitRoots().empty());
 }
 
@@ -826,8 +821,8 @@ TEST(CacheScanService, DroppingTheHandleDoesNotWaitAndTheServiceMayGoFirst) {
   FakeWorld world;
   fillWorld(world);
   Recorder recorder;
-  auto service = std::make_unique<CacheScanService>(world.locator(), WalkBoundary(),
-                                                    world.dependencies());
+  auto service =
+      std::make_unique<CacheScanService>(world.locator(), WalkBoundary(), world.dependencies());
   // The walk ignores the stop: the handle's destruction must not wait for it.
   world.hold("measure:/h/c/one");
   {
@@ -866,7 +861,7 @@ TEST(CacheScanService, AnItemOfSeveralFoldersIsTheirSum) {
   folders = {{"/m/a", a}, {"/m/b", b}, {"/m/c", c}, {"/m/stopped", std::nullopt}};
   std::vector<std::string> asked;
   const CacheScanService::FolderMeasurer fake = [&](const std::string& path, const WalkBoundary&,
-                                                     std::stop_token) {
+                                                    std::stop_token) {
     asked.push_back(path);
     return folders.at(path);
   };
@@ -952,8 +947,8 @@ TEST(CacheScanService, TheVirtualRowsComeFromTheSystemQueries) {
   EXPECT_EQ(snapshots.size, std::nullopt);
 
   // Plurals, and each row only when its query found something.
-  const auto rows = CacheScanService::virtualRows(kHome, SystemQueries::UnavailableSimulators{3, 1},
-                                                  {"a", "b"});
+  const auto rows =
+      CacheScanService::virtualRows(kHome, SystemQueries::UnavailableSimulators{3, 1}, {"a", "b"});
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].subtitle, "3 simulators without an installed runtime");
   EXPECT_EQ(rows[1].subtitle, "2 snapshots \u00B7 managed by macOS");
@@ -993,4 +988,15 @@ TEST(CacheScanService, RootsAreTheInUseRulesScanRoots) {
   std::vector<std::string> roots = CacheScanService::roots({cache, tree, row, cache});
   std::sort(roots.begin(), roots.end());
   EXPECT_EQ(roots, (std::vector<std::string>{"/h/.cache", "/h/r/.claude/worktrees/a"}));
+}
+
+TEST(CacheScanService, AStepThatThrowsEndsTheRunEarlyInsteadOfTheProgram) {
+  FakeWorld world;
+  fillWorld(world);
+  CacheScanService::Dependencies dependencies = world.dependencies();
+  dependencies.discover = [](const CacheDiscovery&) -> DiscoveryResult { throw std::bad_alloc(); };
+  Recorder recorder;
+  CacheScanService service(world.locator(), WalkBoundary(), dependencies);
+  EXPECT_EQ(scanOnce(service, configuration(), recorder),
+            std::vector<std::string>{"toolsResolved /fake/bin"});
 }
