@@ -17,7 +17,7 @@
 
 namespace hl {
 
-// One piece of news from a running cache scan. A scan reports, in this order: the tools, the
+// One report from a running cache scan. A scan reports, in this order: the tools, the
 // discovered items, the running owners and the in-use evaluation, the worktrees' git states,
 // sizes interleaved with finished groups, the rows only system commands know of, and the end.
 class CacheScanEvent {
