@@ -1,0 +1,110 @@
+#pragma once
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace hl {
+
+// Runs `work` for every element of `items` with at most `window` of them in flight at once
+// (a window below 1 counts as 1), on that many threads of its own, and hands each result to
+// `onResult` on the calling thread, in the order the work completes. Elements start in list
+// order: the first window at once, then one more after each result has been handled, as long as
+// `mayStartMore` (asked on the calling thread after each result) allows it. Once it says no,
+// nothing further starts; the elements in flight still complete and reach `onResult`. Returns
+// when nothing is in flight any more; an empty list returns at once. `work` runs on the window's
+// threads, several at a time, and must not throw; neither may `onResult`.
+template <typename Item, typename Work, typename OnResult, typename MayStartMore>
+void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
+                   const OnResult& onResult, const MayStartMore& mayStartMore) {
+  using Result = std::invoke_result_t<const Work&, const Item&>;
+  if (items.empty()) return;
+  const std::size_t width = std::min(static_cast<std::size_t>(std::max(window, 1)), items.size());
+
+  struct Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t permits = 0;  // elements that may start now
+    std::size_t next = 0;     // the first element not started
+    bool closed = false;      // the window's threads leave
+    std::deque<std::pair<std::size_t, Result>> completed;
+  } shared;
+  shared.permits = width;
+
+  auto worker = [&items, &work, &shared] {
+    for (;;) {
+      std::size_t index = 0;
+      {
+        std::unique_lock lock(shared.mutex);
+        shared.changed.wait(lock, [&] {
+          return shared.closed || (shared.permits > 0 && shared.next < items.size());
+        });
+        if (shared.closed) return;
+        --shared.permits;
+        index = shared.next++;
+      }
+      Result result = work(items[index]);
+      {
+        std::lock_guard lock(shared.mutex);
+        shared.completed.emplace_back(index, std::move(result));
+      }
+      shared.changed.notify_all();
+    }
+  };
+
+  std::vector<std::thread> threads;
+  threads.reserve(width);
+  for (std::size_t i = 0; i < width; ++i) {
+    try {
+      threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+      break;  // fewer threads than asked for: a narrower window
+    }
+  }
+  if (threads.empty()) {
+    // No thread to be had: one element at a time on the calling thread.
+    for (const Item& item : items) {
+      onResult(item, work(item));
+      if (!mayStartMore()) break;
+    }
+    return;
+  }
+
+  std::size_t handled = 0;
+  bool stopping = false;
+  std::unique_lock lock(shared.mutex);
+  for (;;) {
+    shared.changed.wait(lock, [&] {
+      return !shared.completed.empty() ||
+             (handled == shared.next && (stopping || shared.next == items.size()));
+    });
+    if (shared.completed.empty()) break;
+    auto [index, result] = std::move(shared.completed.front());
+    shared.completed.pop_front();
+    lock.unlock();
+    onResult(items[index], std::move(result));
+    ++handled;
+    const bool more = !stopping && mayStartMore();
+    lock.lock();
+    if (more) {
+      ++shared.permits;
+    } else {
+      stopping = true;
+      shared.permits = 0;
+    }
+    shared.changed.notify_all();
+  }
+  shared.closed = true;
+  lock.unlock();
+  shared.changed.notify_all();
+  for (std::thread& thread : threads) thread.join();
+}
+
+}  // namespace hl
