@@ -257,6 +257,28 @@ TEST(TrashService, NamesThatAreNotUtf8SurviveTheTrip) {
   EXPECT_EQ(namesIn(f.home / "cache").size(), 1u);
 }
 
+TEST(TrashService, ALongNameIsShortenedAtACharacterBoundaryAndNeverToNothing) {
+  std::string accents;
+  for (int i = 0; i < 125; ++i) accents += "\xc3\xa9";
+  // The second name: every byte could continue a UTF-8 sequence, so there is no boundary.
+  const std::pair<std::string, std::string> cases[] = {
+      {accents, accents.substr(0, 244)},
+      {std::string(250, '\x80'), std::string(242, '\x80')},
+  };
+  for (const auto& [name, shortened] : cases) {
+    Fixture f;
+    f.home.text("cache/" + name, "long");
+    const TrashResult result =
+        f.service.trash({f.item("cache/" + name, 4, "cache")}, RemovalMode::trash);
+    ASSERT_EQ(result.succeeded.size(), 1u) << describe(result.failed.at(0).error);
+    EXPECT_FALSE(existsNoFollow(f.home / ("cache/" + name)));
+    EXPECT_EQ(namesIn(f.trash + "/files"), std::vector<std::string>{shortened});
+    EXPECT_EQ(readFile(f.trash + "/files/" + shortened), "long");
+    EXPECT_EQ(recordedPath(readFile(f.trash + "/info/" + shortened + ".trashinfo")),
+              f.home / ("cache/" + name));
+  }
+}
+
 TEST(TrashService, SameNamesGetFreeNamesInTheTrash) {
   Fixture f;
   f.home.text("a/cache/node_modules/x", "first");
