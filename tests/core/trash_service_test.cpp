@@ -293,6 +293,24 @@ TEST(TrashService, SameNamesGetFreeNamesInTheTrash) {
             f.home / "b/cache/node_modules");
 }
 
+TEST(TrashService, WhatIsAlreadyInTheTrashIsNeverReplaced) {
+  Fixture f;
+  f.home.text("cache/item", "new");
+  // A file without its record, and a record without its file, as a crash can leave them.
+  f.home.text(".local/share/Trash/files/item", "old file");
+  f.home.text(".local/share/Trash/info/item.2.trashinfo", "old record");
+  const TrashResult result =
+      f.service.trash({f.item("cache/item", 3, "cache")}, RemovalMode::trash);
+  ASSERT_EQ(result.succeeded.size(), 1u);
+  EXPECT_EQ(readFile(f.trash + "/files/item"), "old file");
+  EXPECT_EQ(readFile(f.trash + "/info/item.2.trashinfo"), "old record");
+  EXPECT_EQ(readFile(f.trash + "/files/item.3"), "new");
+  EXPECT_EQ(recordedPath(readFile(f.trash + "/info/item.3.trashinfo")), f.home / "cache/item");
+  EXPECT_EQ(namesIn(f.trash + "/files"), (std::vector<std::string>{"item", "item.3"}));
+  EXPECT_EQ(namesIn(f.trash + "/info"),
+            (std::vector<std::string>{"item.2.trashinfo", "item.3.trashinfo"}));
+}
+
 TEST(TrashService, AMissingDataFolderIsCreatedNotBypassed) {
   FakeHome home;
   home.text("cache/item", "x");
