@@ -114,11 +114,15 @@ std::optional<OpenBin> openVolumeBin(const std::string& top, int& errorNumber) {
   return openBinAt(own->get(), true, top, errorNumber);
 }
 
-// `name` cut to at most `limit` bytes, never inside a UTF-8 sequence.
+// `name` cut to at most `limit` bytes, never inside a UTF-8 sequence. A sequence has at most
+// three continuation bytes, so the cut moves back no further: a longer run is not UTF-8, and a
+// name made of such bytes must not shrink to nothing.
 std::string fitted(const std::string& name, std::size_t limit) {
   if (name.size() <= limit) return name;
   std::size_t cut = limit;
-  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  while (cut > 0 && limit - cut < 3 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+    --cut;
+  }
   return name.substr(0, cut);
 }
 

@@ -203,7 +203,8 @@ bool TrashGuard::matchesForbiddenGlob(std::string_view path) const {
   for (const std::string& base : homes) {
     const std::string escaped = escapedForGlob(base);
     for (const std::string& glob : TrashGuardTables::forbiddenHomeGlobs()) {
-      patterns.push_back(escaped + "/" + glob);
+      // Joined without doubling the slash: a home at the root would match nothing.
+      patterns.push_back(appendingPath(escaped, glob));
     }
   }
   std::string candidate(path);

@@ -250,6 +250,13 @@ TEST(TrashGuard, GlobsTakeEveryWildcardOfTheHomePathLiterally) {
   }
 }
 
+TEST(TrashGuard, GlobsMatchForAHomeAtTheRoot) {
+  const TrashGuard guard{"/"};
+  EXPECT_TRUE(guard.matchesForbiddenGlob("/.claude.json.bak"));
+  EXPECT_TRUE(guard.matchesForbiddenGlob("/.codex/state.sqlite-wal"));
+  EXPECT_FALSE(guard.matchesForbiddenGlob("/.claude/other.json"));
+}
+
 TEST(TrashGuard, TheTrashIsRefusedAndProtected) {
   FakeHome home;
   FakeHome volume("volume");

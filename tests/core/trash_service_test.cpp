@@ -257,6 +257,28 @@ TEST(TrashService, NamesThatAreNotUtf8SurviveTheTrip) {
   EXPECT_EQ(namesIn(f.home / "cache").size(), 1u);
 }
 
+TEST(TrashService, ALongNameIsShortenedAtACharacterBoundaryAndNeverToNothing) {
+  std::string accents;
+  for (int i = 0; i < 125; ++i) accents += "\xc3\xa9";
+  // The second name: every byte could continue a UTF-8 sequence, so there is no boundary.
+  const std::pair<std::string, std::string> cases[] = {
+      {accents, accents.substr(0, 244)},
+      {std::string(250, '\x80'), std::string(242, '\x80')},
+  };
+  for (const auto& [name, shortened] : cases) {
+    Fixture f;
+    f.home.text("cache/" + name, "long");
+    const TrashResult result =
+        f.service.trash({f.item("cache/" + name, 4, "cache")}, RemovalMode::trash);
+    ASSERT_EQ(result.succeeded.size(), 1u) << describe(result.failed.at(0).error);
+    EXPECT_FALSE(existsNoFollow(f.home / ("cache/" + name)));
+    EXPECT_EQ(namesIn(f.trash + "/files"), std::vector<std::string>{shortened});
+    EXPECT_EQ(readFile(f.trash + "/files/" + shortened), "long");
+    EXPECT_EQ(recordedPath(readFile(f.trash + "/info/" + shortened + ".trashinfo")),
+              f.home / ("cache/" + name));
+  }
+}
+
 TEST(TrashService, SameNamesGetFreeNamesInTheTrash) {
   Fixture f;
   f.home.text("a/cache/node_modules/x", "first");
@@ -269,6 +291,24 @@ TEST(TrashService, SameNamesGetFreeNamesInTheTrash) {
   EXPECT_EQ(readFile(f.trash + "/files/node_modules.2/x"), "second");
   EXPECT_EQ(recordedPath(readFile(f.trash + "/info/node_modules.2.trashinfo")),
             f.home / "b/cache/node_modules");
+}
+
+TEST(TrashService, WhatIsAlreadyInTheTrashIsNeverReplaced) {
+  Fixture f;
+  f.home.text("cache/item", "new");
+  // A file without its record, and a record without its file, as a crash can leave them.
+  f.home.text(".local/share/Trash/files/item", "old file");
+  f.home.text(".local/share/Trash/info/item.2.trashinfo", "old record");
+  const TrashResult result =
+      f.service.trash({f.item("cache/item", 3, "cache")}, RemovalMode::trash);
+  ASSERT_EQ(result.succeeded.size(), 1u);
+  EXPECT_EQ(readFile(f.trash + "/files/item"), "old file");
+  EXPECT_EQ(readFile(f.trash + "/info/item.2.trashinfo"), "old record");
+  EXPECT_EQ(readFile(f.trash + "/files/item.3"), "new");
+  EXPECT_EQ(recordedPath(readFile(f.trash + "/info/item.3.trashinfo")), f.home / "cache/item");
+  EXPECT_EQ(namesIn(f.trash + "/files"), (std::vector<std::string>{"item", "item.3"}));
+  EXPECT_EQ(namesIn(f.trash + "/info"),
+            (std::vector<std::string>{"item.2.trashinfo", "item.3.trashinfo"}));
 }
 
 TEST(TrashService, AMissingDataFolderIsCreatedNotBypassed) {
