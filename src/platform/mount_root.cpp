@@ -20,17 +20,21 @@ std::optional<bool> isMountRootAt(int folderFd, const char* name) {
   struct statx entry {};
   if (!readStatx(folderFd, name, entry)) return std::nullopt;
   if (S_ISLNK(entry.stx_mode)) return false;
-  if ((entry.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0) {
-    return (entry.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
-  }
-  // An older kernel without the mark: compare with the folder holding the entry.
+  const bool markKnown = (entry.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0;
+  if (markKnown && (entry.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0) return true;
   struct statx folder {};
   if (::statx(folderFd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO | STATX_MNT_ID, &folder) != 0) {
-    return std::nullopt;
+    return markKnown ? std::optional<bool>(false) : std::nullopt;
   }
-  if (entry.stx_dev_major != folder.stx_dev_major || entry.stx_dev_minor != folder.stx_dev_minor) {
-    return true;
-  }
+  const bool otherDevice = entry.stx_dev_major != folder.stx_dev_major ||
+                           entry.stx_dev_minor != folder.stx_dev_minor;
+  // A folder on another device than the folder holding it starts a file system of its own even
+  // where nothing is mounted (a btrfs subvolume). Plain files are left out: overlay file systems
+  // report their layer's device for them.
+  if (otherDevice && S_ISDIR(entry.stx_mode)) return true;
+  if (markKnown) return false;
+  // An older kernel without the mark: any change of device or mount counts.
+  if (otherDevice) return true;
   if ((entry.stx_mask & STATX_MNT_ID) != 0 && (folder.stx_mask & STATX_MNT_ID) != 0) {
     return entry.stx_mnt_id != folder.stx_mnt_id;
   }

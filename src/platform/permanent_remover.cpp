@@ -135,7 +135,8 @@ std::optional<RemovalError> remove(const RemovalTarget& target) {
     }
     if (::unlinkat(item.folder.get(), name, 0) != 0) {
       if (errno == ENOENT) return TrashError::missing(target.displayPath);
-      return fileSystemError(errno, "Could not delete", target.displayPath);
+      const int error = errno;  // before building the message can touch it
+      return fileSystemError(error, "Could not delete", target.displayPath);
     }
     return std::nullopt;
   }
@@ -168,7 +169,8 @@ std::optional<RemovalError> remove(const RemovalTarget& target) {
   }
   if (::unlinkat(item.folder.get(), name, AT_REMOVEDIR) != 0) {
     if (errno == ENOENT) return TrashError::missing(target.displayPath);
-    return fileSystemError(errno, "Could not delete", target.displayPath);
+    const int error = errno;  // before building the message can touch it
+    return fileSystemError(error, "Could not delete", target.displayPath);
   }
   return std::nullopt;
 }

@@ -51,7 +51,8 @@ std::variant<AnchoredItem, RemovalError> anchorTarget(const RemovalTarget& targe
 
   UniqueFd folder(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!folder.valid()) {
-    return fileSystemError(errno, "Could not open the folder of", target.displayPath);
+    const int error = errno;  // before building the message can touch it
+    return fileSystemError(error, "Could not open the folder of", target.displayPath);
   }
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
     const std::string part(parts[i]);
