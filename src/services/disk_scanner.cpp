@@ -517,9 +517,12 @@ void handleForTree(Walk& walk, int fd, const FolderRef& folder, const char* name
     share.bytes += size;
   }
   if (share.visited == kProgressBatch) {
-    reportProgress(
-        walk, share.visited, share.bytes,
-        share.leaves().empty() ? share.subfolders.back()->path : share.leaves().back().url());
+    // A batch may have found nothing but skipped folders: the folder itself is then the
+    // recent entry.
+    reportProgress(walk, share.visited, share.bytes,
+                   !share.leaves().empty()     ? share.leaves().back().url()
+                   : !share.subfolders.empty() ? share.subfolders.back()->path
+                                               : folder->path);
     share.visited = 0;
     share.bytes = 0;
   }

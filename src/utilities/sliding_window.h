@@ -4,7 +4,9 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <exception>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <type_traits>
@@ -20,7 +22,9 @@ namespace hl {
 // `mayStartMore` (asked on the calling thread after each result) allows it. Once it says no,
 // nothing further starts; the elements in flight still complete and reach `onResult`. Returns
 // when nothing is in flight any more; an empty list returns at once. `work` runs on the window's
-// threads, several at a time, and must not throw; neither may `onResult`.
+// threads, several at a time. Should `work`, `onResult` or `mayStartMore` throw, nothing further
+// starts, no further result is handed over, and the first exception is rethrown here once
+// nothing is in flight.
 template <typename Item, typename Work, typename OnResult, typename MayStartMore>
 void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
                    const OnResult& onResult, const MayStartMore& mayStartMore) {
@@ -34,7 +38,9 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
     std::size_t permits = 0;  // elements that may start now
     std::size_t next = 0;     // the first element not started
     bool closed = false;      // the window's threads leave
-    std::deque<std::pair<std::size_t, Result>> completed;
+    // An element whose work threw completes without a result.
+    std::deque<std::pair<std::size_t, std::optional<Result>>> completed;
+    std::exception_ptr failure;
   } shared;
   shared.permits = width;
 
@@ -44,15 +50,23 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
       {
         std::unique_lock lock(shared.mutex);
         shared.changed.wait(lock, [&] {
-          return shared.closed || (shared.permits > 0 && shared.next < items.size());
+          return shared.closed ||
+                 (shared.permits > 0 && shared.next < items.size() && !shared.failure);
         });
         if (shared.closed) return;
         --shared.permits;
         index = shared.next++;
       }
-      Result result = work(items[index]);
+      std::optional<Result> result;
+      std::exception_ptr failure;
+      try {
+        result.emplace(work(items[index]));
+      } catch (...) {
+        failure = std::current_exception();
+      }
       {
         std::lock_guard lock(shared.mutex);
+        if (failure && !shared.failure) shared.failure = failure;
         shared.completed.emplace_back(index, std::move(result));
       }
       shared.changed.notify_all();
@@ -79,6 +93,7 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
 
   std::size_t handled = 0;
   bool stopping = false;
+  std::exception_ptr failure;
   std::unique_lock lock(shared.mutex);
   for (;;) {
     shared.changed.wait(lock, [&] {
@@ -88,10 +103,17 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
     if (shared.completed.empty()) break;
     auto [index, result] = std::move(shared.completed.front());
     shared.completed.pop_front();
+    if (shared.failure && !failure) failure = shared.failure;
     lock.unlock();
-    onResult(items[index], std::move(result));
     ++handled;
-    const bool more = !stopping && mayStartMore();
+    bool more = false;
+    // The window's threads must be joined before anything leaves this function.
+    try {
+      if (result && !failure) onResult(items[index], std::move(*result));
+      more = !stopping && !failure && mayStartMore();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
     lock.lock();
     if (more) {
       ++shared.permits;
@@ -105,6 +127,7 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
   lock.unlock();
   shared.changed.notify_all();
   for (std::thread& thread : threads) thread.join();
+  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace hl

@@ -1000,3 +1000,33 @@ TEST(CacheScanService, AStepThatThrowsEndsTheRunEarlyInsteadOfTheProgram) {
   EXPECT_EQ(scanOnce(service, configuration(), recorder),
             std::vector<std::string>{"toolsResolved /fake/bin"});
 }
+
+TEST(CacheScanService, AGitQueryOrWalkThatThrowsEndsTheRunEarlyInsteadOfTheProgram) {
+  FakeWorld world;
+  fillWorld(world);
+  {
+    CacheScanService::Dependencies dependencies = world.dependencies();
+    const CacheScanService::FolderMeasurer measure = dependencies.measureFolder;
+    dependencies.measureFolder = [measure](const std::string& path, const WalkBoundary& boundary,
+                                           std::stop_token stop) {
+      if (path == "/h/c/one") throw std::bad_alloc();
+      return measure(path, boundary, stop);
+    };
+    Recorder recorder;
+    CacheScanService service(world.locator(), WalkBoundary(), dependencies);
+    const std::vector<std::string> trace = scanOnce(service, configuration(), recorder);
+    EXPECT_EQ(trace, std::vector<std::string>(kFullTrace.begin(), kFullTrace.begin() + 7));
+    EXPECT_EQ(service.cachedMeasurement("/h/c/one"), std::nullopt);
+  }
+  {
+    CacheScanService::Dependencies dependencies = world.dependencies();
+    dependencies.worktreeStatus = [](const std::optional<std::string>&, ProcessRunner::Duration,
+                                     std::stop_token) -> WorktreeStatus {
+      throw std::bad_alloc();
+    };
+    Recorder recorder;
+    CacheScanService service(world.locator(), WalkBoundary(), dependencies);
+    EXPECT_EQ(scanOnce(service, configuration(), recorder),
+              std::vector<std::string>(kFullTrace.begin(), kFullTrace.begin() + 4));
+  }
+}

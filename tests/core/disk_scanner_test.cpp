@@ -746,6 +746,27 @@ TEST(DiskScannerTree, SkippedFoldersAreLeftOutAndCountedInProgress) {
   EXPECT_EQ(reports.back().itemsVisited, 4);
 }
 
+TEST(DiskScannerTree, AFolderOfOnlySkippedFoldersIsReportedWithoutARecentEntry) {
+  // More skipped folders than one progress batch holds, and nothing else: the batch has no
+  // leaf or subfolder to name as the recent entry.
+  test::FakeHome home{"treeallskipped"};
+  for (int i = 0; i < 600; ++i) home.dir("mount" + std::to_string(i));
+  const WalkBoundary boundary(&FileFlags::isDataless,
+                              [&](std::string_view path) -> std::optional<VolumeIdentifier> {
+                                return VolumeIdentifier{path == home.path() ? 1u : 2u, 0};
+                              });
+  std::optional<FileNode> tree;
+  const auto reports = recordTree(home.path(), ScanOptions{true, 1}, tree, boundary);
+  ASSERT_TRUE(tree);
+  EXPECT_TRUE(tree->children()->empty());
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.back().skippedVolumes, 600);
+  EXPECT_EQ(reports.back().itemsVisited, 600);
+  for (const ScanProgress& report : reports) {
+    EXPECT_EQ(report.currentPath, PathCanonical::canonical(home.path()));
+  }
+}
+
 TEST(DiskScannerTree, ADatalessRootIsReportedOnceAndLeftEmpty) {
   test::FakeHome home{"treecloud"};
   home.file("file", 5000);

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -126,4 +127,58 @@ TEST(SlidingWindow, OnceToldToStopItStartsNothingMoreButHandsOverWhatIsInFlight)
   floor.waitForStarted({"a", "b"});
   // Asked once: after the "no", nothing more is asked.
   EXPECT_EQ(asked, 1);
+}
+
+TEST(SlidingWindow, WorkThatThrowsStartsNothingMoreAndIsRethrownToTheCaller) {
+  const std::vector<std::string> items = {"a", "b", "c"};
+  std::vector<std::string> started;
+  std::vector<std::string> handled;
+  std::mutex mutex;
+  try {
+    slidingWindow(
+        items, 1,
+        [&](const std::string& item) {
+          {
+            std::lock_guard lock(mutex);
+            started.push_back(item);
+          }
+          if (item == "b") throw std::runtime_error("broken b");
+          return item;
+        },
+        [&](const std::string& item, const std::string&) { handled.push_back(item); },
+        [] { return true; });
+    ADD_FAILURE() << "the exception was not rethrown";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "broken b");
+  }
+  EXPECT_EQ(started, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(handled, std::vector<std::string>{"a"});
+}
+
+TEST(SlidingWindow, AHandlerThatThrowsLetsWhatIsInFlightEndAndHandsNothingMore) {
+  const std::vector<std::string> items = {"a", "b", "c", "d"};
+  std::vector<std::string> started;
+  int handled = 0;
+  int asked = 0;
+  std::mutex mutex;
+  EXPECT_THROW(slidingWindow(
+                   items, 2,
+                   [&](const std::string& item) {
+                     std::lock_guard lock(mutex);
+                     started.push_back(item);
+                     return item;
+                   },
+                   [&](const std::string&, const std::string&) {
+                     ++handled;
+                     throw std::runtime_error("handler");
+                   },
+                   [&] {
+                     ++asked;
+                     return true;
+                   }),
+               std::runtime_error);
+  std::sort(started.begin(), started.end());
+  EXPECT_EQ(started, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(handled, 1);
+  EXPECT_EQ(asked, 0);
 }
