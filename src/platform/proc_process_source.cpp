@@ -1,5 +1,10 @@
 #include "platform/proc_process_source.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -124,13 +129,79 @@ std::vector<std::string> mappedFiles(const std::string& maps) {
   return files;
 }
 
+ProcessSnapshot readProcesses(const std::string& procRoot, std::stop_token stop);
+OpenFiles readOpenFiles(const std::string& procRoot, uid_t user,
+                        const std::set<std::string>& roots, std::stop_token stop);
+
+// Runs `work` on a thread of its own and waits for it until `limit` has passed or `stop` is
+// requested; then asks it to stop and answers `givenUp` without waiting any longer. The thread
+// keeps what it uses alive, so it may end after the caller and the source are gone.
+template <typename Result, typename Work>
+Result withinLimit(ProcessRunner::Duration limit, std::stop_token stop, Work work,
+                   Result givenUp) {
+  struct Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::optional<Result> result;
+    std::stop_source inner;
+  };
+  auto shared = std::make_shared<Shared>();
+  try {
+    std::thread([shared, work = std::move(work)]() mutable {
+      Result result = work(shared->inner.get_token());
+      std::lock_guard lock(shared->mutex);
+      shared->result = std::move(result);
+      shared->changed.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    return work(stop);  // no thread to be had: read here, as the commands would have been run
+  }
+  std::stop_callback onStop(stop, [shared] {
+    std::lock_guard lock(shared->mutex);
+    shared->changed.notify_all();
+  });
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(limit);
+  std::unique_lock lock(shared->mutex);
+  shared->changed.wait_until(lock, deadline,
+                             [&] { return shared->result.has_value() || stop.stop_requested(); });
+  if (shared->result) return std::move(*shared->result);
+  shared->inner.request_stop();
+  return givenUp;
+}
+
 }  // namespace
 
-ProcProcessSource::ProcProcessSource(std::string procRoot, std::optional<uid_t> user)
-    : procRoot_(std::move(procRoot)), user_(user.value_or(::getuid())) {}
+ProcProcessSource::ProcProcessSource(std::string procRoot, std::optional<uid_t> user,
+                                     Limits limits)
+    : procRoot_(std::move(procRoot)), user_(user.value_or(::getuid())), limits_(limits) {}
 
 ProcessSnapshot ProcProcessSource::processes(const ProcessRunner::Runner& /*runner*/,
                                              std::stop_token stop) const {
+  ProcessSnapshot givenUp;
+  givenUp.failure = "ps timed out";
+  return withinLimit(
+      limits_.processList, stop,
+      [procRoot = procRoot_](std::stop_token inner) { return readProcesses(procRoot, inner); },
+      std::move(givenUp));
+}
+
+OpenFiles ProcProcessSource::openFiles(const std::set<std::string>& roots,
+                                       const ProcessRunner::Runner& /*runner*/,
+                                       std::stop_token stop) const {
+  OpenFiles givenUp;
+  givenUp.failure = "lsof timed out";
+  return withinLimit(
+      limits_.openFiles, stop,
+      [procRoot = procRoot_, user = user_, roots](std::stop_token inner) {
+        return readOpenFiles(procRoot, user, roots, inner);
+      },
+      std::move(givenUp));
+}
+
+namespace {
+
+ProcessSnapshot readProcesses(const std::string& procRoot_, std::stop_token stop) {
   ProcessSnapshot snapshot;
   int readableDirectories = 0;
   const Walk walk = eachProcess(procRoot_, stop, [&](std::int32_t pid, int process) {
@@ -180,9 +251,8 @@ ProcessSnapshot ProcProcessSource::processes(const ProcessRunner::Runner& /*runn
   return snapshot;
 }
 
-OpenFiles ProcProcessSource::openFiles(const std::set<std::string>& roots,
-                                       const ProcessRunner::Runner& /*runner*/,
-                                       std::stop_token stop) const {
+OpenFiles readOpenFiles(const std::string& procRoot_, uid_t user_,
+                        const std::set<std::string>& roots, std::stop_token stop) {
   OpenFiles result;
   int listed = 0;
   const Walk walk = eachProcess(procRoot_, stop, [&](std::int32_t pid, int process) {
@@ -220,6 +290,8 @@ OpenFiles ProcProcessSource::openFiles(const std::set<std::string>& roots,
   if (result.failure) result.files.clear();
   return result;
 }
+
+}  // namespace
 
 std::shared_ptr<const ProcessSource> defaultProcessSource() {
   static const std::shared_ptr<const ProcessSource> source = std::make_shared<ProcProcessSource>();

@@ -1,7 +1,9 @@
 #include "platform/proc_process_source.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -146,6 +148,35 @@ TEST(ProcProcessSource, AStoppedCaptureIsNeverComplete) {
   const OpenFiles files = proc.source().openFiles({"/cache"}, {}, stop.get_token());
   EXPECT_EQ(files.failure, "lsof timed out");
   EXPECT_TRUE(files.files.empty());
+}
+
+// A process stuck in the kernel blocks every read of its command line and mappings; a named pipe
+// nobody writes to blocks the same way.
+TEST(ProcProcessSource, ACaptureThatCannotEndIsGivenUpWithTheTimeOutText) {
+  FakeHome stuck("stuckproc");
+  stuck.text("7/status", status(::getuid()));
+  stuck.symlink("7/exe", "/usr/bin/stuck");
+  stuck.dir("7/fd");
+  for (const char* name : {"7/cmdline", "7/maps"}) {
+    ASSERT_EQ(::mkfifo((stuck / name).c_str(), 0600), 0);
+  }
+  ProcCaptureLimits limits;
+  limits.processList = ProcessRunner::Duration(0.05);
+  limits.openFiles = ProcessRunner::Duration(0.05);
+  const ProcProcessSource source(stuck.path(), ::getuid(), limits);
+
+  const ProcessSnapshot snapshot = source.processes({}, {});
+  EXPECT_EQ(snapshot.failure, "ps timed out");
+  EXPECT_TRUE(snapshot.executables.empty());
+  const OpenFiles files = source.openFiles({"/"}, {}, {});
+  EXPECT_EQ(files.failure, "lsof timed out");
+  EXPECT_TRUE(files.files.empty());
+
+  // Lets the abandoned readers finish.
+  for (const char* name : {"7/cmdline", "7/maps"}) {
+    const int writer = ::open((stuck / name).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (writer >= 0) ::close(writer);
+  }
 }
 
 TEST(ProcProcessSource, SeesTheTestsOwnChildren) {
