@@ -11,7 +11,10 @@
 
 namespace hl::PlainFile {
 
-bool readInChunks(const std::string& path, const std::function<void(std::string_view)>& chunk) {
+namespace {
+
+// Reads the file piece by piece until its end, or until `chunk` answers false.
+bool readUntil(const std::string& path, const std::function<bool(std::string_view)>& chunk) {
   // Opened without waiting, so a pipe put where a file was expected cannot hold the reader.
   const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (!fd.valid()) return false;
@@ -25,15 +28,26 @@ bool readInChunks(const std::string& path, const std::function<void(std::string_
       return false;
     }
     if (got == 0) return true;
-    chunk(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+    if (!chunk(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) return false;
   }
 }
 
-std::optional<std::string> read(const std::string& path) {
+}  // namespace
+
+bool readInChunks(const std::string& path, const std::function<void(std::string_view)>& chunk) {
+  return readUntil(path, [&](std::string_view piece) {
+    chunk(piece);
+    return true;
+  });
+}
+
+std::optional<std::string> read(const std::string& path, std::optional<std::size_t> maxBytes) {
   std::string content;
-  if (!readInChunks(path, [&](std::string_view piece) { content.append(piece); })) {
-    return std::nullopt;
-  }
+  const bool whole = readUntil(path, [&](std::string_view piece) {
+    content.append(piece);
+    return !maxBytes || content.size() <= *maxBytes;
+  });
+  if (!whole) return std::nullopt;
   return content;
 }
 

@@ -12,8 +12,10 @@ namespace hl {
 // (links followed), so a pipe or device in their place never blocks or disturbs anything.
 namespace PlainFile {
 
-// The whole file; none when it cannot be opened or read, or is not a regular file.
-std::optional<std::string> read(const std::string& path);
+// The whole file; none when it cannot be opened or read, is not a regular file, or holds more
+// than `maxBytes` bytes.
+std::optional<std::string> read(const std::string& path,
+                                std::optional<std::size_t> maxBytes = std::nullopt);
 
 // Hands the file to `chunk` piece by piece, in order; false when it cannot be opened or read to
 // its end, or is not a regular file.

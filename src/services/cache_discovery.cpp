@@ -21,10 +21,6 @@ namespace {
 
 constexpr std::string_view kCloneName = "com.google.Chrome.code_sign_clone";
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The home folder of a named user from the password database; none for an unknown name.
@@ -147,7 +143,7 @@ std::pair<std::vector<CacheItem>, std::optional<std::string>> CacheDiscovery::it
   if (source.toolKey) {
     const auto reported = tools.locations.find(*source.toolKey);
     // A tool's answer that is not an absolute path names no definite folder.
-    if (reported != tools.locations.end() && startsWith(reported->second, "/")) {
+    if (reported != tools.locations.end() && reported->second.starts_with("/")) {
       candidates.push_back(reported->second);
     }
   }
@@ -156,7 +152,7 @@ std::pair<std::vector<CacheItem>, std::optional<std::string>> CacheDiscovery::it
       if (temporaryDirectory) candidates.push_back(*temporaryDirectory);
     } else if (group == CacheGroup::trash && path == CacheCatalog::homeTrashPath) {
       candidates.push_back(TrashFolders::homeTrash(home));
-    } else if (startsWith(path, "/")) {
+    } else if (path.starts_with("/")) {
       candidates.push_back(path);
     } else {
       candidates.push_back(appendingPath(home, path));
@@ -212,7 +208,7 @@ std::pair<std::vector<CacheItem>, std::optional<std::string>> CacheDiscovery::it
     if (source.allowedChildren && source.allowedChildren->count(name) == 0) continue;
     if (source.allowedPrefixes &&
         std::none_of(source.allowedPrefixes->begin(), source.allowedPrefixes->end(),
-                     [&](const std::string& prefix) { return startsWith(name, prefix); })) {
+                     [&](const std::string& prefix) { return name.starts_with(prefix); })) {
       continue;
     }
     if (source.excludedChildren.count(name) > 0) continue;
@@ -279,7 +275,7 @@ std::optional<CacheItem> CacheDiscovery::chromeClonesItem() const {
 
   std::vector<std::string> members;
   for (const ListedEntry& entry : *listing) {
-    if (!startsWith(entry.name, kCloneName)) continue;
+    if (!entry.name.starts_with(kCloneName)) continue;
     // Read fresh: the listing may be older than the link.
     if (FileIdentity::isSymbolicLink(entry.path)) continue;
     if (entry.name != kCloneName) {

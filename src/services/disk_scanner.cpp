@@ -42,15 +42,6 @@ std::string withoutTrailingSlashes(std::string_view path) {
   return std::string(path);
 }
 
-std::string joinPath(std::string_view folder, std::string_view name) {
-  std::string out;
-  out.reserve(folder.size() + name.size() + 1);
-  out.append(folder);
-  if (out.empty() || out.back() != '/') out.push_back('/');
-  out.append(name);
-  return out;
-}
-
 Date dateOf(const EntryStatus& status) {
   return Date(std::chrono::duration_cast<Date::duration>(
       std::chrono::seconds(status.modifiedSeconds) +
@@ -269,7 +260,7 @@ struct Walk {
 
 bool readStatus(const Walk& walk, int fd, const Folder& folder, const char* name,
                 EntryStatus& status) {
-  if (walk.faults.failStatus && walk.faults.failStatus(joinPath(folder.path, name))) {
+  if (walk.faults.failStatus && walk.faults.failStatus(appendingPath(folder.path, name))) {
     errno = EACCES;
     return false;
   }
@@ -480,7 +471,7 @@ void handleForMeasure(Walk& walk, int fd, const FolderRef& folder, const char* n
     return;
   }
   if (status.kind == EntryStatus::Kind::folder) {
-    std::string path = walk.keepsPaths ? joinPath(folder->path, name) : std::string();
+    std::string path = walk.keepsPaths ? appendingPath(folder->path, name) : std::string();
     if (const auto skip = skipReason(walk, status, path)) {
       ++(*skip == WalkBoundary::Skip::otherVolume ? share.totals.skippedVolumes
                                                   : share.totals.skippedDataless);
@@ -501,7 +492,7 @@ void handleForTree(Walk& walk, int fd, const FolderRef& folder, const char* name
   ++share.visited;
   EntryStatus status;
   const bool known = readStatus(walk, fd, *folder, name, status);
-  std::string path = joinPath(folder->path, name);
+  std::string path = appendingPath(folder->path, name);
   if (known && status.kind == EntryStatus::Kind::folder) {
     if (const auto skip = skipReason(walk, status, path)) {
       (*skip == WalkBoundary::Skip::otherVolume ? walk.skippedVolumes : walk.skippedDataless)

@@ -18,23 +18,15 @@ bool contains(std::string_view text, std::string_view fragment) {
   return text.find(fragment) != std::string_view::npos;
 }
 
-bool beginsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
-bool endsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 // The owner rules as the owner keys define them.
 bool matchesOwnRule(std::string_view owner, std::string_view executable) {
   const std::string basename = lastPathComponent(executable);
   if (owner == "claude") return basename == "claude" || contains(executable, "/claude-code/");
-  if (owner == "Claude.app") return beginsWith(executable, "/Applications/Claude.app/");
+  if (owner == "Claude.app") return executable.starts_with("/Applications/Claude.app/");
   if (owner == "codex") return basename == "codex" || contains(executable, "/Codex.app/");
   if (owner == "Codex.app") return contains(executable, "/Codex.app/");
   if (owner == "Google Chrome") return contains(executable, "/Google Chrome.app/");
-  if (owner == "Xcode") return endsWith(executable, "/Xcode.app/Contents/MacOS/Xcode");
+  if (owner == "Xcode") return executable.ends_with("/Xcode.app/Contents/MacOS/Xcode");
   if (owner == "Simulator") return contains(executable, "/Simulator.app/");
   if (owner == "Cursor") return contains(executable, "/Cursor.app/");
   if (owner == "Code") return contains(executable, "/Visual Studio Code.app/");
@@ -107,7 +99,7 @@ std::map<std::int32_t, std::string> ProcessSnapshot::parseWorkingDirectories(
   for (const std::string_view line : splitLines(text)) {
     if (line.front() == 'p') {
       current = parsePid(line.substr(1));
-    } else if (beginsWith(line, "n/")) {
+    } else if (line.starts_with("n/")) {
       if (current) result[*current] = FileIdentity::normalizedPath(line.substr(1));
     }
   }

@@ -12,42 +12,19 @@
 #include "platform/directory_listing.h"
 #include "utilities/file_identity.h"
 #include "utilities/path_canonical.h"
+#include "platform/plain_file.h"
 
 namespace hl {
 namespace {
 
 // A ".git" file or "gitdir" record holds one short line. Anything larger is not one, and
 // reading it whole could stall the scan.
-constexpr off_t kMaxRecordBytes = 64 * 1024;
+constexpr std::size_t kMaxRecordBytes = 64 * 1024;
 
 // The whole content of a small regular file; none when it cannot be read, is not a regular
 // file (a FIFO would block the scan) or is too large to be a git record.
 std::optional<std::string> readRecord(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxRecordBytes) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  std::string content;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    content.append(buffer, static_cast<std::size_t>(n));
-    if (content.size() > static_cast<std::size_t>(kMaxRecordBytes)) {
-      ::close(fd);
-      return std::nullopt;
-    }
-  }
-  ::close(fd);
-  return content;
+  return PlainFile::read(path, kMaxRecordBytes);
 }
 
 // One decoded character of UTF-8 text and where its bytes lie.

@@ -31,14 +31,6 @@ constexpr double kTranscriptWindow = 86400;  // 24 hours
 constexpr std::string_view kSkippedProjectSuffix = "-harbor-lume";
 constexpr double kFreshFolderWindow = 7200;  // 2 hours
 
-bool beginsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
-bool endsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 // Collects the mentions of one file as it streams by, across chunk boundaries.
 class MentionScanner {
  public:
@@ -90,7 +82,7 @@ bool TranscriptMentions::mention(std::string_view worktreeName) const {
   if (worktreeName.size() > kNameMax) return false;
   // The following texts are sorted, so those that begin with the name come first from it.
   const auto candidate = following.lower_bound(std::string(worktreeName));
-  return candidate != following.end() && beginsWith(*candidate, worktreeName);
+  return candidate != following.end() && candidate->starts_with(worktreeName);
 }
 
 TranscriptMentions readMentions(const std::vector<std::string>& files) {
@@ -199,7 +191,7 @@ std::optional<std::string> worktreeReason(const CacheItem& item, const InUseSnap
     if (cached == transcripts.end()) {
       const std::string name = claudeProjectFolderName(repository);
       TranscriptMentions mentions;
-      if (!endsWith(name, kSkippedProjectSuffix)) {
+      if (!name.ends_with(kSkippedProjectSuffix)) {
         mentions = readMentions(recentFiles(appendingPath(projects, name), kTranscriptExtension,
                                             kTranscriptWindow, now, true));
       }

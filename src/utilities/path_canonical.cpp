@@ -64,8 +64,10 @@ std::string parentPath(std::string_view path) {
 }
 
 std::string appendingPath(std::string_view base, std::string_view component) {
-  std::string out(base);
   while (!component.empty() && component.front() == '/') component.remove_prefix(1);
+  std::string out;
+  out.reserve(base.size() + component.size() + 1);
+  out.append(base);
   if (out.empty() || out.back() != '/') out.push_back('/');
   out.append(component);
   return out;
