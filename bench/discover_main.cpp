@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "models/cache_group.h"
-#include "services/cache_discovery.h"
+#include "services/discovery/cache_discovery.h"
 
 namespace {
 

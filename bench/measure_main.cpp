@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "services/disk_scanner.h"
+#include "services/measurement/disk_scanner.h"
 
 namespace {
 

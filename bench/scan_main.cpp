@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include "services/cache_scan_service.h"
+#include "services/scan/cache_scan_service.h"
 #include "utilities/path_canonical.h"
 
 namespace {

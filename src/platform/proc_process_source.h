@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "services/process_source.h"
+#include "services/in_use/process_source.h"
 
 namespace hl {
 

@@ -13,7 +13,7 @@
 #include "models/history_entry.h"
 #include "models/trash_result.h"
 #include "models/trash_trigger.h"
-#include "services/history_store.h"
+#include "services/storage/history_store.h"
 #include "utilities/time.h"
 #include "utilities/uuid.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "models/removal_mode.h"
-#include "services/exclusion_list.h"
+#include "services/discovery/exclusion_list.h"
 
 namespace hl {
 

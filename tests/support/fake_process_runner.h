@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "services/process_runner.h"
+#include "services/system/process_runner.h"
 
 namespace hl::test {
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "services/process_runner.h"
+#include "services/system/process_runner.h"
 
 namespace hl::test {
 

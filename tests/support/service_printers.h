@@ -5,7 +5,7 @@
 #include <variant>
 
 #include "models/worktree_status.h"
-#include "services/process_runner.h"
+#include "services/system/process_runner.h"
 
 // Readable failure messages for service results.
 namespace hl {

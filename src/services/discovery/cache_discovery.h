@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "models/cache_group.h"
+#include "models/cache_item.h"
+#include "models/tool_environment.h"
+#include "services/discovery/cache_catalog.h"
+#include "services/discovery/project_discovery.h"
+#include "services/discovery/worktree_discovery.h"
+#include "utilities/time.h"
+
+namespace hl {
+
+// The candidate items of one scan and the notes discovery has for the user.
+struct DiscoveryResult {
+  std::vector<CacheItem> items;  // in claim order
+  std::vector<std::string> notes;
+  bool operator==(const DiscoveryResult&) const = default;
+};
+
+// Turns the catalog, the user's extra paths, the agents' worktrees and the projects' build
+// folders into the flat item list of one scan, before anything is measured. The first claim of
+// a path wins; nothing that holds or lies in a forbidden tree is listed. Reads the file system
+// and writes nothing.
+struct CacheDiscovery {
+  std::string home;
+  std::vector<std::string> extraPaths;  // as typed; may begin with "~"
+  ToolEnvironment tools;
+  WorktreeDiscovery worktrees;
+  ProjectDiscovery projects;
+  bool chromeRunning = false;
+  // What "$TMPDIR" means in this scan; none leaves its row without a location.
+  std::optional<std::string> temporaryDirectory;
+  // Where the browser keeps its code-sign clones; none means no clone item.
+  std::optional<std::string> chromeCloneFolder;
+  // The time projects are judged against.
+  WallClock clock = systemWallClock();
+
+  static constexpr std::array<CacheGroup, 9> claimOrder = {
+      CacheGroup::aiWorktrees, CacheGroup::projects,     CacheGroup::packageCaches,
+      CacheGroup::buildTools,  CacheGroup::xcode,        CacheGroup::custom,
+      CacheGroup::largeBackups, CacheGroup::trash,       CacheGroup::systemCaches,
+  };
+
+  DiscoveryResult discover() const;
+
+  // The items of one catalog row, and the note it leaves (a skipped linked root).
+  std::pair<std::vector<CacheItem>, std::optional<std::string>> items(const CacheSource& source,
+                                                                      CacheGroup group) const;
+
+  // The one aggregated item for the browser's code-sign clones, when there are any.
+  std::optional<CacheItem> chromeClonesItem() const;
+
+  // The deepest component strictly below home that is a symbolic link, looking from `path`
+  // upwards; none outside home.
+  std::optional<std::string> symlinkComponent(std::string_view path) const;
+
+  std::string subtitle(std::string_view path, const std::optional<std::string>& note) const;
+
+  static std::optional<Date> modificationDate(std::string_view path);
+
+  // The first "major.minor[.patch]" in a name as numbers; empty without one. Compared
+  // element by element, a shorter prefix first.
+  static std::vector<std::int64_t> versionKey(std::string_view name);
+};
+
+}  // namespace hl

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "models/cache_item.h"
+#include "services/discovery/cache_catalog.h"
+#include "utilities/time.h"
+#include "utilities/walk_boundary.h"
+
+namespace hl {
+
+// Finds the regenerable folders inside the user's projects (dependencies, build output,
+// virtual environments, bytecode caches) by a bounded breadth-first walk of the search roots.
+// A folder is recognised by its exact name and a marker beside or inside it, and is never
+// walked into. Reads listings only; writes nothing.
+struct ProjectDiscovery {
+  struct Rule {
+    std::string name;
+    std::vector<std::string> requiredSiblings;  // one must lie beside the folder
+    std::vector<std::string> requiredChildren;  // one must exist inside the folder
+    std::vector<std::string> owners;
+
+    // Whether the markers hold for `folder`, given the names beside it. The name itself is
+    // not tested here.
+    bool matches(std::string_view folder, const std::unordered_set<std::string>& siblings) const;
+
+    bool operator==(const Rule&) const = default;
+  };
+
+  std::string home;
+  std::vector<std::string> searchRoots = CacheCatalog::repositorySearchRoots();
+  int maxDepth = 5;  // deepest level below a search root still listed
+  WalkBoundary boundary;
+
+  // The project items, roots in order, folders breadth first, the candidates of one folder in
+  // listing order. Neither sorted nor de-duplicated: the claim settles repeated paths.
+  std::vector<CacheItem> discover(Date now) const;
+
+  static const std::vector<Rule>& rules();
+};
+
+}  // namespace hl

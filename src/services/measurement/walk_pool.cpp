@@ -1,0 +1,127 @@
+#include "services/measurement/walk_pool.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace hl {
+namespace {
+
+thread_local WalkPool* currentPool = nullptr;
+
+}  // namespace
+
+WalkPool::WalkPool(std::size_t threads) {
+  threads = std::max<std::size_t>(threads, 1);
+  threads_.reserve(threads);
+  for (std::size_t i = 0; i < threads; ++i) threads_.emplace_back([this] { work(); });
+}
+
+WalkPool::~WalkPool() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  for (std::thread& thread : threads_) thread.join();
+}
+
+WalkPool& WalkPool::shared() {
+  static WalkPool pool(std::max(1u, std::thread::hardware_concurrency()));
+  return pool;
+}
+
+void WalkPool::run(Task first) {
+  Job job(*this);
+  std::unique_lock lock(mutex_);
+  job.pending_.push_back(std::move(first));
+  jobs_.push_back(&job);
+  job.ownerWorks_ = currentPool == this;
+  addLocked(job, 1);
+  while (!job.finished_) {
+    if (job.ownerWorks_ && !job.pending_.empty()) {
+      runOneLocked(job, lock);
+    } else {
+      job.changed_.wait(lock);
+    }
+  }
+  lock.unlock();
+  if (job.error_) std::rethrow_exception(job.error_);
+}
+
+void WalkPool::work() {
+  currentPool = this;
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (Job* job = pickLocked()) {
+      runOneLocked(*job, lock);
+      continue;
+    }
+    if (stopping_) return;
+    ++idle_;
+    wake_.wait(lock);
+    --idle_;
+  }
+}
+
+WalkPool::Job* WalkPool::pickLocked() {
+  const std::size_t count = jobs_.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t index = (nextJob_ + i) % count;
+    if (!jobs_[index]->pending_.empty()) {
+      nextJob_ = index + 1;
+      return jobs_[index];
+    }
+  }
+  return nullptr;
+}
+
+void WalkPool::runOneLocked(Job& job, std::unique_lock<std::mutex>& lock) {
+  Task task = std::move(job.pending_.back());
+  job.pending_.pop_back();
+  ++job.running_;
+  lock.unlock();
+  std::exception_ptr error;
+  try {
+    task(job);
+  } catch (...) {
+    error = std::current_exception();
+  }
+  // What the task holds is released before the job can be seen as finished.
+  task = nullptr;
+  lock.lock();
+  if (error && !job.error_) job.error_ = error;
+  --job.running_;
+  if (job.running_ == 0 && job.pending_.empty()) {
+    job.finished_ = true;
+    jobs_.erase(std::find(jobs_.begin(), jobs_.end(), &job));
+    job.changed_.notify_all();
+  }
+}
+
+void WalkPool::addLocked(Job& job, std::size_t added) {
+  if (job.ownerWorks_) job.changed_.notify_one();
+  const std::size_t wakes = std::min(added, idle_);
+  if (wakes == 0) return;
+  if (wakes == idle_) {
+    wake_.notify_all();
+  } else {
+    for (std::size_t i = 0; i < wakes; ++i) wake_.notify_one();
+  }
+}
+
+void WalkPool::Job::add(Task task) {
+  std::lock_guard lock(pool_.mutex_);
+  pending_.push_back(std::move(task));
+  pool_.addLocked(*this, 1);
+}
+
+void WalkPool::Job::add(std::vector<Task>& tasks) {
+  if (tasks.empty()) return;
+  std::lock_guard lock(pool_.mutex_);
+  const std::size_t added = tasks.size();
+  for (Task& task : tasks) pending_.push_back(std::move(task));
+  tasks.clear();
+  pool_.addLocked(*this, added);
+}
+
+}  // namespace hl

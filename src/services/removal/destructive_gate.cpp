@@ -1,0 +1,36 @@
+#include "services/removal/destructive_gate.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/launch_arguments.h"
+#include "platform/settings_file.h"
+
+namespace hl {
+
+DestructiveGate DestructiveGate::evaluate(const GateSources& sources) {
+  static const std::string readOnlyMode = "read-only mode (-HLMReadOnly)";
+  const auto& args = sources.launchArguments;
+  if (std::find(args.begin(), args.end(), "-HLMReadOnly") != args.end()) {
+    return DestructiveGate{readOnlyMode};
+  }
+  if (sources.readOnlyDefault.value_or(false)) return DestructiveGate{readOnlyMode};
+  if (sources.hostingTests) return DestructiveGate{"read-only while hosting tests"};
+  return DestructiveGate{};
+}
+
+DestructiveGate DestructiveGate::current(const GateSourceReader& reader) {
+  return evaluate(reader());
+}
+
+GateSourceReader DestructiveGate::processGateSources() {
+  return [] {
+    GateSources sources;
+    sources.launchArguments = launchArguments();
+    sources.readOnlyDefault = SettingsFile::readBool("HLMReadOnly");
+    sources.hostingTests = std::getenv("XCTestConfigurationFilePath") != nullptr;
+    return sources;
+  };
+}
+
+}  // namespace hl

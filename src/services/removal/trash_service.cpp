@@ -1,0 +1,65 @@
+#include "services/removal/trash_service.h"
+
+#include "platform/freedesktop_trash.h"
+#include "platform/permanent_remover.h"
+#include "platform/trash_folders.h"
+#include "utilities/path_canonical.h"
+
+namespace hl {
+
+TrashService::TrashService(std::string home, DestructiveGate gate,
+                           std::optional<std::string> homeTrash, WallClock clock)
+    : guardrail_{std::move(home)},
+      gate_(std::move(gate)),
+      homeTrash_(std::move(homeTrash)),
+      clock_(clock ? std::move(clock) : systemWallClock()) {}
+
+TrashResult TrashService::trash(const std::vector<TrashItem>& items, RemovalMode mode,
+                                const Progress& progress) {
+  std::lock_guard lock(running_);
+  TrashResult result;
+  result.mode = mode;
+
+  if (gate_.readOnlyReason) {
+    for (const TrashItem& item : items) {
+      result.failed.push_back({item.url, TrashError::readOnly(*gate_.readOnlyReason)});
+    }
+    return result;
+  }
+
+  const std::optional<std::vector<TrashGuard::Protected>> protectedList =
+      guardrail_.protectedLocations();
+  const int total = static_cast<int>(items.size());
+  for (int i = 0; i < total; ++i) {
+    const TrashItem& item = items[static_cast<std::size_t>(i)];
+    const std::string shown = PathCanonical::canonical(item.url);
+
+    std::optional<RemovalError> failure;
+    auto verdict = guardrail_.judge(item.url, item.allowedRoot, item.allowRootItself, protectedList,
+                                    item.shellSnapshotRuleVerified);
+    if (auto* refusal = std::get_if<TrashError>(&verdict)) {
+      failure = *refusal;
+    } else {
+      const auto& approval = std::get<TrashGuard::Approval>(verdict);
+      const RemovalTarget target{approval.path, approval.identifier, shown};
+      if (isPermanent(mode)) {
+        failure = PermanentRemover::remove(target);
+      } else {
+        failure = FreedesktopTrash::moveToTrash(
+            target, homeTrash_ ? *homeTrash_ : TrashFolders::homeTrash(), clock_());
+      }
+    }
+
+    if (failure) {
+      result.failed.push_back({item.url, std::move(*failure)});
+    } else {
+      result.succeeded.push_back(item.url);
+      result.bytesFreed += item.size;
+      result.sizes[shown] = item.size;
+    }
+    if (progress) progress(i + 1, total);
+  }
+  return result;
+}
+
+}  // namespace hl

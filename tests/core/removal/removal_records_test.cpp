@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include "models/removal_mode.h"
+#include "models/trash_error.h"
+#include "models/trash_result.h"
+#include "services/removal/destructive_gate.h"
+#include "services/discovery/exclusion_list.h"
+
+using namespace hl;
+
+TEST(DestructiveGate, FirstSourceThatHoldsGivesTheReason) {
+  GateSources sources;
+  EXPECT_FALSE(DestructiveGate::evaluate(sources).isReadOnly());
+
+  sources.hostingTests = true;
+  EXPECT_EQ(DestructiveGate::evaluate(sources).readOnlyReason, "read-only while hosting tests");
+
+  sources.readOnlyDefault = true;
+  EXPECT_EQ(DestructiveGate::evaluate(sources).readOnlyReason, "read-only mode (-HLMReadOnly)");
+
+  GateSources argument;
+  argument.launchArguments = {"harborlume", "-HLMReadOnly"};
+  argument.hostingTests = true;
+  EXPECT_EQ(DestructiveGate::evaluate(argument).readOnlyReason, "read-only mode (-HLMReadOnly)");
+
+  GateSources near;
+  near.launchArguments = {"harborlume", "-HLMReadOnly=1", "HLMReadOnly"};
+  near.readOnlyDefault = false;
+  EXPECT_FALSE(DestructiveGate::evaluate(near).isReadOnly());
+}
+
+TEST(DestructiveGate, TheTestProcessIsAlwaysReadOnly) {
+  const DestructiveGate gate = DestructiveGate::current();
+  EXPECT_TRUE(gate.isReadOnly());
+  EXPECT_EQ(gate.readOnlyReason, "read-only while hosting tests");
+  const DestructiveGate injected =
+      DestructiveGate::current([] { return GateSources{{"x"}, std::nullopt, false}; });
+  EXPECT_FALSE(injected.isReadOnly());
+}
+
+TEST(RemovalMode, PermanentOnlyWhenBothAgree) {
+  EXPECT_EQ(effectiveRemovalMode(RemovalMode::deletePermanently, RemovalMode::trash),
+            RemovalMode::trash);
+  EXPECT_EQ(effectiveRemovalMode(RemovalMode::trash, RemovalMode::deletePermanently),
+            RemovalMode::trash);
+  EXPECT_EQ(effectiveRemovalMode(RemovalMode::deletePermanently, RemovalMode::deletePermanently),
+            RemovalMode::deletePermanently);
+  EXPECT_EQ(removalModeFromRaw("deletePermanently"), RemovalMode::deletePermanently);
+  EXPECT_EQ(removalModeFromRaw("Trash"), std::nullopt);
+  EXPECT_EQ(reclaimNote(RemovalMode::trash).front(), ' ');
+}
+
+TEST(TrashResult, SummaryCountsSizesAndFailures) {
+  TrashResult result;
+  EXPECT_EQ(result.summary(), "Cleaned 0 items (0 bytes).");
+  result.succeeded = {"/a"};
+  result.bytesFreed = 1'200'000;
+  EXPECT_EQ(result.summary(), "Cleaned 1 item (1.2 MB).");
+  result.succeeded.push_back("/b");
+  result.bytesFreed = -3;
+  result.mode = RemovalMode::deletePermanently;
+  result.failed.push_back({"/c", TrashError::missing("/c")});
+  result.failed.push_back({"/d", FileSystemError{13, "Permission denied"}});
+  EXPECT_EQ(result.summary(), "Deleted 2 items (0 bytes). 2 failed.");
+}
+
+TEST(TrashError, DescriptionsAndEquality) {
+  EXPECT_EQ(TrashError::readOnly("read-only while hosting tests").description(),
+            "Nothing is moved to the Trash or deleted: read-only while hosting tests.");
+  EXPECT_EQ(TrashError::protectedPath("/Users/u").description(),
+            "Refusing to remove protected location /Users/u.");
+  EXPECT_EQ(TrashError::outsideAllowedRoot("/x").description(),
+            "Refusing to remove /x: it is not inside the folder it was found in.");
+  EXPECT_EQ(TrashError::alreadyInTrash("/t").description(), "/t is already in the Trash.");
+  EXPECT_EQ(TrashError::missing("/m").description(), "/m no longer exists.");
+  EXPECT_NE(TrashError::missing("/m"), TrashError::alreadyInTrash("/m"));
+  EXPECT_NE(TrashError::missing("/m"), TrashError::missing("/n"));
+  EXPECT_EQ(describe(FileSystemError{1, "Operation not permitted"}), "Operation not permitted");
+}
+
+TEST(ExclusionList, ExcludesByWholeComponents) {
+  auto item = [](const std::string& path) {
+    CacheItemInit init;
+    init.url = path;
+    init.home = "/Users/a";
+    return CacheItem(init);
+  };
+  const std::vector<CacheItem> items = {item("/Users/a/Library/Caches/pip"),
+                                        item("/Users/a/Library/CachesOld"),
+                                        item("/Users/a/Library")};
+  const ExclusionList list{{"/Users/a/Library/Caches/"}};
+  const auto kept = list.filter(items);
+  ASSERT_EQ(kept.size(), 2u);
+  EXPECT_EQ(kept[0].id, "/Users/a/Library/CachesOld");
+  EXPECT_EQ(kept[1].id, "/Users/a/Library");
+  EXPECT_EQ(ExclusionList{}.filter(items), items);
+  EXPECT_TRUE(list.isExcluded("/Users/a/Library/Caches"));
+}

@@ -1,0 +1,208 @@
+#include "core/scan/cache_scan_fakes.h"
+
+using namespace hl;
+using namespace hl::test::scan;
+
+TEST(CacheScanService, AnOlderRunThatCompletesLastNeitherCachesNorSendsNorFinishes) {
+  FakeWorld world;
+  fillWorld(world);
+  CacheScanService service(world.locator(), WalkBoundary(), world.dependencies());
+  world.hold("measure:/h/c/one");
+  Recorder older;
+  CacheScanService::Handle olderHandle =
+      service.scan(configuration(1), older.sink(), older.ended());
+  world.waitUntilHeld("measure:/h/c/one");
+
+  // The newer run measures the same item afresh (nothing was cached yet) and ends.
+  world.sizes["/h/c/one"] = measurement(21);
+  Recorder newer;
+  CacheScanService::Handle newerHandle =
+      service.scan(configuration(1), newer.sink(), newer.ended());
+  newer.waitForEnd();
+  EXPECT_EQ(newer.trace().back(), "finished 2.0");
+  EXPECT_EQ(service.cachedMeasurement("/h/c/one"), measurement(21));
+
+  world.release("measure:/h/c/one");
+  older.waitForEnd();
+  const std::vector<std::string> trace = older.trace();
+  EXPECT_EQ(std::vector<std::string>(trace.begin(), trace.begin() + 7),
+            std::vector<std::string>(kFullTrace.begin(), kFullTrace.begin() + 7));
+  EXPECT_EQ(trace.size(), 7u) << "the stale run sent " << trace.back();
+  EXPECT_EQ(service.cachedMeasurement("/h/c/one"), measurement(21));
+  // It started no further walk once it was stale.
+  const auto measured = world.measured();
+  EXPECT_EQ(std::count(measured.begin(), measured.end(), "/h/c/two"), 1);
+}
+
+
+TEST(CacheScanService, AnOlderRunDropsTheGitStatesThatArriveAfterANewerRunBegan) {
+  FakeWorld world;
+  fillWorld(world);
+  CacheScanService service(world.locator(), WalkBoundary(), world.dependencies());
+  world.hold("git:/h/wt/a");
+  Recorder older;
+  CacheScanService::Handle olderHandle = service.scan(configuration(), older.sink(), older.ended());
+  world.waitUntilHeld("git:/h/wt/a");
+  Recorder newer;
+  CacheScanService::Handle newerHandle = service.scan(configuration(), newer.sink(), newer.ended());
+  newer.waitForEnd();
+  world.release("git:/h/wt/a");
+  older.waitForEnd();
+  EXPECT_EQ(newer.trace(), kFullTrace);
+  EXPECT_EQ(older.trace(), std::vector<std::string>(kFullTrace.begin(), kFullTrace.begin() + 4));
+}
+
+
+TEST(CacheScanService, ACancelDuringToolResolutionEndsTheRunAndKeepsNoEnvironment) {
+  FakeWorld world;
+  fillWorld(world);
+  CacheScanService service(world.locator(), WalkBoundary(), world.dependencies());
+  world.hold("tools", true);
+  Recorder cancelled;
+  CacheScanService::Handle handle =
+      service.scan(configuration(), cancelled.sink(), cancelled.ended());
+  world.waitUntilHeld("tools");
+  handle.cancel();
+  cancelled.waitForEnd();
+  EXPECT_TRUE(cancelled.events().empty());
+  EXPECT_EQ(service.tools().cached(), std::nullopt);
+  EXPECT_TRUE(world.discoveries().empty());
+
+  // The next scan resolves afresh and keeps what it found.
+  Recorder next;
+  EXPECT_EQ(scanOnce(service, configuration(), next), kFullTrace);
+  EXPECT_EQ(world.toolProbes(), 2);
+  ASSERT_TRUE(service.tools().cached());
+  EXPECT_EQ(service.tools().cached()->path, "/fake/bin");
+}
+
+
+TEST(CacheScanService, ACancelledRunStopsItsWalksAndSendsNothingMore) {
+  FakeWorld world;
+  fillWorld(world);
+  CacheScanService service(world.locator(), WalkBoundary(), world.dependencies());
+  world.hold("measure:/h/c/one", true);
+  Recorder recorder;
+  CacheScanService::Handle handle =
+      service.scan(configuration(1), recorder.sink(), recorder.ended());
+  world.waitUntilHeld("measure:/h/c/one");
+  handle.cancel();
+  recorder.waitForEnd();
+  EXPECT_EQ(recorder.trace(), std::vector<std::string>(kFullTrace.begin(), kFullTrace.begin() + 7));
+  EXPECT_EQ(world.measured(), (std::vector<std::string>{"/h/wt/a", "/h/c/one"}));
+  EXPECT_EQ(service.cachedMeasurement("/h/c/one"), std::nullopt);
+  EXPECT_EQ(world.simulatorQueries(), 0);
+}
+
+
+TEST(CacheScanService, AnInUseEvaluationCutShortByACancelIsNotSent) {
+  FakeWorld world;
+  fillWorld(world);
+  CacheScanService service(world.locator(), WalkBoundary(), world.dependencies());
+  world.hold("inUse", true);
+  Recorder recorder;
+  CacheScanService::Handle handle =
+      service.scan(configuration(), recorder.sink(), recorder.ended());
+  world.waitUntilHeld("inUse");
+  handle.cancel();
+  recorder.waitForEnd();
+  EXPECT_EQ(recorder.trace(), std::vector<std::string>(kFullTrace.begin(), kFullTrace.begin() + 2));
+  EXPECT_TRUE(world.gitRoots().empty());
+}
+
+
+TEST(CacheScanService, DroppingTheHandleDoesNotWaitAndTheServiceMayGoFirst) {
+  FakeWorld world;
+  fillWorld(world);
+  Recorder recorder;
+  auto service =
+      std::make_unique<CacheScanService>(world.locator(), WalkBoundary(), world.dependencies());
+  // The walk ignores the stop: the handle's destruction must not wait for it.
+  world.hold("measure:/h/c/one");
+  {
+    CacheScanService::Handle handle =
+        service->scan(configuration(1), recorder.sink(), recorder.ended());
+    world.waitUntilHeld("measure:/h/c/one");
+  }
+  world.release("measure:/h/c/one");
+  recorder.waitForEnd();
+  EXPECT_EQ(recorder.count(Event::Kind::finished), 0);
+  EXPECT_EQ(service->cachedMeasurement("/h/c/one"), std::nullopt);
+
+  // Destroyed while a run walks: the run is stopped, reports its end, and nothing breaks.
+  world.hold("measure:/h/c/two", true);
+  Recorder cut;
+  CacheScanService::Handle handle = service->scan(configuration(1), cut.sink(), cut.ended());
+  world.waitUntilHeld("measure:/h/c/two");
+  service.reset();
+  cut.waitForEnd();
+  EXPECT_EQ(cut.count(Event::Kind::finished), 0);
+  handle.cancel();
+}
+
+
+TEST(CacheScanService, TheRunCounterMakesOnlyTheNewestRunCurrent) {
+  FakeWorld world;
+  CacheScanService service(world.locator(), WalkBoundary(), world.dependencies());
+  const std::uint64_t first = service.beginRun();
+  EXPECT_TRUE(service.isCurrent(first));
+  EXPECT_TRUE(service.record(measurement(1), "/a", first));
+  const std::uint64_t second = service.beginRun();
+  EXPECT_EQ(second, first + 1);
+  EXPECT_FALSE(service.isCurrent(first));
+  EXPECT_FALSE(service.record(measurement(2), "/a", first));
+  EXPECT_EQ(service.cachedMeasurement("/a"), measurement(1));
+
+  std::stop_source stop;
+  stop.request_stop();
+  EXPECT_FALSE(service.isCurrent(second, stop.get_token()));
+  EXPECT_FALSE(service.record(measurement(3), "/a", second, stop.get_token()));
+  EXPECT_TRUE(service.record(measurement(4), "/a", second));
+  EXPECT_EQ(service.cachedMeasurement("/a"), measurement(4));
+  service.forget(std::vector<std::string>{"/a", "/b"});
+  EXPECT_EQ(service.cachedMeasurement("/a"), std::nullopt);
+}
+
+
+TEST(CacheScanService, AStepThatThrowsEndsTheRunEarlyInsteadOfTheProgram) {
+  FakeWorld world;
+  fillWorld(world);
+  CacheScanService::Dependencies dependencies = world.dependencies();
+  dependencies.discover = [](const CacheDiscovery&) -> DiscoveryResult { throw std::bad_alloc(); };
+  Recorder recorder;
+  CacheScanService service(world.locator(), WalkBoundary(), dependencies);
+  EXPECT_EQ(scanOnce(service, configuration(), recorder),
+            std::vector<std::string>{"toolsResolved /fake/bin"});
+}
+
+
+TEST(CacheScanService, AGitQueryOrWalkThatThrowsEndsTheRunEarlyInsteadOfTheProgram) {
+  FakeWorld world;
+  fillWorld(world);
+  {
+    CacheScanService::Dependencies dependencies = world.dependencies();
+    const CacheScanService::FolderMeasurer measure = dependencies.measureFolder;
+    dependencies.measureFolder = [measure](const std::string& path, const WalkBoundary& boundary,
+                                           std::stop_token stop) {
+      if (path == "/h/c/one") throw std::bad_alloc();
+      return measure(path, boundary, stop);
+    };
+    Recorder recorder;
+    CacheScanService service(world.locator(), WalkBoundary(), dependencies);
+    const std::vector<std::string> trace = scanOnce(service, configuration(), recorder);
+    EXPECT_EQ(trace, std::vector<std::string>(kFullTrace.begin(), kFullTrace.begin() + 7));
+    EXPECT_EQ(service.cachedMeasurement("/h/c/one"), std::nullopt);
+  }
+  {
+    CacheScanService::Dependencies dependencies = world.dependencies();
+    dependencies.worktreeStatus = [](const std::optional<std::string>&, ProcessRunner::Duration,
+                                     std::stop_token) -> WorktreeStatus {
+      throw std::bad_alloc();
+    };
+    Recorder recorder;
+    CacheScanService service(world.locator(), WalkBoundary(), dependencies);
+    EXPECT_EQ(scanOnce(service, configuration(), recorder),
+              std::vector<std::string>(kFullTrace.begin(), kFullTrace.begin() + 4));
+  }
+}
+
