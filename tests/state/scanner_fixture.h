@@ -96,10 +96,10 @@ struct ScannerFixture {
   std::shared_ptr<HistoryStore> store =
       std::make_shared<HistoryStore>(makeScratchFolder("history") + "/history.json");
   HistoryViewModel history{store, activity};
-  std::unique_ptr<SettingsStore> settings = std::make_unique<SettingsStore>(
-      std::make_unique<QSettings>(QString::fromStdString(makeScratchFolder("settings") +
-                                                         "/Harborlume.conf"),
-                                  QSettings::IniFormat));
+  std::unique_ptr<SettingsStore> settings =
+      std::make_unique<SettingsStore>(std::make_unique<QSettings>(
+          QString::fromStdString(makeScratchFolder("settings") + "/Harborlume.conf"),
+          QSettings::IniFormat));
   ManualExecutor executor;
   ManualWallClock clock{referenceDate()};
   FakePolicy policy;

@@ -70,7 +70,7 @@ TEST(ScannerRequest, RefusedNodesAreLeftOutOrNamed) {
   struct Case {
     const char* name;
     std::map<std::string, std::string> refusals;  // relative → reason
-    std::vector<std::string> planned;              // relative, in plan order
+    std::vector<std::string> planned;             // relative, in plan order
     std::optional<std::string> message;
     int refused;
   };
@@ -157,10 +157,10 @@ TEST(ScannerRemoval, RemovesRecordsCutsAndReports) {
                             "~/t/small: Skipped: in use: open by vim (pid 9)",
                             "~/t/mid: Permission denied",
                         }));
-  EXPECT_EQ(scanner.resultMessage(),
-            summary + " Space is reclaimed when you empty the Trash.\n\n"
-                      "• small: Skipped: in use: open by vim (pid 9)\n"
-                      "• mid: Permission denied");
+  EXPECT_EQ(scanner.resultMessage(), summary +
+                                         " Space is reclaimed when you empty the Trash.\n\n"
+                                         "• small: Skipped: in use: open by vim (pid 9)\n"
+                                         "• mid: Permission denied");
 
   ASSERT_EQ(f.history.entries().size(), 1u);
   const HistoryEntry& entry = f.history.entries()[0];

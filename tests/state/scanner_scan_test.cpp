@@ -24,10 +24,11 @@ TEST(ScannerScan, AnEmptyFolderGivesItsEmptyTreeAndNoPreview) {
   EXPECT_FALSE(scanner.isScanning());
   EXPECT_EQ(scanner.errorMessage(), std::nullopt);
   EXPECT_TRUE(f.policy.calls.empty());
-  EXPECT_EQ(f.logged(), (std::vector<std::string>{
-                            "Folder scan started: " + abbreviated(f, "empty"),
-                            "Folder scan finished: " + abbreviated(f, "empty") + " · 0 bytes, 0 files",
-                        }));
+  EXPECT_EQ(f.logged(),
+            (std::vector<std::string>{
+                "Folder scan started: " + abbreviated(f, "empty"),
+                "Folder scan finished: " + abbreviated(f, "empty") + " · 0 bytes, 0 files",
+            }));
 }
 
 TEST(ScannerScan, ATreeIsIndexedAndItsTopLevelIsPreviewed) {
@@ -43,7 +44,8 @@ TEST(ScannerScan, ATreeIsIndexedAndItsTopLevelIsPreviewed) {
   ASSERT_EQ(f.policy.calls.size(), 1u);
   EXPECT_FALSE(f.policy.calls[0].includeOpenFiles);
   EXPECT_EQ(f.policy.calls[0].urls.size(), 3u);
-  EXPECT_EQ(scanner.refusals(), (std::map<std::string, std::string>{{f.id("big/a"), "AI tool state"}}));
+  EXPECT_EQ(scanner.refusals(),
+            (std::map<std::string, std::string>{{f.id("big/a"), "AI tool state"}}));
   // Largest first, the refused one left out.
   EXPECT_EQ(scanner.selectableTopLevelIDs(),
             (std::vector<std::string>{f.id("big/small.txt"), f.id("big/.hidden")}));

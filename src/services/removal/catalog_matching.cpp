@@ -44,37 +44,45 @@ std::optional<std::string> ScanTrashPolicy::location(const std::string& path,
   return appendingPath(home, path);
 }
 
-std::optional<CacheItem> ScanTrashPolicy::catalogItem(const std::string& url) const {
-  const std::string identity = FileIdentity::identityPath(url);
-  const std::string parent = parentPath(identity);
-  const std::string name = lastPathComponent(identity);
-
-  struct Claim {
-    CacheGroup group;
-    const CacheSource* row;
-    RiskLevel risk;
-  };
-  std::optional<Claim> candidate;
+std::vector<ScanTrashPolicy::CatalogLocation> ScanTrashPolicy::catalogLocations() const {
+  std::vector<CatalogLocation> locations;
   for (const CacheGroup group : allCacheGroups) {
     for (const CacheSource& row : CacheCatalog::sources(group)) {
       const RiskLevel risk = row.risk.value_or(defaultRisk(group));
       for (const std::string& path : row.paths) {
-        const std::optional<std::string> where = location(path, group);
-        if (!where) continue;
-        const std::string claimed = FileIdentity::identityPath(*where);
-        if (!row.isChildren()) {
-          // A row for exactly this location wins over any children row.
-          if (identity == claimed) return makeItem(url, group, row, risk);
-          continue;
+        if (auto where = location(path, group)) {
+          locations.push_back({group, &row, risk, FileIdentity::identityPath(*where)});
         }
-        if (candidate || parent != claimed || !claimsChild(row, name)) continue;
-        candidate =
-            Claim{group, &row, row.reviewChildren.count(name) > 0 ? RiskLevel::review : risk};
       }
     }
   }
+  return locations;
+}
+
+std::optional<CacheItem> ScanTrashPolicy::catalogItem(const std::string& url) const {
+  return catalogItem(url, catalogLocations());
+}
+
+std::optional<CacheItem> ScanTrashPolicy::catalogItem(
+    const std::string& url, const std::vector<CatalogLocation>& locations) const {
+  const std::string identity = FileIdentity::identityPath(url);
+  const std::string parent = parentPath(identity);
+  const std::string name = lastPathComponent(identity);
+  const CatalogLocation* candidate = nullptr;
+  RiskLevel candidateRisk = RiskLevel::moderate;
+  for (const CatalogLocation& claimed : locations) {
+    const CacheSource& row = *claimed.row;
+    if (!row.isChildren()) {
+      // A row for exactly this location wins over any children row.
+      if (identity == claimed.identity) return makeItem(url, claimed.group, row, claimed.risk);
+      continue;
+    }
+    if (candidate || parent != claimed.identity || !claimsChild(row, name)) continue;
+    candidate = &claimed;
+    candidateRisk = row.reviewChildren.count(name) > 0 ? RiskLevel::review : claimed.risk;
+  }
   if (!candidate) return std::nullopt;
-  return makeItem(url, candidate->group, *candidate->row, candidate->risk);
+  return makeItem(url, candidate->group, *candidate->row, candidateRisk);
 }
 
 CacheItem ScanTrashPolicy::makeItem(const std::string& url, CacheGroup group,

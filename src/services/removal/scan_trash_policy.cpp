@@ -153,11 +153,12 @@ ScanTrashPolicy::Verdict ScanTrashPolicy::evaluate(const std::vector<std::string
 
   // What each location is and which checkouts it holds; a later location with the same id
   // replaces an earlier one.
+  const std::vector<CatalogLocation> catalog = catalogLocations();
   std::map<std::string, CacheItem> items;
   std::map<std::string, CheckoutList> checkouts;
   for (const std::string& url : urls) {
     const std::string id = cleanPath(url);
-    items.insert_or_assign(id, catalogItem(url).value_or(plainItem(url, home)));
+    items.insert_or_assign(id, catalogItem(url, catalog).value_or(plainItem(url, home)));
     CheckoutList list = containedCheckouts(url);
     if (auto* found = std::get_if<std::vector<Checkout>>(&list)) {
       if (auto root = worktreeRoot(id, home)) {
@@ -223,6 +224,9 @@ ScanTrashPolicy::Verdict ScanTrashPolicy::evaluate(const std::vector<std::string
 
   if (urls.empty()) return verdict;
   const TrashGuard guard{home};
+  // Read once for every location judged here, as the guard would read it for each.
+  const std::optional<std::vector<TrashGuard::Protected>> protectedLocations =
+      guard.protectedLocations();
   const std::set<std::string>& generic = ProcessGuard::genericRuntimes();
   for (const std::string& url : urls) {
     const std::string id = cleanPath(url);
@@ -254,7 +258,7 @@ ScanTrashPolicy::Verdict ScanTrashPolicy::evaluate(const std::vector<std::string
       continue;
     }
 
-    if (const auto error = guard.check(url, scanRoot, false, std::nullopt,
+    if (const auto error = guard.check(url, scanRoot, false, protectedLocations,
                                        touchesShellSnapshots && shellRuleVerified)) {
       refuse(error->description());
       continue;

@@ -140,6 +140,18 @@ struct ScanTrashPolicy {
                                      std::stop_token stop) const;
   CacheItem makeItem(const std::string& url, CacheGroup group, const CacheSource& row,
                      RiskLevel risk) const;
+  // One location of a catalog row, by its identity path.
+  struct CatalogLocation {
+    CacheGroup group;
+    const CacheSource* row;
+    RiskLevel risk;  // the row's, or its group's default
+    std::string identity;
+  };
+  // Every location of the catalog for this home, in group and catalog order. Read once per
+  // evaluation, whatever the number of locations judged.
+  std::vector<CatalogLocation> catalogLocations() const;
+  std::optional<CacheItem> catalogItem(const std::string& url,
+                                       const std::vector<CatalogLocation>& locations) const;
   // Where a catalog path lies for this home; none for "$TMPDIR" without a private one.
   std::optional<std::string> location(const std::string& path, CacheGroup group) const;
   // What one folder of the checkout walk holds; true when the walk must not go below it.

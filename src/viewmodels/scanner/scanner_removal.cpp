@@ -1,3 +1,4 @@
+#include <QPointer>
 #include <algorithm>
 #include <unordered_set>
 
@@ -142,7 +143,8 @@ void ScannerViewModel::removeAccepted(std::shared_ptr<Removal> removal) {
     item.size = confirmed.size();
     item.allowedRoot = removal->root;
     item.allowRootItself = false;
-    item.shellSnapshotRuleVerified = removal->verdict.shellSnapshotsVerified.count(confirmed.id()) > 0;
+    item.shellSnapshotRuleVerified =
+        removal->verdict.shellSnapshotsVerified.count(confirmed.id()) > 0;
     items.push_back(std::move(item));
   }
   removal->result.failed = std::move(refused);
@@ -163,17 +165,21 @@ void ScannerViewModel::recordRemoval(std::shared_ptr<Removal> removal, TrashResu
 
   std::vector<std::string> urls;
   for (const FileNode& confirmed : removal->nodes) urls.push_back(confirmed.url());
+  // The history calls back on the GUI thread once the file is written; the view model may be
+  // gone by then.
   history_.record(combined, {{kCategory, urls}}, TrashTrigger::scanner,
-                  [this, removal] { cutRemoved(removal); });
+                  [self = QPointer<ScannerViewModel>(this), removal] {
+                    if (self) self->cutRemoved(removal);
+                  });
 }
 
 void ScannerViewModel::cutRemoved(std::shared_ptr<Removal> removal) {
   const TrashResult& result = removal->result;
   const std::size_t count = result.succeeded.size();
-  activity_.log(ActivityEvent::Kind::cleanup,
-                trigger() + ": " + std::to_string(count) + " item" + (count == 1 ? "" : "s") +
-                    ", " + ByteFormatting::string(result.bytesFreed) + " " +
-                    std::string(pastParticiple(result.mode)));
+  activity_.log(ActivityEvent::Kind::cleanup, trigger() + ": " + std::to_string(count) + " item" +
+                                                  (count == 1 ? "" : "s") + ", " +
+                                                  ByteFormatting::string(result.bytesFreed) + " " +
+                                                  std::string(pastParticiple(result.mode)));
 
   std::set<std::string> repositories;
   for (const std::string& url : result.succeeded) {
@@ -189,8 +195,8 @@ void ScannerViewModel::cutRemoved(std::shared_ptr<Removal> removal) {
   const bool sameTree = tree_.root && rootURL_ == removal->root && !isScanning_;
   std::shared_ptr<const FileNode> base = sameTree ? tree_.root : nullptr;
   const std::uint64_t generation = treeGeneration_;
-  inBackground([this, removal, base, repositories, generation, home = services_.home]() mutable
-               -> std::function<void()> {
+  inBackground([this, removal, base, repositories, generation,
+                home = services_.home]() mutable -> std::function<void()> {
     // Worktrees removed whole, themselves or with a folder above them.
     for (const std::string& root : removal->worktreeRoots) {
       const bool removed = std::any_of(
@@ -205,8 +211,11 @@ void ScannerViewModel::cutRemoved(std::shared_ptr<Removal> removal) {
       cut = std::make_shared<ScannerTree>(ScannerTree::prepare(
           remaining ? std::make_shared<const FileNode>(std::move(*remaining)) : nullptr, home));
     }
-    return [this, removal, base, cut, generation, repositories] {
-      if (base && rootURL_ == removal->root && !isScanning_ && generation == treeGeneration_) {
+    // The old tree is let go of here, on the worker: never by the GUI thread.
+    const bool hadTree = base != nullptr;
+    base.reset();
+    return [this, removal, hadTree, cut, generation, repositories] {
+      if (hadTree && rootURL_ == removal->root && !isScanning_ && generation == treeGeneration_) {
         if (cut) {
           install(std::move(*cut), std::nullopt, false);
         } else {

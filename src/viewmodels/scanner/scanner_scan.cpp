@@ -81,8 +81,8 @@ void ScannerViewModel::scan(const std::string& url) {
           },
           Qt::QueuedConnection);
     };
-    std::optional<FileNode> tree = DiskScanner::buildTree(url, options, boundary, report, stop,
-                                                          faults);
+    std::optional<FileNode> tree =
+        DiskScanner::buildTree(url, options, boundary, report, stop, faults);
     auto outcome = std::make_shared<ScanOutcome>();
     {
       std::lock_guard lock(cell->mutex);
@@ -123,8 +123,8 @@ void ScannerViewModel::finishScan(std::uint64_t generation, const std::string& u
   }
   setProgress(outcome->progress);
   const FileNode* root = outcome->tree.root.get();
-  const bool emptyFolder = root && root->isDirectory() && root->children() &&
-                           root->children()->empty();
+  const bool emptyFolder =
+      root && root->isDirectory() && root->children() && root->children()->empty();
   if (emptyFolder && progress_.itemsVisited == 0 && progress_.skippedDataless == 1) {
     setErrorMessage(lastPathComponent(url) +
                     " is not downloaded from iCloud. Download it in Finder to scan it.");

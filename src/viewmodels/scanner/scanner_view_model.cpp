@@ -170,8 +170,8 @@ std::string ScannerViewModel::statusText() const {
   assertGuiThread(*this);
   if (isTrashing_) return std::string(progressTitle(activeRemovalMode_)) + "…";
   if (isScanning_) {
-    return "Scanning " + (rootURL_ ? lastPathComponent(*rootURL_) : std::string("folder")) +
-           "… " + ByteFormatting::string(progress_.bytesScanned);
+    return "Scanning " + (rootURL_ ? lastPathComponent(*rootURL_) : std::string("folder")) + "… " +
+           ByteFormatting::string(progress_.bytesScanned);
   }
   return "Idle";
 }

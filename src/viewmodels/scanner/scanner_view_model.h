@@ -40,17 +40,17 @@ class ScannerViewModel : public QObject {
   Q_PROPERTY(bool isScanning READ isScanning NOTIFY isScanningChanged)
   Q_PROPERTY(hl::ScanProgress progress READ progress NOTIFY progressChanged)
   Q_PROPERTY(std::optional<std::string> errorMessage READ errorMessage NOTIFY errorMessageChanged)
-  Q_PROPERTY(bool includeHidden READ includeHidden WRITE setIncludeHidden NOTIFY
-                 includeHiddenChanged)
-  Q_PROPERTY(std::set<std::string> selection READ selection WRITE setSelection NOTIFY
-                 selectionChanged)
+  Q_PROPERTY(
+      bool includeHidden READ includeHidden WRITE setIncludeHidden NOTIFY includeHiddenChanged)
+  Q_PROPERTY(
+      std::set<std::string> selection READ selection WRITE setSelection NOTIFY selectionChanged)
   Q_PROPERTY(std::optional<std::vector<hl::FileNode>> pendingPlan READ pendingPlan WRITE
                  setPendingPlan NOTIFY pendingPlanChanged)
   Q_PROPERTY(hl::RemovalMode pendingMode READ pendingMode NOTIFY pendingModeChanged)
   Q_PROPERTY(int pendingRefusedCount READ pendingRefusedCount NOTIFY pendingRefusedCountChanged)
   Q_PROPERTY(bool isTrashing READ isTrashing NOTIFY isTrashingChanged)
-  Q_PROPERTY(hl::RemovalMode activeRemovalMode READ activeRemovalMode NOTIFY
-                 activeRemovalModeChanged)
+  Q_PROPERTY(
+      hl::RemovalMode activeRemovalMode READ activeRemovalMode NOTIFY activeRemovalModeChanged)
   Q_PROPERTY(bool isCheckingPolicy READ isCheckingPolicy NOTIFY isCheckingPolicyChanged)
   Q_PROPERTY(std::optional<std::string> resultMessage READ resultMessage WRITE setResultMessage
                  NOTIFY resultMessageChanged)
