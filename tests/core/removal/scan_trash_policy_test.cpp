@@ -20,21 +20,60 @@ using Verdict = ScanTrashPolicy::Verdict;
 
 namespace {
 
-// Git as the test scripts it: a status per folder (clean unless told otherwise), counting the
+// What git answers for one folder, as the test scripts it.
+struct Answer {
+  enum class Kind { clean, dirty, error, unknown, ownClone };
+  Kind kind = Kind::clean;
+  bool uncommitted = false;
+  int unpushed = 0;
+  std::string message;
+};
+
+Answer dirty(bool uncommitted, int unpushed) {
+  return {Answer::Kind::dirty, uncommitted, unpushed, {}};
+}
+Answer failed(std::string message) { return {Answer::Kind::error, false, 0, std::move(message)}; }
+Answer unknown() { return {Answer::Kind::unknown, false, 0, {}}; }
+Answer ownClone() { return {Answer::Kind::ownClone, false, 0, {}}; }
+
+// Made out of line: GCC 12 with the sanitizers takes a status variant built and copied in one
+// inlined expression for uninitialised.
+[[gnu::noinline]] WorktreeStatus statusOf(const Answer& answer) {
+  switch (answer.kind) {
+    case Answer::Kind::dirty:
+      return WorktreeStatus::dirty(answer.uncommitted, answer.unpushed);
+    case Answer::Kind::error:
+      return WorktreeStatus::error(answer.message);
+    case Answer::Kind::unknown:
+      return WorktreeStatus::unknown();
+    case Answer::Kind::ownClone:
+      return WorktreeStatus::ownClone();
+    case Answer::Kind::clean:
+      break;
+  }
+  return WorktreeStatus::clean();
+}
+
+// Git as the test scripts it: an answer per folder (clean unless told otherwise), counting the
 // questions.
 struct ScriptedGit {
-  std::map<std::string, WorktreeStatus> statuses;
+  std::map<std::string, Answer> answers;
   std::vector<std::string> asked;
 
+  void answer(const std::string& path, Answer given) {
+    answers.insert_or_assign(cleanPath(path), std::move(given));
+  }
+
   ScanTrashPolicy::GitQueries queries() {
-    auto answer = [this](const std::string& path, const char* kind) {
+    auto reply = [this](const std::string& path, const char* kind) {
       asked.push_back(std::string(kind) + " " + cleanPath(path));
-      const auto found = statuses.find(cleanPath(path));
-      return found == statuses.end() ? WorktreeStatus::clean() : found->second;
+      const auto found = answers.find(cleanPath(path));
+      return statusOf(found == answers.end() ? Answer{} : found->second);
     };
-    return {
-        [answer](const std::string& root, std::stop_token) { return answer(root, "worktree"); },
-        [answer](const std::string& repo, std::stop_token) { return answer(repo, "repository"); }};
+    return {[reply](const std::string& root, std::stop_token) { return reply(root, "worktree"); },
+            [reply](const std::string& repo, std::stop_token) {
+              return reply(repo, "repository");
+            }};
   }
 };
 
@@ -163,8 +202,8 @@ TEST(ScanTrashPolicyRules, TheFirstRuleThatAppliesDecides) {
        [](PolicyFixture& f) {
          f.home.dir("mix/app/.git");
          f.linkedWorktree("repo", "mix/feature");
-         f.git.statuses[f.home / "mix/app"] = WorktreeStatus::dirty(true, 0);
-         f.git.statuses[f.home / "mix/feature"] = WorktreeStatus::dirty(true, 0);
+         f.git.answer(f.home / "mix/app", dirty(true, 0));
+         f.git.answer(f.home / "mix/feature", dirty(true, 0));
        },
        "mix", "contains worktree feature (dirty)"},
       {"a bare repository",
@@ -177,31 +216,31 @@ TEST(ScanTrashPolicyRules, TheFirstRuleThatAppliesDecides) {
       {"unpushed commits",
        [](PolicyFixture& f) {
          f.home.dir("mix/app/.git");
-         f.git.statuses[f.home / "mix/app"] = WorktreeStatus::dirty(true, 2);
+         f.git.answer(f.home / "mix/app", dirty(true, 2));
        },
        "mix", "contains repository app (2 unpushed)"},
       {"neither changes nor commits",
        [](PolicyFixture& f) {
          f.home.dir("mix/app/.git");
-         f.git.statuses[f.home / "mix/app"] = WorktreeStatus::dirty(false, 0);
+         f.git.answer(f.home / "mix/app", dirty(false, 0));
        },
        "mix", "contains repository app (not clean)"},
       {"git failed",
        [](PolicyFixture& f) {
          f.home.dir("mix/app/.git");
-         f.git.statuses[f.home / "mix/app"] = WorktreeStatus::error("git status timed out");
+         f.git.answer(f.home / "mix/app", failed("git status timed out"));
        },
        "mix", "contains repository app (status unknown: git status timed out)"},
       {"git was not asked",
        [](PolicyFixture& f) {
          f.home.text("mix/wt/.git", "gitdir: /nowhere\n");
-         f.git.statuses[f.home / "mix/wt"] = WorktreeStatus::unknown();
+         f.git.answer(f.home / "mix/wt", unknown());
        },
        "mix", "contains worktree wt (status unknown)"},
       {"a clone of its own",
        [](PolicyFixture& f) {
          f.home.text("mix/wt/.git", "gitdir: /nowhere\n");
-         f.git.statuses[f.home / "mix/wt"] = WorktreeStatus::ownClone();
+         f.git.answer(f.home / "mix/wt", ownClone());
        },
        "mix", "contains worktree wt (own clone)"},
       {"the desktop agent keeps a worktree",
@@ -284,7 +323,7 @@ TEST(ScanTrashPolicyRules, WorktreeRootsOfTheTreeCountAsCheckouts) {
   PolicyFixture f;
   f.home.dir("proj/.claude/worktrees/feat/src");  // its ".git" file is already gone
   const std::string root = cleanPath(f.home / "proj/.claude/worktrees/feat");
-  f.git.statuses[root] = WorktreeStatus::error("no .git");
+  f.git.answer(root, failed("no .git"));
   const Verdict verdict =
       f.policy().evaluate({f.home / "proj/.claude/worktrees/feat/src"}, f.home.path(), {root});
   EXPECT_EQ(verdict.refusals.at(cleanPath(f.home / "proj/.claude/worktrees/feat/src")),
