@@ -37,7 +37,8 @@ LaunchCommand AppRelocator::quarantineCommand(const std::string& destination) {
   return {"/usr/bin/xattr", {"-dr", "com.apple.quarantine", destination}};
 }
 
-LaunchCommand AppRelocator::relaunchCommand(long processIdentifier, const std::string& destination) {
+LaunchCommand AppRelocator::relaunchCommand(long processIdentifier,
+                                            const std::string& destination) {
   // The script is fixed text; the process id and the path reach it as $1 and $2, so no character
   // of the path is ever read as shell syntax.
   static const std::string script =

@@ -141,7 +141,8 @@ TEST(RelocationAlerts, NotNowIsTheDefaultAnswerOfTheOffer) {
                            "manually, then reopen it. This keeps automatic updates working."));
   EXPECT_EQ(failure->standardButtons(), QMessageBox::Ok);
   const auto relaunch = RelocationAlerts::relaunchFailureAlert("/Applications/Harbor Lume.app");
-  EXPECT_TRUE(relaunch->informativeText().contains(QStringLiteral("/Applications/Harbor Lume.app")));
+  EXPECT_TRUE(
+      relaunch->informativeText().contains(QStringLiteral("/Applications/Harbor Lume.app")));
 }
 
 }  // namespace
