@@ -15,28 +15,28 @@ constexpr int kIconGap = 6;
 
 }  // namespace
 
-DestructiveButton::Metrics DestructiveButton::metrics(ControlSize size) {
+FilledButton::Metrics FilledButton::metrics(ControlSize size) {
   if (size == ControlSize::large || size == ControlSize::extraLarge) return {13, 14, 30, 8};
   return {12, 10, 22, 6};
 }
 
-DestructiveButton::DestructiveButton(const QString& text, QWidget* parent)
-    : QPushButton(text, parent) {
+FilledButton::FilledButton(Role role, const QString& text, QWidget* parent)
+    : QPushButton(text, parent), role_(role) {
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   setCursor(Qt::PointingHandCursor);
 }
 
-void DestructiveButton::setControlSize(ControlSize size) {
+void FilledButton::setControlSize(ControlSize size) {
   controlSize_ = size;
   updateGeometry();
   update();
 }
 
-QFont DestructiveButton::labelFont() const {
+QFont FilledButton::labelFont() const {
   return sizedFont(font(), metrics(controlSize_).fontPixels, QFont::DemiBold);
 }
 
-QSize DestructiveButton::sizeHint() const {
+QSize FilledButton::sizeHint() const {
   const Metrics m = metrics(controlSize_);
   const QFontMetrics fm(labelFont());
   int width = 2 * m.horizontalPadding + fm.horizontalAdvance(text());
@@ -44,7 +44,7 @@ QSize DestructiveButton::sizeHint() const {
   return {width, std::max(m.minimumHeight, fm.height() + 8)};
 }
 
-void DestructiveButton::paintEvent(QPaintEvent*) {
+void FilledButton::paintEvent(QPaintEvent*) {
   const Metrics m = metrics(controlSize_);
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
@@ -55,7 +55,9 @@ void DestructiveButton::paintEvent(QPaintEvent*) {
   QColor fill;
   QColor label;
   if (enabled) {
-    fill = PaletteColors::withOpacity(PaletteColors::red(pal), isDown() ? 0.85 : 1.0);
+    const QColor base =
+        role_ == Role::destructive ? PaletteColors::red(pal) : PaletteColors::accent(pal);
+    fill = PaletteColors::withOpacity(base, isDown() ? 0.85 : 1.0);
     label = Qt::white;
   } else {
     fill = PaletteColors::primary(pal, 0.12);
@@ -67,7 +69,7 @@ void DestructiveButton::paintEvent(QPaintEvent*) {
 
   if (hasFocus() && enabled) {
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(PaletteColors::withOpacity(PaletteColors::accent(pal), 0.8), 2));
+    painter.setPen(QPen(PaletteColors::withOpacity(pal.color(QPalette::Base), 0.9), 1.5));
     painter.drawRoundedRect(shape.adjusted(1, 1, -1, -1), m.cornerRadius - 1, m.cornerRadius - 1);
   }
 

@@ -4,13 +4,15 @@
 
 namespace hl {
 
-// The red, prominent button of every removal action. Disabled, it keeps its size and shows a
-// grey fill with a secondary label and no pressed look. Callers set the enabled state
-// themselves.
-class DestructiveButton : public QPushButton {
+// A button filled with a colour and labelled in white: the red one of every removal action and
+// the accent-coloured prominent one. Disabled, it keeps its size and shows a grey fill with a
+// secondary label and no pressed look. Callers set the enabled state themselves.
+class FilledButton : public QPushButton {
   Q_OBJECT
 
  public:
+  enum class Role { destructive, prominent };
+
   // The platform's control sizes; `large` and `extraLarge` take the large metrics, every other
   // size the small ones.
   enum class ControlSize { mini, small, regular, large, extraLarge };
@@ -24,7 +26,9 @@ class DestructiveButton : public QPushButton {
   };
   static Metrics metrics(ControlSize size);
 
-  explicit DestructiveButton(const QString& text = {}, QWidget* parent = nullptr);
+  FilledButton(Role role, const QString& text, QWidget* parent = nullptr);
+
+  Role role() const { return role_; }
 
   void setControlSize(ControlSize size);
   ControlSize controlSize() const { return controlSize_; }
@@ -38,7 +42,26 @@ class DestructiveButton : public QPushButton {
  private:
   QFont labelFont() const;
 
+  Role role_;
   ControlSize controlSize_ = ControlSize::regular;
+};
+
+// The red, prominent style of destructive buttons.
+class DestructiveButton : public FilledButton {
+  Q_OBJECT
+
+ public:
+  explicit DestructiveButton(const QString& text = {}, QWidget* parent = nullptr)
+      : FilledButton(Role::destructive, text, parent) {}
+};
+
+// The prominent (accent-filled) style of a page's main action.
+class ProminentButton : public FilledButton {
+  Q_OBJECT
+
+ public:
+  explicit ProminentButton(const QString& text = {}, QWidget* parent = nullptr)
+      : FilledButton(Role::prominent, text, parent) {}
 };
 
 }  // namespace hl

@@ -40,7 +40,7 @@ QColor orange(const QPalette& palette) {
 QColor accent(const QPalette& palette) { return palette.color(QPalette::Highlight); }
 
 QColor secondaryText(const QPalette& palette) {
-  return withOpacity(palette.color(QPalette::WindowText), 0.62);
+  return palette.color(QPalette::PlaceholderText);
 }
 
 QColor tertiaryText(const QPalette& palette) {

@@ -25,7 +25,7 @@ QColor orange(const QPalette& palette);
 // The accent colour: the palette's highlight.
 QColor accent(const QPalette& palette);
 
-// Text colours of lower emphasis.
+// Text colours of lower emphasis: the secondary one is the palette's placeholder-text colour.
 QColor secondaryText(const QPalette& palette);
 QColor tertiaryText(const QPalette& palette);
 

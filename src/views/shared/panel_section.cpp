@@ -21,9 +21,7 @@ PanelSection::PanelSection(const QString& title, std::optional<QString> info, QW
   header->setSpacing(4);
   title_ = plainLabel(title.toUpper(), this);
   title_->setFont(sizedFont(font(), 11, QFont::DemiBold));
-  QPalette secondary = title_->palette();
-  secondary.setColor(QPalette::WindowText, PaletteColors::secondaryText(palette()));
-  title_->setPalette(secondary);
+  makeSecondary(title_);
   title_->setAccessibleName(title);
   header->addWidget(title_);
   if (info) {

@@ -18,4 +18,13 @@ QLabel* plainLabel(const QString& text, QWidget* parent) {
   return label;
 }
 
+void makeSecondary(QLabel* label) { label->setForegroundRole(QPalette::PlaceholderText); }
+
+void padButton(QAbstractButton* button, int minimumHeight) {
+  const QFontMetrics metrics(button->font());
+  int width = metrics.horizontalAdvance(button->text()) + 28;
+  if (!button->icon().isNull()) width += button->iconSize().width() + 6;
+  button->setMinimumSize(width, minimumHeight);
+}
+
 }  // namespace hl
