@@ -11,7 +11,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "views/home/removal_sheet_texts.h"
 #include "views/home/state_views.h"
+#include "views/shared/confirm_trash_sheet.h"
+#include "views/shared/confirm_trash_texts.h"
 #include "views/sample_items.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/empty_state_view.h"
@@ -211,6 +214,65 @@ TEST(Screenshots, SharedViewsLightAndDark) {
     page->show();
     page->resize(page->sizeHint().expandedTo(QSize(900, 0)));
     save(page->grab().toImage(), name);
+  }
+}
+
+ConfirmTrashSheet::Contents sheetContents(bool permanent, bool readOnly) {
+  const Date now = Date{} + std::chrono::hours(24 * 400);
+  const std::string home = "/home/ada";
+  std::vector<ConfirmTrashSheet::Row> rows;
+  CacheItem worktree = test::sampleItem(home + "/.claude/worktrees/feature-login",
+                                        CacheGroup::aiWorktrees, RiskLevel::moderate, home);
+  worktree.worktree = WorktreeInfo{home + "/code/app", true, worktree.url, WorktreeStatus::dirty(true, 2)};
+  worktree.size = 734'000'000;
+  CacheItem modules = test::sampleItem(home + "/code/site/node_modules", CacheGroup::projects,
+                                       RiskLevel::moderate, home);
+  modules.projectModified = now - std::chrono::hours(24 * 90);
+  modules.size = 1'240'000'000;
+  CacheItem npm = test::sampleItem(home + "/.npm/_cacache", CacheGroup::packageCaches,
+                                   RiskLevel::safe, home);
+  npm.size = 2'480'000'000;
+  CacheItem pending = test::sampleItem(home + "/.cache/pip", CacheGroup::packageCaches,
+                                       RiskLevel::safe, home);
+  std::int64_t total = 0;
+  for (const CacheItem* item : {&npm, &modules, &worktree, &pending}) {
+    rows.push_back({item->id, item->name, item->subtitle, item->size,
+                    StatusGrammar::tags(*item, 2, now, home)});
+    total += item->knownSize();
+  }
+  ConfirmTrashSheet::Contents c;
+  c.title = ConfirmTrashTexts::title(rows.size(), permanent);
+  c.rows = rows;
+  c.totalSize = total;
+  c.warnings = RemovalSheetTexts::warnings(1, permanent, {"Claude Code is running and may recreate some of these items."});
+  c.notes = RemovalSheetTexts::notes(1, permanent, true);
+  c.isReadOnly = readOnly;
+  c.isPermanent = permanent;
+  return c;
+}
+
+TEST(Screenshots, ConfirmTrashSheet) {
+  struct Shot {
+    bool permanent;
+    bool readOnly;
+    bool armed;
+    QPalette palette;
+    const char* name;
+  };
+  for (const auto& shot : {Shot{false, false, true, lightPalette(), "sheet-trash"},
+                           Shot{false, false, false, lightPalette(), "sheet-trash-unarmed"},
+                           Shot{true, false, true, darkPalette(), "sheet-delete-dark"},
+                           Shot{true, true, true, lightPalette(), "sheet-read-only"}}) {
+    const AppPalette applied(shot.palette);
+    Instant now{};
+    ConfirmTrashSheet sheet(sheetContents(shot.permanent, shot.readOnly), [&] { return now; });
+    sheet.show();
+    if (shot.armed) {
+      now += std::chrono::seconds(1);
+      sheet.refreshArming();
+    }
+    QCoreApplication::processEvents();
+    save(sheet.grab().toImage(), shot.name);
   }
 }
 
