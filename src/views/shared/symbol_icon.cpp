@@ -17,6 +17,17 @@ namespace hl {
 
 namespace {
 
+QPainterPath polygonPath(std::initializer_list<QPointF> points, bool closed) {
+  QPainterPath path;
+  bool first = true;
+  for (const QPointF& point : points) {
+    if (first) path.moveTo(point); else path.lineTo(point);
+    first = false;
+  }
+  if (closed) path.closeSubpath();
+  return path;
+}
+
 // Draws on a 24 × 24 grid with a pen of text weight; every drawing is monochrome.
 class Pen {
  public:
@@ -46,14 +57,7 @@ class Pen {
     p_.drawLine(QPointF(x1, y1), QPointF(x2, y2));
   }
   void poly(std::initializer_list<QPointF> points, bool closed = false) {
-    QPainterPath path;
-    bool first = true;
-    for (const QPointF& point : points) {
-      if (first) path.moveTo(point); else path.lineTo(point);
-      first = false;
-    }
-    if (closed) path.closeSubpath();
-    p_.drawPath(path);
+    p_.drawPath(polygonPath(points, closed));
   }
   void circle(double cx, double cy, double r) { p_.drawEllipse(QPointF(cx, cy), r, r); }
   void dot(double cx, double cy, double r = 1.15) {
@@ -123,26 +127,12 @@ QPainterPath eyePath() {
   return path;
 }
 
-QPainterPath trianglePath() {
-  QPainterPath path;
-  path.moveTo(12, 3.6);
-  path.lineTo(21.2, 19.6);
-  path.lineTo(2.8, 19.6);
-  path.closeSubpath();
-  return path;
-}
+QPainterPath trianglePath() { return polygonPath({{12, 3.6}, {21.2, 19.6}, {2.8, 19.6}}, true); }
 
 QPainterPath housePath() {
-  QPainterPath path;
-  path.moveTo(3.5, 11.2);
-  path.lineTo(12, 4);
-  path.lineTo(20.5, 11.2);
-  path.lineTo(18.5, 11.2);
-  path.lineTo(18.5, 20);
-  path.lineTo(5.5, 20);
-  path.lineTo(5.5, 11.2);
-  path.closeSubpath();
-  return path;
+  return polygonPath({{3.5, 11.2}, {12, 4}, {20.5, 11.2}, {18.5, 11.2}, {18.5, 20}, {5.5, 20},
+                      {5.5, 11.2}},
+                     true);
 }
 
 QPainterPath bellPath() {
@@ -159,14 +149,7 @@ QPainterPath bellPath() {
 }
 
 QPainterPath docPath() {
-  QPainterPath path;
-  path.moveTo(6, 3);
-  path.lineTo(14, 3);
-  path.lineTo(18.5, 7.5);
-  path.lineTo(18.5, 21);
-  path.lineTo(6, 21);
-  path.closeSubpath();
-  return path;
+  return polygonPath({{6, 3}, {14, 3}, {18.5, 7.5}, {18.5, 21}, {6, 21}}, true);
 }
 
 QPainterPath gearPath(double cx, double cy, double outer, double inner, int teeth) {
