@@ -25,15 +25,28 @@ std::optional<double> parseNumber(std::string_view text) {
   return value;
 }
 
+namespace {
+
+QString qtText(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
 std::optional<bool> readBool(std::string_view key) {
-  QSettings settings(QString::fromUtf8(organization.data(), organization.size()),
-                     QString::fromUtf8(application.data(), application.size()));
-  const QVariant value =
-      settings.value(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())));
+  QSettings settings(qtText(organization), qtText(application));
+  const QVariant value = settings.value(qtText(key));
   if (!value.isValid()) return std::nullopt;
   if (value.typeId() == QMetaType::Bool) return value.toBool();
   if (value.typeId() == QMetaType::QString) return parseBool(value.toString().toStdString());
   return std::nullopt;
+}
+
+bool writeBool(std::string_view key, bool value) {
+  QSettings settings(qtText(organization), qtText(application));
+  settings.setValue(qtText(key), value);
+  settings.sync();
+  return settings.status() == QSettings::NoError;
 }
 
 }  // namespace hl::SettingsFile

@@ -18,6 +18,9 @@ inline constexpr std::string_view application = "Harborlume";
 // "false" in the file's text form); none when the key is missing or holds anything else.
 std::optional<bool> readBool(std::string_view key);
 
+// Stores a Boolean under `key` and writes the file at once; false when it could not be written.
+bool writeBool(std::string_view key, bool value);
+
 // The strict reading of one stored text as a Boolean.
 std::optional<bool> parseBool(std::string_view text);
 
