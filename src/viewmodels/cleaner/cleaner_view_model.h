@@ -229,6 +229,39 @@ class CleanerViewModel : public QObject, private FlowHost {
   // Puts the items' paths on the clipboard, one a line, sorted.
   void copyPaths(const std::set<std::string>& ids);
 
+  // --- Removal request, plan and execution -----------------------------------------------------
+  // Plans the removal of the given included selectable items (none given: the ticked ones): checks
+  // again which are in use, then sets `pendingPlan` or a result message. Refused with a log line
+  // while another removal runs or is being prepared.
+  void requestTrash(std::optional<std::set<std::string>> ids = std::nullopt);
+  // Warning lines for the applications among `running` that own some of the items.
+  static std::vector<std::string> runningWarnings(const std::vector<CacheItem>& items,
+                                                  const std::set<std::string>& running);
+  // The sheet's confirmation, with the current date: ignored while the plan is younger than one
+  // second; otherwise starts the removal. `isTrashing` holds when it returns.
+  void confirmTrash(const TrashPlan& plan, Date now);
+  // The repositories whose worktree records git may prune after these items were removed.
+  static std::set<std::string> repositoriesToPrune(const std::vector<CacheItem>& removed);
+
+  // --- Quick Clean (candidates follow `quickCleanCandidatesChanged`) --------------------------
+  std::vector<CacheItem> quickCleanCandidates() const;
+  std::int64_t quickCleanSize() const;
+  // Items left out only because something uses them.
+  int inUseSkippedCount() const;
+  // Ticks exactly the candidates on the Home page's list of all groups; removes nothing.
+  void selectQuickCleanCandidates();
+  void armQuickClean();
+  // With the current date: ignored within one second of the confirmation being offered.
+  void confirmQuickClean(Date now);
+  void cancelQuickClean();
+
+  // --- Native tool actions ----------------------------------------------------------------------
+  // Asks to run the item's tool cleanup command: sets `pendingAction` once nothing blocks it,
+  // else a result message.
+  void requestAction(const CacheItem& item);
+  // The confirmation: runs the command, logs its output, then refreshes the list.
+  void runAction(const CacheItem& item);
+
   // --- Content state and status text ---------------------------------------------------------
   // `contentStateChanged`.
   ContentState contentState() const;
@@ -383,6 +416,34 @@ class CleanerViewModel : public QObject, private FlowHost {
   void pruneChecked();
   CacheItem* itemPointer(const std::string& id);
   const CacheItem* itemPointer(const std::string& id) const;
+
+  // Guarded actions.
+  struct GuardRefresh {
+    std::map<std::string, std::string> inUse;
+    std::set<std::string> running;
+    VerificationState verification;
+  };
+  struct RemovalOutcome {
+    TrashResult result;
+    // The in-use state could not be verified, so nothing was removed: why.
+    std::optional<std::string> unverifiable;
+  };
+  Flow<GuardRefresh> refreshGuards(std::vector<CacheItem> items);
+  Flow<> planRemoval(std::vector<CacheItem> items);
+  Flow<RemovalOutcome> performTrash(std::vector<CacheItem> items, TrashTrigger trigger,
+                                    RemovalMode mode);
+  // The passed items whose list item still stands as confirmed; the others fail into `failures`.
+  std::vector<CacheItem> stillAsConfirmed(const std::vector<CacheItem>& items,
+                                          std::vector<TrashResult::Failure>& failures) const;
+  Flow<> prepareQuickClean(std::vector<CacheItem> candidates, std::uint64_t token,
+                           int heldBefore);
+  Flow<> runQuickClean(std::vector<CacheItem> items, RemovalMode confirmedMode, int skipped);
+  Flow<std::optional<std::string>> runningBlocker(NativeAction action);
+  Flow<> checkAction(CacheItem item);
+  Flow<> runTool(CacheItem item, DestructiveGate gate);
+  // A removal runs, is being planned, or Quick Clean was confirmed and has not finished.
+  bool removalBusy() const;
+  void refuseWhileBusy(TrashTrigger trigger);
 
   // Helpers of the derived values.
   bool isSafe(const CacheItem& item, Date now) const;

@@ -23,6 +23,9 @@ namespace hl {
 // result; destroying the object destroys the flow, also mid-way (so destroying a parent flow
 // destroys the flows it waits on). A flow that nobody waits for is handed to a `FlowScope`,
 // which owns it until it ends and destroys what is left when the scope goes.
+//
+// Await a named local (`Flow<T> step = …; co_await step;`), never a temporary: g++ 12 destroys
+// some temporaries of a `co_await` expression twice.
 
 class FlowScope;
 
