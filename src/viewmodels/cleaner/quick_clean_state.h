@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <variant>
 #include <vector>
 
 namespace hl {
@@ -11,6 +10,9 @@ namespace hl {
 // for the user), running (confirmed, the removal runs) or done (with the text shown to the user).
 class QuickCleanState {
  public:
+  // The cases, in their order.
+  enum class Case { confirming, done, idle, preparing, running };
+
   struct Confirming {
     std::vector<std::string> ids;
     std::int64_t size = 0;
@@ -21,43 +23,48 @@ class QuickCleanState {
     std::string message;
     bool operator==(const Done&) const = default;
   };
-  struct Idle {
-    bool operator==(const Idle&) const = default;
-  };
-  struct Preparing {
-    bool operator==(const Preparing&) const = default;
-  };
-  struct Running {
-    bool operator==(const Running&) const = default;
-  };
-  // Alternatives in the order of the cases.
-  using Value = std::variant<Confirming, Done, Idle, Preparing, Running>;
 
   QuickCleanState() = default;
-  QuickCleanState(Value value) : value_(std::move(value)) {}  // NOLINT: implicit by design
 
-  static QuickCleanState idle() { return QuickCleanState(Idle{}); }
-  static QuickCleanState preparing() { return QuickCleanState(Preparing{}); }
-  static QuickCleanState running() { return QuickCleanState(Running{}); }
+  static QuickCleanState idle() { return QuickCleanState(Case::idle); }
+  static QuickCleanState preparing() { return QuickCleanState(Case::preparing); }
+  static QuickCleanState running() { return QuickCleanState(Case::running); }
   static QuickCleanState confirming(std::vector<std::string> ids, std::int64_t size,
                                     int skippedForProcesses) {
-    return QuickCleanState(Confirming{std::move(ids), size, skippedForProcesses});
+    QuickCleanState state(Case::confirming);
+    state.confirming_ = Confirming{std::move(ids), size, skippedForProcesses};
+    return state;
   }
   static QuickCleanState done(std::string message) {
-    return QuickCleanState(Done{std::move(message)});
+    QuickCleanState state(Case::done);
+    state.done_ = Done{std::move(message)};
+    return state;
   }
 
-  bool isIdle() const { return std::holds_alternative<Idle>(value_); }
-  bool isPreparing() const { return std::holds_alternative<Preparing>(value_); }
-  bool isRunning() const { return std::holds_alternative<Running>(value_); }
-  const Confirming* confirming() const { return std::get_if<Confirming>(&value_); }
-  const Done* done() const { return std::get_if<Done>(&value_); }
-  const Value& value() const { return value_; }
+  Case kind() const { return case_; }
+  bool isIdle() const { return case_ == Case::idle; }
+  bool isPreparing() const { return case_ == Case::preparing; }
+  bool isRunning() const { return case_ == Case::running; }
+  // The payload while in that case.
+  const Confirming* confirming() const {
+    return case_ == Case::confirming ? &confirming_ : nullptr;
+  }
+  const Done* done() const { return case_ == Case::done ? &done_ : nullptr; }
 
-  bool operator==(const QuickCleanState&) const = default;
+  // Equal cases with equal payloads.
+  bool operator==(const QuickCleanState& other) const {
+    if (case_ != other.case_) return false;
+    if (case_ == Case::confirming) return confirming_ == other.confirming_;
+    if (case_ == Case::done) return done_ == other.done_;
+    return true;
+  }
 
  private:
-  Value value_{Idle{}};
+  explicit QuickCleanState(Case kind) : case_(kind) {}
+
+  Case case_ = Case::idle;
+  Confirming confirming_;
+  Done done_;
 };
 
 }  // namespace hl

@@ -142,7 +142,9 @@ inline CacheItem worktreeItem(const std::string& path, const std::string& reposi
                               std::int64_t size = 100) {
   CacheItem item = makeItem(path, CacheGroup::aiWorktrees, RiskLevel::moderate, size);
   item.discoveryRoot = repository + "/.claude/worktrees";
-  item.worktree = WorktreeInfo{repository, true, path, WorktreeStatus::clean()};
+  // Copied from one value: g++ 12 with the sanitizers warns falsely about a fresh temporary here.
+  static const WorktreeStatus clean = WorktreeStatus::clean();
+  item.worktree = WorktreeInfo{repository, true, path, clean};
   return item;
 }
 
