@@ -175,14 +175,7 @@ void CleanerViewModel::exclude(const std::set<std::string>& ids) {
     if (!id.starts_with("virtual:")) paths.insert(id);
   }
   settings_.exclude(paths);
-  std::set<std::string> nextChecked = checked_;
-  std::set<std::string> nextSelection = tableSelection_;
-  for (const std::string& id : ids) {
-    nextChecked.erase(id);
-    nextSelection.erase(id);
-  }
-  assignChecked(std::move(nextChecked));
-  assign(tableSelection_, std::move(nextSelection), Input::tableSelection);
+  withdraw(ids);
   activity_.log(ActivityEvent::Kind::scan, "Excluded " + std::to_string(ids.size()) + " path(s)");
 }
 

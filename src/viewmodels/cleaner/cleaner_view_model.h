@@ -388,6 +388,18 @@ class CleanerViewModel : public QObject, private FlowHost {
   // After an edit of elements in place: always notifies and moves the revision.
   void itemsEdited();
   void assignChecked(std::set<std::string> ids);
+  // Takes the ids out of the check marks and the highlighted rows.
+  template <typename Ids>
+  void withdraw(const Ids& ids) {
+    std::set<std::string> ticked = checked_;
+    std::set<std::string> highlighted = tableSelection_;
+    for (const std::string& id : ids) {
+      ticked.erase(id);
+      highlighted.erase(id);
+    }
+    assignChecked(std::move(ticked));
+    assign(tableSelection_, std::move(highlighted), Input::tableSelection);
+  }
   // Posts a task for this model to the GUI thread, from any thread; dropped once the model is
   // gone. The task's changes are announced once when it ends.
   using ModelTask = std::function<void(CleanerViewModel&)>;

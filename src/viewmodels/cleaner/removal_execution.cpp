@@ -229,14 +229,7 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
   std::erase_if(items_, [&](const CacheItem& item) { return removedIDs.contains(item.id); });
   reindex();
   itemsEdited();
-  std::set<std::string> ticked = checked_;
-  std::set<std::string> highlighted = tableSelection_;
-  for (const std::string& id : removedIDs) {
-    ticked.erase(id);
-    highlighted.erase(id);
-  }
-  assignChecked(std::move(ticked));
-  assign(tableSelection_, std::move(highlighted), Input::tableSelection);
+  withdraw(removedIDs);
   assign(isTrashing_, false, Input::isTrashing);
 
   const std::string summary = result.summary();

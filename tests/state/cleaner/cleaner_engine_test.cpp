@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QEventLoop>
-#include <QTimer>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 
 #include "cleaner_harness.h"
-#include "platform/user_folders.h"
 #include "utilities/path_canonical.h"
 
 using namespace hl;
@@ -19,11 +15,6 @@ using Event = CacheScanEvent;
 namespace fs = std::filesystem;
 
 namespace {
-
-void writeFile(const std::string& path, std::size_t bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
-}
 
 // The items of a whole scan without any view model: discovery's list with every size applied.
 std::vector<CacheItem> headlessScan(const std::string& home) {
@@ -74,44 +65,20 @@ std::int64_t allocated(const std::string& folder) {
   return total;
 }
 
-// Runs the event loop until `done` holds; gives up (failing) rather than hanging.
-template <typename Predicate>
-void waitUntil(CleanerViewModel& model, Predicate done) {
-  QEventLoop loop;
-  QObject::connect(&model, &CleanerViewModel::isScanningChanged, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  QTimer::singleShot(120s, &loop, [&] {
-    ADD_FAILURE() << "the scan did not end";
-    loop.quit();
-  });
-  if (!done()) loop.exec();
-}
-
 }  // namespace
 
 TEST(CleanerWithTheEngine, EndsWithTheHeadlessScansItemsAndARescanLeavesNoTrace) {
-  const std::string home = homeDirectory();
+  RealCleaner real;
+  CleanerViewModel& cleaner = *real;
+  const std::string home = real.home;
   const std::string modules = home + "/Projects/app/node_modules";
   writeFile(home + "/Projects/app/package.json", 2);
   writeFile(modules + "/left-pad/index.js", 5000);
   writeFile(home + "/.npm/_cacache/index-v5/aa/entry", 20000);
   writeFile(home + "/.cache/pip/http/blob", 12000);
 
-  std::string scratch = makeScratchFolder("engine");
-  SettingsStore settings(std::make_unique<QSettings>(
-      QString::fromStdString(scratch + "/Harborlume.conf"), QSettings::IniFormat));
-  ActivityLog activity;
-  HistoryViewModel history(std::make_shared<HistoryStore>(scratch + "/history.json"), activity);
-  CleanerDependencies dependencies;
-  dependencies.home = home;
-  dependencies.executor = std::make_shared<QtFlowExecutor>();
-  dependencies.engine = makeCacheScanEngine(std::make_shared<CacheScanService>());
-  CleanerViewModel cleaner(settings, activity, history, std::move(dependencies));
-
   const auto scanned = [&] { return cleaner.hasScanned() && !cleaner.isScanning(); };
-  cleaner.rescan(true);
-  waitUntil(cleaner, scanned);
+  real.scan();
   ASSERT_EQ(cleaner.item(cleanPath(modules))->size, allocated(modules));
 
   // The folder grows; a forced rescan is overtaken by another the moment it has listed the
@@ -127,7 +94,7 @@ TEST(CleanerWithTheEngine, EndsWithTheHeadlessScansItemsAndARescanLeavesNoTrace)
   QObject::connect(&cleaner, &CleanerViewModel::isScanningChanged, &cleaner,
                    [&] { ++scanningChanges; });
   cleaner.rescan(true);
-  waitUntil(cleaner, scanned);
+  waitFor(cleaner, &CleanerViewModel::isScanningChanged, scanned);
   ASSERT_TRUE(rescanned);
   EXPECT_EQ(scanningChanges, 2);  // on at the first rescan, off at the end, never in between
 
@@ -142,7 +109,7 @@ TEST(CleanerWithTheEngine, EndsWithTheHeadlessScansItemsAndARescanLeavesNoTrace)
   EXPECT_GT(allocated(modules), 300000);
 
   std::map<std::string, int> lines;
-  for (const ActivityEvent& event : activity.events()) {
+  for (const ActivityEvent& event : real.activity.events()) {
     if (event.kind == ActivityEvent::Kind::error) ADD_FAILURE() << event.message;
     if (event.message.starts_with("Scan finished")) ++lines["finished"];
     if (event.message == "Scan started") ++lines["started"];

@@ -1,12 +1,17 @@
 #pragma once
 
+#include <QEventLoop>
 #include <QSettings>
+#include <QTimer>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/user_folders.h"
 #include "support/manual_clock.h"
 #include "support/manual_executor.h"
 #include "support/recording_desktop.h"
@@ -123,6 +128,56 @@ class SignalCounter {
 
  private:
   std::vector<std::shared_ptr<int>> counters_;
+};
+
+// A file of `bytes` bytes, its folders made as needed.
+inline void writeFile(const std::string& path, std::size_t bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
+}
+
+// Runs the event loop until `done` holds after one of the model's `signal`s; fails rather than
+// hanging.
+template <typename Signal, typename Predicate>
+void waitFor(CleanerViewModel& model, Signal signal, Predicate done) {
+  QEventLoop loop;
+  QObject::connect(&model, signal, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  QTimer::singleShot(std::chrono::seconds(120), &loop, [&] {
+    ADD_FAILURE() << "gave up waiting";
+    loop.quit();
+  });
+  if (!done()) loop.exec();
+}
+
+// A cleaner with the real scan engine and executor over this test process's home, and whatever
+// else `dependencies` brings.
+struct RealCleaner {
+  std::string home = homeDirectory();
+  std::string scratch = makeScratchFolder("real");
+  SettingsStore settings{std::make_unique<QSettings>(
+      QString::fromStdString(scratch + "/Harborlume.conf"), QSettings::IniFormat)};
+  ActivityLog activity;
+  std::string historyFile = scratch + "/history.json";
+  HistoryViewModel history{std::make_shared<HistoryStore>(historyFile), activity};
+  std::unique_ptr<CleanerViewModel> cleaner;
+
+  explicit RealCleaner(CleanerDependencies dependencies = {}) {
+    dependencies.home = home;
+    dependencies.executor = std::make_shared<QtFlowExecutor>();
+    dependencies.engine = makeCacheScanEngine(std::make_shared<CacheScanService>());
+    cleaner = std::make_unique<CleanerViewModel>(settings, activity, history,
+                                                 std::move(dependencies));
+  }
+  CleanerViewModel& operator*() { return *cleaner; }
+  CleanerViewModel* operator->() { return cleaner.get(); }
+
+  void scan() {
+    cleaner->rescan(true);
+    waitFor(*cleaner, &CleanerViewModel::isScanningChanged,
+            [&] { return cleaner->hasScanned() && !cleaner->isScanning(); });
+  }
 };
 
 }  // namespace hl::test

@@ -2,7 +2,6 @@
 
 #include <QEventLoop>
 #include <QTimer>
-#include <thread>
 
 #include "viewmodels/cleaner/flow.h"
 #include "viewmodels/cleaner/flow_executor.h"
@@ -31,6 +30,18 @@ Flow<int> square(Host& host, int value, std::vector<std::string>& steps) {
   co_return result;
 }
 
+// Runs the event loop until every flow of the scope has ended.
+void runUntilEnded(FlowScope& scope) {
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (scope.size() == 0) loop.quit();
+  });
+  poll.start(1ms);
+  QTimer::singleShot(10s, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
 Flow<> sequence(Host& host, std::vector<std::string>& steps) {
   Flow<int> squaring = square(host, 3, steps);
   const int first = co_await squaring;
@@ -51,14 +62,7 @@ TEST(QtFlowExecutor, RunsJobsAwayAndResumesOnTheGuiThreadAfterASleepProofWait) {
   EXPECT_EQ(steps, std::vector<std::string>{"started"});
   ASSERT_EQ(scope.size(), 1u);
 
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (scope.size() == 0) loop.quit();
-  });
-  poll.start(1ms);
-  QTimer::singleShot(10s, &loop, &QEventLoop::quit);
-  loop.exec();
+  runUntilEnded(scope);
   EXPECT_EQ(steps, (std::vector<std::string>{"started", "squared", "slept 9"}));
   EXPECT_EQ(scope.size(), 0u);
 }
@@ -77,14 +81,7 @@ TEST(QtFlowExecutor, TasksPostedFromAJobArriveBeforeTheJobsOwnResult) {
     order.push_back(last);
   };
   scope.spawn(flow(host, executor, order));
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (scope.size() == 0) loop.quit();
-  });
-  poll.start(1ms);
-  QTimer::singleShot(10s, &loop, &QEventLoop::quit);
-  loop.exec();
+  runUntilEnded(scope);
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 99}));
 }
 

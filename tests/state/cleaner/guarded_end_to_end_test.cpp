@@ -1,71 +1,29 @@
 #include <gtest/gtest.h>
 
-#include <QEventLoop>
-#include <QTimer>
-#include <filesystem>
-#include <fstream>
-
 #include "cleaner_harness.h"
 #include "platform/trash_folders.h"
-#include "platform/user_folders.h"
 #include "support/fake_home.h"
 #include "utilities/path_canonical.h"
 
 using namespace hl;
 using namespace hl::test;
-namespace fs = std::filesystem;
 
-namespace {
-
-void writeFile(const std::string& path, std::size_t bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
-}
-
-// Runs the event loop until `done` holds after one of the model's changes; fails rather than
-// hanging.
-template <typename Signal, typename Predicate>
-void waitFor(CleanerViewModel& model, Signal signal, Predicate done) {
-  QEventLoop loop;
-  QObject::connect(&model, signal, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  QTimer::singleShot(120s, &loop, [&] {
-    ADD_FAILURE() << "timed out";
-    loop.quit();
-  });
-  if (!done()) loop.exec();
-}
-
-}  // namespace
 
 TEST(CleanerGuardedEndToEnd, AScanAPlanAConfirmationAndTheItemsAreInTheTrashAndTheHistory) {
-  const std::string home = homeDirectory();
-  const std::string npm = home + "/.npm/_cacache";
-  const std::string pip = home + "/.cache/pip";
+  // The test host closes the default gate; this test means to remove.
+  CleanerDependencies dependencies;
+  dependencies.trashService = makeRemovalService(
+      std::make_shared<TrashService>(homeDirectory(), DestructiveGate::open()));
+  RealCleaner real(std::move(dependencies));
+  CleanerViewModel& cleaner = *real;
+  const std::string npm = real.home + "/.npm/_cacache";
+  const std::string pip = real.home + "/.cache/pip";
   writeFile(npm + "/index-v5/aa/entry", 20000);
   writeFile(pip + "/http/blob", 12000);
-
-  const std::string scratch = makeScratchFolder("guarded");
-  SettingsStore settings(std::make_unique<QSettings>(
-      QString::fromStdString(scratch + "/Harborlume.conf"), QSettings::IniFormat));
-  ActivityLog activity;
-  const std::string historyFile = scratch + "/history.json";
-  HistoryViewModel history(std::make_shared<HistoryStore>(historyFile), activity);
-  CleanerDependencies dependencies;
-  dependencies.home = home;
-  dependencies.executor = std::make_shared<QtFlowExecutor>();
-  dependencies.engine = makeCacheScanEngine(std::make_shared<CacheScanService>());
-  // The test host closes the default gate; this test means to remove.
-  dependencies.trashService =
-      makeRemovalService(std::make_shared<TrashService>(home, DestructiveGate::open()));
-  CleanerViewModel cleaner(settings, activity, history, std::move(dependencies));
   int diskChanges = 0;
   cleaner.setOnDiskChanged([&] { ++diskChanges; });
 
-  cleaner.rescan(true);
-  waitFor(cleaner, &CleanerViewModel::isScanningChanged,
-          [&] { return cleaner.hasScanned() && !cleaner.isScanning(); });
+  real.scan();
   const std::set<std::string> wanted = {cleanPath(npm), cleanPath(pip)};
   for (const std::string& id : wanted) {
     ASSERT_TRUE(cleaner.item(id)) << id;
@@ -101,10 +59,10 @@ TEST(CleanerGuardedEndToEnd, AScanAPlanAConfirmationAndTheItemsAreInTheTrashAndT
   EXPECT_EQ(diskChanges, 1);
 
   // One record per category, in the file too.
-  const auto stored = HistoryStore(historyFile).load();
+  const auto stored = HistoryStore(real.historyFile).load();
   const auto* entries = std::get_if<std::vector<HistoryEntry>>(&stored);
   ASSERT_TRUE(entries);
-  EXPECT_EQ(*entries, history.entries());
+  EXPECT_EQ(*entries, real.history.entries());
   std::set<std::string> recorded;
   for (const HistoryEntry& entry : *entries) {
     EXPECT_EQ(entry.trigger, "Move to Trash (sheet)");
@@ -115,7 +73,7 @@ TEST(CleanerGuardedEndToEnd, AScanAPlanAConfirmationAndTheItemsAreInTheTrashAndT
   EXPECT_EQ(recorded, wanted);
 
   std::vector<std::string> cleanup;
-  for (const ActivityEvent& event : activity.events()) {
+  for (const ActivityEvent& event : real.activity.events()) {
     if (event.kind == ActivityEvent::Kind::cleanup) cleanup.push_back(event.message);
     if (event.kind == ActivityEvent::Kind::error) ADD_FAILURE() << event.message;
   }
