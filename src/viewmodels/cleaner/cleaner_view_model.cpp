@@ -8,6 +8,7 @@
 #include "platform/user_folders.h"
 #include "services/in_use/in_use_detector.h"
 #include "services/system/git_service.h"
+#include "viewmodels/gui_thread.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/history_view_model.h"
 #include "viewmodels/settings_store.h"
@@ -112,11 +113,7 @@ HistoryViewModel& CleanerViewModel::history() const { return history_; }
 
 // --- Observation -----------------------------------------------------------------------------
 
-void CleanerViewModel::assertOnGuiThread() const {
-  if (QThread::currentThread() != thread()) {
-    qFatal("CleanerViewModel used off the thread it belongs to");
-  }
-}
+void CleanerViewModel::assertOnGuiThread() const { assertGuiThread(*this); }
 
 CleanerViewModel::Batch::Batch(CleanerViewModel& model) : model_(model) {
   ++model_.batchDepth_;
