@@ -57,9 +57,7 @@ class ActivityRowDelegate : public QStyledItemDelegate {
     const QFontMetricsF metrics(option.font);
     const double firstLine = row.top() + kVerticalPadding;
     const double lineCenter = firstLine + metrics.height() / 2;
-    const QColor symbolColor = kind == ActivityEvent::Kind::error
-                                   ? PaletteColors::red(palette)
-                                   : PaletteColors::secondaryText(palette);
+    const QColor symbolColor = ActivityView::symbolColor(kind, palette);
     const int x = row.left() + kSideInset;
     symbolIcon(systemImage(kind), symbolColor)
         .paint(painter, QRect(x, static_cast<int>(lineCenter - 7), kSymbolWidth, 14));
@@ -190,6 +188,11 @@ ActivityView::ActivityView(ActivityLog& activity, QWidget* parent) : QWidget(par
   connect(model_, &QAbstractItemModel::rowsInserted, this, refreshPlaceholder);
   connect(model_, &QAbstractItemModel::modelReset, this, refreshPlaceholder);
   refreshPlaceholder();
+}
+
+QColor ActivityView::symbolColor(ActivityEvent::Kind kind, const QPalette& palette) {
+  return kind == ActivityEvent::Kind::error ? PaletteColors::red(palette)
+                                            : PaletteColors::secondaryText(palette);
 }
 
 bool ActivityView::isPlaceholderShown() const { return overlay_->isShown(); }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QColor>
+#include <QPalette>
 #include <QWidget>
 #include <vector>
 
@@ -59,6 +61,9 @@ class ActivityView : public QWidget {
  public:
   // `activity` must outlive the view.
   explicit ActivityView(ActivityLog& activity, QWidget* parent = nullptr);
+
+  // The colour of a line's symbol: red for an error, the secondary text colour otherwise.
+  static QColor symbolColor(ActivityEvent::Kind kind, const QPalette& palette);
 
   QListView* list() const { return list_; }
   ActivityEventsModel* model() const { return model_; }

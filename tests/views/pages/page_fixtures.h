@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QLabel>
 #include <QSettings>
+#include <QStringList>
+#include <QTest>
+#include <QWidget>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -13,6 +17,8 @@
 #include "viewmodels/activity_log.h"
 #include "viewmodels/history_view_model.h"
 #include "viewmodels/settings_store.h"
+#include "views/shared/sidebar_list.h"
+#include "views/shared/text.h"
 
 namespace hl::test {
 
@@ -47,6 +53,23 @@ inline std::string settingsText(const std::string& file) {
   while (std::size_t n = std::fread(buffer, 1, sizeof buffer, stream)) text.append(buffer, n);
   std::fclose(stream);
   return text;
+}
+
+// Clicks row `row` of a sidebar list (beside the rows when -1), as the user does.
+inline void clickRow(SidebarList* list, int row, Qt::KeyboardModifiers modifiers = {}) {
+  const QPoint where = row < 0 ? QPoint(list->viewport()->width() / 2,
+                                         list->viewport()->height() - 4)
+                               : list->visualItemRect(list->item(row)).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, where);
+}
+
+// The texts of every visible label below `widget`, in creation order.
+inline QStringList visibleTexts(const QWidget* widget) {
+  QStringList texts;
+  for (const QLabel* label : widget->findChildren<QLabel*>()) {
+    if (label->isVisibleTo(widget) && !label->text().isEmpty()) texts.append(label->text());
+  }
+  return texts;
 }
 
 }  // namespace hl::test
