@@ -1,6 +1,8 @@
 #include "views/pages/activity_page.h"
 
+#include <QHash>
 #include <QLabel>
+#include <QPair>
 #include <QListView>
 #include <QPainter>
 #include <QPainterPath>
@@ -35,14 +37,25 @@ class ActivityRowDelegate : public QStyledItemDelegate {
   explicit ActivityRowDelegate(QListView* view) : QStyledItemDelegate(view), view_(view) {}
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    // Every row is measured again whenever the list lays itself out (a new line, a resize); a
+    // long log must not be laid out as text each time.
+    refreshFont(option.font);
     const int width = view_->viewport()->width();
-    const double height = WrappedText::height(index.data(Qt::DisplayRole).toString(), option.font,
-                                              messageWidth(width, option.font, index));
-    return {width, static_cast<int>(std::ceil(height)) + 2 * kVerticalPadding};
+    const int available = messageWidth(width);
+    const QString message = index.data(Qt::DisplayRole).toString();
+    const QPair<QString, int> key(message, available);
+    auto found = heights_.constFind(key);
+    if (found == heights_.constEnd()) {
+      if (heights_.size() > 20000) heights_.clear();
+      const double height = WrappedText::height(message, option.font, available);
+      found = heights_.insert(key, static_cast<int>(std::ceil(height)));
+    }
+    return {width, *found + 2 * kVerticalPadding};
   }
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
+    refreshFont(option.font);
     const QPalette& palette = option.palette;
     const QRect row = option.rect;
     painter->save();
@@ -75,18 +88,35 @@ class ActivityRowDelegate : public QStyledItemDelegate {
     painter->setPen(palette.color(QPalette::Text));
     WrappedText::draw(*painter, index.data(Qt::DisplayRole).toString(), option.font,
                       QPointF(x + kSymbolWidth + kSpacing, firstLine),
-                      messageWidth(row.width(), option.font, index));
+                      messageWidth(row.width()));
     painter->restore();
   }
 
  private:
-  static double messageWidth(int rowWidth, const QFont& font, const QModelIndex& index) {
-    const double time =
-        QFontMetricsF(timeFont(font)).horizontalAdvance(index.data(ActivityEventsModel::timeRole).toString());
-    return std::max(40.0, rowWidth - 2.0 * kSideInset - kSymbolWidth - 2.0 * kSpacing - time);
+  // The message's width beside the widest time of day, so every row wraps at the same width.
+  int messageWidth(int rowWidth) const {
+    return std::max(40, rowWidth - 2 * kSideInset - kSymbolWidth - 2 * kSpacing - timeWidth_);
+  }
+
+  void refreshFont(const QFont& font) const {
+    if (font == cachedFont_ && timeWidth_ > 0) return;
+    cachedFont_ = font;
+    heights_.clear();
+    const QFontMetricsF metrics(timeFont(font));
+    double widest = 0;
+    // Morning and afternoon, with the widest digits, in the locale's own form.
+    for (int hour : {10, 22}) {
+      const Date sample = Date{} + std::chrono::hours(24 * 365 * 30 + hour) +
+                          std::chrono::minutes(58) + std::chrono::seconds(58);
+      widest = std::max(widest, metrics.horizontalAdvance(PageDates::timeOfDay(sample, QLocale(), QTimeZone::utc())));
+    }
+    timeWidth_ = static_cast<int>(std::ceil(widest));
   }
 
   QListView* view_;
+  mutable QHash<QPair<QString, int>, int> heights_;
+  mutable QFont cachedFont_;
+  mutable int timeWidth_ = 0;
 };
 
 }  // namespace
@@ -120,6 +150,8 @@ void ActivitySidebar::refresh() {
 
 ActivityEventsModel::ActivityEventsModel(ActivityLog& activity, QObject* parent)
     : QAbstractListModel(parent), activity_(activity), rows_(activity.filteredEvents()) {
+  texts_.reserve(rows_.size());
+  for (const ActivityEvent& event : rows_) texts_.push_back(textsOf(event));
   connect(&activity_, &ActivityLog::eventsChanged, this, &ActivityEventsModel::sync);
   connect(&activity_, &ActivityLog::filterChanged, this, &ActivityEventsModel::sync);
 }
@@ -132,14 +164,28 @@ void ActivityEventsModel::sync() {
                      std::equal(rows_.begin(), rows_.end(), now.begin() + static_cast<std::ptrdiff_t>(added));
   if (onTop) {
     if (added == 0) return;
+    std::vector<Texts> texts;
+    texts.reserve(now.size());
+    for (std::size_t i = 0; i < added; ++i) texts.push_back(textsOf(now[i]));
+    texts.insert(texts.end(), std::make_move_iterator(texts_.begin()),
+                 std::make_move_iterator(texts_.end()));
     beginInsertRows({}, 0, static_cast<int>(added) - 1);
     rows_ = std::move(now);
+    texts_ = std::move(texts);
     endInsertRows();
     return;
   }
+  std::vector<Texts> texts;
+  texts.reserve(now.size());
+  for (const ActivityEvent& event : now) texts.push_back(textsOf(event));
   beginResetModel();
   rows_ = std::move(now);
+  texts_ = std::move(texts);
   endResetModel();
+}
+
+ActivityEventsModel::Texts ActivityEventsModel::textsOf(const ActivityEvent& event) {
+  return {qtext(event.message), PageDates::timeOfDay(event.date)};
 }
 
 int ActivityEventsModel::rowCount(const QModelIndex& parent) const {
@@ -148,15 +194,16 @@ int ActivityEventsModel::rowCount(const QModelIndex& parent) const {
 
 QVariant ActivityEventsModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
-  const ActivityEvent& event = rows_[static_cast<std::size_t>(index.row())];
+  const auto row = static_cast<std::size_t>(index.row());
+  const Texts& texts = texts_[row];
   switch (role) {
     case Qt::DisplayRole:
-    case CopyableRows::copyRole: return qtext(event.message);
+    case CopyableRows::copyRole: return texts.message;
     case Qt::AccessibleTextRole:
-      return qtext(rawValue(event.kind)) + QStringLiteral(", ") + qtext(event.message) +
-             QStringLiteral(", ") + PageDates::timeOfDay(event.date);
-    case kindRole: return static_cast<int>(event.kind);
-    case timeRole: return PageDates::timeOfDay(event.date);
+      return qtext(rawValue(rows_[row].kind)) + QStringLiteral(", ") + texts.message +
+             QStringLiteral(", ") + texts.time;
+    case kindRole: return static_cast<int>(rows_[row].kind);
+    case timeRole: return texts.time;
     default: return {};
   }
 }

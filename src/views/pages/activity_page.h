@@ -47,10 +47,17 @@ class ActivityEventsModel : public QAbstractListModel {
   const std::vector<ActivityEvent>& events() const { return rows_; }
 
  private:
+  // The texts a row shows, made once when it comes in: the list asks for them on every layout.
+  struct Texts {
+    QString message;
+    QString time;
+  };
+  static Texts textsOf(const ActivityEvent& event);
   void sync();
 
   ActivityLog& activity_;
   std::vector<ActivityEvent> rows_;
+  std::vector<Texts> texts_;
 };
 
 // The Activity page's main column: the title, what the log keeps, and the lines with their

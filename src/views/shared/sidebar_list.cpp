@@ -138,7 +138,6 @@ void SidebarList::describe(QListWidgetItem* item, const Row& row) const {
   if (!row.caption.isEmpty()) spoken += QStringLiteral(", ") + row.caption;
   if (row.badge > 0) spoken += QStringLiteral(", ") + QString::number(row.badge);
   item->setData(Qt::AccessibleTextRole, spoken);
-  item->setToolTip({});
 }
 
 void SidebarList::setRows(std::vector<Row> rows) {
