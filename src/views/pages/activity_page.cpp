@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "viewmodels/activity_log.h"
+#include "viewmodels/page.h"
 #include "views/pages/page_column.h"
 #include "views/pages/page_dates.h"
 #include "views/shared/copyable_rows.h"
@@ -122,7 +123,7 @@ class ActivityRowDelegate : public QStyledItemDelegate {
 }  // namespace
 
 ActivitySidebar::ActivitySidebar(ActivityLog& activity, QWidget* parent)
-    : PageSidebar(QStringLiteral("Activity"), QStringLiteral("Filter"),
+    : PageSidebar(qtext(title(Page::activity)), QStringLiteral("Filter"),
                   SidebarList::Selection::alwaysOne, parent),
       activity_(activity) {
   connect(&activity_, &ActivityLog::eventsChanged, this, &ActivitySidebar::refresh);

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "views/shared/palette_colors.h"
@@ -153,6 +154,18 @@ void FormGroup::addRow(QWidget* row) {
   QWidget* cell = newCell();
   row->setParent(cell);
   cell->layout()->addWidget(row);
+}
+
+QPushButton* FormGroup::addButton(const QString& title) {
+  auto* row = new QWidget;
+  auto* line = new QHBoxLayout(row);
+  line->setContentsMargins(0, 0, 0, 0);
+  auto* button = new QPushButton(title, row);
+  padButton(button);
+  line->addWidget(button);
+  line->addStretch(1);
+  addRow(row);
+  return button;
 }
 
 void FormGroup::addToLastRow(QWidget* widget) {

@@ -5,6 +5,7 @@
 
 class QCheckBox;
 class QLabel;
+class QPushButton;
 class QVBoxLayout;
 
 namespace hl {
@@ -30,6 +31,8 @@ class FormGroup : public QWidget {
   void addValue(const QString& label, QWidget* value);
   // A row of the caller's own.
   void addRow(QWidget* row);
+  // A row holding one push button at the leading edge; returns the button.
+  QPushButton* addButton(const QString& title);
   // A widget in the cell of the row above, under what it holds.
   void addToLastRow(QWidget* widget);
 

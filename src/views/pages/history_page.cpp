@@ -16,6 +16,7 @@
 #include "utilities/byte_formatting.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/history_view_model.h"
+#include "viewmodels/page.h"
 #include "views/pages/page_column.h"
 #include "views/pages/page_dates.h"
 #include "views/shared/copyable_rows.h"
@@ -189,7 +190,7 @@ std::optional<QString> keyOf(const std::optional<UUID>& id) {
 }  // namespace
 
 HistorySidebar::HistorySidebar(HistoryViewModel& history, QWidget* parent)
-    : PageSidebar(QStringLiteral("History"), QStringLiteral("Cleanups"),
+    : PageSidebar(qtext(title(Page::history)), QStringLiteral("Cleanups"),
                   SidebarList::Selection::deselectable, parent),
       history_(history) {
   setEmptyText(QStringLiteral("No cleanups yet"));

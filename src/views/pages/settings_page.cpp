@@ -180,18 +180,11 @@ QWidget* SettingsView::buildGeneral() {
   auto* access = new FormGroup(QStringLiteral("Full Disk Access"), content);
   trashStatus_ = access->addValue(QStringLiteral("Trash"), QString());
   trashStatus_->setObjectName(QStringLiteral("trashStatus"));
-  auto* rescan = new QPushButton(QStringLiteral("Rescan"));
+  QPushButton* rescan = access->addButton(QStringLiteral("Rescan"));
   rescan->setObjectName(QStringLiteral("rescan"));
-  padButton(rescan);
   connect(rescan, &QPushButton::clicked, this, [this] {
     if (actions_.rescan) actions_.rescan(true);
   });
-  auto* rescanRow = new QWidget;
-  auto* rescanLine = new QHBoxLayout(rescanRow);
-  rescanLine->setContentsMargins(0, 0, 0, 0);
-  rescanLine->addWidget(rescan);
-  rescanLine->addStretch(1);
-  access->addRow(rescanRow);
   setFullDiskAccess(FullDiskAccess::applicationStatus());
   column->addWidget(access);
 
@@ -203,20 +196,13 @@ QWidget* SettingsView::buildGeneral() {
   QLabel* version = updates->addValue(QStringLiteral("Version"), versionText());
   version->setObjectName(QStringLiteral("version"));
   version->setForegroundRole(QPalette::PlaceholderText);
-  auto* check = new QPushButton(QStringLiteral("Check for Updates\u2026"));
+  QPushButton* check = updates->addButton(QStringLiteral("Check for Updates\u2026"));
   check->setObjectName(QStringLiteral("checkForUpdates"));
-  padButton(check);
   UpdaterBox& box = Updater::box();
   check->setEnabled(box.canCheckForUpdates());
   connect(&box, &UpdaterBox::canCheckForUpdatesChanged, check,
           [check, &box] { check->setEnabled(box.canCheckForUpdates()); });
   connect(check, &QPushButton::clicked, this, [] { Updater::checkForUpdates(); });
-  auto* checkRow = new QWidget;
-  auto* checkLine = new QHBoxLayout(checkRow);
-  checkLine->setContentsMargins(0, 0, 0, 0);
-  checkLine->addWidget(check);
-  checkLine->addStretch(1);
-  updates->addRow(checkRow);
   column->addWidget(updates);
 
   column->addStretch(1);

@@ -10,6 +10,7 @@
 #include "views/pages/history_page.h"
 #include "views/pages/page_fixtures.h"
 #include "views/pages/settings_page.h"
+#include "views/screenshot_support.h"
 #include "viewmodels/fake_updater.h"
 #include "viewmodels/updater_box.h"
 #include "views/shared/text.h"
@@ -19,48 +20,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void save(const QImage& image, const QString& name) {
-  QDir().mkpath(QStringLiteral(HL_SCREENSHOT_DIR));
-  const QString path = QStringLiteral(HL_SCREENSHOT_DIR "/") + name + QStringLiteral(".png");
-  ASSERT_TRUE(image.save(path)) << path.toStdString();
-}
-
-QPalette lightPalette() {
-  QPalette palette = QApplication::palette();
-  palette.setColor(QPalette::Window, QColor(236, 236, 238));
-  palette.setColor(QPalette::WindowText, QColor(28, 28, 30));
-  palette.setColor(QPalette::Base, Qt::white);
-  palette.setColor(QPalette::AlternateBase, QColor(244, 245, 247));
-  palette.setColor(QPalette::Text, QColor(28, 28, 30));
-  palette.setColor(QPalette::Highlight, QColor(0, 122, 255));
-  palette.setColor(QPalette::PlaceholderText, QColor(60, 60, 67, 158));
-  return palette;
-}
-
-QPalette darkPalette() {
-  QPalette palette = QApplication::palette();
-  palette.setColor(QPalette::Window, QColor(30, 30, 32));
-  palette.setColor(QPalette::WindowText, QColor(235, 235, 240));
-  palette.setColor(QPalette::Base, QColor(40, 40, 42));
-  palette.setColor(QPalette::AlternateBase, QColor(46, 46, 49));
-  palette.setColor(QPalette::Text, QColor(235, 235, 240));
-  palette.setColor(QPalette::Button, QColor(58, 58, 60));
-  palette.setColor(QPalette::ButtonText, QColor(235, 235, 240));
-  palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
-  palette.setColor(QPalette::PlaceholderText, QColor(235, 235, 245, 153));
-  return palette;
-}
-
-class AppPalette {
- public:
-  explicit AppPalette(const QPalette& palette) : saved_(QApplication::palette()) {
-    QApplication::setPalette(palette);
-  }
-  ~AppPalette() { QApplication::setPalette(saved_); }
-
- private:
-  QPalette saved_;
-};
+using test::AppPalette;
+using test::darkPalette;
+using test::lightPalette;
 
 // The page as the window shows it: the sidebar column beside the main column.
 std::unique_ptr<QWidget> framed(QWidget* sidebar, QWidget* main) {
@@ -81,7 +43,7 @@ std::unique_ptr<QWidget> framed(QWidget* sidebar, QWidget* main) {
 void shoot(QWidget& frame, const QString& name) {
   frame.show();
   QCoreApplication::processEvents();
-  save(frame.grab().toImage(), name);
+  test::saveScreenshot(frame.grab().toImage(), name);
 }
 
 void fill(test::PageState& state) {
