@@ -260,7 +260,7 @@ QWidget* HistoryView::buildTable() {
   table_->setShowGrid(false);
   table_->setAlternatingRowColors(true);
   table_->setWordWrap(false);
-  table_->setTextElideMode(Qt::ElideMiddle);
+  table_->setTextElideMode(Qt::ElideRight);
   table_->verticalHeader()->hide();
   table_->verticalHeader()->setDefaultSectionSize(28);
   table_->setItemDelegate(new PaddedCellDelegate(table_));

@@ -119,6 +119,18 @@ TEST(PagesScreenshots, EveryPageInLightAndDark) {
       shoot(*frame, QStringLiteral("history-entry-%1").arg(QLatin1String(suffix)));
     }
   }
+  {
+    // Narrow and short: the form wraps its notes and scrolls.
+    test::PageState state;
+    fill(state);
+    state.settings.setDeleteImmediately(true);
+    auto frame = framed(new SettingsSidebar, new SettingsView(state.settings, {}));
+    frame->resize(640, 480);
+    shoot(*frame, QStringLiteral("settings-general-narrow"));
+    auto history = framed(new HistorySidebar(state.history), new HistoryView(state.history));
+    history->resize(640, 420);
+    shoot(*history, QStringLiteral("history-table-narrow"));
+  }
   test::PageState empty;
   {
     auto frame = framed(new ActivitySidebar(empty.activity), new ActivityView(empty.activity));
