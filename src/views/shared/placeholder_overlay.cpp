@@ -7,10 +7,10 @@
 namespace hl {
 
 PlaceholderOverlay::PlaceholderOverlay(QAbstractScrollArea* list, QWidget* placeholder)
-    : QObject(list), list_(list), placeholder_(placeholder) {
-  placeholder_->setParent(list_->viewport());
+    : QObject(list), viewport_(list->viewport()), placeholder_(placeholder) {
+  placeholder_->setParent(viewport_);
   placeholder_->hide();
-  list_->viewport()->installEventFilter(this);
+  viewport_->installEventFilter(this);
 }
 
 void PlaceholderOverlay::setShown(bool shown) {
@@ -24,12 +24,12 @@ void PlaceholderOverlay::setShown(bool shown) {
 bool PlaceholderOverlay::isShown() const { return shown_; }
 
 bool PlaceholderOverlay::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == list_->viewport() && event->type() == QEvent::Resize) fit();
+  if (watched == viewport_ && event->type() == QEvent::Resize) fit();
   return QObject::eventFilter(watched, event);
 }
 
 void PlaceholderOverlay::fit() {
-  if (placeholder_) placeholder_->setGeometry(list_->viewport()->rect());
+  if (placeholder_ && viewport_) placeholder_->setGeometry(viewport_->rect());
 }
 
 }  // namespace hl

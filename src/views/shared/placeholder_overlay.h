@@ -28,7 +28,8 @@ class PlaceholderOverlay : public QObject {
  private:
   void fit();
 
-  QAbstractScrollArea* list_;
+  // Kept apart from the list: the viewport's events keep coming while the list is destroyed.
+  QPointer<QWidget> viewport_;
   QPointer<QWidget> placeholder_;
   bool shown_ = false;
 };

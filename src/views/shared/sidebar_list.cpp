@@ -117,12 +117,9 @@ SidebarList::SidebarList(Selection selection, QWidget* parent)
   setSelectionMode(QAbstractItemView::SingleSelection);
   setFrameShape(QFrame::NoFrame);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setUniformItemSizes(false);
-  setMouseTracking(false);
   // The sidebar's own background shows through.
   viewport()->setAutoFillBackground(false);
   setAutoFillBackground(false);
-  setAttribute(Qt::WA_MacShowFocusRect, false);
   connect(this, &QListWidget::itemSelectionChanged, this, [this] {
     if (!quiet_) emit chosen(selectedKey());
   });
