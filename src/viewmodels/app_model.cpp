@@ -121,30 +121,22 @@ const std::optional<VolumeInfo>& AppModel::bootVolume() const {
 
 void AppModel::setPage(Page page) {
   assertOnGuiThread();
-  if (page_ == page) return;
-  page_ = page;
-  emit pageChanged();
+  assign(page_, page, &AppModel::pageChanged);
 }
 
 void AppModel::setSettingsSection(SettingsSection section) {
   assertOnGuiThread();
-  if (settingsSection_ == section) return;
-  settingsSection_ = section;
-  emit settingsSectionChanged();
+  assign(settingsSection_, section, &AppModel::settingsSectionChanged);
 }
 
 void AppModel::setTopBarHeight(double height) {
   assertOnGuiThread();
-  if (topBarHeight_ == height) return;
-  topBarHeight_ = height;
-  emit topBarHeightChanged();
+  assign(topBarHeight_, height, &AppModel::topBarHeightChanged);
 }
 
 void AppModel::setRailWidth(double width) {
   assertOnGuiThread();
-  if (railWidth_ == width) return;
-  railWidth_ = width;
-  emit railWidthChanged();
+  assign(railWidth_, width, &AppModel::railWidthChanged);
 }
 
 SettingsStore& AppModel::settings() const { return *settings_; }
@@ -205,9 +197,7 @@ void AppModel::refreshVolume() {
 void AppModel::volumeRead(std::uint64_t probe, std::optional<VolumeInfo> volume) {
   // A reading started before the latest one may describe the disk before a removal.
   if (probe != volumeProbe_) return;
-  if (bootVolume_ == volume) return;
-  bootVolume_ = std::move(volume);
-  emit bootVolumeChanged();
+  assign(bootVolume_, std::move(volume), &AppModel::bootVolumeChanged);
 }
 
 // --- Commands on the page shown ----------------------------------------------------------------

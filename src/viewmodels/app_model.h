@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "models/volume_info.h"
 #include "utilities/time.h"
@@ -137,6 +138,13 @@ class AppModel : public QObject {
 
  private:
   void assertOnGuiThread() const;
+  // Stores the value; notifies only when it differs.
+  template <typename T>
+  void assign(T& field, T value, void (AppModel::*changed)()) {
+    if (field == value) return;
+    field = std::move(value);
+    emit(this->*changed)();
+  }
   void volumeRead(std::uint64_t probe, std::optional<VolumeInfo> volume);
   void busyInputChanged();
 
