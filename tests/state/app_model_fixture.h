@@ -47,6 +47,8 @@ struct AppHarness : Fakes {
   int chooserCalls = 0;
   // The free space each reading finds, in reading order; when none is left, 1,000 bytes.
   std::deque<std::optional<std::int64_t>> freeSpace;
+  // The volume's total capacity in every reading.
+  std::int64_t volumeCapacity = 10000;
   int volumeReads = 0;
   std::unique_ptr<AppModel> model;
 
@@ -63,7 +65,7 @@ struct AppHarness : Fakes {
         freeSpace.pop_front();
       }
       if (!available) return std::nullopt;
-      return VolumeInfo{"/", "Disk", 10000, *available};
+      return VolumeInfo{"/", "Disk", volumeCapacity, *available};
     };
     d.cleaner = dependencies();
     d.cleaner.engine = engine;

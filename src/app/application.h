@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+#include "app/app_delegate.h"
+#include "app/updater/no_feed_notice.h"
+#include "views/shell/root_view.h"
+
+namespace hl {
+
+class AppCommands;
+class AppModel;
+class MainWindow;
+class UpdaterManaging;
+
+// The program as a whole: the launch steps, the main window with its menus, and what happens
+// when the window is shown and closed. `main` makes one; tests make theirs with their own steps
+// and services.
+class Application : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Parts {
+    // The launch steps; empty members take the program's own. The updater step defaults to the
+    // updater of this build, whose notice opens over the main window.
+    AppDelegate::Steps steps;
+    // The window's clocks and services.
+    RootView::Services services;
+  };
+
+  // `model` must outlive the application.
+  explicit Application(AppModel& model, Parts parts = {}, QObject* parent = nullptr);
+  ~Application() override;
+
+  // Runs the launch steps and opens the main window. False when this process must end at once
+  // (the installed copy is starting); nothing is shown then.
+  bool launch();
+
+  // Shows the main window, brings it forward and gives it the keyboard (a later launch asks for
+  // this too). Nothing before `launch`.
+  void showMainWindow();
+  // "Open Quick Clean": the main window on the Home page with the Quick Clean candidates ticked.
+  void openQuickClean();
+
+  MainWindow* window() const { return window_.get(); }
+  AppCommands* commands() const { return commands_.get(); }
+  AppDelegate& delegate() { return delegate_; }
+  NoFeedNotice& noFeedNotice() { return noFeedNotice_; }
+
+ private:
+  // The focused view's own Select All on pages whose views select rows themselves.
+  bool selectFocusedRows(Page page);
+
+  AppModel& model_;
+  Parts parts_;
+  NoFeedNotice noFeedNotice_;
+  AppDelegate delegate_;
+  std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<AppCommands> commands_;
+  std::shared_ptr<UpdaterManaging> installedUpdater_;
+};
+
+}  // namespace hl
