@@ -130,6 +130,12 @@ struct AppHarness : Fakes {
     settle();
   }
 
+  // A measured item below the harness's folders; selectable unless its risk is review.
+  CacheItem item(const std::string& relative, std::int64_t size,
+                 CacheGroup group = CacheGroup::packageCaches, RiskLevel risk = RiskLevel::safe) {
+    return makeItem(folders / relative, group, risk, size);
+  }
+
   // Two selectable items, scanned; the cleaner has ticked nothing.
   void scanTwoItems() {
     scanCleaner({makeItem(folders / "a", CacheGroup::packageCaches, RiskLevel::safe, 100),

@@ -41,12 +41,6 @@ struct ShellHarness : AppHarness {
     model->refreshVolume();
     settle();
   }
-
-  // A measured, selectable item below the harness's folders.
-  CacheItem item(const std::string& relative, std::int64_t size,
-                 CacheGroup group = CacheGroup::packageCaches, RiskLevel risk = RiskLevel::safe) {
-    return makeItem(folders / relative, group, risk, size);
-  }
 };
 
 }  // namespace hl::test
