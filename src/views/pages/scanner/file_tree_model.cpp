@@ -30,7 +30,9 @@ FileTreeModel::FileTreeModel(ScannerViewModel& scanner, Disposer disposer, QObje
   connect(&scanner_, &ScannerViewModel::refusalsChanged, this, &FileTreeModel::refusalsChanged);
 }
 
-FileTreeModel::~FileTreeModel() { disposer_(std::move(root_)); }
+FileTreeModel::~FileTreeModel() {
+  if (root_) disposer_(std::move(root_));
+}
 
 const std::vector<FileNode>* FileTreeModel::rows(const FileNode* node) {
   return node ? node->outlineChildren() : nullptr;
@@ -137,7 +139,7 @@ void FileTreeModel::replaceTree() {
   parents_.clear();
   shownRefusals_ = scanner_.refusals();
   endResetModel();
-  disposer_(std::move(old));
+  if (old) disposer_(std::move(old));
   emit treeReplaced();
 }
 

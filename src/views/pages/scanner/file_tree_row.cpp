@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 #include "utilities/byte_formatting.h"
 #include "views/pages/scanner/scanner_texts.h"
@@ -72,9 +73,9 @@ FileTreeRow::Geometry FileTreeRow::layout(const QRect& rect, const QFont& base) 
   g.icon = QRect(inner.left(), middle - iconWidth / 2, iconWidth, iconWidth);
   const int nameLeft = g.icon.right() + 1 + spacing;
   const int available = std::max(0, end - nameLeft);
-  const QFontMetrics nameMetrics(nameFont(base));
+  const QFontMetricsF nameMetrics(nameFont(base));
   const QString fullName = name();
-  const int natural = nameMetrics.horizontalAdvance(fullName);
+  const int natural = static_cast<int>(std::ceil(nameMetrics.horizontalAdvance(fullName)));
 
   int chipsWidth = 0;
   if (!tags_.empty()) {
@@ -90,6 +91,7 @@ FileTreeRow::Geometry FileTreeRow::layout(const QRect& rect, const QFont& base) 
   g.shownName = nameMetrics.elidedText(fullName, Qt::ElideMiddle, nameWidth);
 
   int x = g.name.right() + 1 + spacing;
+  g.chipArea = QRect(x, inner.top(), std::max(0, end - x), inner.height());
   const int chipTop = middle - StatusTag::chipHeight / 2;
   for (const StatusTagModel& chip : g.chips) {
     const int width = StatusTag::sizeFor(chip, base).width();
@@ -114,9 +116,12 @@ void FileTreeRow::paint(QPainter& painter, const QRect& rect, const QPalette& pa
   painter.setPen(primary);
   painter.drawText(g.name, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, g.shownName);
 
+  painter.save();
+  painter.setClipRect(g.chipArea, Qt::IntersectClip);
   for (std::size_t i = 0; i < g.chips.size(); ++i) {
     StatusTag::paint(painter, g.chipRects[i], g.chips[i], palette, base);
   }
+  painter.restore();
 
   if (g.fileCount) {
     painter.setFont(captionFont(base));

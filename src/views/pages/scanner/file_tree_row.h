@@ -48,6 +48,8 @@ class FileTreeRow {
     // The chips on show (the full row when it fits, else the compact one) and their rectangles.
     std::vector<StatusTagModel> chips;
     std::vector<QRect> chipRects;
+    // Where chips may be drawn: a compact row that does not fit either is cut off here.
+    QRect chipArea;
     bool fullChips = true;
     std::optional<QRect> fileCount;
     QRect bar;
