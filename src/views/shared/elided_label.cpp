@@ -1,6 +1,7 @@
 #include "views/shared/elided_label.h"
 
 #include <QPainter>
+#include <cmath>
 
 namespace hl {
 
@@ -59,7 +60,9 @@ QStringList ElidedLabel::shownLines() const {
 QString ElidedLabel::shownText() const { return shownLines().join(QString()); }
 
 QSize ElidedLabel::sizeHint() const {
-  return {fontMetrics().horizontalAdvance(text_), fontMetrics().height() * maximumLines_};
+  // Rounded up: a width cut to whole pixels would shorten the text it was measured for.
+  const auto width = static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(text_)));
+  return {width, fontMetrics().height() * maximumLines_};
 }
 
 QSize ElidedLabel::minimumSizeHint() const {

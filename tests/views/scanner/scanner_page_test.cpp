@@ -591,3 +591,38 @@ TEST(ScannerPage, TheChooserIsAFolderDialogThatScans) {
 
 }  // namespace
 }  // namespace hl
+
+namespace hl {
+namespace {
+
+// Paths have no spaces to break at: the folder's path breaks anywhere and copies as written,
+// and the walk's current path keeps both of its ends in two lines.
+TEST(ScannerPage, LongPathsBreakAnywhereAndKeepTheirEnds) {
+  const QString longPath = QStringLiteral("/srv/") + QString(240, QLatin1Char('x')) +
+                           QStringLiteral("/end-of-path");
+  SelectablePath path(3);
+  path.setPath(longPath);
+  EXPECT_EQ(path.lineCount(200), 3);
+  EXPECT_EQ(path.lineCount(100000), 1);
+  EXPECT_EQ(path.toPlainText(), longPath);
+  EXPECT_TRUE(path.isReadOnly());
+  path.setPath(QStringLiteral("~/t"));
+  EXPECT_EQ(path.lineCount(200), 1);
+
+  ElidedLabel current(longPath);
+  current.setMaximumLines(2);
+  current.resize(200, current.sizeHint().height());
+  const QStringList lines = current.shownLines();
+  ASSERT_EQ(lines.size(), 2);
+  EXPECT_TRUE(lines.front().startsWith(QStringLiteral("/srv/xx")));
+  EXPECT_TRUE(lines.back().endsWith(QStringLiteral("/end-of-path")));
+  EXPECT_TRUE(current.shownText().contains(QChar(0x2026)));
+  for (const QString& line : lines) {
+    EXPECT_LE(current.fontMetrics().horizontalAdvance(line), 200);
+  }
+  current.setText(QStringLiteral("/short"));
+  EXPECT_EQ(current.shownLines(), QStringList{QStringLiteral("/short")});
+}
+
+}  // namespace
+}  // namespace hl

@@ -119,6 +119,16 @@ void FileTreeRow::paint(QPainter& painter, const QRect& rect, const QPalette& pa
   painter.save();
   painter.setClipRect(g.chipArea, Qt::IntersectClip);
   for (std::size_t i = 0; i < g.chips.size(); ++i) {
+    if (selected) {
+      // A chip keeps its own colours on the selection's: it sits on the list's background.
+      painter.save();
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(palette.color(QPalette::Base));
+      const QRectF capsule = QRectF(g.chipRects[i]).adjusted(0.5, 0.5, -0.5, -0.5);
+      painter.drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
+      painter.restore();
+    }
     StatusTag::paint(painter, g.chipRects[i], g.chips[i], palette, base);
   }
   painter.restore();

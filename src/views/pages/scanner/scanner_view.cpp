@@ -104,7 +104,7 @@ QWidget* ScannerView::buildTreePage() {
   path_->setFont(sizedFont(font(), 13));
   path_->setForegroundRole(QPalette::PlaceholderText);
   path_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-  header->addWidget(path_, 1, Qt::AlignBaseline);
+  header->addWidget(path_, 0, Qt::AlignBaseline);
   selectAll_ = new ProminentButton(QStringLiteral("Select All"), page);
   selectAll_->setObjectName(QStringLiteral("selectAll"));
   selectAll_->setControlSize(FilledButton::ControlSize::small);
@@ -125,6 +125,10 @@ QWidget* ScannerView::buildTreePage() {
   column->addWidget(tree_, 1);
   return page;
 }
+
+ConfirmTrashSheet* ScannerView::sheet() const { return sheet_; }
+
+ResultAlert* ScannerView::alert() const { return alert_; }
 
 ScannerView::State ScannerView::state() const {
   if (scanner_.root()) return State::tree;

@@ -58,8 +58,8 @@ class ScannerView : public QWidget {
   EmptyStateView* scanningState() const { return scanning_; }
   EmptyStateView* emptyState() const { return empty_; }
   // The sheet or alert on show; none while the view model holds no plan or message.
-  ConfirmTrashSheet* sheet() const { return sheet_; }
-  ResultAlert* alert() const { return alert_; }
+  ConfirmTrashSheet* sheet() const;
+  ResultAlert* alert() const;
 
  private:
   QWidget* buildTreePage();

@@ -1,6 +1,7 @@
 #include "views/pages/scanner/selectable_path.h"
 
 #include <QFontMetrics>
+#include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
 
@@ -19,7 +20,8 @@ SelectablePath::SelectablePath(int maximumLines, QWidget* parent)
   document()->setDocumentMargin(0);
   viewport()->setAutoFillBackground(false);
   setAutoFillBackground(false);
-  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  setFixedHeight(heightForWidth(width()));
   // Selectable text takes the focus by mouse only, so Tab does not stop on it.
   setFocusPolicy(Qt::ClickFocus);
 }
@@ -29,15 +31,23 @@ void SelectablePath::setPath(const QString& path) {
   path_ = path;
   setPlainText(path);
   setAccessibleName(path);
-  updateGeometry();
+  shownLines_ = lineCount(width());
+  setFixedHeight(heightForWidth(width()));
 }
 
 int SelectablePath::lineCount(int width) const {
   if (path_.isEmpty() || width <= 0) return 1;
-  const QFontMetrics metrics(font());
-  const QRect bounds = metrics.boundingRect(QRect(0, 0, width, 1 << 20),
-                                            Qt::TextWrapAnywhere | Qt::AlignLeft, path_);
-  const int lines = (bounds.height() + metrics.lineSpacing() - 1) / metrics.lineSpacing();
+  QTextLayout layout(path_, font());
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  int lines = 0;
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    ++lines;
+  }
+  layout.endLayout();
   return std::clamp(lines, 1, maximumLines_);
 }
 
@@ -55,11 +65,11 @@ QSize SelectablePath::minimumSizeHint() const {
 
 void SelectablePath::resizeEvent(QResizeEvent* event) {
   QTextEdit::resizeEvent(event);
-  // Only a change in the number of lines changes the height the layout should give.
   const int lines = lineCount(width());
   if (lines != shownLines_) {
     shownLines_ = lines;
-    updateGeometry();
+    // The height follows the width; the width never follows the height, so this settles.
+    setFixedHeight(heightForWidth(width()));
   }
 }
 

@@ -18,7 +18,7 @@ class SelectablePath : public QTextEdit {
   // The lines the path takes at `width`, at most `maximumLines`.
   int lineCount(int width) const;
 
-  bool hasHeightForWidth() const override { return true; }
+  // Its height at `width`: the lines it takes there.
   int heightForWidth(int width) const override;
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
