@@ -57,8 +57,7 @@ std::string ScannerViewModel::abbreviated(const std::string& path) const {
 
 const FileNode* ScannerViewModel::node(const std::string& id) const {
   assertGuiThread(*this);
-  const auto found = tree_.nodesByID.find(id);
-  return found == tree_.nodesByID.end() ? nullptr : found->second;
+  return tree_.find(id);
 }
 
 // --- Setters: each notifies only on a change.
