@@ -305,9 +305,7 @@ void plantProjects(test::ScannerFixture& f) {
 // The page with a tree, two rows selected and refusal chips on three.
 void showTree(test::ScannerPage& p) {
   plantProjects(p.f);
-  p.show({1180, 640});
-  p.scanner().scan(p.f.home / "Projects");
-  p.f.settle();
+  p.showScanned("Projects", {1180, 640});
   p.tree().expand(p.row("Projects/site"));
   p.tree().expand(p.row("Projects/engine"));
   p.click("Projects/site/node_modules");

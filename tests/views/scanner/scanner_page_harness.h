@@ -42,6 +42,13 @@ struct ScannerPage {
     QCoreApplication::processEvents();
   }
 
+  // Shows the page and lets a scan of the folder finish.
+  void showScanned(const std::string& relative, QSize size = {1100, 680}) {
+    show(size);
+    f.scanner().scan(f.home / relative);
+    f.settle();
+  }
+
   ScannerViewModel& scanner() { return f.scanner(); }
   FileTreeView& tree() { return *view->tree(); }
   FileTreeModel& model() { return *view->tree()->treeModel(); }

@@ -105,9 +105,7 @@ TEST(ScannerPage, PaneAndSidebarFollowTheScanFromChoiceToTree) {
 TEST(ScannerPage, FailuresStopsAndSkippedFoldersAreShown) {
   {
     ScannerPage p;
-    p.show();
-    p.scanner().scan(p.f.home / "missing");
-    p.f.settle();
+    p.showScanned("missing");
     EXPECT_EQ(p.view->state(), State::empty);
     EXPECT_EQ(p.view->emptyState()->messageLabel()->text(),
               QStringLiteral("Could not read this folder."));
@@ -132,9 +130,7 @@ TEST(ScannerPage, FailuresStopsAndSkippedFoldersAreShown) {
     p.f.services.boundary = WalkBoundary(&FileFlags::isDataless, [disk](std::string_view path) {
       return std::optional(VolumeIdentifier{path == disk ? 2u : 1u, 0});
     });
-    p.show();
-    p.scanner().scan(p.f.home / "top");
-    p.f.settle();
+    p.showScanned("top");
     const FileNode& root = *p.scanner().root();
     EXPECT_TRUE(p.view->sizeLabel()->text().startsWith(QStringLiteral("\u2248 ")));
     EXPECT_EQ(p.sidebar->folderTotals()->text(),
@@ -147,9 +143,7 @@ TEST(ScannerPage, FailuresStopsAndSkippedFoldersAreShown) {
 TEST(ScannerPage, AnEmptyFolderShowsItsHeaderOverAnEmptyList) {
   ScannerPage p;
   p.f.home.dir("empty");
-  p.show();
-  p.scanner().scan(p.f.home / "empty");
-  p.f.settle();
+  p.showScanned("empty");
   EXPECT_EQ(p.view->state(), State::tree);
   EXPECT_EQ(p.view->titleLabel()->text(), QStringLiteral("empty"));
   EXPECT_EQ(p.view->sizeLabel()->text(), QStringLiteral("0 bytes"));
@@ -166,9 +160,7 @@ TEST(ScannerPage, ADeepTreeOpensLazilyAndEveryRowFindsItsParent) {
   p.f.home.file(deep + "/leaf.bin", 5000);
   p.f.home.file("deep/side.txt", 10);
   p.f.home.dir("deep/hollow");
-  p.show();
-  p.scanner().scan(p.f.home / "deep");
-  p.f.settle();
+  p.showScanned("deep");
   QAbstractItemModelTester tester(&p.model(), QAbstractItemModelTester::FailureReportingMode::Warning);
 
   EXPECT_EQ(p.model().rowCount(), 3);
@@ -223,9 +215,7 @@ TEST(ScannerPage, RefusalsRepaintOnlyTheRowsTheyChange) {
   ScannerPage p;
   plantTree(p.f);
   p.f.policy.refusals[p.f.id("t/big")] = "in use: open by node (pid 9)";
-  p.show();
-  p.scanner().scan(p.f.home / "t");
-  p.f.settle();
+  p.showScanned("t");
   EXPECT_EQ(p.row("t/big").data(FileTreeModel::RefusalRole).toString(),
             QStringLiteral("in use: open by node (pid 9)"));
   EXPECT_TRUE(p.row("t/small").data(FileTreeModel::RefusalRole).isNull());
@@ -248,9 +238,7 @@ TEST(ScannerPage, RefusalsRepaintOnlyTheRowsTheyChange) {
 TEST(ScannerPage, SelectionStaysInStepWithTheViewModelBothWays) {
   ScannerPage p;
   plantTree(p.f);
-  p.show();
-  p.scanner().scan(p.f.home / "t");
-  p.f.settle();
+  p.showScanned("t");
   ScannerSidebar& side = *p.sidebar;
   EXPECT_TRUE(p.view->selectAllButton()->isEnabled());
   EXPECT_FALSE(p.view->deselectAllButton()->isEnabled());
@@ -288,9 +276,7 @@ TEST(ScannerPage, SelectionStaysInStepWithTheViewModelBothWays) {
 TEST(ScannerPage, SelectingEightyRowsJudgesFiftyOfThem) {
   ScannerPage p;
   for (int i = 0; i < 80; ++i) p.f.home.file("many/f" + std::to_string(100 + i), 10);
-  p.show();
-  p.scanner().scan(p.f.home / "many");
-  p.f.settle();
+  p.showScanned("many");
   p.tree().setFocus();
   QTest::keyClick(&p.tree(), Qt::Key_A, Qt::ControlModifier);
   EXPECT_EQ(p.scanner().selection().size(), 80u);
@@ -314,9 +300,7 @@ TEST(ScannerPage, TheSelectionButtonFollowsTheModeReadOnlyAndARunningRemoval) {
     plantTree(p.f);
     if (c.readOnly) p.f.services.gate = DestructiveGate{"read-only mode (-HLMReadOnly)"};
     p.f.settings->setDeleteImmediately(c.deleteImmediately);
-    p.show();
-    p.scanner().scan(p.f.home / "t");
-    p.f.settle();
+    p.showScanned("t");
     p.click("t/small");
     EXPECT_EQ(p.sidebar->removeButton()->text(), c.title);
     EXPECT_EQ(p.sidebar->removeButton()->isEnabled(), c.enabled) << c.title.toStdString();
@@ -332,9 +316,7 @@ TEST(ScannerPage, TheSelectionButtonFollowsTheModeReadOnlyAndARunningRemoval) {
   // While a removal runs, neither the button nor the menu asks for another one.
   ScannerPage p;
   plantTree(p.f);
-  p.show();
-  p.scanner().scan(p.f.home / "t");
-  p.f.settle();
+  p.showScanned("t");
   p.click("t/small");
   p.sidebar->removeButton()->click();
   p.f.settle();
@@ -357,9 +339,7 @@ TEST(ScannerPage, TheSelectionButtonFollowsTheModeReadOnlyAndARunningRemoval) {
 TEST(ScannerPage, ContextMenuActsOnTheSelectionOrTheClickedRow) {
   ScannerPage p;
   plantTree(p.f);
-  p.show();
-  p.scanner().scan(p.f.home / "t");
-  p.f.settle();
+  p.showScanned("t");
   EXPECT_TRUE(p.tree().contextIDs(QModelIndex()).empty());
   p.click("t/big");
   p.click("t/small", Qt::ControlModifier);
@@ -401,9 +381,7 @@ TEST(ScannerPage, RemovalGoesThroughTheSheetInTwoSteps) {
   ScannerPage p;
   plantTree(p.f);
   p.f.home.file("t/locked", 50);
-  p.show();
-  p.scanner().scan(p.f.home / "t");
-  p.f.settle();
+  p.showScanned("t");
   p.f.policy.refusals[p.f.id("t/locked")] = "in use: open by vim (pid 7)";
   p.click("t/big");
   p.click("t/small", Qt::ControlModifier);
@@ -457,9 +435,7 @@ TEST(ScannerPage, RemovalGoesThroughTheSheetInTwoSteps) {
 TEST(ScannerPage, CancellingOrDismissingClearsWhatTheViewModelHolds) {
   ScannerPage p;
   plantTree(p.f);
-  p.show();
-  p.scanner().scan(p.f.home / "t");
-  p.f.settle();
+  p.showScanned("t");
   p.click("t/big");
   for (int way = 0; way < 3; ++way) {
     p.scanner().requestTrash();
@@ -529,9 +505,7 @@ TEST(ScannerPage, AnAgentWorktreeWithUncommittedWorkIsLockedWithItsChips) {
   test::git(repository, {"worktree", "add", "-q", "-b", "feat", ".claude/worktrees/feat"});
   p.f.home.text("proj/.claude/worktrees/feat/draft.txt", "unsaved\n");
   p.f.services.makePolicy = ScannerServices::standardPolicy(p.f.home.path());
-  p.show();
-  p.scanner().scan(p.f.home / "proj/.claude/worktrees");
-  p.f.settle();
+  p.showScanned("proj/.claude/worktrees");
 
   const QModelIndex row = p.row("proj/.claude/worktrees/feat");
   ASSERT_TRUE(row.isValid());
@@ -555,9 +529,7 @@ TEST(ScannerPage, OpenFoldersStayOpenWhenRemovedRowsAreCutOut) {
   p.f.home.file("t/keep/a", 8000);
   p.f.home.file("t/keep/b", 4000);
   p.f.home.file("t/other", 100);
-  p.show();
-  p.scanner().scan(p.f.home / "t");
-  p.f.settle();
+  p.showScanned("t");
   p.tree().expand(p.row("t/keep"));
   p.click("t/keep/a");
   p.scanner().requestTrash();
