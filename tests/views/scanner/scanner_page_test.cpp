@@ -303,6 +303,15 @@ TEST(ScannerPage, TheSelectionButtonFollowsTheModeReadOnlyAndARunningRemoval) {
     p.showScanned("t");
     p.click("t/small");
     EXPECT_EQ(p.sidebar->removeButton()->text(), c.title);
+    // Switched on the Settings page: read again when the page shows.
+    p.sidebar->hide();
+    p.f.settings->setDeleteImmediately(!c.deleteImmediately);
+    p.sidebar->show();
+    EXPECT_EQ(p.sidebar->removeButton()->text(),
+              ScannerTexts::selectionButtonTitle(c.readOnly, !c.deleteImmediately));
+    p.f.settings->setDeleteImmediately(c.deleteImmediately);
+    p.sidebar->hide();
+    p.sidebar->show();
     EXPECT_EQ(p.sidebar->removeButton()->isEnabled(), c.enabled) << c.title.toStdString();
     std::unique_ptr<QMenu> menu(p.view->makeContextMenu(p.scanner().selection()));
     const QString removal = QString::fromUtf8(

@@ -130,6 +130,11 @@ ScannerSidebar::ScannerSidebar(ScannerViewModel& scanner, QWidget* parent)
   showSelection();
 }
 
+void ScannerSidebar::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  showSelection();
+}
+
 void ScannerSidebar::showFolder() {
   const std::optional<std::string>& url = scanner_.rootURL();
   folder_->setVisible(url.has_value());
