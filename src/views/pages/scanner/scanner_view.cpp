@@ -95,7 +95,7 @@ QWidget* ScannerView::buildTreePage() {
   header->addWidget(title_, 0, Qt::AlignBaseline);
   size_ = plainLabel(QString(), page);
   size_->setObjectName(QStringLiteral("size"));
-  size_->setFont(sizedFont(font(), 17));
+  size_->setFont(sizedFont(font(), 20));
   makeSecondary(size_);
   header->addWidget(size_, 0, Qt::AlignBaseline);
   header->addStretch(1);
