@@ -1,39 +1,122 @@
 #pragma once
 
-#include <cstddef>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <algorithm>
+#include <chrono>
 #include <deque>
 #include <functional>
-#include <memory>
-#include <stdexcept>
+#include <mutex>
+#include <vector>
+
+#include "viewmodels/cleaner/flow_executor.h"
 
 namespace hl::test {
 
-// Background work that runs only when the test says so, on the test's own thread, in any order
-// the test chooses: a late answer is a task run after a later one.
-class ManualExecutor {
+// An executor driven by the test: background jobs wait until the test runs them (on the test's
+// own thread), posted tasks until it runs those, timers until it moves the clock. Every
+// interleaving of a flow with other calls is therefore reproducible.
+class ManualExecutor : public FlowExecutor {
  public:
-  using Task = std::function<void()>;
-
-  std::function<void(Task)> executor() const {
-    return [queue = queue_](Task task) { queue->push_back(std::move(task)); };
+  void runInBackground(std::function<void()> job) override {
+    std::lock_guard lock(mutex_);
+    jobs_.push_back(std::move(job));
   }
+  void post(std::function<void()> task) override {
+    std::lock_guard lock(mutex_);
+    posted_.push_back(std::move(task));
+  }
+  void after(std::chrono::nanoseconds delay, std::function<void()> task) override {
+    timers_.push_back({now_ + delay, nextTimer_++, std::move(task)});
+  }
+  void externalWaitBegan() override { ++externalWaits_; }
+  void externalWaitEnded() override { --externalWaits_; }
 
-  std::size_t pending() const { return queue_->size(); }
+  std::size_t pendingJobs() const {
+    std::lock_guard lock(mutex_);
+    return jobs_.size();
+  }
+  std::size_t pendingTimers() const { return timers_.size(); }
 
-  // Runs the task at `index` in the order the tasks were handed in; false when there is none.
-  bool run(std::size_t index = 0) {
-    if (index >= queue_->size()) return false;
-    Task task = std::move((*queue_)[index]);
-    queue_->erase(queue_->begin() + static_cast<std::ptrdiff_t>(index));
-    task();
+  // Runs the oldest waiting background job; false when there is none.
+  bool runJob() {
+    std::function<void()> job;
+    {
+      std::lock_guard lock(mutex_);
+      if (jobs_.empty()) return false;
+      job = std::move(jobs_.front());
+      jobs_.pop_front();
+    }
+    job();
     return true;
   }
 
-  // Runs the newest task first: the answer to the older ones comes late.
-  bool runLast() { return !queue_->empty() && run(queue_->size() - 1); }
+  // Runs posted tasks, also those they post, until none is left.
+  void runPosted() {
+    for (;;) {
+      std::function<void()> task;
+      {
+        std::lock_guard lock(mutex_);
+        if (posted_.empty()) return;
+        task = std::move(posted_.front());
+        posted_.pop_front();
+      }
+      task();
+    }
+  }
+
+  // Runs one background job and what it posts.
+  bool step() {
+    runPosted();
+    const bool ran = runJob();
+    runPosted();
+    return ran;
+  }
+
+  // Runs jobs and posted tasks until nothing is left; while a flow waits for a queued call of
+  // another object (the history's worker), lets the event loop deliver it.
+  void settle() {
+    for (;;) {
+      runPosted();
+      if (runJob()) continue;
+      if (externalWaits_ > 0) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        continue;
+      }
+      std::lock_guard lock(mutex_);
+      if (posted_.empty()) return;
+    }
+  }
+
+  // Moves the timers' clock and runs the timers that come due, earliest first.
+  void advance(std::chrono::nanoseconds by) {
+    now_ += by;
+    for (;;) {
+      auto due = std::min_element(timers_.begin(), timers_.end(), [](const Timer& a, const Timer& b) {
+        return a.at != b.at ? a.at < b.at : a.order < b.order;
+      });
+      if (due == timers_.end() || due->at > now_) break;
+      std::function<void()> task = std::move(due->task);
+      timers_.erase(due);
+      task();
+      runPosted();
+    }
+  }
 
  private:
-  std::shared_ptr<std::deque<Task>> queue_ = std::make_shared<std::deque<Task>>();
+  struct Timer {
+    std::chrono::nanoseconds at;
+    int order;
+    std::function<void()> task;
+  };
+
+  mutable std::mutex mutex_;
+  std::deque<std::function<void()>> jobs_;
+  std::deque<std::function<void()>> posted_;
+  std::vector<Timer> timers_;
+  std::chrono::nanoseconds now_{0};
+  int nextTimer_ = 0;
+  int externalWaits_ = 0;
 };
 
 }  // namespace hl::test

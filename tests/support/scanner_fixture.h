@@ -16,7 +16,7 @@
 
 #include "support/fake_home.h"
 #include "support/manual_clock.h"
-#include "support/manual_executor.h"
+#include "support/manual_task_queue.h"
 #include "support/recording_desktop.h"
 #include "support/test_environment.h"
 #include "utilities/path_canonical.h"
@@ -100,7 +100,7 @@ struct ScannerFixture {
       std::make_unique<SettingsStore>(std::make_unique<QSettings>(
           QString::fromStdString(makeScratchFolder("settings") + "/Harborlume.conf"),
           QSettings::IniFormat));
-  ManualExecutor executor;
+  ManualTaskQueue executor;
   ManualWallClock clock{referenceDate()};
   FakePolicy policy;
   FakeTrash trash;

@@ -16,6 +16,7 @@
 #include "views/shared/confirm_trash_sheet.h"
 #include "views/shared/confirm_trash_texts.h"
 #include "views/sample_items.h"
+#include "views/screenshot_support.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/empty_state_view.h"
 #include "views/shared/full_disk_access_hint.h"
@@ -26,18 +27,12 @@
 #include "views/shared/status_grammar.h"
 #include "views/shared/status_tag.h"
 #include "views/shared/symbol_icon.h"
-#include "views/scanner/scanner_page_harness.h"
-#include "views/shared/result_alert.h"
-#include <QSemaphore>
 
 namespace hl {
 namespace {
 
-// Saves into the build folder's "screenshots" for a look at what was built.
 void save(const QImage& image, const char* name) {
-  QDir().mkpath(QStringLiteral(HL_SCREENSHOT_DIR));
-  const QString path = QStringLiteral(HL_SCREENSHOT_DIR "/%1.png").arg(QLatin1String(name));
-  ASSERT_TRUE(image.save(path)) << path.toStdString();
+  test::saveScreenshot(image, QLatin1String(name));
 }
 
 TEST(Screenshots, Symbols) {
@@ -64,29 +59,8 @@ TEST(Screenshots, Symbols) {
   save(sheet, "symbols");
 }
 
-QPalette lightPalette() {
-  QPalette palette = QApplication::palette();
-  palette.setColor(QPalette::Window, QColor(246, 246, 247));
-  palette.setColor(QPalette::WindowText, QColor(28, 28, 30));
-  palette.setColor(QPalette::Base, Qt::white);
-  palette.setColor(QPalette::Text, QColor(28, 28, 30));
-  palette.setColor(QPalette::Highlight, QColor(0, 122, 255));
-  palette.setColor(QPalette::PlaceholderText, QColor(60, 60, 67, 158));
-  return palette;
-}
-
-QPalette darkPalette() {
-  QPalette palette = QApplication::palette();
-  palette.setColor(QPalette::Window, QColor(30, 30, 32));
-  palette.setColor(QPalette::WindowText, QColor(235, 235, 240));
-  palette.setColor(QPalette::Base, QColor(44, 44, 46));
-  palette.setColor(QPalette::Text, QColor(235, 235, 240));
-  palette.setColor(QPalette::Button, QColor(58, 58, 60));
-  palette.setColor(QPalette::ButtonText, QColor(235, 235, 240));
-  palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
-  palette.setColor(QPalette::PlaceholderText, QColor(235, 235, 245, 153));
-  return palette;
-}
+using test::darkPalette;
+using test::lightPalette;
 
 std::vector<StatusTagModel> everyChip() {
   const Date now = Date{} + std::chrono::hours(24 * 400);
@@ -126,17 +100,7 @@ std::vector<StatusTagModel> everyChip() {
   return chips;
 }
 
-// Shown as the program shows it: built and painted under the application's palette.
-class AppPalette {
- public:
-  explicit AppPalette(const QPalette& palette) : saved_(QApplication::palette()) {
-    QApplication::setPalette(palette);
-  }
-  ~AppPalette() { QApplication::setPalette(saved_); }
-
- private:
-  QPalette saved_;
-};
+using test::AppPalette;
 
 QWidget* gallery() {
   auto* page = new QWidget;
@@ -276,101 +240,6 @@ TEST(Screenshots, ConfirmTrashSheet) {
     }
     QCoreApplication::processEvents();
     save(sheet.grab().toImage(), shot.name);
-  }
-}
-
-// A folder as a developer's might look: a project with its dependencies and build output, an
-// agent's worktree with work not yet committed, and a few files.
-void plantProjects(test::ScannerFixture& f) {
-  f.home.file("Projects/site/node_modules/react-dom/cjs/react-dom.development.js", 1'900'000);
-  f.home.file("Projects/site/node_modules/typescript/lib/typescript.js", 3'400'000);
-  f.home.file("Projects/site/node_modules/.bin/tsc", 2'000);
-  f.home.file("Projects/site/dist/bundle.js", 1'200'000);
-  f.home.file("Projects/site/src/index.ts", 9'000);
-  f.home.file("Projects/engine/target/debug/engine", 5'800'000);
-  f.home.file("Projects/engine/target/debug/deps/libserde.rlib", 2'300'000);
-  f.home.file("Projects/engine/Cargo.lock", 40'000);
-  f.home.file("Projects/app/.claude/worktrees/feature-login/src/login.swift", 700'000);
-  f.home.file("Projects/app/.claude/worktrees/feature-login/draft.md", 20'000);
-  f.home.file("Projects/recording.mov", 4'100'000);
-  f.home.file("Projects/notes.txt", 3'000);
-  f.home.dir("Projects/empty-folder");
-  f.home.symlink("Projects/latest", "site");
-  f.policy.refusals[f.id("Projects/app")] =
-      "in use: worktree has uncommitted changes (feature-login)";
-  f.policy.refusals[f.id("Projects/recording.mov")] = "in use: open by QuickTime Player (pid 812)";
-  f.policy.refusals[f.id("Projects/engine/target")] = "review-only location";
-}
-
-// The page with a tree, two rows selected and refusal chips on three.
-void showTree(test::ScannerPage& p) {
-  plantProjects(p.f);
-  p.showScanned("Projects", {1180, 640});
-  p.tree().expand(p.row("Projects/site"));
-  p.tree().expand(p.row("Projects/engine"));
-  p.click("Projects/site/node_modules");
-  p.click("Projects/site/dist", Qt::ControlModifier);
-  p.click("Projects/engine/target", Qt::ControlModifier);
-  p.f.settle();
-  QCoreApplication::processEvents();
-}
-
-TEST(Screenshots, FolderScannerPage) {
-  {
-    const AppPalette applied(lightPalette());
-    test::ScannerPage p;
-    p.show({1180, 640});
-    save(p.window->grab().toImage(), "scanner-empty");
-  }
-  {
-    // Held in the middle of its walk by a file it has not reached yet.
-    const AppPalette applied(lightPalette());
-    test::ScannerPage p;
-    for (int i = 0; i < 1500; ++i) p.f.home.file("Big/part-" + std::to_string(i), 4000);
-    const std::string stop = p.f.home / "Big/part-1200";
-    auto release = std::make_shared<QSemaphore>();
-    p.f.services.executor = {};
-    p.f.services.walkFaults.failStatus = [stop, release](std::string_view path) {
-      if (path == stop) release->acquire();
-      return false;
-    };
-    p.show({1180, 640});
-    p.scanner().scan(p.f.home / "Big");
-    QElapsedTimer waited;
-    waited.start();
-    while (p.scanner().progress().itemsVisited < 500 && waited.elapsed() < 10000) {
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    save(p.window->grab().toImage(), "scanner-scanning");
-    release->release();
-    while (p.scanner().isScanning() && waited.elapsed() < 20000) {
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-  }
-  for (const auto& [palette, name] : {std::pair{lightPalette(), "scanner-tree"},
-                                      std::pair{darkPalette(), "scanner-tree-dark"}}) {
-    const AppPalette applied(palette);
-    test::ScannerPage p;
-    showTree(p);
-    save(p.window->grab().toImage(), name);
-  }
-  {
-    const AppPalette applied(lightPalette());
-    test::ScannerPage p;
-    showTree(p);
-    p.sidebar->removeButton()->click();
-    p.f.settle();
-    ASSERT_NE(p.view->sheet(), nullptr);
-    p.sheetNow += std::chrono::seconds(1);
-    p.view->sheet()->refreshArming();
-    QCoreApplication::processEvents();
-    save(p.view->sheet()->grab().toImage(), "scanner-sheet");
-    p.f.clock.advance(std::chrono::seconds(2));
-    p.view->sheet()->confirmButton()->click();
-    p.f.settle();
-    ASSERT_NE(p.view->alert(), nullptr);
-    QCoreApplication::processEvents();
-    save(p.view->alert()->grab().toImage(), "scanner-result");
   }
 }
 

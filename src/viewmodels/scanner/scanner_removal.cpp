@@ -43,7 +43,7 @@ struct ScannerViewModel::Removal {
 };
 
 void ScannerViewModel::refuseWhileRemoving() {
-  activity_.log(ActivityEvent::Kind::error, trigger() + ": refused, a removal is already running");
+  activity_.log(ActivityEvent::Kind::error, refusedWhileRemoving(TrashTrigger::scanner));
 }
 
 void ScannerViewModel::requestTrash(std::optional<std::set<std::string>> ids) {

@@ -19,6 +19,11 @@ void ElidedLabel::setText(const QString& text) {
   update();
 }
 
+void ElidedLabel::setAlignment(Qt::Alignment alignment) {
+  alignment_ = alignment & Qt::AlignHorizontal_Mask;
+  update();
+}
+
 void ElidedLabel::setMaximumLines(int lines) {
   maximumLines_ = std::max(1, lines);
   updateGeometry();
@@ -74,13 +79,13 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
   painter.setPen(palette().color(foregroundRole()));
   const QStringList lines = shownLines();
   if (maximumLines_ == 1) {
-    painter.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, lines.front());
+    painter.drawText(rect(), Qt::AlignVCenter | alignment_ | Qt::TextSingleLine, lines.front());
     return;
   }
   const int lineHeight = fontMetrics().height();
   for (int i = 0; i < lines.size(); ++i) {
     painter.drawText(QRect(0, i * lineHeight, width(), lineHeight),
-                     Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, lines[i]);
+                     Qt::AlignVCenter | alignment_ | Qt::TextSingleLine, lines[i]);
   }
 }
 

@@ -11,7 +11,7 @@
 #include "scanner_page_harness.h"
 #include "support/git_repository.h"
 #include "utilities/path_canonical.h"
-#include "views/pages/scanner/folder_chooser.h"
+#include "views/pages/scanner/scanner_folder_chooser.h"
 #include "views/pages/scanner/file_tree_row.h"
 #include "views/pages/scanner/scanner_texts.h"
 #include "views/pages/scanner/selectable_path.h"
@@ -557,7 +557,7 @@ TEST(ScannerPage, OpenFoldersStayOpenWhenRemovedRowsAreCutOut) {
 }
 
 TEST(ScannerPage, TheChooserIsAFolderDialogThatScans) {
-  auto dialog = FolderChooser::makeDialog(nullptr, "/home/ada");
+  auto dialog = ScannerFolderChooser::makeDialog(nullptr, "/home/ada");
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Choose a folder to measure."));
   EXPECT_EQ(dialog->labelText(QFileDialog::Accept), QStringLiteral("Scan"));
   EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
@@ -566,8 +566,8 @@ TEST(ScannerPage, TheChooserIsAFolderDialogThatScans) {
   home.dir("pick");
   dialog->setDirectory(QString::fromStdString(home.path()));
   dialog->selectFile(QString::fromStdString(home / "pick"));
-  EXPECT_EQ(FolderChooser::chosenFolder(*dialog, QDialog::Rejected), std::nullopt);
-  EXPECT_EQ(FolderChooser::chosenFolder(*dialog, QDialog::Accepted), home / "pick");
+  EXPECT_EQ(ScannerFolderChooser::chosenFolder(*dialog, QDialog::Rejected), std::nullopt);
+  EXPECT_EQ(ScannerFolderChooser::chosenFolder(*dialog, QDialog::Accepted), home / "pick");
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ namespace hl {
 // The program's folder chooser for the folder scanner: a window-modal dialog for one existing
 // folder, opening in the home folder, whose accept button reads "Scan" and whose title asks
 // "Choose a folder to measure.".
-namespace FolderChooser {
+namespace ScannerFolderChooser {
 
 // The dialog, set up but not shown.
 std::unique_ptr<QFileDialog> makeDialog(QWidget* parent, const std::string& home);
@@ -28,6 +28,6 @@ std::optional<std::string> chosenFolder(const QFileDialog& dialog, int result);
 // `parent` gives at the time of asking.
 ScannerServices::FolderChooser dialogChooser(std::function<QWidget*()> parent);
 
-}  // namespace FolderChooser
+}  // namespace ScannerFolderChooser
 
 }  // namespace hl

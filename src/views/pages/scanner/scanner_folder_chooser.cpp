@@ -1,11 +1,11 @@
-#include "views/pages/scanner/folder_chooser.h"
+#include "views/pages/scanner/scanner_folder_chooser.h"
 
 #include <QFile>
 
 #include "platform/user_folders.h"
 #include "views/shared/text.h"
 
-namespace hl::FolderChooser {
+namespace hl::ScannerFolderChooser {
 
 std::unique_ptr<QFileDialog> makeDialog(QWidget* parent, const std::string& home) {
   auto dialog = std::make_unique<QFileDialog>(parent, QStringLiteral("Choose a folder to measure."),
@@ -34,4 +34,4 @@ ScannerServices::FolderChooser dialogChooser(std::function<QWidget*()> parent) {
   };
 }
 
-}  // namespace hl::FolderChooser
+}  // namespace hl::ScannerFolderChooser
