@@ -96,7 +96,7 @@ void AppCommands::selectAll() {
     QMetaObject::invokeMethod(focus, "selectAll");
     return;
   }
-  if (actions_.selectFocusedRows && actions_.selectFocusedRows(model_.page())) return;
+  if (actions_.selectFocusedRows && actions_.selectFocusedRows()) return;
   model_.selectAllOnCurrentPage();
 }
 

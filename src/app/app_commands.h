@@ -35,9 +35,9 @@ class AppCommands : public QObject {
     std::function<void()> openQuickClean;
     // The user asked to quit.
     std::function<void()> quit;
-    // A page's own Select All for the focused view; true when it took the command. None: the
-    // page's rule applies.
-    std::function<bool(Page page)> selectFocusedRows;
+    // The focused view's own Select All, where a page's view selects its rows itself; true when
+    // it took the command. Otherwise, or when none is given, the page's rule applies.
+    std::function<bool()> selectFocusedRows;
   };
 
   // Fills `window`'s menu bar. `model` and `window` must outlive the commands.

@@ -48,7 +48,7 @@ bool Application::launch() {
   AppCommands::Actions actions;
   actions.openQuickClean = [this] { openQuickClean(); };
   actions.quit = [] { QApplication::quit(); };
-  actions.selectFocusedRows = [this](Page page) { return selectFocusedRows(page); };
+  actions.selectFocusedRows = [this] { return window_->rootView()->selectFocusedRows(); };
   commands_ = std::make_unique<AppCommands>(model_, *window_, std::move(actions));
   connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { window_->saveFrame(); });
   showMainWindow();
@@ -67,7 +67,5 @@ void Application::openQuickClean() {
   model_.setPage(Page::home);
   model_.cleaner().selectQuickCleanCandidates();
 }
-
-bool Application::selectFocusedRows(Page) { return false; }
 
 }  // namespace hl

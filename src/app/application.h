@@ -49,9 +49,6 @@ class Application : public QObject {
   NoFeedNotice& noFeedNotice() { return noFeedNotice_; }
 
  private:
-  // The focused view's own Select All on pages whose views select rows themselves.
-  bool selectFocusedRows(Page page);
-
   AppModel& model_;
   Parts parts_;
   NoFeedNotice noFeedNotice_;

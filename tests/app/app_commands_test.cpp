@@ -8,6 +8,8 @@
 #include "application_harness.h"
 #include "viewmodels/fake_updater.h"
 #include "viewmodels/updater_box.h"
+#include "views/pages/scanner/file_tree_view.h"
+#include "views/pages/scanner/scanner_view.h"
 #include "views/shell/left_rail.h"
 #include "views/shell/status_bar.h"
 
@@ -221,6 +223,41 @@ TEST(AppCommands, TheRulesOfSelectAll) {
   EXPECT_TRUE(AppCommands::isTextField(&line));
   EXPECT_FALSE(AppCommands::isTextField(&plain));
   EXPECT_FALSE(AppCommands::isTextField(nullptr));
+}
+
+}  // namespace
+}  // namespace hl
+
+namespace hl {
+namespace {
+
+TEST(AppCommands, SelectAllOnTheFolderScannerSelectsTheFocusedTreesRowsElseTheTopLevel) {
+  ProgramHarness h;
+  ASSERT_TRUE(h.launch());
+  h.folders.file("t/a.bin", 8000);
+  h.folders.file("t/sub/b.bin", 4000);
+  h.scanFolder("t");
+  h->setPage(Page::search);
+  h.activate();
+  FileTreeView& tree = *h.window().rootView()->scannerView()->tree();
+  tree.expandAll();
+  const std::string a = cleanPath(h.folders / "t/a.bin");
+  const std::string sub = cleanPath(h.folders / "t/sub");
+  const std::string b = cleanPath(h.folders / "t/sub/b.bin");
+
+  // The tree has the focus: the menu's Select All selects every visible row.
+  tree.setFocus();
+  QApplication::processEvents();
+  ASSERT_TRUE(h.commands().selectAllAction()->isEnabled());
+  h.commands().selectAllAction()->trigger();
+  EXPECT_EQ(h.scanner().selection(), (std::set<std::string>{a, sub, b}));
+
+  // Elsewhere: the page's rule, the selectable top-level rows.
+  h.scanner().deselectAll();
+  h.window().rootView()->rail()->button(Page::search)->setFocus();
+  QApplication::processEvents();
+  h.press(Qt::CTRL | Qt::Key_A);
+  EXPECT_EQ(h.scanner().selection(), (std::set<std::string>{a, sub}));
 }
 
 }  // namespace

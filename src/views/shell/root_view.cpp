@@ -11,6 +11,8 @@
 #include "viewmodels/app_model.h"
 #include "views/pages/activity_page.h"
 #include "views/pages/history_page.h"
+#include "views/pages/scanner/scanner_sidebar.h"
+#include "views/pages/scanner/scanner_view.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/qt_desktop_services.h"
 #include "views/shell/content_card.h"
@@ -130,10 +132,10 @@ RootView::~RootView() = default;
 void RootView::buildPages(Services& services) {
   const MonotonicClock sheetClock =
       services.sheetClock ? services.sheetClock : systemMonotonicClock();
-  (void)sheetClock;
-  // Home and the folder scanner.
+  // Home.
   addPage(Page::home, new QWidget, new QWidget);
-  addPage(Page::search, new QWidget, new QWidget);
+  scannerView_ = new ScannerView(model_.scanner(), sheetClock);
+  addPage(Page::search, new ScannerSidebar(model_.scanner()), scannerView_);
 
   addPage(Page::activity, new ActivitySidebar(model_.activity()),
           new ActivityView(model_.activity()));
@@ -174,6 +176,11 @@ QWidget* RootView::mainView(Page page) const { return mains_->widget(pageIndex(p
 QWidget* RootView::currentSidebar() const { return sidebars_->currentWidget(); }
 
 QWidget* RootView::currentMainView() const { return mains_->currentWidget(); }
+
+bool RootView::selectFocusedRows() {
+  // Only the folder scanner's tree selects its own rows; the Home page's rule is the model's.
+  return model_.page() == Page::search && scannerView_->selectAll();
+}
 
 void RootView::showPage() {
   const int index = pageIndex(model_.page());

@@ -20,6 +20,7 @@ class HistorySidebar;
 class HistoryView;
 class LeftRail;
 class RightPanel;
+class ScannerView;
 class SidebarResizeHandle;
 class StatusBar;
 class WindowDragArea;
@@ -55,6 +56,10 @@ class RootView : public QWidget {
   QWidget* currentSidebar() const;
   QWidget* currentMainView() const;
 
+  // The window's Select All, taken by the focused view of the page shown when it selects rows
+  // of its own (the folder scanner's tree); false when the command is left to the page's rule.
+  bool selectFocusedRows();
+
   LeftRail* rail() const { return rail_; }
   StatusBar* statusBar() const { return statusBar_; }
   RightPanel* rightPanel() const { return rightPanel_; }
@@ -64,6 +69,7 @@ class RootView : public QWidget {
 
   SettingsSidebar* settingsSidebar() const { return settingsSidebar_; }
   SettingsView* settingsView() const { return settingsView_; }
+  ScannerView* scannerView() const { return scannerView_; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -90,6 +96,7 @@ class RootView : public QWidget {
   SidebarResizeHandle* handle_;
   SettingsSidebar* settingsSidebar_ = nullptr;
   SettingsView* settingsView_ = nullptr;
+  ScannerView* scannerView_ = nullptr;
 };
 
 }  // namespace hl
