@@ -45,9 +45,11 @@ struct AppHarness : Fakes {
   ManualTaskQueue scannerWork;
   std::optional<std::string> chosen;
   int chooserCalls = 0;
-  // The free space each reading finds, in reading order; when none is left, 1,000 bytes.
+  // The free space each reading finds, in reading order; when none is left, `volumeFree`.
   std::deque<std::optional<std::int64_t>> freeSpace;
-  // The volume's total capacity in every reading.
+  std::int64_t volumeFree = 1000;
+  // The volume's name and total capacity in every reading.
+  std::string volumeName = "Disk";
   std::int64_t volumeCapacity = 10000;
   int volumeReads = 0;
   std::unique_ptr<AppModel> model;
@@ -59,13 +61,13 @@ struct AppHarness : Fakes {
     d.desktop = desktop;
     d.readBootVolume = [this]() -> std::optional<VolumeInfo> {
       ++volumeReads;
-      std::optional<std::int64_t> available = std::int64_t{1000};
+      std::optional<std::int64_t> available = volumeFree;
       if (!freeSpace.empty()) {
         available = freeSpace.front();
         freeSpace.pop_front();
       }
       if (!available) return std::nullopt;
-      return VolumeInfo{"/", "Disk", volumeCapacity, *available};
+      return VolumeInfo{"/", volumeName, volumeCapacity, *available};
     };
     d.cleaner = dependencies();
     d.cleaner.engine = engine;

@@ -1,6 +1,7 @@
 #include "views/shell/left_rail.h"
 
 #include <QEnterEvent>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -12,6 +13,7 @@
 #include "views/shared/palette_colors.h"
 #include "views/shared/symbol_icon.h"
 #include "views/shared/text.h"
+#include "views/shell/focus_ring.h"
 #include "views/shell/window_drag_area.h"
 
 namespace hl {
@@ -61,7 +63,7 @@ void RailButton::paintEvent(QPaintEvent*) {
     case Fill::none:
       break;
   }
-  if (hasFocus()) {
+  if (keyboardFocus_ && hasFocus()) {
     // The keyboard's place: an accent ring just inside the square.
     QPainterPath ring;
     ring.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 7, 7);
@@ -86,6 +88,16 @@ void RailButton::leaveEvent(QEvent* event) {
   hovered_ = false;
   update();
   QAbstractButton::leaveEvent(event);
+}
+
+void RailButton::focusInEvent(QFocusEvent* event) {
+  keyboardFocus_ = isKeyboardReason(event->reason());
+  QAbstractButton::focusInEvent(event);
+}
+
+void RailButton::focusOutEvent(QFocusEvent* event) {
+  keyboardFocus_ = false;
+  QAbstractButton::focusOutEvent(event);
 }
 
 LeftRail::LeftRail(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {

@@ -45,12 +45,16 @@ class RailButton : public QAbstractButton {
   void paintEvent(QPaintEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   // The check mark shows the model's page, so a click never flips it.
   void nextCheckState() override {}
 
  private:
   Page page_;
   bool hovered_ = false;
+  // The focus came from the keyboard: only then is it drawn.
+  bool keyboardFocus_ = false;
 };
 
 // The narrow column at the window's left edge: a button per page in the pages' order, 12 below

@@ -1,5 +1,7 @@
 #include "views/shell/right_panel.h"
 
+#include <QFocusEvent>
+
 #include <QEnterEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include "views/shared/size_bar.h"
 #include "views/shared/symbol_view.h"
 #include "views/shared/text.h"
+#include "views/shell/focus_ring.h"
 
 namespace hl {
 
@@ -111,13 +114,14 @@ LargestItemRow::LargestItemRow(const CacheItem& item, QWidget* parent)
 QSize LargestItemRow::sizeHint() const { return layout()->sizeHint(); }
 
 void LargestItemRow::paintEvent(QPaintEvent*) {
-  if (!hovered_ && !hasFocus()) return;
+  const bool ring = keyboardFocus_ && hasFocus();
+  if (!hovered_ && !ring) return;
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   QPainterPath path;
   path.addRoundedRect(QRectF(rect()).adjusted(-4, 0, 4, 0).intersected(QRectF(rect())), 6, 6);
   if (hovered_) painter.fillPath(path, PaletteColors::primary(palette(), 0.05));
-  if (hasFocus()) {
+  if (ring) {
     painter.setPen(QPen(PaletteColors::withOpacity(PaletteColors::accent(palette()), 0.7), 1.5));
     painter.drawPath(path);
   }
@@ -133,6 +137,16 @@ void LargestItemRow::leaveEvent(QEvent* event) {
   hovered_ = false;
   update();
   QAbstractButton::leaveEvent(event);
+}
+
+void LargestItemRow::focusInEvent(QFocusEvent* event) {
+  keyboardFocus_ = isKeyboardReason(event->reason());
+  QAbstractButton::focusInEvent(event);
+}
+
+void LargestItemRow::focusOutEvent(QFocusEvent* event) {
+  keyboardFocus_ = false;
+  QAbstractButton::focusOutEvent(event);
 }
 
 RightPanel::RightPanel(AppModel& model, QWidget* parent) : QScrollArea(parent), model_(model) {

@@ -37,6 +37,8 @@ class LargestItemRow : public QAbstractButton {
   void paintEvent(QPaintEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   std::string id_;
@@ -44,6 +46,7 @@ class LargestItemRow : public QAbstractButton {
   ElidedLabel* group_;
   QLabel* size_;
   bool hovered_ = false;
+  bool keyboardFocus_ = false;
 };
 
 // The summary column at the right of the content card, the same on every page: the boot
