@@ -16,6 +16,7 @@
 #include "views/shared/confirm_trash_sheet.h"
 #include "views/shared/confirm_trash_texts.h"
 #include "views/sample_items.h"
+#include "views/screenshot_support.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/empty_state_view.h"
 #include "views/shared/full_disk_access_hint.h"
@@ -30,11 +31,8 @@
 namespace hl {
 namespace {
 
-// Saves into the build folder's "screenshots" for a look at what was built.
 void save(const QImage& image, const char* name) {
-  QDir().mkpath(QStringLiteral(HL_SCREENSHOT_DIR));
-  const QString path = QStringLiteral(HL_SCREENSHOT_DIR "/%1.png").arg(QLatin1String(name));
-  ASSERT_TRUE(image.save(path)) << path.toStdString();
+  test::saveScreenshot(image, QLatin1String(name));
 }
 
 TEST(Screenshots, Symbols) {
@@ -61,29 +59,8 @@ TEST(Screenshots, Symbols) {
   save(sheet, "symbols");
 }
 
-QPalette lightPalette() {
-  QPalette palette = QApplication::palette();
-  palette.setColor(QPalette::Window, QColor(246, 246, 247));
-  palette.setColor(QPalette::WindowText, QColor(28, 28, 30));
-  palette.setColor(QPalette::Base, Qt::white);
-  palette.setColor(QPalette::Text, QColor(28, 28, 30));
-  palette.setColor(QPalette::Highlight, QColor(0, 122, 255));
-  palette.setColor(QPalette::PlaceholderText, QColor(60, 60, 67, 158));
-  return palette;
-}
-
-QPalette darkPalette() {
-  QPalette palette = QApplication::palette();
-  palette.setColor(QPalette::Window, QColor(30, 30, 32));
-  palette.setColor(QPalette::WindowText, QColor(235, 235, 240));
-  palette.setColor(QPalette::Base, QColor(44, 44, 46));
-  palette.setColor(QPalette::Text, QColor(235, 235, 240));
-  palette.setColor(QPalette::Button, QColor(58, 58, 60));
-  palette.setColor(QPalette::ButtonText, QColor(235, 235, 240));
-  palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
-  palette.setColor(QPalette::PlaceholderText, QColor(235, 235, 245, 153));
-  return palette;
-}
+using test::darkPalette;
+using test::lightPalette;
 
 std::vector<StatusTagModel> everyChip() {
   const Date now = Date{} + std::chrono::hours(24 * 400);
@@ -123,17 +100,7 @@ std::vector<StatusTagModel> everyChip() {
   return chips;
 }
 
-// Shown as the program shows it: built and painted under the application's palette.
-class AppPalette {
- public:
-  explicit AppPalette(const QPalette& palette) : saved_(QApplication::palette()) {
-    QApplication::setPalette(palette);
-  }
-  ~AppPalette() { QApplication::setPalette(saved_); }
-
- private:
-  QPalette saved_;
-};
+using test::AppPalette;
 
 QWidget* gallery() {
   auto* page = new QWidget;

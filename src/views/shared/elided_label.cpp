@@ -17,6 +17,11 @@ void ElidedLabel::setText(const QString& text) {
   update();
 }
 
+void ElidedLabel::setAlignment(Qt::Alignment alignment) {
+  alignment_ = alignment & Qt::AlignHorizontal_Mask;
+  update();
+}
+
 QString ElidedLabel::shownText() const {
   // One line: a line break in a name is shown as a space rather than cut off.
   QString single = text_;
@@ -33,7 +38,7 @@ QSize ElidedLabel::minimumSizeHint() const { return {0, fontMetrics().height()};
 void ElidedLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setPen(palette().color(foregroundRole()));
-  painter.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, shownText());
+  painter.drawText(rect(), Qt::AlignVCenter | alignment_ | Qt::TextSingleLine, shownText());
 }
 
 }  // namespace hl

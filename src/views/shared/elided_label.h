@@ -15,6 +15,8 @@ class ElidedLabel : public QWidget {
                        QWidget* parent = nullptr);
 
   void setText(const QString& text);
+  // Leading by default.
+  void setAlignment(Qt::Alignment alignment);
   QString text() const { return text_; }
   // The text as drawn at the current width.
   QString shownText() const;
@@ -28,6 +30,7 @@ class ElidedLabel : public QWidget {
  private:
   QString text_;
   Qt::TextElideMode mode_;
+  Qt::Alignment alignment_ = Qt::AlignLeft;
 };
 
 }  // namespace hl

@@ -1,5 +1,6 @@
 #include "views/shared/text.h"
 
+#include <QEvent>
 #include <QTextDocument>
 
 namespace hl {
@@ -19,6 +20,57 @@ QLabel* plainLabel(const QString& text, QWidget* parent) {
 }
 
 void makeSecondary(QLabel* label) { label->setForegroundRole(QPalette::PlaceholderText); }
+
+namespace {
+
+// Keeps a label's text colour computed from its palette.
+class TextTint : public QObject {
+ public:
+  TextTint(QLabel* label, std::function<QColor(const QPalette&)> tint)
+      : QObject(label), label_(label), tint_(std::move(tint)) {
+    setObjectName(QStringLiteral("hl-text-tint"));
+    label_->installEventFilter(this);
+  }
+
+  void setTint(std::function<QColor(const QPalette&)> tint) {
+    tint_ = std::move(tint);
+    apply();
+  }
+
+  void apply() {
+    applying_ = true;
+    label_->setForegroundRole(QPalette::WindowText);
+    QPalette palette = label_->palette();
+    const QColor color = tint_(palette);
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    label_->setPalette(palette);
+    applying_ = false;
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::PaletteChange && !applying_) apply();
+    return false;
+  }
+
+ private:
+  QLabel* label_;
+  std::function<QColor(const QPalette&)> tint_;
+  bool applying_ = false;
+};
+
+}  // namespace
+
+void setTextTint(QLabel* label, std::function<QColor(const QPalette&)> tint) {
+  auto* existing = dynamic_cast<TextTint*>(
+      label->findChild<QObject*>(QStringLiteral("hl-text-tint"), Qt::FindDirectChildrenOnly));
+  if (existing) {
+    existing->setTint(std::move(tint));
+    return;
+  }
+  (new TextTint(label, std::move(tint)))->apply();
+}
 
 void padButton(QAbstractButton* button, int minimumHeight) {
   const QFontMetrics metrics(button->font());

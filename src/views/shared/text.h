@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QColor>
 #include <QLabel>
+#include <QPalette>
 #include <QString>
+#include <functional>
 #include <string_view>
 
 namespace hl {
@@ -18,6 +21,10 @@ QLabel* plainLabel(const QString& text, QWidget* parent = nullptr);
 // Draws the label in the secondary text colour of whatever palette it is shown in (the
 // palette's placeholder-text role), so it follows light and dark.
 void makeSecondary(QLabel* label);
+
+// Draws the label's text in a colour taken from its palette (red, orange…), again whenever the
+// palette changes, so it follows light and dark. A later call replaces the tint.
+void setTextTint(QLabel* label, std::function<QColor(const QPalette&)> tint);
 
 // Gives a bordered push button room around its title, whatever the style's own padding.
 void padButton(QAbstractButton* button, int minimumHeight = 24);
