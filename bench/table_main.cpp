@@ -1,7 +1,8 @@
 // Times the items table over 10,000 items on the offscreen platform: the discovery of all of them
 // reaching a table that shows nothing yet (the view model takes them in, the table resets its
 // rows) until the first screen is painted, and a flush of 1,000 new sizes (which reorders the
-// list) until the screen is painted again; the paint alone is given beside each. Goals: under
+// list) until the screen is painted again, each with the events it posts; the time of one paint
+// of the screen alone is given beside each. Goals: under
 // 100 ms and under 8 ms. Run in a Release build:
 //   build-release/bench/hl_bench_table [ROUNDS]
 
@@ -68,11 +69,14 @@ Round runRound(const std::string& folder) {
   engine->send(Event::Discovered{items, {}});
   auto start = Clock::now();
   executor->run();
+  // What the table put off to the end of the step, and the paint it asked for.
+  QApplication::processEvents();
+  auto end = Clock::now();
   auto paintStart = Clock::now();
   viewport->repaint();
-  auto end = Clock::now();
+  auto paintEnd = Clock::now();
   round.firstScreen = milliseconds(end - start);
-  round.firstPaint = milliseconds(end - paintStart);
+  round.firstPaint = milliseconds(paintEnd - paintStart);
   if (table.model()->rowCount() != kItems) std::abort();
 
   // 1,000 sizes within the batching window, then one past it flushes them all; the largest ones
@@ -86,12 +90,15 @@ Round runRound(const std::string& folder) {
   engine->send(Event::GroupFinished{CacheGroup::aiWorktrees});
   start = Clock::now();
   executor->run();
+  QApplication::processEvents();
+  end = Clock::now();
   paintStart = Clock::now();
   viewport->repaint();
-  end = Clock::now();
+  paintEnd = Clock::now();
   round.sizesScreen = milliseconds(end - start);
-  round.sizesPaint = milliseconds(end - paintStart);
-  if (!table.model()->item(0).size || *table.model()->item(0).size < 5'000'000) std::abort();
+  round.sizesPaint = milliseconds(paintEnd - paintStart);
+  const auto top = table.model()->item(0);
+  if (!top || !top->size || *top->size < 5000000) std::abort();
   engine->end();
   executor->run();
   return round;

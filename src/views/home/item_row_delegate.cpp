@@ -153,8 +153,9 @@ QSize ItemRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&)
 
 void ItemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const {
-  if (!index.isValid() || index.row() >= model_.rowCount()) return;
-  const CacheItem& item = model_.item(index.row());
+  const std::optional<CacheItem> shown = model_.item(index.isValid() ? index.row() : -1);
+  if (!shown) return;
+  const CacheItem& item = *shown;
   const QPalette& palette = option.palette;
   const QRectF rowRect(option.rect.left(), option.rect.top(), option.rect.width(), rowHeight);
   painter->save();
@@ -209,7 +210,7 @@ void ItemRowDelegate::paintLeading(QPainter& painter, const ItemRowGeometry& g,
   QColor color = PaletteColors::secondaryText(option.palette);
   if (cell.kind == Kind::reviewButton) {
     color = PaletteColors::tint(StatusTint::review, option.palette);
-    if (model_.rowOf(item.id) == hoveredRow_) {
+    if (hoveredRow_ >= 0 && hoveredRow_ < model_.rowCount() && model_.id(hoveredRow_) == item.id) {
       // A borderless button shows where it can be pressed.
       painter.setPen(Qt::NoPen);
       painter.setBrush(PaletteColors::withOpacity(color, 0.12));
@@ -277,8 +278,9 @@ void ItemRowDelegate::paintSize(QPainter& painter, const ItemRowGeometry& g,
 
 QString ItemRowDelegate::helpAt(QPointF point, const QRectF& row, int modelRow,
                                 const QWidget* widget) const {
-  if (modelRow < 0 || modelRow >= model_.rowCount()) return {};
-  const CacheItem& item = model_.item(modelRow);
+  const std::optional<CacheItem> shown = model_.item(modelRow);
+  if (!shown) return {};
+  const CacheItem& item = *shown;
   const ItemRowGeometry g = geometry(row, widget);
   using Area = ItemRowGeometry::Area;
   switch (g.hit(point, item, cleaner_.needsFullDiskAccess())) {

@@ -52,9 +52,7 @@ void ItemsListView::mousePressEvent(QMouseEvent* event) {
     return;
   }
   setCurrentIndex(index);
-  const auto area = table_.rowGeometry(index.row())
-                        .hit(event->position(), table_.model()->item(index.row()),
-                             table_.cleaner().needsFullDiskAccess());
+  const auto area = table_.hitArea(index.row(), event->position());
   if (actsOnRelease(area)) {
     press_ = Press{index.row(), area};
     return;
@@ -67,10 +65,9 @@ void ItemsListView::mouseReleaseEvent(QMouseEvent* event) {
   if (!press || event->button() != Qt::LeftButton) return;
   const QModelIndex index = indexAt(event->position().toPoint());
   if (!index.isValid() || index.row() != press->row) return;
-  const auto area = table_.rowGeometry(index.row())
-                        .hit(event->position(), table_.model()->item(index.row()),
-                             table_.cleaner().needsFullDiskAccess());
-  if (area == press->area) table_.pressArea(index.row(), area, event->modifiers());
+  if (table_.hitArea(index.row(), event->position()) == press->area) {
+    table_.pressArea(index.row(), press->area, event->modifiers());
+  }
 }
 
 void ItemsListView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -175,11 +172,11 @@ ItemsTable::ItemsTable(CleanerViewModel& cleaner, QWidget* parent)
   connect(model_, &QAbstractItemModel::modelReset, this, &ItemsTable::restoreScroll);
   connect(&cleaner_, &CleanerViewModel::visibleItemsChanged, this, [this] {
     model_->refresh();
-    updateHeaderState();
+    scheduleHeaderState();
   });
   connect(&cleaner_, &CleanerViewModel::checkStateChanged, this, [this] {
     model_->checksChanged();
-    updateHeaderState();
+    scheduleHeaderState();
   });
   const auto repaint = [this] { list_->viewport()->update(); };
   connect(&cleaner_, &CleanerViewModel::tableSelectionChanged, this, repaint);
@@ -208,6 +205,12 @@ ItemRowGeometry ItemsTable::rowGeometry(int row) const {
   return delegate_->geometry(QRectF(list_->visualRect(model_->index(row, 0))), list_);
 }
 
+ItemRowGeometry::Area ItemsTable::hitArea(int row, QPointF point) const {
+  const std::optional<CacheItem> item = model_->item(row);
+  if (!item) return ItemRowGeometry::Area::none;
+  return rowGeometry(row).hit(point, *item, cleaner_.needsFullDiskAccess());
+}
+
 bool ItemsTable::eventFilter(QObject* watched, QEvent* event) {
   if (watched == list_->viewport() && event->type() == QEvent::Resize) updateColumnLayout();
   return QWidget::eventFilter(watched, event);
@@ -222,9 +225,21 @@ void ItemsTable::updateColumnLayout() {
   list_->viewport()->update();
 }
 
+void ItemsTable::scheduleHeaderState() {
+  // A scan step announces the visible list and the ticks together: the box follows once, when
+  // the step is over.
+  if (headerStatePending_) return;
+  headerStatePending_ = true;
+  QMetaObject::invokeMethod(this, &ItemsTable::updateHeaderState, Qt::QueuedConnection);
+}
+
 void ItemsTable::updateHeaderState() {
-  header_->checkBox()->setBulkState(cleaner_.visibleCheckState());
-  header_->checkBox()->setEnabled(!cleaner_.selectableVisibleIDs().empty());
+  headerStatePending_ = false;
+  const CleanerViewModel::BulkCheckState state = cleaner_.visibleCheckState();
+  header_->checkBox()->setBulkState(state);
+  // Some row can be ticked: one is ticked already, or one can still be.
+  header_->checkBox()->setEnabled(state != CleanerViewModel::BulkCheckState::none ||
+                                  cleaner_.canSelectAllVisible());
 }
 
 void ItemsTable::rememberScroll() {
@@ -232,7 +247,7 @@ void ItemsTable::rememberScroll() {
   const QModelIndex current = list_->currentIndex();
   savedCurrent_.reset();
   if (current.isValid() && current.row() < model_->rowCount()) {
-    savedCurrent_ = model_->item(current.row()).id;
+    savedCurrent_ = model_->id(current.row());
   }
 }
 
@@ -251,7 +266,7 @@ void ItemsTable::restoreScroll() {
 
 void ItemsTable::clickRow(int row, Qt::KeyboardModifiers modifiers) {
   if (row < 0 || row >= model_->rowCount()) return;
-  const std::string id = model_->item(row).id;
+  const std::string id = model_->id(row);
   const auto result = TableInteractions::select(id, model_->ids(), cleaner_.tableSelection(),
                                                 modifiers.testFlag(Qt::ControlModifier),
                                                 modifiers.testFlag(Qt::ShiftModifier));
@@ -263,8 +278,9 @@ void ItemsTable::clickRow(int row, Qt::KeyboardModifiers modifiers) {
 }
 
 void ItemsTable::pressArea(int row, ItemRowGeometry::Area area, Qt::KeyboardModifiers modifiers) {
-  if (row < 0 || row >= model_->rowCount()) return;
-  const CacheItem item = model_->item(row);
+  const std::optional<CacheItem> found = model_->item(row);
+  if (!found) return;
+  const CacheItem& item = *found;
   using Area = ItemRowGeometry::Area;
   switch (area) {
     case Area::checkbox:
@@ -285,7 +301,7 @@ void ItemsTable::pressArea(int row, ItemRowGeometry::Area area, Qt::KeyboardModi
 
 void ItemsTable::openContextMenu(int row, QPoint globalPosition) {
   if (row < 0 || row >= model_->rowCount()) return;
-  const auto ids = TableInteractions::contextIDs(model_->item(row).id, cleaner_.tableSelection());
+  const auto ids = TableInteractions::contextIDs(model_->id(row), cleaner_.tableSelection());
   const std::unique_ptr<QMenu> menu = buildMenu(ids);
   presenter_(*menu, globalPosition);
 }

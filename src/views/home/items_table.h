@@ -84,6 +84,8 @@ class ItemsTable : public QWidget {
 
   // Where the parts of a shown row lie, in the list's viewport coordinates.
   ItemRowGeometry rowGeometry(int row) const;
+  // Which part of a shown row a point (in viewport coordinates) falls in.
+  ItemRowGeometry::Area hitArea(int row, QPointF point) const;
 
   // A click on a row (not on its check box or eye) with these modifier keys.
   void clickRow(int row, Qt::KeyboardModifiers modifiers);
@@ -101,6 +103,7 @@ class ItemsTable : public QWidget {
 
  private:
   void updateColumnLayout();
+  void scheduleHeaderState();
   void updateHeaderState();
   void rememberScroll();
   void restoreScroll();
@@ -113,6 +116,7 @@ class ItemsTable : public QWidget {
   MenuPresenter presenter_;
   std::function<void()> openAccessSettings_;
   // Kept across a reset of the model, so a new order does not move the view.
+  bool headerStatePending_ = false;
   int savedScroll_ = 0;
   std::optional<std::string> savedCurrent_;
 };

@@ -1,8 +1,8 @@
 #include "views/home/items_table_model.h"
 
 #include <QStringList>
+#include <algorithm>
 
-#include "utilities/byte_formatting.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "views/home/item_row_texts.h"
 #include "views/shared/text.h"
@@ -15,101 +15,76 @@ ItemsTableModel::ItemsTableModel(CleanerViewModel& cleaner, QObject* parent)
 }
 
 int ItemsTableModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(items_.size());
+  return parent.isValid() ? 0 : static_cast<int>(ids_.size());
+}
+
+std::optional<CacheItem> ItemsTableModel::item(int row) const {
+  if (row < 0 || row >= rowCount()) return std::nullopt;
+  return cleaner_.item(id(row));
 }
 
 QVariant ItemsTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= rowCount()) return {};
-  const CacheItem& shown = item(index.row());
+  if (role == idRole && index.isValid() && index.row() < rowCount()) return qtext(id(index.row()));
+  const std::optional<CacheItem> shown = item(index.isValid() ? index.row() : -1);
+  if (!shown) return {};
   switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-      return qtext(shown.name);
+      return qtext(shown->name);
     case Qt::AccessibleDescriptionRole: {
-      // What a sighted user reads across the row: where it is, what it is and how large.
-      QStringList parts{qtext(shown.subtitle)};
-      const auto size = ItemRowTexts::sizeCell(shown, cleaner_.needsFullDiskAccess());
+      // What a sighted user reads across the row: where it is, how large, and why it cannot be
+      // ticked when it cannot.
+      QStringList parts{qtext(shown->subtitle)};
+      const auto size = ItemRowTexts::sizeCell(*shown, cleaner_.needsFullDiskAccess());
       if (!size.text.empty()) parts.append(qtext(size.text));
-      if (!shown.isSelectable()) {
-        parts.append(qtext(ItemRowTexts::leadingCell(shown, {}).text));
-      }
+      if (!shown->isSelectable()) parts.append(qtext(ItemRowTexts::leadingCell(*shown, {}).text));
       return parts.join(QStringLiteral(", "));
     }
     case Qt::CheckStateRole:
-      if (!shown.isSelectable()) return {};
-      return cleaner_.isChecked(shown.id) ? Qt::Checked : Qt::Unchecked;
-    case idRole:
-      return qtext(shown.id);
+      if (!shown->isSelectable()) return {};
+      return cleaner_.isChecked(shown->id) ? Qt::Checked : Qt::Unchecked;
     default:
       return {};
   }
 }
 
 bool ItemsTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::CheckStateRole || !index.isValid() || index.row() >= rowCount()) return false;
-  const CacheItem& shown = item(index.row());
-  if (!shown.isSelectable()) return false;
-  cleaner_.setChecked(shown.id, value.value<Qt::CheckState>() == Qt::Checked);
+  if (role != Qt::CheckStateRole || !index.isValid()) return false;
+  const std::optional<CacheItem> shown = item(index.row());
+  if (!shown || !shown->isSelectable()) return false;
+  cleaner_.setChecked(shown->id, value.value<Qt::CheckState>() == Qt::Checked);
   return true;
 }
 
 Qt::ItemFlags ItemsTableModel::flags(const QModelIndex& index) const {
-  if (!index.isValid() || index.row() >= rowCount()) return Qt::NoItemFlags;
+  const std::optional<CacheItem> shown = item(index.isValid() ? index.row() : -1);
+  if (!shown) return Qt::NoItemFlags;
   Qt::ItemFlags result = Qt::ItemIsEnabled;
-  if (item(index.row()).isSelectable()) result |= Qt::ItemIsUserCheckable;
+  if (shown->isSelectable()) result |= Qt::ItemIsUserCheckable;
   return result;
 }
 
-int ItemsTableModel::rowOf(const std::string& id) const {
-  const auto found = rows_.find(id);
-  return found == rows_.end() ? -1 : found->second;
-}
-
-std::vector<std::string> ItemsTableModel::ids() const {
-  std::vector<std::string> result;
-  result.reserve(items_.size());
-  for (const CacheItem& shown : items_) result.push_back(shown.id);
-  return result;
-}
-
-std::int64_t ItemsTableModel::largest() const {
-  return items_.empty() ? 0 : items_.front().knownSize();
+int ItemsTableModel::rowOf(const std::string& wanted) const {
+  const auto found = std::find(ids_.begin(), ids_.end(), wanted);
+  return found == ids_.end() ? -1 : static_cast<int>(found - ids_.begin());
 }
 
 void ItemsTableModel::refresh() {
-  std::vector<CacheItem> next = cleaner_.visibleItems();
-  bool sameRows = next.size() == items_.size();
-  for (std::size_t i = 0; sameRows && i < next.size(); ++i) {
-    sameRows = next[i].id == items_[i].id;
-  }
-  if (!sameRows) {
+  std::vector<std::string> next = cleaner_.visibleIDs();
+  const std::optional<CacheItem> first = next.empty() ? std::nullopt : cleaner_.item(next.front());
+  largest_ = first ? first->knownSize() : 0;
+  if (next != ids_) {
     beginResetModel();
-    items_ = std::move(next);
-    rows_.clear();
-    rows_.reserve(items_.size());
-    for (std::size_t i = 0; i < items_.size(); ++i) rows_.emplace(items_[i].id, static_cast<int>(i));
+    ids_ = std::move(next);
     endResetModel();
     return;
   }
-  const std::int64_t largestBefore = largest();
-  int first = -1;
-  int last = -1;
-  for (std::size_t i = 0; i < next.size(); ++i) {
-    if (next[i] == items_[i]) continue;
-    items_[i] = std::move(next[i]);
-    if (first < 0) first = static_cast<int>(i);
-    last = static_cast<int>(i);
-  }
-  // Every size bar is measured against the first row.
-  if (largest() != largestBefore && !items_.empty()) {
-    first = 0;
-    last = rowCount() - 1;
-  }
-  if (first >= 0) emit dataChanged(index(first), index(last));
+  // The same rows: any of them may show something new (a size, a chip, the bars' scale).
+  if (!ids_.empty()) emit dataChanged(index(0), index(rowCount() - 1));
 }
 
 void ItemsTableModel::checksChanged() {
-  if (items_.empty()) return;
+  if (ids_.empty()) return;
   emit dataChanged(index(0), index(rowCount() - 1), {Qt::CheckStateRole});
 }
 
