@@ -1,5 +1,6 @@
 #include "views/home/home_modals.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextDocument>
@@ -9,6 +10,7 @@
 #include "views/home/home_texts.h"
 #include "views/home/removal_sheet_texts.h"
 #include "views/shared/confirm_trash_texts.h"
+#include "views/shared/palette_colors.h"
 #include "views/shared/status_grammar.h"
 #include "views/shared/text.h"
 
@@ -25,6 +27,14 @@ QMessageBox* messageBox(QWidget* host, const QString& title, const QString& mess
   box->setTextFormat(Qt::PlainText);
   box->setText(title);
   box->setInformativeText(Qt::convertFromPlainText(message, Qt::WhiteSpaceNormal));
+  // The title reads as the heading it is.
+  if (auto* heading = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+    heading->setFont(sizedFont(heading->font(), 14, QFont::DemiBold));
+  }
+  // A message of a few sentences reads better on fewer, longer lines.
+  if (auto* text = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+    text->setMinimumWidth(320);
+  }
   return box;
 }
 

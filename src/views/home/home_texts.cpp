@@ -102,10 +102,6 @@ std::string riskSentence(RiskLevel risk) {
   return {};
 }
 
-std::string actionCaption(const NativeAction& action, const std::string& itemName) {
-  return "`" + action.commandLine() + "` \u00b7 " + itemName;
-}
-
 std::string detailSize(const std::optional<std::int64_t>& size) {
   return size ? ByteFormatting::string(*size) : "\u2014";
 }

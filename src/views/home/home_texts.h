@@ -89,8 +89,6 @@ inline constexpr const char* allReclaimableParagraph =
 std::string riskTitle(RiskLevel risk);
 // What the risk means for selection.
 std::string riskSentence(RiskLevel risk);
-// "`pnpm store prune` · name": the command in backticks, then the item's name.
-std::string actionCaption(const NativeAction& action, const std::string& itemName);
 // The item's size, or "—" while it is not measured.
 std::string detailSize(const std::optional<std::int64_t>& size);
 

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "state/cleaner/guarded_fakes.h"
+#include "views/home/home_main_view.h"
+#include "views/home/home_page.h"
 
 namespace hl::test {
 
@@ -25,6 +27,29 @@ struct HomeHarness : Guarded {
                         RiskLevel risk = RiskLevel::safe) {
     return makeItem(path, group, risk, size);
   }
+};
+
+// The Home page in a plain window over a harnessed cleaner, its clocks the harness's and its
+// evidence gathered when the test says.
+struct PageHarness : HomeHarness {
+  explicit PageHarness(DestructiveGate gate = DestructiveGate::open()) : HomeHarness(std::move(gate)) {
+    page = std::make_unique<HomePage>(**this, settings, *desktop);
+    page->mainView()->setClocks(monotonic.clock(), wall.clock());
+  }
+  HomeMainView& main() { return *page->mainView(); }
+
+  // A scan that found `items`, with in-use answers delivered before it ends.
+  void scanWith(std::vector<CacheItem> items, std::optional<InUseEvaluation> inUse = std::nullopt) {
+    (*this)->rescan(true);
+    deliver(CacheScanEvent::Discovered{std::move(items), {}});
+    if (inUse) deliver(CacheScanEvent::InUse{*inUse});
+    deliver(CacheScanEvent::Finished{Seconds(1)});
+    endRun();
+    executor->settle();
+    QApplication::processEvents();
+  }
+
+  std::unique_ptr<HomePage> page;
 };
 
 // The entries of a menu as shown: a title per action ("—" for a divider) and its enabled state.
