@@ -12,8 +12,13 @@
 #include <string>
 #include <vector>
 
+#include <QSettings>
+
 #include "services/system/tool_locator.h"
+#include "viewmodels/activity_log.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
+#include "viewmodels/history_view_model.h"
+#include "viewmodels/settings_store.h"
 
 namespace hl::bench {
 
@@ -54,6 +59,32 @@ class BenchEngine : public CleanerScanEngine {
   EventSink sink;
   std::function<void()> end;
   ToolLocator locator;
+};
+
+// A cleaner over the hand-fed engine, its settings and history in `folder`, its batching clock
+// moved by the benchmark.
+struct BenchCleaner {
+  explicit BenchCleaner(const std::string& folder)
+      : settings(std::make_unique<QSettings>(QString::fromStdString(folder + "/Harborlume.conf"),
+                                             QSettings::IniFormat)),
+        history(std::make_shared<HistoryStore>(folder + "/history.json"), activity) {
+    CleanerDependencies dependencies;
+    dependencies.executor = executor;
+    dependencies.engine = engine;
+    dependencies.home = "/home/bench";
+    dependencies.monotonicClock = [this] { return monotonic; };
+    dependencies.fullDiskAccess = [] { return FullDiskAccess::Status::notApplicable; };
+    cleaner = std::make_unique<CleanerViewModel>(settings, activity, history,
+                                                 std::move(dependencies));
+  }
+
+  Instant monotonic{};
+  std::shared_ptr<QueueExecutor> executor = std::make_shared<QueueExecutor>();
+  std::shared_ptr<BenchEngine> engine = std::make_shared<BenchEngine>();
+  SettingsStore settings;
+  ActivityLog activity;
+  HistoryViewModel history;
+  std::unique_ptr<CleanerViewModel> cleaner;
 };
 
 // `count` unmeasured items spread over the first eight groups, a third of them moderate.

@@ -8,14 +8,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QSettings>
 #include <cstdio>
 #include <cstdlib>
 
 #include "bench_cleaner.h"
-#include "viewmodels/activity_log.h"
-#include "viewmodels/history_view_model.h"
-#include "viewmodels/settings_store.h"
 #include "views/home/items_table.h"
 #include "views/home/items_table_model.h"
 
@@ -38,20 +34,11 @@ struct Round {
 };
 
 Round runRound(const std::string& folder) {
-  Instant monotonic{};
-  auto executor = std::make_shared<QueueExecutor>();
-  auto engine = std::make_shared<BenchEngine>();
-  SettingsStore settings(std::make_unique<QSettings>(
-      QString::fromStdString(folder + "/Harborlume.conf"), QSettings::IniFormat));
-  ActivityLog activity;
-  HistoryViewModel history(std::make_shared<HistoryStore>(folder + "/history.json"), activity);
-  CleanerDependencies dependencies;
-  dependencies.executor = executor;
-  dependencies.engine = engine;
-  dependencies.home = "/home/bench";
-  dependencies.monotonicClock = [&monotonic] { return monotonic; };
-  dependencies.fullDiskAccess = [] { return FullDiskAccess::Status::notApplicable; };
-  CleanerViewModel cleaner(settings, activity, history, std::move(dependencies));
+  BenchCleaner bench(folder);
+  Instant& monotonic = bench.monotonic;
+  QueueExecutor* executor = bench.executor.get();
+  BenchEngine* engine = bench.engine.get();
+  CleanerViewModel& cleaner = *bench.cleaner;
 
   ItemsTable table(cleaner);
   table.resize(1100, 760);

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "models/risk_level.h"
 #include "platform/user_folders.h"
 #include "services/discovery/cache_catalog.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
@@ -242,12 +243,12 @@ GroupDetailCard::GroupDetailCard(CleanerViewModel& cleaner, CacheGroup group,
   facts->setVerticalSpacing(8);
   facts->setColumnStretch(1, 1);
   const RiskLevel risk = defaultRisk(group);
-  const std::string sentence = HomeTexts::riskSentence(risk);
+  const std::string sentence(hl::explanation(risk));
   facts->addWidget(plainLabel(QStringLiteral("Risk"), this), 0, 0, Qt::AlignTop);
   auto* riskRow = new QHBoxLayout;
   riskRow->setSpacing(8);
   riskRow->addWidget(new StatusTag(StatusTagModel{StatusTagModel::Kind::state,
-                                                  HomeTexts::riskTitle(risk), std::nullopt,
+                                                  std::string(hl::label(risk)), std::nullopt,
                                                   StatusGrammar::tint(risk), sentence},
                                    this),
                      0, Qt::AlignTop);

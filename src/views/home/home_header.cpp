@@ -8,6 +8,7 @@
 
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "views/home/state_views.h"
+#include "views/shared/coalesced_update.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/elided_label.h"
 #include "views/shared/full_disk_access_hint.h"
@@ -89,6 +90,8 @@ HomeHeader::HomeHeader(CleanerViewModel& cleaner, std::function<void()> openAcce
   live_ = new LiveNowStrip({}, this);
   liveBox_ = strip(live_);
 
+  // One step of the view model announces several of these together: the header follows once.
+  refresh_ = new CoalescedUpdate(this, [this] { refresh(); });
   for (auto signal : {&CleanerViewModel::contentStateChanged, &CleanerViewModel::tabChanged,
                       &CleanerViewModel::selectedGroupChanged,
                       &CleanerViewModel::scanningGroupChanged, &CleanerViewModel::totalsChanged,
@@ -96,7 +99,7 @@ HomeHeader::HomeHeader(CleanerViewModel& cleaner, std::function<void()> openAcce
                       &CleanerViewModel::showAllProjectsChanged,
                       &CleanerViewModel::fullDiskAccessChanged,
                       &CleanerViewModel::liveSummaryChanged}) {
-    connect(&cleaner_, signal, this, &HomeHeader::refresh);
+    connect(&cleaner_, signal, refresh_, &CoalescedUpdate::request);
   }
   refresh();
 }

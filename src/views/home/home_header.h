@@ -12,6 +12,7 @@ class QPushButton;
 namespace hl {
 
 class CleanerViewModel;
+class CoalescedUpdate;
 class ElidedLabel;
 class FullDiskAccessHint;
 class LiveNowStrip;
@@ -54,6 +55,7 @@ class HomeHeader : public QWidget {
 
  private:
   CleanerViewModel& cleaner_;
+  CoalescedUpdate* refresh_;
   // The width last measured; the first layout is the wide one.
   double width_ = 1000;
   QLabel* title_;

@@ -1,6 +1,7 @@
 #include "views/home/home_main_view.h"
 
 #include <QStackedWidget>
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "services/system/full_disk_access.h"
@@ -23,10 +24,8 @@ namespace hl {
 namespace {
 
 int tabIndex(HomeTab tab) {
-  for (std::size_t i = 0; i < allHomeTabs.size(); ++i) {
-    if (allHomeTabs[i] == tab) return static_cast<int>(i);
-  }
-  return 0;
+  return static_cast<int>(std::find(allHomeTabs.begin(), allHomeTabs.end(), tab) -
+                          allHomeTabs.begin());
 }
 
 }  // namespace

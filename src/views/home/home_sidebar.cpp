@@ -7,6 +7,7 @@
 
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "views/home/home_texts.h"
+#include "views/shared/coalesced_update.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/sidebar_header.h"
 #include "views/shared/spinner.h"
@@ -185,11 +186,13 @@ HomeSidebar::HomeSidebar(CleanerViewModel& cleaner, QWidget* parent)
 
   connect(card_, &QAbstractButton::clicked, this, [this] { cleaner_.selectAllReclaimable(); });
   connect(&cleaner_, &CleanerViewModel::sidebarGroupsChanged, this, &HomeSidebar::rebuildRows);
+  // One step of the view model announces several of these together: the sidebar follows once.
+  refresh_ = new CoalescedUpdate(this, [this] { refresh(); });
   for (auto signal : {&CleanerViewModel::totalsChanged, &CleanerViewModel::isScanningChanged,
                       &CleanerViewModel::finishedGroupsChanged,
                       &CleanerViewModel::selectedGroupChanged,
                       &CleanerViewModel::fullDiskAccessChanged}) {
-    connect(&cleaner_, signal, this, &HomeSidebar::refresh);
+    connect(&cleaner_, signal, refresh_, &CoalescedUpdate::request);
   }
   rebuildRows();
 }

@@ -13,6 +13,7 @@ class QVBoxLayout;
 namespace hl {
 
 class CleanerViewModel;
+class CoalescedUpdate;
 class Spinner;
 class SymbolView;
 
@@ -89,6 +90,7 @@ class HomeSidebar : public QScrollArea {
   void refresh();
 
   CleanerViewModel& cleaner_;
+  CoalescedUpdate* refresh_;
   AllReclaimableCard* card_;
   QVBoxLayout* rowsLayout_;
   std::map<CacheGroup, GroupRow*> rows_;

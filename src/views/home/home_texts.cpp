@@ -80,28 +80,6 @@ std::string groupRowLabel(CacheGroup group, const std::string& sizeText) {
   return text(displayName(group)) + ", " + sizeText;
 }
 
-std::string riskTitle(RiskLevel risk) {
-  switch (risk) {
-    case RiskLevel::safe: return "Safe";
-    case RiskLevel::moderate: return "Moderate";
-    case RiskLevel::review: return "Review";
-  }
-  return {};
-}
-
-std::string riskSentence(RiskLevel risk) {
-  switch (risk) {
-    case RiskLevel::safe:
-      return "Regenerated automatically. Ticked by \u201cSelect all safe\u201d and Quick Clean.";
-    case RiskLevel::moderate:
-      return "Opt-in. Rebuilding it is slow or it may hold something you want; never ticked "
-             "automatically.";
-    case RiskLevel::review:
-      return "Not selectable here. Check it in Finder and remove it yourself if you are sure.";
-  }
-  return {};
-}
-
 std::string detailSize(const std::optional<std::int64_t>& size) {
   return size ? ByteFormatting::string(*size) : "\u2014";
 }

@@ -85,10 +85,6 @@ inline constexpr const char* allReclaimableParagraph =
     "the heading is what can be selected; review, report-only and in-use items are listed but "
     "never selectable. Sizes are allocated size: APFS clones and hard links may free less than "
     "shown.";
-// "Safe", "Moderate" or "Review".
-std::string riskTitle(RiskLevel risk);
-// What the risk means for selection.
-std::string riskSentence(RiskLevel risk);
 // The item's size, or "—" while it is not measured.
 std::string detailSize(const std::optional<std::int64_t>& size);
 

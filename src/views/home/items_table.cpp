@@ -12,6 +12,7 @@
 #include "views/home/items_table_header.h"
 #include "views/home/items_table_model.h"
 #include "views/home/table_interactions.h"
+#include "views/shared/coalesced_update.h"
 #include "views/shared/spinner.h"
 #include "views/shared/text.h"
 
@@ -147,6 +148,8 @@ void ItemsListView::paintEvent(QPaintEvent* event) {
 ItemsTable::ItemsTable(CleanerViewModel& cleaner, QWidget* parent)
     : QWidget(parent), cleaner_(cleaner) {
   model_ = new ItemsTableModel(cleaner_, this);
+  // A scan step announces the visible list and the ticks together: the box follows once.
+  headerState_ = new CoalescedUpdate(this, [this] { updateHeaderState(); });
   delegate_ = new ItemRowDelegate(cleaner_, *model_, this);
   header_ = new ItemsTableHeader(this);
   list_ = new ItemsListView(*this, this);
@@ -172,11 +175,11 @@ ItemsTable::ItemsTable(CleanerViewModel& cleaner, QWidget* parent)
   connect(model_, &QAbstractItemModel::modelReset, this, &ItemsTable::restoreScroll);
   connect(&cleaner_, &CleanerViewModel::visibleItemsChanged, this, [this] {
     model_->refresh();
-    scheduleHeaderState();
+    headerState_->request();
   });
   connect(&cleaner_, &CleanerViewModel::checkStateChanged, this, [this] {
     model_->checksChanged();
-    scheduleHeaderState();
+    headerState_->request();
   });
   const auto repaint = [this] { list_->viewport()->update(); };
   connect(&cleaner_, &CleanerViewModel::tableSelectionChanged, this, repaint);
@@ -225,16 +228,7 @@ void ItemsTable::updateColumnLayout() {
   list_->viewport()->update();
 }
 
-void ItemsTable::scheduleHeaderState() {
-  // A scan step announces the visible list and the ticks together: the box follows once, when
-  // the step is over.
-  if (headerStatePending_) return;
-  headerStatePending_ = true;
-  QMetaObject::invokeMethod(this, &ItemsTable::updateHeaderState, Qt::QueuedConnection);
-}
-
 void ItemsTable::updateHeaderState() {
-  headerStatePending_ = false;
   const CleanerViewModel::BulkCheckState state = cleaner_.visibleCheckState();
   header_->checkBox()->setBulkState(state);
   // Some row can be ticked: one is ticked already, or one can still be.

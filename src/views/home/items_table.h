@@ -18,6 +18,7 @@ class QMenu;
 namespace hl {
 
 class CleanerViewModel;
+class CoalescedUpdate;
 class ItemsTable;
 class ItemsTableHeader;
 class ItemsTableModel;
@@ -103,7 +104,6 @@ class ItemsTable : public QWidget {
 
  private:
   void updateColumnLayout();
-  void scheduleHeaderState();
   void updateHeaderState();
   void rememberScroll();
   void restoreScroll();
@@ -116,7 +116,7 @@ class ItemsTable : public QWidget {
   MenuPresenter presenter_;
   std::function<void()> openAccessSettings_;
   // Kept across a reset of the model, so a new order does not move the view.
-  bool headerStatePending_ = false;
+  CoalescedUpdate* headerState_;
   int savedScroll_ = 0;
   std::optional<std::string> savedCurrent_;
 };

@@ -8,6 +8,7 @@
 
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "views/home/home_texts.h"
+#include "views/shared/coalesced_update.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/spinner.h"
@@ -51,14 +52,16 @@ SelectionSummaryCard::SelectionSummaryCard(CleanerViewModel& cleaner, QWidget* p
   row->addWidget(button_);
   connect(button_, &QPushButton::clicked, this, [this] { cleaner_.requestTrash(); });
 
+  // One step of the view model announces several of these together: the card follows once.
+  auto* refresh = new CoalescedUpdate(this, [this] { this->refresh(); });
   for (auto signal : {&CleanerViewModel::checkStateChanged, &CleanerViewModel::isTrashingChanged,
                       &CleanerViewModel::isPreparingTrashChanged,
                       &CleanerViewModel::trashProgressChanged,
                       &CleanerViewModel::removalModeChanged, &CleanerViewModel::readOnlyChanged,
                       &CleanerViewModel::includedItemsChanged}) {
-    connect(&cleaner_, signal, this, &SelectionSummaryCard::refresh);
+    connect(&cleaner_, signal, refresh, &CoalescedUpdate::request);
   }
-  refresh();
+  this->refresh();
 }
 
 void SelectionSummaryCard::refresh() {

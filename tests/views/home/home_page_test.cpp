@@ -36,6 +36,8 @@ class HomePageTest : public ::testing::Test {
   HomePageTest() { test::showAt(*h.page, 1280, 800); }
 
   HomeHeader& header() { return *h.main().header(); }
+  // The page's parts follow the view model once its step is over.
+  static void step() { QApplication::processEvents(); }
   // The header's own width, set through the page's.
   void headerWidth(int width) {
     const int beside = h.page->width() - header().width();
@@ -182,6 +184,7 @@ TEST_F(HomePageTest, HeaderControlsTickAndUntick) {
   recent.newestModification = h.wall.now() - 1h;
   h.scanWith({HomeHarness::item("/c/safe", 900), recent,
               HomeHarness::item("/c/moderate", 700, CacheGroup::buildTools, RiskLevel::moderate)});
+  step();
   QPushButton* selectSafe = header().selectSafeButton();
   QPushButton* deselect = header().deselectButton();
   EXPECT_EQ(selectSafe->text(), "Select all safe");
@@ -189,10 +192,12 @@ TEST_F(HomePageTest, HeaderControlsTickAndUntick) {
   EXPECT_TRUE(selectSafe->isEnabled());
   EXPECT_FALSE(deselect->isEnabled());
   QTest::mouseClick(selectSafe, Qt::LeftButton);
+  step();
   EXPECT_EQ(h->checked(), std::set<std::string>{"/c/safe"});
   EXPECT_FALSE(selectSafe->isEnabled());
   EXPECT_TRUE(deselect->isEnabled());
   QTest::mouseClick(deselect, Qt::LeftButton);
+  step();
   EXPECT_TRUE(h->checked().empty());
   // The picker of projects shows only for projects.
   EXPECT_FALSE(header().projectsPicker()->isVisible());
@@ -201,60 +206,74 @@ TEST_F(HomePageTest, HeaderControlsTickAndUntick) {
 TEST_F(HomePageTest, AccessHintAndLiveStripFollowTheChosenGroup) {
   h.diskAccess = FullDiskAccess::Status::denied;
   h.scanWith({HomeHarness::item("/c/a", 900)});
+  step();
   ASSERT_TRUE(h->needsFullDiskAccess());
   EXPECT_FALSE(header().showsAccessHint());
   h->setSelectedGroup(CacheGroup::trash);
+  step();
   EXPECT_TRUE(header().showsAccessHint());
   h->setTab(HomeTab::excluded);
+  step();
   EXPECT_TRUE(header().showsAccessHint());
   QTest::mouseClick(header().accessHint()->findChild<QPushButton*>(), Qt::LeftButton);
+  step();
   EXPECT_EQ(h.desktop->opened,
             std::vector<std::string>{std::string(FullDiskAccess::settingsURL)});
 
   h->setSelectedGroup(CacheGroup::aiWorktrees);
+  step();
   EXPECT_FALSE(header().showsAccessHint());
   EXPECT_FALSE(header().showsLiveStrip());
   h->setTab(HomeTab::items);
+  step();
   EXPECT_TRUE(header().showsLiveStrip());
 }
 
 TEST_F(HomePageTest, SummaryCardCountsTheTicksAndAsksForTheRemoval) {
   h.scanWith({HomeHarness::item("/c/a", 1'000'000), HomeHarness::item("/c/b", 500'000)});
+  step();
   SelectionSummaryCard& card = *h.main().summaryCard();
   EXPECT_EQ(card.countLabel()->text(), "0 items selected");
   EXPECT_EQ(card.sizeLabel()->text(), "0 bytes \u00b7 items go to the Trash");
   EXPECT_EQ(card.removalButton()->text(), "Move to Trash");
   EXPECT_FALSE(card.removalButton()->isEnabled());
   h->setChecked("/c/a", true);
+  step();
   EXPECT_EQ(card.countLabel()->text(), "1 item selected");
   EXPECT_EQ(card.sizeLabel()->text(), "1 MB \u00b7 items go to the Trash");
   ASSERT_TRUE(card.removalButton()->isEnabled());
 
   h.settings.setDeleteImmediately(true);
+  step();
   EXPECT_EQ(card.removalButton()->text(), "Delete Immediately");
   EXPECT_EQ(card.sizeLabel()->text(), "1 MB \u00b7 items are deleted permanently");
   EXPECT_EQ(card.sizeLabel()->palette().color(QPalette::WindowText),
             PaletteColors::red(card.palette()));
   h.settings.setDeleteImmediately(false);
+  step();
 
   // The click asks for a plan; the button waits while it is prepared; the sheet opens.
   QTest::mouseClick(card.removalButton(), Qt::LeftButton);
+  step();
   EXPECT_TRUE(h->isPreparingTrash());
   EXPECT_FALSE(card.removalButton()->isEnabled());
   h.executor->settle();
+  step();
   ASSERT_NE(h.main().modals()->sheet(), nullptr);
   EXPECT_EQ(h.main().modals()->sheet()->contents().title, "Move 1 item to the Trash?");
 
-  // While the removal runs: a spinner before the first report, then a bar of done out of total.
+  // While the removal runs a spinner shows until its first report.
   h.monotonic.advance(1s);
   h.wall.advance(1s);
   const TrashPlan plan = *h->pendingPlan();
   h->confirmTrash(plan, h.wall.now());
+  step();
   ASSERT_TRUE(h->isTrashing());
   EXPECT_FALSE(card.removalButton()->isEnabled());
   EXPECT_TRUE(card.spinner()->isVisible());
   EXPECT_FALSE(card.progressBar()->isVisible());
   h.executor->settle();
+  step();
   EXPECT_FALSE(h->isTrashing());
   EXPECT_FALSE(card.spinner()->isVisible());
   EXPECT_EQ(h.removal->handed(), std::vector<std::string>{"/c/a"});
@@ -276,6 +295,7 @@ TEST_F(HomePageTest, SidebarListsGroupsWithSizesSpinnersAndChoosesScope) {
   EXPECT_EQ(sidebar.listedGroups().size(), 8u);
   EXPECT_EQ(sidebar.row(CacheGroup::custom), nullptr);
   h.settings.addExtraPath("/data/extra");
+  step();
   EXPECT_EQ(sidebar.listedGroups().back(), CacheGroup::custom);
   // Before any scan: sizes without spinners, and the zero total "found".
   EXPECT_FALSE(sidebar.row(CacheGroup::xcode)->isMeasuring());
@@ -283,16 +303,22 @@ TEST_F(HomePageTest, SidebarListsGroupsWithSizesSpinnersAndChoosesScope) {
             "\u2248 0 bytes found \u00b7 click to select safe items");
 
   h->rescan(true);
+  step();
   h.deliver(CacheScanEvent::Discovered{{HomeHarness::item("/c/a", 2000),
                                         HomeHarness::item("/c/old", 3000)},
                                        {}});
+  step();
   h.deliver(CacheScanEvent::GroupFinished{CacheGroup::packageCaches});
+  step();
   h.deliver(CacheScanEvent::Finished{Seconds(1)});
+  step();
   EXPECT_TRUE(sidebar.row(CacheGroup::xcode)->isMeasuring());
   EXPECT_FALSE(sidebar.row(CacheGroup::packageCaches)->isMeasuring());
   EXPECT_EQ(sidebar.card()->detailLabel()->text(), "Scanning\u2026 \u2248 5 KB so far");
   h.endRun();
+  step();
   h.executor->settle();
+  step();
   // The scan is over: no spinner, even for a group whose end was never reported.
   EXPECT_FALSE(sidebar.row(CacheGroup::xcode)->isMeasuring());
   EXPECT_EQ(sidebar.row(CacheGroup::packageCaches)->sizeLabel()->text(), "\u2248 5 KB");
@@ -300,16 +326,20 @@ TEST_F(HomePageTest, SidebarListsGroupsWithSizesSpinnersAndChoosesScope) {
   EXPECT_EQ(sidebar.card()->headlineLabel()->text(), "\u2248 5 KB");
 
   QTest::mouseClick(sidebar.row(CacheGroup::xcode), Qt::LeftButton);
+  step();
   EXPECT_EQ(h->selectedGroup(), CacheGroup::xcode);
   EXPECT_TRUE(sidebar.row(CacheGroup::xcode)->isSelected());
   EXPECT_FALSE(sidebar.card()->isHighlighted());
   // Clicking the chosen row keeps it chosen.
   QTest::mouseClick(sidebar.row(CacheGroup::xcode), Qt::LeftButton);
+  step();
   EXPECT_EQ(h->selectedGroup(), CacheGroup::xcode);
 
   // The card shows all groups again and ticks exactly the safe items.
   h->setChecked("/c/a", true);
+  step();
   QTest::mouseClick(sidebar.card(), Qt::LeftButton);
+  step();
   EXPECT_EQ(h->selectedGroup(), std::nullopt);
   EXPECT_TRUE(sidebar.card()->isHighlighted());
   EXPECT_FALSE(sidebar.row(CacheGroup::xcode)->isSelected());

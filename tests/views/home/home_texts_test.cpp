@@ -106,8 +106,6 @@ TEST(HomeTexts, SidebarDetailsAndToolDialog) {
             "\u2248 0 bytes found \u00b7 click to select safe items");
   EXPECT_EQ(HomeTexts::allReclaimableDetail(true, 2000), "Scanning\u2026 \u2248 2 KB so far");
   EXPECT_EQ(HomeTexts::groupRowLabel(CacheGroup::xcode, "No access"), "Xcode, No access");
-  EXPECT_EQ(HomeTexts::riskTitle(RiskLevel::review), "Review");
-  EXPECT_TRUE(HomeTexts::riskSentence(RiskLevel::safe).starts_with("Regenerated automatically."));
   EXPECT_EQ(HomeTexts::detailSize(std::nullopt), "\u2014");
   const NativeAction go{NativeAction::Tool::go};
   EXPECT_EQ(HomeTexts::toolDialogTitle(go), "Prune with go");
