@@ -71,6 +71,15 @@ QWidget* chipLine(const StatusTagModel& tag, const QString& text, bool secondary
   return line;
 }
 
+// Takes a widget off the screen at once and deletes it when control is back in the event loop,
+// since the click of one of its own buttons may be what replaces it.
+void retire(QWidget* widget) {
+  if (!widget) return;
+  widget->hide();
+  widget->setParent(nullptr);
+  widget->deleteLater();
+}
+
 void paintCard(QWidget& widget, const QColor& fill) {
   QPainter painter(&widget);
   painter.setRenderHint(QPainter::Antialiasing);
@@ -112,7 +121,8 @@ void ItemDetailCard::setItem(const CacheItem& item) {
 }
 
 void ItemDetailCard::rebuild() {
-  delete body_;
+  // A button of the old body may be what led here: it goes once its click is over.
+  retire(body_);
   body_ = new QWidget(this);
   auto* column = new QVBoxLayout(body_);
   column->setContentsMargins(0, 0, 0, 0);
@@ -133,9 +143,10 @@ void ItemDetailCard::rebuild() {
   back_ = new QPushButton(QStringLiteral("Back to Items"), body_);
   back_->setFont(sizedFont(font(), 12));
   padButton(back_, 24);
-  connect(back_, &QPushButton::clicked, this, [this] {
-    cleaner_.setDetailItemID(std::nullopt);
-    cleaner_.setTab(HomeTab::items);
+  connect(back_, &QPushButton::clicked, this, [&cleaner = cleaner_] {
+    // Clearing the item closes this card.
+    cleaner.setDetailItemID(std::nullopt);
+    cleaner.setTab(HomeTab::items);
   });
   titleRow->addWidget(back_, 0, Qt::AlignVCenter);
   column->addLayout(titleRow);
@@ -303,7 +314,7 @@ void GroupDetailCard::refreshActions() {
   std::vector<std::pair<std::string, std::string>> shown;
   for (const CacheItem& item : items) shown.emplace_back(item.id, item.action->id());
   if (shown != shownActions_ || (!actions_ && !items.empty())) {
-    delete actions_;
+    retire(actions_);
     actions_ = nullptr;
     actionButtons_.clear();
     shownActions_ = shown;
@@ -414,7 +425,7 @@ void GroupDetailsView::refreshItem() {
   std::optional<CacheItem> item;
   if (const auto& id = cleaner_.detailItemID()) item = cleaner_.item(*id);
   if (!item) {
-    delete itemCard_;
+    retire(itemCard_);
     itemCard_ = nullptr;
     return;
   }
@@ -438,7 +449,7 @@ void GroupDetailsView::rebuildGroups() {
   shownGroup_ = group;
   shownExtraPaths_ = extraPaths;
   paragraph_->setVisible(!group);
-  delete groupsBox_;
+  retire(groupsBox_);
   groupCards_.clear();
   groupsBox_ = new QWidget(widget());
   auto* cards = new QVBoxLayout(groupsBox_);

@@ -207,7 +207,11 @@ std::vector<CacheGroup> HomeSidebar::listedGroups() const { return order_; }
 void HomeSidebar::rebuildRows() {
   const std::vector<CacheGroup> groups = cleaner_.sidebarGroups();
   if (groups != order_) {
-    for (auto& [group, row] : rows_) delete row;
+    for (auto& [group, row] : rows_) {
+      // A click on a row may be what changed the list: it goes once the click is over.
+      row->hide();
+      row->deleteLater();
+    }
     rows_.clear();
     order_ = groups;
     for (CacheGroup group : order_) {
