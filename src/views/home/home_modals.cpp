@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTextDocument>
 
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "viewmodels/settings_store.h"
@@ -11,6 +10,7 @@
 #include "views/home/removal_sheet_texts.h"
 #include "views/shared/confirm_trash_texts.h"
 #include "views/shared/palette_colors.h"
+#include "views/shared/result_alert.h"
 #include "views/shared/status_grammar.h"
 #include "views/shared/text.h"
 
@@ -18,21 +18,20 @@ namespace hl {
 
 namespace {
 
-// A message box whose texts show exactly as written: the main text as plain text, the
-// informative text (which Qt guesses the format of) converted to markup that reads as written.
+// The tool's confirmation: its title as a heading over the message, both shown as written.
 QMessageBox* messageBox(QWidget* host, const QString& title, const QString& message) {
   auto* box = new QMessageBox(host);
   box->setWindowModality(Qt::WindowModal);
   box->setWindowTitle(title);
   box->setTextFormat(Qt::PlainText);
   box->setText(title);
-  box->setInformativeText(Qt::convertFromPlainText(message, Qt::WhiteSpaceNormal));
-  // The title reads as the heading it is.
+  box->setInformativeText(message);
   if (auto* heading = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
     heading->setFont(sizedFont(heading->font(), 14, QFont::DemiBold));
   }
-  // A message of a few sentences reads better on fewer, longer lines.
   if (auto* text = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+    text->setTextFormat(Qt::PlainText);
+    // A few sentences read better on fewer, longer lines.
     text->setMinimumWidth(320);
   }
   return box;
@@ -152,30 +151,25 @@ void HomeModals::syncResultAlert() {
     closeResultAlert();
     return;
   }
-  const QString shown = Qt::convertFromPlainText(qtext(*message), Qt::WhiteSpaceNormal);
   if (resultAlert_) {
-    resultAlert_->setInformativeText(shown);
+    resultAlert_->setMessage(qtext(*message));
     return;
   }
-  const QString title = QString::fromUtf8(HomeTexts::resultAlertTitle);
-  auto* box = messageBox(host_, title, qtext(*message));
-  box->setIcon(QMessageBox::Information);
-  QPushButton* ok = box->addButton(QStringLiteral("OK"), QMessageBox::RejectRole);
-  box->setDefaultButton(ok);
-  box->setEscapeButton(ok);
-  resultAlert_ = box;
-  connect(box, &QMessageBox::finished, this, [this, box] {
-    if (resultAlert_ != box) return;
+  auto* alert = new ResultAlert(qtext(*message), host_);
+  resultAlert_ = alert;
+  // Closed by "OK", Escape or the window's close button: the message has been read.
+  connect(alert, &QMessageBox::finished, this, [this, alert] {
+    if (resultAlert_ != alert) return;
     resultAlert_ = nullptr;
-    box->deleteLater();
+    alert->deleteLater();
     cleaner_.setResultMessage(std::nullopt);
   });
-  box->open();
+  alert->open();
 }
 
 void HomeModals::closeResultAlert() {
   if (!resultAlert_) return;
-  QMessageBox* box = resultAlert_;
+  ResultAlert* box = resultAlert_;
   resultAlert_ = nullptr;
   box->done(0);
   box->deleteLater();

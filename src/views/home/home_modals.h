@@ -9,6 +9,7 @@
 #include "utilities/time.h"
 #include "utilities/uuid.h"
 #include "views/shared/confirm_trash_sheet.h"
+#include "views/shared/result_alert.h"
 
 
 namespace hl {
@@ -36,7 +37,7 @@ class HomeModals : public QObject {
   // The surfaces now open; none when closed.
   ConfirmTrashSheet* sheet() const { return sheet_; }
   QMessageBox* toolDialog() const { return toolDialog_; }
-  QMessageBox* resultAlert() const { return resultAlert_; }
+  ResultAlert* resultAlert() const { return resultAlert_; }
   // The tool dialog's two buttons.
   QPushButton* toolRunButton() const { return toolRun_; }
   QPushButton* toolCancelButton() const { return toolCancel_; }
@@ -64,7 +65,7 @@ class HomeModals : public QObject {
   QPointer<QMessageBox> toolDialog_;
   QPointer<QPushButton> toolRun_;
   QPointer<QPushButton> toolCancel_;
-  QPointer<QMessageBox> resultAlert_;
+  QPointer<ResultAlert> resultAlert_;
 };
 
 }  // namespace hl

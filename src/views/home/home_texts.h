@@ -90,7 +90,6 @@ std::string detailSize(const std::optional<std::int64_t>& size);
 
 // --- Modal surfaces -----------------------------------------------------------------------------
 
-inline constexpr const char* resultAlertTitle = "Cleanup finished";
 // The tool's confirmation: its title, its run button and its message; empty parts without an
 // action.
 std::string toolDialogTitle(const std::optional<NativeAction>& action);

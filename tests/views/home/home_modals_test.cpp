@@ -7,6 +7,7 @@
 #include "views/home/home_fixture.h"
 #include "views/home/home_modals.h"
 #include "views/shared/elided_label.h"
+#include "views/shared/result_alert.h"
 
 namespace hl {
 namespace {
@@ -181,15 +182,16 @@ TEST_F(HomeModalsTest, ToolDialogCancelsOnReturnAndEscapeAndRunsOnlyOnItsButton)
 
 TEST_F(HomeModalsTest, ResultAlertShowsTheMessageAsWrittenUntilDismissed) {
   h->setResultMessage("Cleaned 1 item (5 KB). <b>x</b>");
-  QMessageBox* alert = modals->resultAlert();
+  ResultAlert* alert = modals->resultAlert();
   ASSERT_NE(alert, nullptr);
   EXPECT_EQ(alert->windowTitle(), "Cleanup finished");
   EXPECT_EQ(alert->text(), "Cleanup finished");
-  EXPECT_TRUE(alert->informativeText().contains("&lt;b&gt;x&lt;/b&gt;"));
+  EXPECT_EQ(alert->message(), "Cleaned 1 item (5 KB). <b>x</b>");
+  EXPECT_EQ(alert->findChild<QLabel*>("qt_msgbox_informativelabel")->textFormat(), Qt::PlainText);
   // A new message replaces the text of the open alert.
   h->setResultMessage("Nothing to remove: every selected item is in use right now.");
   EXPECT_EQ(modals->resultAlert(), alert);
-  EXPECT_TRUE(alert->informativeText().contains("every selected item is in use"));
+  EXPECT_EQ(alert->message(), "Nothing to remove: every selected item is in use right now.");
   QTest::keyClick(alert, Qt::Key_Return);
   EXPECT_FALSE(h->resultMessage());
   settle();
