@@ -100,7 +100,7 @@ std::vector<std::string> CleanerViewModel::runningWarnings(const std::vector<Cac
   return lines;
 }
 
-void CleanerViewModel::confirmTrash(const TrashPlan& plan, Date now) {
+void CleanerViewModel::confirmTrash(TrashPlan plan, Date now) {
   assertOnGuiThread();
   Batch batch(*this);
   // The sheet arms its button after a second; an earlier confirmation is no confirmation.

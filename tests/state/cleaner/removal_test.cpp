@@ -43,6 +43,17 @@ void confirm(Guarded& h) {
 
 }  // namespace
 
+TEST(CleanerRemovalRequest, ConfirmingThePendingPlanItselfRemovesItsItems) {
+  Guarded h;
+  h.scan({sized("/c/a", 10), sized("/c/b", 20)});
+  h->setChecked("/c/a", true);
+  plan(h);
+  // The plan passed is the pending one, which the confirmation clears.
+  h->confirmTrash(*h->pendingPlan(), h->pendingPlan()->createdAt + 1s);
+  h.executor->settle();
+  EXPECT_EQ(h.removal->handed(), std::vector<std::string>{"/c/a"});
+}
+
 TEST(CleanerRemovalRequest, LeavesOutWhatIsInUseNowAndSortsTheRestBySize) {
   Guarded h;
   h.scan({owned(sized("/c/a", 10), {"Xcode"}), sized("/c/b", 50), owned(sized("/c/c", 30), {"Xcode"}),
