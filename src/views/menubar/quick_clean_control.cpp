@@ -117,6 +117,7 @@ QWidget* QuickCleanControl::buildConfirming() {
   auto* layout = column(confirming_, 4);
   confirmCaption_ = captionLabel(confirming_, "confirmCaption");
   confirmCaption_->setAlignment(Qt::AlignHCenter);
+  confirmCaption_->setWordWrap(true);
   makeSecondary(confirmCaption_);
   layout->addWidget(confirmCaption_);
   return confirming_;
