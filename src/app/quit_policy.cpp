@@ -1,5 +1,7 @@
 #include "app/quit_policy.h"
 
+#include "viewmodels/app_model.h"
+
 namespace hl {
 
 bool QuitPolicy::shouldQuit(const Facts& facts) {
@@ -20,6 +22,26 @@ QuitPolicy::Facts QuitPolicy::facts() const {
   facts.busy = ask(inputs_.isBusy);
   facts.removing = ask(inputs_.isRemoving);
   return facts;
+}
+
+QuitPolicy::Inputs QuitPolicy::inputs(AppModel& model, std::function<bool()> anyWindowShown,
+                                      std::function<bool()> trayIconShown,
+                                      std::function<void()> quit) {
+  Inputs inputs;
+  inputs.anyWindowShown = std::move(anyWindowShown);
+  inputs.trayIconShown = std::move(trayIconShown);
+  inputs.isBusy = [&model] { return model.isBusy(); };
+  inputs.isRemoving = [&model] {
+    return model.cleaner().isTrashing() || model.scanner().isTrashing();
+  };
+  inputs.quit = std::move(quit);
+  return inputs;
+}
+
+void QuitPolicy::watch(AppModel& model) {
+  connect(&model, &AppModel::isBusyChanged, this, &QuitPolicy::reconsider);
+  connect(&model.cleaner(), &CleanerViewModel::isTrashingChanged, this, &QuitPolicy::reconsider);
+  connect(&model.scanner(), &ScannerViewModel::isTrashingChanged, this, &QuitPolicy::reconsider);
 }
 
 void QuitPolicy::lastWindowClosed() {

@@ -5,6 +5,8 @@
 
 namespace hl {
 
+class AppModel;
+
 // When the program ends on its own. With no tray icon shown (no tray on the desktop, or the
 // tray icon switched off), closing the last window quits the program, so it never lingers with
 // nothing on screen; with the icon shown, the program stays in the tray. Either way work that
@@ -38,6 +40,13 @@ class QuitPolicy : public QObject {
     std::function<void()> quit;
   };
   explicit QuitPolicy(Inputs inputs, QObject* parent = nullptr);
+
+  // The inputs taken from the application model: busy as the model says, removing while the
+  // cleaner or the folder scanner removes (a removal's history record and pruning included).
+  static Inputs inputs(AppModel& model, std::function<bool()> anyWindowShown,
+                       std::function<bool()> trayIconShown, std::function<void()> quit);
+  // Decides again whenever the model's busy or removing state changes.
+  void watch(AppModel& model);
 
   // The application's last window was closed.
   void lastWindowClosed();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/quit_policy.h"
+#include "state/app_model_fixture.h"
 
 namespace hl {
 namespace {
@@ -83,6 +84,24 @@ TEST(QuitPolicy, AQuitTheUserAskedForWaitsForTheRemovalOnly) {
   removing = false;
   policy.reconsider();
   EXPECT_EQ(quits, 1);
+}
+
+// The model's own facts: a windowless program waits for the removal, and quits as it ends.
+TEST(QuitPolicy, WatchesTheApplicationModel) {
+  test::AppHarness app;
+  int quits = 0;
+  QuitPolicy policy(QuitPolicy::inputs(*app, [] { return false; }, [] { return false; },
+                                       [&] { ++quits; }));
+  policy.watch(*app);
+  app.removing();
+  policy.requestQuit();
+  policy.lastWindowClosed();
+  EXPECT_EQ(quits, 0);
+  app.settle();
+  EXPECT_FALSE(app->isBusy());
+  EXPECT_EQ(quits, 1);
+  // The removal finished with its record.
+  EXPECT_EQ(app->history().entries().size(), 1u);
 }
 
 }  // namespace
