@@ -102,6 +102,12 @@ void MenuBarPopover::fitHeight() {
   if (height > 0 && height != this->height()) resize(popoverWidth, height);
 }
 
+void MenuBarPopover::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // The keyboard starts on the Quick Clean control (its button, or "OK"); Escape closes.
+  if (!focusWidget() || !focusWidget()->isVisible()) focusNextChild();
+}
+
 void MenuBarPopover::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QPalette& pal = palette();

@@ -53,6 +53,7 @@ class MenuBarPopover : public QWidget {
  protected:
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void fitHeight();

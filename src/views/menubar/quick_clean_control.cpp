@@ -36,7 +36,9 @@ QWidget* spinnerRow(std::string_view text, const char* name, QWidget* parent) {
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(6);
-  layout->addWidget(new Spinner(row, 12), 0, Qt::AlignVCenter);
+  auto* spinner = new Spinner(row, 12);
+  spinner->setAccessibleName(qtext(text));
+  layout->addWidget(spinner, 0, Qt::AlignVCenter);
   auto* label = plainLabel(qtext(text), row);
   label->setObjectName(QLatin1String(name));
   label->setFont(sizedFont(label->font(), kCalloutPixels));

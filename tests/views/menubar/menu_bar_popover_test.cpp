@@ -89,9 +89,9 @@ TEST(MenuBarPopover, IsExactly320WideAndLinesItsPartsUp) {
   EXPECT_EQ(h.popover->volume()->freeLabel()->text(), "1 KB free");
 
   // The header's label stands on the same left edge as everything below it, 14 px in.
-  auto* title = h.popover->header()->button()->findChild<QLabel*>(QStringLiteral("headerIcon"));
-  ASSERT_TRUE(title);
-  EXPECT_EQ(h.leftOf(title).x(), 14);
+  auto* icon = h.popover->header()->button()->findChild<QLabel*>(QStringLiteral("headerIcon"));
+  ASSERT_TRUE(icon);
+  EXPECT_EQ(h.leftOf(icon).x(), 14);
   EXPECT_EQ(h.leftOf(h.popover->volume()->nameLabel()).x(), 14);
   EXPECT_EQ(h.leftOf(h.popover->candidates()->totalLabel()).x() +
                 h.popover->candidates()->totalLabel()->width(),
@@ -147,6 +147,19 @@ TEST(MenuBarPopover, HeaderQuitAndUpdatesReachTheirActions) {
   h.updater.setCurrent(updater);
   QTest::mouseClick(h.popover->footer()->updatesButton(), Qt::LeftButton);
   EXPECT_EQ(updater->checkForUpdatesCallCount(), 1);
+}
+
+TEST(MenuBarPopover, TheKeyboardStartsOnQuickCleanAndEscapeCloses) {
+  PopoverHarness h;
+  h.scanSample();
+  h.popover->setWindowFlag(Qt::Popup);
+  h.show();
+  DestructiveButton* quickClean = h.popover->quickClean()->quickCleanButton();
+  EXPECT_EQ(h.popover->focusWidget(), quickClean);
+  QTest::keyClick(quickClean, Qt::Key_Space);
+  EXPECT_EQ(h.popover->quickClean()->shownCase(), Case::preparing);
+  QTest::keyClick(quickClean, Qt::Key_Escape);
+  EXPECT_FALSE(h.popover->isVisible());
 }
 
 TEST(MenuBarPopover, ItsHeightFollowsItsContents) {
