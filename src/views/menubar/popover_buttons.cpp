@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "views/menubar/popover_fonts.h"
 #include "views/menubar/popover_texts.h"
 #include "views/shared/app_icon.h"
 #include "views/shared/palette_colors.h"
@@ -63,7 +64,7 @@ PopoverHeaderButton::PopoverHeaderButton(QWidget* parent) : QAbstractButton(pare
 
   auto* title = passive(plainLabel(qtext(PopoverTexts::title), this));
   title->setObjectName(QStringLiteral("headerTitle"));
-  title->setFont(sizedFont(font(), 13, QFont::DemiBold));
+  title->setFont(sizedFont(font(), PopoverFonts::body, QFont::DemiBold));
   row->addWidget(title);
   row->addStretch(1);
 
@@ -71,7 +72,7 @@ PopoverHeaderButton::PopoverHeaderButton(QWidget* parent) : QAbstractButton(pare
   open->setSpacing(4);
   auto* openText = passive(plainLabel(qtext(PopoverTexts::open), this));
   openText->setObjectName(QStringLiteral("headerOpen"));
-  openText->setFont(sizedFont(font(), 11));
+  openText->setFont(sizedFont(font(), PopoverFonts::caption));
   makeSecondary(openText);
   open->addWidget(openText);
   auto* chevron = passive(new QLabel(this));

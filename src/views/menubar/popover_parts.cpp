@@ -10,6 +10,7 @@
 #include "viewmodels/settings_store.h"
 #include "viewmodels/updater_box.h"
 #include "views/menubar/popover_buttons.h"
+#include "views/menubar/popover_fonts.h"
 #include "views/menubar/popover_texts.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/size_bar.h"
@@ -21,17 +22,10 @@ namespace hl {
 
 namespace {
 
-constexpr int kCaptionPixels = 11;
-constexpr int kCalloutPixels = 12;
-constexpr int kBodyPixels = 13;
-
-QLabel* label(QWidget* parent, const char* name, int pixels,
-              QFont::Weight weight = QFont::Normal) {
-  auto* text = plainLabel(QString(), parent);
-  text->setObjectName(QLatin1String(name));
-  text->setFont(sizedFont(text->font(), pixels, weight));
-  return text;
-}
+using PopoverFonts::label;
+constexpr int kCaptionPixels = PopoverFonts::caption;
+constexpr int kCalloutPixels = PopoverFonts::callout;
+constexpr int kBodyPixels = PopoverFonts::body;
 
 QHBoxLayout* row(int spacing) {
   auto* layout = new QHBoxLayout;

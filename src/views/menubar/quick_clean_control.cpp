@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "viewmodels/cleaner/cleaner_view_model.h"
+#include "views/menubar/popover_fonts.h"
 #include "views/menubar/popover_texts.h"
 #include "views/menubar/quick_clean_confirm_button.h"
 #include "views/shared/destructive_button.h"
@@ -20,8 +21,8 @@ namespace hl {
 
 namespace {
 
-constexpr int kCaptionPixels = 11;
-constexpr int kCalloutPixels = 12;
+constexpr int kCaptionPixels = PopoverFonts::caption;
+constexpr int kCalloutPixels = PopoverFonts::callout;
 
 QVBoxLayout* column(QWidget* widget, int spacing) {
   auto* layout = new QVBoxLayout(widget);
@@ -39,18 +40,14 @@ QWidget* spinnerRow(std::string_view text, const char* name, QWidget* parent) {
   auto* spinner = new Spinner(row, 12);
   spinner->setAccessibleName(qtext(text));
   layout->addWidget(spinner, 0, Qt::AlignVCenter);
-  auto* label = plainLabel(qtext(text), row);
-  label->setObjectName(QLatin1String(name));
-  label->setFont(sizedFont(label->font(), kCalloutPixels));
+  QLabel* label = PopoverFonts::label(row, name, kCalloutPixels);
+  label->setText(qtext(text));
   layout->addWidget(label, 0, Qt::AlignVCenter);
   return row;
 }
 
 QLabel* captionLabel(QWidget* parent, const char* name) {
-  auto* label = plainLabel(QString(), parent);
-  label->setObjectName(QLatin1String(name));
-  label->setFont(sizedFont(label->font(), kCaptionPixels));
-  return label;
+  return PopoverFonts::label(parent, name, kCaptionPixels);
 }
 
 }  // namespace
@@ -147,9 +144,7 @@ QWidget* QuickCleanControl::buildDone() {
   auto* row = new QHBoxLayout;
   row->setSpacing(6);
   row->addWidget(new SymbolView("checkmark.circle", 14, {}, done_), 0, Qt::AlignTop);
-  message_ = plainLabel(QString(), done_);
-  message_->setObjectName(QStringLiteral("doneMessage"));
-  message_->setFont(sizedFont(message_->font(), kCalloutPixels));
+  message_ = PopoverFonts::label(done_, "doneMessage", kCalloutPixels);
   message_->setWordWrap(true);
   message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   row->addWidget(message_, 1);
