@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "cleaner/guarded_fakes.h"
-#include "scanner_fixture.h"
+#include "support/scanner_fixture.h"
 #include "support/manual_task_queue.h"
 #include "viewmodels/app_model.h"
 
