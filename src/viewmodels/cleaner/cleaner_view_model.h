@@ -249,6 +249,13 @@ class CleanerViewModel : public QObject, private FlowHost {
   // --- Quick Clean (candidates follow `quickCleanCandidatesChanged`) --------------------------
   std::vector<CacheItem> quickCleanCandidates() const;
   std::int64_t quickCleanSize() const;
+  struct GroupSize {
+    CacheGroup group;
+    std::int64_t size = 0;
+    bool operator==(const GroupSize&) const = default;
+  };
+  // The candidates' summed sizes per group, largest first; at most one entry per group.
+  std::vector<GroupSize> quickCleanByGroup() const;
   // Items left out only because something uses them.
   int inUseSkippedCount() const;
   // Ticks exactly the candidates on the Home page's list of all groups; removes nothing.

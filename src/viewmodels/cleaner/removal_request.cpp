@@ -109,10 +109,12 @@ void CleanerViewModel::confirmTrash(TrashPlan plan, Date now) {
     refuseWhileBusy(TrashTrigger::confirmationSheet);
     return;
   }
-  assign(pendingPlan_, std::optional<TrashPlan>{}, Input::pendingPlan);
+  // Taken before the plan is cleared: the caller may hand in the pending plan itself.
+  std::vector<CacheItem> items = plan.items;
   // Permanent only when both the plan and the setting as it is now say so.
   const RemovalMode mode = effectiveRemovalMode(plan.mode, settings_.removalMode());
-  flows_.spawn(performTrash(plan.items, TrashTrigger::confirmationSheet, mode));
+  assign(pendingPlan_, std::optional<TrashPlan>{}, Input::pendingPlan);
+  flows_.spawn(performTrash(std::move(items), TrashTrigger::confirmationSheet, mode));
 }
 
 }  // namespace hl

@@ -145,6 +145,21 @@ TEST(CleanerRemovalRequest, RunningWarningsNameTwoItemsOncePerApplication) {
             std::vector<std::string>{"Xcode is running \u2014 one, two may be recreated or locked"});
 }
 
+// Mend: the sheet may confirm with the pending plan itself, which confirming clears.
+TEST(CleanerRemovalConfirmation, TakesThePlanBeforeClearingIt) {
+  Guarded h;
+  h.scan({sized("/c/a", 1), sized("/c/b", 2)});
+  h->selectAllVisible();
+  h.settings.setDeleteImmediately(true);
+  const Date createdAt = plan(h).createdAt;
+  h->confirmTrash(*h->pendingPlan(), createdAt + 1s);
+  EXPECT_FALSE(h->pendingPlan());
+  h.executor->settle();
+  // The plan lists the larger item first.
+  EXPECT_EQ(h.removal->handed(), (std::vector<std::string>{"/c/b", "/c/a"}));
+  EXPECT_EQ(h->activeRemovalMode(), RemovalMode::deletePermanently);
+}
+
 TEST(CleanerRemovalConfirmation, CountsOnlyAfterOneSecondAndUsesTheStricterMode) {
   Guarded h;
   h.scan({sized("/c/a", 1)});
