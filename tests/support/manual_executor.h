@@ -44,17 +44,22 @@ class ManualExecutor : public FlowExecutor {
   // Runs the latest waiting background job: the answers of the older ones come late.
   bool runNewestJob() { return runWaitingJob(true); }
 
+  // Runs the oldest posted task; false when there is none.
+  bool runOnePosted() {
+    std::function<void()> task;
+    {
+      std::lock_guard lock(mutex_);
+      if (posted_.empty()) return false;
+      task = std::move(posted_.front());
+      posted_.pop_front();
+    }
+    task();
+    return true;
+  }
+
   // Runs posted tasks, also those they post, until none is left.
   void runPosted() {
-    for (;;) {
-      std::function<void()> task;
-      {
-        std::lock_guard lock(mutex_);
-        if (posted_.empty()) return;
-        task = std::move(posted_.front());
-        posted_.pop_front();
-      }
-      task();
+    while (runOnePosted()) {
     }
   }
 
