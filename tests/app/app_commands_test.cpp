@@ -8,7 +8,9 @@
 #include "application_harness.h"
 #include "viewmodels/fake_updater.h"
 #include "viewmodels/updater_box.h"
+#include "views/menubar/menu_bar_extra.h"
 #include "views/pages/scanner/file_tree_view.h"
+#include "views/shell/right_panel.h"
 #include "views/pages/scanner/scanner_view.h"
 #include "views/shell/left_rail.h"
 #include "views/shell/status_bar.h"
@@ -119,15 +121,28 @@ TEST(AppCommands, OpenQuickCleanBringsTheWindowBackOnHomeWithTheCandidatesTicked
   EXPECT_EQ(h.cleaner().tab(), HomeTab::items);
   EXPECT_EQ(h.cleaner().checked(), (std::set<std::string>{cleanPath(h.folders / "a"),
                                                           cleanPath(h.folders / "b")}));
+  // Quick Clean itself opens: without a tray icon, over the window's right panel.
+  MenuBarExtra& extra = *h.program->menuBarExtra();
+  ASSERT_TRUE(extra.isPopoverShown());
+  const QRect panel(h.window().rootView()->rightPanel()->mapToGlobal(QPoint(0, 0)),
+                    h.window().rootView()->rightPanel()->size());
+  const QRect popover = extra.popover()->geometry();
+  EXPECT_EQ(popover.top(), h.window().rootView()->mapToGlobal(QPoint(0, 52)).y());
+  EXPECT_GE(popover.left(), panel.left() - 80);
+  EXPECT_LE(popover.right(), panel.right() + 8);
   // It removes nothing.
   EXPECT_TRUE(h.removal->calls.empty());
   EXPECT_FALSE(h.cleaner().pendingPlan());
+  EXPECT_EQ(h.cleaner().quickClean(), QuickCleanState::idle());
 
   // The shortcut does the same from the window.
+  extra.hidePopover();
   h.cleaner().deselectAll();
   h.activate();
   h.press(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
   EXPECT_EQ(h.cleaner().checked().size(), 2u);
+  EXPECT_TRUE(extra.isPopoverShown());
+  extra.hidePopover();
 }
 
 TEST(AppCommands, DeselectAllActsOnTheHomeAndFolderScannerPagesOnly) {

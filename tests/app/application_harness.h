@@ -19,6 +19,9 @@ struct ProgramHarness : AppHarness {
   bool hostingTests = true;
   bool relocationRelaunches = false;
   std::vector<std::string> steps;
+  // Whether a tray shows the icon, as the desktop would answer; the setting must hold too.
+  bool trayAvailable = false;
+  int quits = 0;
   std::unique_ptr<Application> program;
 
   Application::Parts parts() {
@@ -34,6 +37,8 @@ struct ProgramHarness : AppHarness {
     p.services.wallClock = wall.clock();
     p.services.sheetClock = monotonic.clock();
     p.services.desktop = desktop;
+    p.quit = [this] { ++quits; };
+    p.trayIconShown = [this] { return trayAvailable && model->settings().showInMenuBar(); };
     return p;
   }
 

@@ -43,7 +43,10 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   saveFrame();
   QMainWindow::closeEvent(event);
-  if (event->isAccepted()) emit closed();
+  if (!event->isAccepted()) return;
+  // Told once the window is really gone, and not when it was shown again meanwhile.
+  QMetaObject::invokeMethod(
+      this, [this] { if (!isVisible()) emit closed(); }, Qt::QueuedConnection);
 }
 
 }  // namespace hl

@@ -36,7 +36,8 @@ class MainWindow : public QMainWindow {
  signals:
   // The window was shown, at its opening or when brought back after a close.
   void appeared();
-  // The user closed the window; it is hidden, not destroyed.
+  // The user closed the window, and it is hidden now (not destroyed); told on the event loop's
+  // next turn, unless the window was shown again by then.
   void closed();
 
  protected:

@@ -9,6 +9,8 @@
 #include <cmath>
 
 #include "viewmodels/app_model.h"
+#include "views/home/home_main_view.h"
+#include "views/home/home_sidebar.h"
 #include "views/pages/activity_page.h"
 #include "views/pages/history_page.h"
 #include "views/pages/scanner/scanner_sidebar.h"
@@ -66,6 +68,7 @@ RootView::RootView(AppModel& model, Services services, QWidget* parent)
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Window);
   desktop_ = services.desktop ? services.desktop : std::make_shared<QtDesktopServices>();
+  wallClock_ = services.wallClock ? services.wallClock : systemWallClock();
 
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
@@ -110,8 +113,7 @@ RootView::RootView(AppModel& model, Services services, QWidget* parent)
   rightPanel_ = new RightPanel(model_, card_);
   card_->row()->addWidget(rightPanel_);
 
-  statusBar_ = new StatusBar(model_, services.wallClock ? services.wallClock : systemWallClock(),
-                             this);
+  statusBar_ = new StatusBar(model_, wallClock_, this);
   outer->addWidget(statusBar_);
 
   buildPages(services);
@@ -132,8 +134,9 @@ RootView::~RootView() = default;
 void RootView::buildPages(Services& services) {
   const MonotonicClock sheetClock =
       services.sheetClock ? services.sheetClock : systemMonotonicClock();
-  // Home.
-  addPage(Page::home, new QWidget, new QWidget);
+  homeView_ = new HomeMainView(model_.cleaner(), model_.settings(), *desktop_);
+  homeView_->setClocks(sheetClock, wallClock_);
+  addPage(Page::home, new HomeSidebar(model_.cleaner()), homeView_);
   scannerView_ = new ScannerView(model_.scanner(), sheetClock);
   addPage(Page::search, new ScannerSidebar(model_.scanner()), scannerView_);
 

@@ -18,6 +18,7 @@ class ContentCard;
 class DesktopServices;
 class HistorySidebar;
 class HistoryView;
+class HomeMainView;
 class LeftRail;
 class RightPanel;
 class ScannerView;
@@ -34,7 +35,8 @@ class RootView : public QWidget {
 
  public:
   struct Services {
-    // Dates the status bar's line. Default: the system's.
+    // Dates the status bar's line and the Home page's chips and confirmations. Default: the
+    // system's.
     WallClock wallClock;
     // Arms the confirmation sheets the pages show. Default: the system's.
     MonotonicClock sheetClock;
@@ -70,6 +72,7 @@ class RootView : public QWidget {
   SettingsSidebar* settingsSidebar() const { return settingsSidebar_; }
   SettingsView* settingsView() const { return settingsView_; }
   ScannerView* scannerView() const { return scannerView_; }
+  HomeMainView* homeView() const { return homeView_; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -84,6 +87,7 @@ class RootView : public QWidget {
 
   AppModel& model_;
   std::shared_ptr<DesktopServices> desktop_;
+  WallClock wallClock_;
   LeftRail* rail_;
   QWidget* sidebarColumn_;
   WindowDragArea* sidebarTopBar_;
@@ -97,6 +101,7 @@ class RootView : public QWidget {
   SettingsSidebar* settingsSidebar_ = nullptr;
   SettingsView* settingsView_ = nullptr;
   ScannerView* scannerView_ = nullptr;
+  HomeMainView* homeView_ = nullptr;
 };
 
 }  // namespace hl
