@@ -1,7 +1,5 @@
 #include "views/shell/left_rail.h"
 
-#include <QEnterEvent>
-#include <QFocusEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -13,12 +11,11 @@
 #include "views/shared/palette_colors.h"
 #include "views/shared/symbol_icon.h"
 #include "views/shared/text.h"
-#include "views/shell/focus_ring.h"
 #include "views/shell/window_drag_area.h"
 
 namespace hl {
 
-RailButton::RailButton(Page page, QWidget* parent) : QAbstractButton(parent), page_(page) {
+RailButton::RailButton(Page page, QWidget* parent) : HoverButton(parent), page_(page) {
   setCheckable(true);
   setFocusPolicy(Qt::StrongFocus);
   setCursor(Qt::ArrowCursor);
@@ -53,7 +50,7 @@ void RailButton::paintEvent(QPaintEvent*) {
   const bool selected = isSelected();
   QPainterPath square;
   square.addRoundedRect(QRectF(rect()), 8, 8);
-  switch (fillFor(selected, hovered_)) {
+  switch (fillFor(selected, isHovered())) {
     case Fill::selected:
       painter.fillPath(square, PaletteColors::withOpacity(PaletteColors::accent(colors), 0.18));
       break;
@@ -63,7 +60,7 @@ void RailButton::paintEvent(QPaintEvent*) {
     case Fill::none:
       break;
   }
-  if (keyboardFocus_ && hasFocus()) {
+  if (showsFocusRing()) {
     // The keyboard's place: an accent ring just inside the square.
     QPainterPath ring;
     ring.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 7, 7);
@@ -76,28 +73,6 @@ void RailButton::paintEvent(QPaintEvent*) {
   const QRect symbolRect((width() - symbolSide) / 2, (height() - symbolSide) / 2, symbolSide,
                          symbolSide);
   symbolIcon(symbolFor(page_, selected), tint).paint(&painter, symbolRect);
-}
-
-void RailButton::enterEvent(QEnterEvent* event) {
-  hovered_ = true;
-  update();
-  QAbstractButton::enterEvent(event);
-}
-
-void RailButton::leaveEvent(QEvent* event) {
-  hovered_ = false;
-  update();
-  QAbstractButton::leaveEvent(event);
-}
-
-void RailButton::focusInEvent(QFocusEvent* event) {
-  keyboardFocus_ = isKeyboardReason(event->reason());
-  QAbstractButton::focusInEvent(event);
-}
-
-void RailButton::focusOutEvent(QFocusEvent* event) {
-  keyboardFocus_ = false;
-  QAbstractButton::focusOutEvent(event);
 }
 
 LeftRail::LeftRail(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QAbstractButton>
 #include <QWidget>
 #include <vector>
 
 #include "viewmodels/page.h"
+#include "views/shell/hover_button.h"
 
 class QLabel;
 class QVBoxLayout;
@@ -18,7 +18,7 @@ class WindowDragArea;
 // square, accent-tinted on an accent fill while selected, with a faint fill under the pointer
 // otherwise. Its tooltip and accessible name are the page's title; it reads as checked while its
 // page is shown. A click only reports: the page follows the model, never the click.
-class RailButton : public QAbstractButton {
+class RailButton : public HoverButton {
   Q_OBJECT
 
  public:
@@ -27,7 +27,6 @@ class RailButton : public QAbstractButton {
   Page page() const { return page_; }
   void setSelected(bool selected);
   bool isSelected() const { return isChecked(); }
-  bool isHovered() const { return hovered_; }
 
   // The symbol drawn: the filled variant while selected, where there is one.
   static std::string symbolFor(Page page, bool selected);
@@ -43,18 +42,11 @@ class RailButton : public QAbstractButton {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void enterEvent(QEnterEvent* event) override;
-  void leaveEvent(QEvent* event) override;
-  void focusInEvent(QFocusEvent* event) override;
-  void focusOutEvent(QFocusEvent* event) override;
   // The check mark shows the model's page, so a click never flips it.
   void nextCheckState() override {}
 
  private:
   Page page_;
-  bool hovered_ = false;
-  // The focus came from the keyboard: only then is it drawn.
-  bool keyboardFocus_ = false;
 };
 
 // The narrow column at the window's left edge: a button per page in the pages' order, 12 below

@@ -1,8 +1,6 @@
 #include "views/shell/right_panel.h"
 
-#include <QFocusEvent>
-
-#include <QEnterEvent>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -18,7 +16,6 @@
 #include "views/shared/size_bar.h"
 #include "views/shared/symbol_view.h"
 #include "views/shared/text.h"
-#include "views/shell/focus_ring.h"
 
 namespace hl {
 
@@ -82,7 +79,7 @@ bool sameRows(const std::vector<CacheItem>& a, const std::vector<CacheItem>& b) 
 }  // namespace
 
 LargestItemRow::LargestItemRow(const CacheItem& item, QWidget* parent)
-    : QAbstractButton(parent), id_(item.id) {
+    : HoverButton(parent), id_(item.id) {
   setFocusPolicy(Qt::StrongFocus);
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 2, 0, 2);
@@ -114,39 +111,17 @@ LargestItemRow::LargestItemRow(const CacheItem& item, QWidget* parent)
 QSize LargestItemRow::sizeHint() const { return layout()->sizeHint(); }
 
 void LargestItemRow::paintEvent(QPaintEvent*) {
-  const bool ring = keyboardFocus_ && hasFocus();
-  if (!hovered_ && !ring) return;
+  const bool ring = showsFocusRing();
+  if (!isHovered() && !ring) return;
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   QPainterPath path;
   path.addRoundedRect(QRectF(rect()).adjusted(-4, 0, 4, 0).intersected(QRectF(rect())), 6, 6);
-  if (hovered_) painter.fillPath(path, PaletteColors::primary(palette(), 0.05));
+  if (isHovered()) painter.fillPath(path, PaletteColors::primary(palette(), 0.05));
   if (ring) {
     painter.setPen(QPen(PaletteColors::withOpacity(PaletteColors::accent(palette()), 0.7), 1.5));
     painter.drawPath(path);
   }
-}
-
-void LargestItemRow::enterEvent(QEnterEvent* event) {
-  hovered_ = true;
-  update();
-  QAbstractButton::enterEvent(event);
-}
-
-void LargestItemRow::leaveEvent(QEvent* event) {
-  hovered_ = false;
-  update();
-  QAbstractButton::leaveEvent(event);
-}
-
-void LargestItemRow::focusInEvent(QFocusEvent* event) {
-  keyboardFocus_ = isKeyboardReason(event->reason());
-  QAbstractButton::focusInEvent(event);
-}
-
-void LargestItemRow::focusOutEvent(QFocusEvent* event) {
-  keyboardFocus_ = false;
-  QAbstractButton::focusOutEvent(event);
 }
 
 RightPanel::RightPanel(AppModel& model, QWidget* parent) : QScrollArea(parent), model_(model) {

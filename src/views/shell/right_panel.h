@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QAbstractButton>
 #include <QScrollArea>
 #include <vector>
 
 #include "models/cache_item.h"
+#include "views/shell/hover_button.h"
 
 class QLabel;
 class QVBoxLayout;
@@ -20,7 +20,7 @@ class SymbolView;
 // One of the largest items in the right panel: the group's symbol, the item's name over the
 // group's name, and the size at the trailing edge, which keeps its width while the name is
 // shortened. The whole row is one button.
-class LargestItemRow : public QAbstractButton {
+class LargestItemRow : public HoverButton {
   Q_OBJECT
 
  public:
@@ -35,18 +35,12 @@ class LargestItemRow : public QAbstractButton {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void enterEvent(QEnterEvent* event) override;
-  void leaveEvent(QEvent* event) override;
-  void focusInEvent(QFocusEvent* event) override;
-  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   std::string id_;
   ElidedLabel* name_;
   ElidedLabel* group_;
   QLabel* size_;
-  bool hovered_ = false;
-  bool keyboardFocus_ = false;
 };
 
 // The summary column at the right of the content card, the same on every page: the boot
