@@ -228,8 +228,8 @@ std::optional<TrashError> TrashGuard::check(
 
 std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
     std::string_view url, std::string_view allowedRoot, bool allowRootItself,
-    const std::optional<std::vector<Protected>>& protectedList,
-    bool shellSnapshotRuleVerified) const {
+    const std::optional<std::vector<Protected>>& protectedList, bool shellSnapshotRuleVerified,
+    const PhysicalItem::FolderHook& onFolder) const {
   const std::string shown = PathCanonical::canonical(url);
 
   // No file name holds a NUL byte, and the system would cut the path at it: such a path names
@@ -239,22 +239,29 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
     return TrashError::missing(shown);
   }
 
-  // 1. The item as the kernel reaches it, judged once: every rule below looks at this path,
-  // and it is the path that is acted on. A dangling link exists.
-  const PhysicalPath physical = PhysicalPath::resolve(url);
-  struct stat status {};
-  if (!physical.reachable || ::lstat(physical.path.c_str(), &status) != 0) {
-    return TrashError::missing(shown);
+  // A relative path would be judged against whatever folder the program runs in; no item
+  // handed to the guard is one.
+  if (url.empty() || url.front() != '/' || allowedRoot.empty() || allowedRoot.front() != '/') {
+    return TrashError::outsideAllowedRoot(std::string(url));
   }
 
+  // 1. The item as the kernel reaches it, judged once: every rule below looks at this path,
+  // and it is the path that is acted on. Its identity is read in the same walk, from the folder
+  // the walk opened, so a folder swapped for a link meanwhile cannot lend it another object's.
+  // A dangling link exists.
+  const std::optional<PhysicalItem> physical = PhysicalItem::lookUp(url, onFolder);
+  if (!physical) return TrashError::missing(shown);
+  const struct stat& status = physical->status;
+
   // 2. Its identity, and the home folder's.
-  const std::string item = FileIdentity::normalizedPath(physical.path);
+  const std::string item = FileIdentity::normalizedPath(physical->path);
   const FileIdentifier identifier{static_cast<std::uint64_t>(status.st_dev),
                                   static_cast<std::uint64_t>(status.st_ino)};
   const HomeFolder folder = homeFolder(home);
 
   // 3. The root of a volume (a link to one is judged by the other rules).
-  if (!S_ISLNK(status.st_mode) && MountRoot::isMountRoot(physical.path).value_or(false)) {
+  if (!S_ISLNK(status.st_mode) &&
+      MountRoot::isMountRootAt(physical->folder.get(), physical->name.c_str()).value_or(false)) {
     return TrashError::protectedPath(shown);
   }
 
@@ -313,15 +320,15 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
   // otherwise fold onto another folder's name.
   const std::string physicalRoot = PhysicalPath::resolve(allowedRoot).path;
   const std::string root = FileIdentity::normalizedPath(physicalRoot);
-  if (!allowRootItself && (item == root || physical.path == physicalRoot)) {
+  if (!allowRootItself && (item == root || physical->path == physicalRoot)) {
     return TrashError::outsideAllowedRoot(shown);
   }
   if (!PathRelation::isSameOrDescendant(item, root) ||
-      !PathRelation::isSameOrDescendant(physical.path, physicalRoot)) {
+      !PathRelation::isSameOrDescendant(physical->path, physicalRoot)) {
     return TrashError::outsideAllowedRoot(shown);
   }
 
-  return Approval{physical.path, identifier};
+  return Approval{physical->path, identifier};
 }
 
 }  // namespace hl

@@ -357,6 +357,48 @@ TEST(TrashGuard, DotDotAfterALinkIsJudgedWhereTheKernelGoes) {
             FileIdentity::identifier(home / "elsewhere/victim"));
 }
 
+// The folder on the way is swapped for a link to a copy outside at the exact moment the guard's
+// walk has opened it: the verdict carries the identity of the object the walk found at the path,
+// never that of the copy the path leads to afterwards.
+TEST(TrashGuard, AFolderSwappedForALinkDuringTheWalkNeverLendsItsIdentity) {
+  FakeHome home;
+  home.text("cache/a/item", "inside");
+  home.text("outside/item", "outside");
+  const auto inside = *FileIdentity::identifier(home / "cache/a/item");
+  const TrashGuard guard{home.path()};
+  int swaps = 0;
+  const auto swap = [&](const std::string& folder) {
+    if (folder != home / "cache/a") return;
+    ++swaps;
+    ASSERT_EQ(::rename((home / "cache/a").c_str(), (home / "cache/moved").c_str()), 0);
+    home.symlink("cache/a", home / "outside");
+  };
+
+  const auto verdict =
+      guard.judge(home / "cache/a/item", home / "cache", false, std::nullopt, false, swap);
+  EXPECT_EQ(swaps, 1);
+  ASSERT_TRUE(std::holds_alternative<TrashGuard::Approval>(verdict));
+  const auto& approval = std::get<TrashGuard::Approval>(verdict);
+  EXPECT_EQ(approval.path, home / "cache/a/item");
+  EXPECT_EQ(approval.identifier, inside);
+  EXPECT_NE(approval.identifier, *FileIdentity::identifier(home / "outside/item"));
+}
+
+TEST(TrashGuard, ARelativePathIsRefusedWhateverTheWorkingFolder) {
+  FakeHome home;
+  home.text("cache/x", "x");
+  const TrashGuard guard{home.path()};
+  char saved[4096];
+  ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
+  ASSERT_EQ(::chdir(home.path().c_str()), 0);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"cache/x", home / "cache"}, {"./cache/x", home / "cache"}, {home / "cache/x", "cache"}};
+  for (const auto& [url, root] : cases) {
+    EXPECT_EQ(refusal(guard, url, root), TrashError::outsideAllowedRoot(url)) << url << " " << root;
+  }
+  ASSERT_EQ(::chdir(saved), 0);
+}
+
 TEST(TrashGuard, ALinkedProtectedEntryProtectsItsTarget) {
   FakeHome home;
   home.text("dotfiles/ssh/id_rsa", "key");
