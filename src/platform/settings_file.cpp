@@ -25,15 +25,33 @@ std::optional<double> parseNumber(std::string_view text) {
   return value;
 }
 
-std::optional<bool> readBool(std::string_view key) {
+bool parseFailingClosed(std::string_view text) {
+  const QString folded =
+      QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).trimmed().toLower();
+  if (folded == QLatin1String("false") || folded == QLatin1String("no") ||
+      folded == QLatin1String("off")) {
+    return false;
+  }
+  const std::optional<double> number = parseNumber(folded.toStdString());
+  return !(number && *number == 0);
+}
+
+std::optional<bool> readFailingClosed(std::string_view key) {
   QSettings settings(QString::fromUtf8(organization.data(), organization.size()),
                      QString::fromUtf8(application.data(), application.size()));
   const QVariant value =
       settings.value(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())));
   if (!value.isValid()) return std::nullopt;
-  if (value.typeId() == QMetaType::Bool) return value.toBool();
-  if (value.typeId() == QMetaType::QString) return parseBool(value.toString().toStdString());
-  return std::nullopt;
+  switch (value.typeId()) {
+    case QMetaType::Bool: return value.toBool();
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double: return value.toDouble() != 0;
+    case QMetaType::QString: return parseFailingClosed(value.toString().toStdString());
+    default: return true;  // a list or anything else is not a plain "off"
+  }
 }
 
 }  // namespace hl::SettingsFile
