@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/absolute_path.h"
 #include "services/measurement/disk_scanner.h"
 
 namespace {
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
     }
   }
   if (!path) return usage();
+  // A relative path is measured where it is and reported by its absolute name.
+  const std::optional<std::string> absolute = hl::absolutePath(path);
+  if (!absolute) return usage();
+  path = absolute->c_str();
 
   const hl::WalkBoundary boundary;
   if (tree) {

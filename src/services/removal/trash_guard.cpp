@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/absolute_path.h"
 #include "platform/mount_root.h"
 #include "platform/trash_folders.h"
 #include "services/removal/trash_guard_linux_supplement.h"
@@ -21,6 +22,7 @@ namespace Supplement = TrashGuardLinuxSupplement;
 // The guard's home as the rules see it: where the path leads (a final link named), and where
 // it finally resolves, so that a linked home protects both the link and the real folder.
 struct HomeFolder {
+  std::string absolute;  // as given, made absolute
   std::string physical;  // to append relative entries to
   std::string identity;
   std::string resolved;
@@ -28,7 +30,10 @@ struct HomeFolder {
 
 HomeFolder homeFolder(std::string_view home) {
   HomeFolder folder;
-  folder.physical = PhysicalPath::resolve(home).path;
+  // A relative home is the folder of that name in the working folder, never one below "/":
+  // judged from "/", the user's real home would go unprotected.
+  folder.absolute = absolutePath(home).value_or(std::string(home));
+  folder.physical = PhysicalPath::resolve(folder.absolute).path;
   folder.identity = FileIdentity::normalizedPath(folder.physical);
   folder.resolved = FileIdentity::normalizedPath(FileIdentity::resolvingSymlinks(folder.physical));
   return folder;
@@ -92,9 +97,10 @@ std::optional<std::size_t> volumeTrashComponent(const std::vector<std::string_vi
 
 // The user's home Trash folders: the one of the guard's home and the user's own, each also
 // where it finally leads.
-std::vector<std::string> homeTrashFolders(std::string_view home) {
+std::vector<std::string> homeTrashFolders(const HomeFolder& home) {
   std::vector<std::string> folders;
-  for (const std::string& folder : {TrashFolders::homeTrash(home), TrashFolders::homeTrash()}) {
+  for (const std::string& folder :
+       {TrashFolders::homeTrash(home.absolute), TrashFolders::homeTrash()}) {
     const std::string identity = FileIdentity::identityPath(folder);
     appendUnique(folders, identity);
     if (auto target = linkTarget(identity)) appendUnique(folders, *target);
@@ -140,7 +146,8 @@ std::vector<TrashGuard::Protected> TrashGuard::protectedLocations() const {
     }
   }
   // The Trash folders themselves: what is inside is refused as already in the Trash.
-  for (const std::string& path : {TrashFolders::homeTrash(home), TrashFolders::homeTrash()}) {
+  for (const std::string& path :
+       {TrashFolders::homeTrash(folder.absolute), TrashFolders::homeTrash()}) {
     locations.push_back(path);
   }
 
@@ -305,7 +312,7 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
     }
   }
   if (item.find("/.Trashes/") != std::string::npos) return TrashError::alreadyInTrash(shown);
-  for (const std::string& trash : homeTrashFolders(home)) {
+  for (const std::string& trash : homeTrashFolders(folder)) {
     if (item == trash) return TrashError::protectedPath(shown);
     if (PathRelation::isSameOrDescendant(item, trash)) return TrashError::alreadyInTrash(shown);
   }

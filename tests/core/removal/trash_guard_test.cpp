@@ -396,6 +396,12 @@ TEST(TrashGuard, ARelativePathIsRefusedWhateverTheWorkingFolder) {
   for (const auto& [url, root] : cases) {
     EXPECT_EQ(refusal(guard, url, root), TrashError::outsideAllowedRoot(url)) << url << " " << root;
   }
+  // A relative home is the folder of that name here, and its entries stay protected.
+  home.dir("Documents");
+  ASSERT_EQ(::chdir(parentPath(home.path()).c_str()), 0);
+  const TrashGuard relativeHome{lastPathComponent(home.path())};
+  EXPECT_EQ(refusal(relativeHome, home / "Documents", home.path()),
+            TrashError::protectedPath(home / "Documents"));
   ASSERT_EQ(::chdir(saved), 0);
 }
 
