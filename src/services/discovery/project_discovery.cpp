@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "platform/directory_listing.h"
+#include "services/discovery/search_roots.h"
 #include "utilities/path_canonical.h"
 #include "utilities/relative_date.h"
 
@@ -88,8 +89,7 @@ std::vector<CacheItem> ProjectDiscovery::discover(Date now) const {
     std::optional<Date> modified;
   };
   std::vector<CacheItem> result;
-  for (const std::string& rootName : searchRoots) {
-    const std::string root = appendingPath(home, rootName);
+  for (const std::string& root : searchRootFolders(home, searchRoots)) {
     if (boundary.isDataless && boundary.isDataless(root)) continue;
     const auto rootVolume = DirectoryListing::rootVolume(boundary, root);
     std::deque<std::pair<std::string, int>> queue;

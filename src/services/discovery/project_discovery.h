@@ -32,6 +32,7 @@ struct ProjectDiscovery {
   };
 
   std::string home;
+  // Names of folders in the home, matched ignoring ASCII case (see searchRootFolders).
   std::vector<std::string> searchRoots = CacheCatalog::repositorySearchRoots();
   int maxDepth = 5;  // deepest level below a search root still listed
   WalkBoundary boundary;

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "platform/directory_listing.h"
+#include "services/discovery/search_roots.h"
 #include "utilities/file_identity.h"
 #include "utilities/path_canonical.h"
 #include "platform/plain_file.h"
@@ -165,8 +166,7 @@ std::vector<std::string> WorktreeDiscovery::repositoriesWithClaudeWorktrees() co
     bool insideRepository;
   };
   std::vector<std::string> results;
-  for (const std::string& rootName : searchRoots) {
-    const std::string root = appendingPath(home, rootName);
+  for (const std::string& root : searchRootFolders(home, searchRoots)) {
     if (boundary.isDataless && boundary.isDataless(root)) continue;
     const auto rootVolume = DirectoryListing::rootVolume(boundary, root);
     std::deque<Entry> queue;

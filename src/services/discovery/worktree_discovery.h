@@ -18,6 +18,7 @@ namespace hl {
 // and "gitdir" records only; runs no git and writes nothing.
 struct WorktreeDiscovery {
   std::string home;
+  // Names of folders in the home, matched ignoring ASCII case (see searchRootFolders).
   std::vector<std::string> searchRoots = CacheCatalog::repositorySearchRoots();
   std::vector<std::string> toolFolders = CacheCatalog::toolWorktreeFolders();
   int maxDepth = 4;  // deepest level below a search root still examined

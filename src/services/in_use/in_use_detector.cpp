@@ -21,6 +21,7 @@
 #include "services/in_use/command_process_source.h"
 #include "services/in_use/in_use_rules.h"
 #include "services/in_use/worktree_in_use_rules.h"
+#include "utilities/ascii_case.h"
 #include "utilities/file_identity.h"
 #include "utilities/in_parallel.h"
 #include "utilities/path_canonical.h"
@@ -65,12 +66,6 @@ std::optional<std::int32_t> pidIn(const QJsonObject& object) {
 
 bool presentAndNotNull(const QJsonObject& object, const char* key) {
   return object.contains(QLatin1String(key)) && !object.value(QLatin1String(key)).isNull();
-}
-
-std::string lowercased(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 }  // namespace
@@ -141,7 +136,7 @@ std::vector<LiveSession> InUseDetector::liveSessions(const ProcessSnapshot& proc
     if (processes.executables.count(*pid) == 0) continue;
     const std::vector<std::string> names = processes.names(*pid);
     if (std::none_of(names.begin(), names.end(), [](const std::string& known) {
-          return lowercased(known).find("claude") != std::string::npos;
+          return lowercasedAscii(known).find("claude") != std::string::npos;
         })) {
       continue;
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/absolute_path.h"
+#include "platform/directory_listing.h"
 #include "platform/mount_root.h"
 #include "platform/trash_folders.h"
 #include "services/removal/trash_guard_linux_supplement.h"
@@ -49,6 +50,25 @@ std::optional<std::string> linkTarget(const std::string& identity) {
   std::string target = FileIdentity::normalizedPath(FileIdentity::resolvingSymlinks(identity));
   if (target == identity) return std::nullopt;
   return target;
+}
+
+// The existing entries below `base` that spell `relative` with other case of ASCII letters in any
+// component. The file system the protected home entries were written for ignores case, so there
+// "~/projects" is "~/Projects"; here both are protected.
+std::vector<std::string> otherSpellings(const std::string& base, std::string_view relative) {
+  std::vector<std::string> current = {base};
+  for (std::string_view part : PathRelation::components(relative)) {
+    std::vector<std::string> next;
+    for (const std::string& folder : current) {
+      const auto names = DirectoryListing::namesIgnoringCase(folder, part);
+      if (!names) continue;
+      for (const std::string& name : *names) next.push_back(appendingPath(folder, name));
+    }
+    current = std::move(next);
+  }
+  const std::string exact = appendingPath(base, relative);
+  std::erase(current, exact);
+  return current;
 }
 
 void appendUnique(std::vector<std::string>& list, std::string path) {
@@ -135,6 +155,15 @@ std::vector<TrashGuard::Protected> TrashGuard::protectedLocations() const {
   for (const std::string& path : Supplement::protectedAbsolutePaths()) locations.push_back(path);
   for (const std::string& relative : Supplement::protectedHomePaths()) {
     locations.push_back(inHome(folder, relative));
+  }
+  for (const auto* table :
+       {&TrashGuardTables::protectedHomePaths(), &Supplement::protectedHomePaths()}) {
+    for (const std::string& relative : *table) {
+      if (relative.empty()) continue;
+      for (std::string& path : otherSpellings(folder.physical, relative)) {
+        locations.push_back(std::move(path));
+      }
+    }
   }
   for (const std::string& path : Supplement::userFolders(folder.physical)) {
     locations.push_back(path);

@@ -173,6 +173,25 @@ TEST(TrashGuard, ProtectedLocationsBlockOnlyThemselves) {
   EXPECT_EQ(refusal(guard, tmp, parentPath(tmp)), TrashError::protectedPath(tmp));
 }
 
+// The protected home entries were written for a file system that ignores case: a folder whose
+// name differs only in case is as safe, while what lies inside stays removable.
+TEST(TrashGuard, ProtectedHomeEntriesIgnoreCase) {
+  FakeHome home;
+  for (const char* path : {"projects/site/node_modules", "DOCUMENTS", "Videos", "videos",
+                           "library/application support/Claude", ".SSH"}) {
+    home.dir(path);
+  }
+  home.text(".Claude.JSON", "{}");
+  const TrashGuard guard{home.path()};
+  for (const char* path : {"projects", "DOCUMENTS", "Videos", "videos", "library",
+                           "library/application support", "library/application support/Claude",
+                           ".SSH", ".Claude.JSON"}) {
+    EXPECT_EQ(refusal(guard, home / path, home.path()), TrashError::protectedPath(home / path))
+        << path;
+  }
+  EXPECT_EQ(refusal(guard, home / "projects/site/node_modules", home / "projects"), std::nullopt);
+}
+
 TEST(TrashGuard, AProtectedFileReachedUnderAnotherNameStillMatches) {
   FakeHome home;
   home.text(".claude.json", "{}");
