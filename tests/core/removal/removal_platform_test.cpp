@@ -11,6 +11,7 @@
 #include "support/fake_home.h"
 #include "support/manual_clock.h"
 #include "support/scratch_mount.h"
+#include "support/ordinary_user.h"
 
 using namespace hl;
 using hl::test::existsNoFollow;
@@ -152,7 +153,7 @@ TEST(FreedesktopTrash, AFolderHoldingAMountIsRefusedWhole) {
 }
 
 TEST(PermanentRemover, ReportsWhatItCouldNotDelete) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root may delete inside a read-only folder";
+  HL_AS_ORDINARY_USER();
   FakeHome home;
   home.text("cache/build/locked/file", "x");
   home.text("cache/build/free", "y");
