@@ -1,12 +1,17 @@
 #include "services/measurement/walk_pool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 
 namespace hl {
 namespace {
 
 thread_local WalkPool* currentPool = nullptr;
+
+// Walking threads per core; see directory-walk.md for the measurements behind it.
+constexpr std::size_t kThreadsPerCore = 4;
+std::atomic<std::size_t> requestedSharedThreads{0};
 
 }  // namespace
 
@@ -26,8 +31,41 @@ WalkPool::~WalkPool() {
 }
 
 WalkPool& WalkPool::shared() {
-  static WalkPool pool(std::max(1u, std::thread::hardware_concurrency()));
+  static WalkPool pool(sharedThreadCount());
   return pool;
+}
+
+std::size_t WalkPool::sharedThreadCount() {
+  if (const std::size_t requested = requestedSharedThreads.load()) return requested;
+  return kThreadsPerCore * std::max(1u, std::thread::hardware_concurrency());
+}
+
+void WalkPool::setSharedThreadCount(std::size_t threads) { requestedSharedThreads = threads; }
+
+Spread WalkPool::spread() {
+  return [](std::size_t count, const std::function<void(std::size_t)>& work) {
+    if (count == 0) return;
+    if (count == 1) {
+      work(0);
+      return;
+    }
+    WalkPool& pool = shared();
+    // About four tasks per thread: enough to even out slow elements, few enough to be cheap.
+    const std::size_t perTask = std::max<std::size_t>(1, count / (4 * pool.threadCount()));
+    pool.run([&work, count, perTask](Job& job) {
+      std::vector<Task> tasks;
+      tasks.reserve(count / perTask + 1);
+      // Pushed in reverse so that the pool, last in first out, takes them roughly in order.
+      for (std::size_t end = count; end > 0;) {
+        const std::size_t begin = end > perTask ? end - perTask : 0;
+        tasks.emplace_back([&work, begin, end](Job&) {
+          for (std::size_t i = begin; i < end; ++i) work(i);
+        });
+        end = begin;
+      }
+      job.add(tasks);
+    });
+  };
 }
 
 void WalkPool::run(Task first) {

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "utilities/spread.h"
+
 namespace hl {
 
 // The one bounded set of threads that the folder walks of the process share, so that several
@@ -24,8 +26,16 @@ class WalkPool {
   WalkPool(const WalkPool&) = delete;
   WalkPool& operator=(const WalkPool&) = delete;
 
-  // The pool of the process: one thread per core, started on first use.
+  // The pool of the process, started on first use with `sharedThreadCount()` threads.
   static WalkPool& shared();
+  // How many threads the shared pool starts with: several per core (a walk of a cold disk
+  // waits on reads far more than it computes), or what `setSharedThreadCount` asked for.
+  static std::size_t sharedThreadCount();
+  // Sets the shared pool's size for a benchmark; has an effect only before the pool's first use.
+  static void setSharedThreadCount(std::size_t threads);
+  // Spreads work over the shared pool: each element is a task, several elements in one task
+  // when there are many, so that a task is worth its hand-off.
+  static Spread spread();
 
   std::size_t threadCount() const { return threads_.size(); }
 
