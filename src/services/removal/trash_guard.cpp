@@ -232,17 +232,25 @@ std::vector<std::string> TrashGuard::forbiddenTrees(bool includingShellSnapshots
 }
 
 bool TrashGuard::matchesForbiddenGlob(std::string_view path) const {
+  return forbiddenGlobMatcher().matches(path);
+}
+
+TrashGuard::GlobMatcher TrashGuard::forbiddenGlobMatcher() const {
   const HomeFolder folder = homeFolder(home);
   std::vector<std::string> homes = {folder.identity};
   appendUnique(homes, folder.resolved);
-  std::vector<std::string> patterns;
+  GlobMatcher matcher;
   for (const std::string& base : homes) {
     const std::string escaped = escapedForGlob(base);
     for (const std::string& glob : TrashGuardTables::forbiddenHomeGlobs()) {
       // Joined without doubling the slash: a home at the root would match nothing.
-      patterns.push_back(appendingPath(escaped, glob));
+      matcher.patterns.push_back(appendingPath(escaped, glob));
     }
   }
+  return matcher;
+}
+
+bool TrashGuard::GlobMatcher::matches(std::string_view path) const {
   std::string candidate(path);
   while (candidate.size() >= 2) {
     for (const std::string& pattern : patterns) {

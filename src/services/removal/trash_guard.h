@@ -53,6 +53,14 @@ struct TrashGuard {
   // Whether `path` or one of its ancestors (the root excepted) matches a forbidden pattern.
   bool matchesForbiddenGlob(std::string_view path) const;
 
+  // The forbidden patterns of this home, made once for testing many paths.
+  struct GlobMatcher {
+    std::vector<std::string> patterns;
+    // As `matchesForbiddenGlob`.
+    bool matches(std::string_view path) const;
+  };
+  GlobMatcher forbiddenGlobMatcher() const;
+
   // The refusal for an item, or none when it may be removed. `protectedList` absent: the
   // guard reads the protected locations itself. Every refusal names the item's canonical path
   // (a relative path, refused as outside its folder, is named as given).
