@@ -10,7 +10,7 @@
 #include "platform/folder_reader.h"
 #include "platform/unique_fd.h"
 #include "utilities/file_identity.h"
-#include "utilities/path_relation.h"
+#include "utilities/path_overlap_set.h"
 #include "utilities/within_limit.h"
 
 namespace hl {
@@ -92,13 +92,6 @@ std::optional<uid_t> realUserOf(int process) {
   return static_cast<uid_t>(std::stoull(status->substr(pos, end - pos)));
 }
 
-bool isUnderAnyRoot(const std::string& path, const std::set<std::string>& roots) {
-  const std::string canonical = FileIdentity::normalizedPath(path);
-  for (const std::string& root : roots) {
-    if (PathRelation::isSameOrDescendant(canonical, root)) return true;
-  }
-  return false;
-}
 
 // The path names of the file-backed lines of a "maps" file, each once.
 std::vector<std::string> mappedFiles(const std::string& maps) {
@@ -214,12 +207,16 @@ OpenFiles readOpenFiles(const std::string& procRoot_, uid_t user_,
                         const std::set<std::string>& roots, std::stop_token stop) {
   OpenFiles result;
   int listed = 0;
+  // Thousands of roots and many thousands of open files: one look-up per path component.
+  PathOverlapSet rootSet;
+  for (const std::string& root : roots) rootSet.insert(root);
   const Walk walk = eachProcess(procRoot_, stop, [&](std::int32_t pid, int process) {
     const std::optional<uid_t> user = realUserOf(process);
     if (!user || *user != user_) return;
     ++listed;
     const auto add = [&](const std::string& path) {
-      if (!path.empty() && path.front() == '/' && isUnderAnyRoot(path, roots)) {
+      if (!path.empty() && path.front() == '/' &&
+          rootSet.holds(FileIdentity::normalizedPath(path))) {
         result.files.push_back({pid, path});
       }
     };

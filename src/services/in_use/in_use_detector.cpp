@@ -26,7 +26,7 @@
 #include "utilities/in_parallel.h"
 #include "utilities/path_canonical.h"
 #include "utilities/path_extension.h"
-#include "utilities/path_relation.h"
+#include "utilities/path_overlap_set.h"
 
 namespace hl {
 namespace {
@@ -205,12 +205,11 @@ std::map<std::string, std::int32_t> InUseDetector::parseOpenFiles(
 std::map<std::string, std::int32_t> InUseDetector::foldOpenFiles(
     const std::vector<OpenFileRecord>& files, const std::set<std::string>& roots) {
   std::map<std::string, std::int32_t> owners;
+  PathOverlapSet rootSet;
+  for (const std::string& root : roots) rootSet.insert(root);
   for (const OpenFileRecord& file : files) {
     std::string path = canonical(file.path);
-    const bool underRoot = std::any_of(roots.begin(), roots.end(), [&](const std::string& root) {
-      return PathRelation::isSameOrDescendant(path, root);
-    });
-    if (!underRoot) continue;
+    if (!rootSet.holds(path)) continue;
     // Stops at the first folder already named: everything above it is named too.
     while (path.size() > 1 && owners.emplace(path, file.pid).second) path = parentPath(path);
   }
