@@ -363,7 +363,8 @@ void publish(Walk& walk, WalkPool::Job& job, Folder& folder, std::vector<FolderR
         [&walk, sub = std::move(*it)](WalkPool::Job& j) { listFolder(walk, j, sub); });
   }
   subfolders.clear();
-  job.add(tasks);
+  // This thread comes back for one of them as soon as its share is done.
+  job.add(tasks, true);
 }
 
 // The tree walk: makes the node of a folder whose contents are all known, then of every

@@ -7,8 +7,6 @@
 namespace hl {
 namespace {
 
-thread_local WalkPool* currentPool = nullptr;
-
 // Walking threads per core; see directory-walk.md for the measurements behind it.
 constexpr std::size_t kThreadsPerCore = 4;
 std::atomic<std::size_t> requestedSharedThreads{0};
@@ -73,10 +71,10 @@ void WalkPool::run(Task first) {
   std::unique_lock lock(mutex_);
   job.pending_.push_back(std::move(first));
   jobs_.push_back(&job);
-  job.ownerWorks_ = currentPool == this;
-  addLocked(job, 1);
   while (!job.finished_) {
-    if (job.ownerWorks_ && !job.pending_.empty()) {
+    // The caller works on its own job while it waits, so the first task needs no other thread:
+    // a small walk is done without a single hand-off, and helpers are woken as tasks pile up.
+    if (!job.pending_.empty()) {
       runOneLocked(job, lock);
     } else {
       job.changed_.wait(lock);
@@ -87,7 +85,6 @@ void WalkPool::run(Task first) {
 }
 
 void WalkPool::work() {
-  currentPool = this;
   std::unique_lock lock(mutex_);
   for (;;) {
     if (Job* job = pickLocked()) {
@@ -137,7 +134,8 @@ void WalkPool::runOneLocked(Job& job, std::unique_lock<std::mutex>& lock) {
 }
 
 void WalkPool::addLocked(Job& job, std::size_t added) {
-  if (job.ownerWorks_) job.changed_.notify_one();
+  if (added == 0) return;
+  job.changed_.notify_one();  // its owner may be waiting for work
   const std::size_t wakes = std::min(added, idle_);
   if (wakes == 0) return;
   if (wakes == idle_) {
@@ -153,13 +151,13 @@ void WalkPool::Job::add(Task task) {
   pool_.addLocked(*this, 1);
 }
 
-void WalkPool::Job::add(std::vector<Task>& tasks) {
+void WalkPool::Job::add(std::vector<Task>& tasks, bool callerTakesOne) {
   if (tasks.empty()) return;
   std::lock_guard lock(pool_.mutex_);
   const std::size_t added = tasks.size();
   for (Task& task : tasks) pending_.push_back(std::move(task));
   tasks.clear();
-  pool_.addLocked(*this, added);
+  pool_.addLocked(*this, callerTakesOne ? added - 1 : added);
 }
 
 }  // namespace hl
