@@ -66,8 +66,20 @@ std::size_t digitRun(std::string_view text, std::size_t from) {
 
 }  // namespace
 
-DiscoveryResult CacheDiscovery::discover() const {
+CacheDiscovery::Walks CacheDiscovery::walk() const {
   const Date now = clock ? clock() : systemWallClock()();
+  Walks walks;
+  spread(2, [&](std::size_t part) {
+    if (part == 0) {
+      walks.worktrees = worktrees.discover();
+    } else {
+      walks.projects = projects.discover(now);
+    }
+  });
+  return walks;
+}
+
+DiscoveryResult CacheDiscovery::discover() const {
   // The catalog's rows of every group the claim reaches through the catalog, in claim order.
   struct Row {
     CacheGroup group;
@@ -85,16 +97,13 @@ DiscoveryResult CacheDiscovery::discover() const {
   // Everything the claim looks at, found side by side before it: the worktree walk, the project
   // walk, and the catalog's rows with the custom paths and the browser's clones. None of them
   // depends on a claim.
-  std::vector<CacheItem> worktreeItems;
-  std::vector<CacheItem> projectItems;
+  Walks walks;
   std::vector<std::pair<std::vector<CacheItem>, std::optional<std::string>>> rowItems;
   std::vector<CacheItem> customItems;
   std::optional<CacheItem> clones;
-  spread(3, [&](std::size_t part) {
+  spread(2, [&](std::size_t part) {
     if (part == 0) {
-      worktreeItems = worktrees.discover();
-    } else if (part == 1) {
-      projectItems = projects.discover(now);
+      walks = earlyWalks ? earlyWalks() : walk();
     } else {
       rowItems = mapInOrder(spread, rows, [this](const Row& row) {
         return items(*row.source, row.group);
@@ -113,8 +122,8 @@ DiscoveryResult CacheDiscovery::discover() const {
   std::size_t row = 0;
   for (const CacheGroup group : claimOrder) {
     switch (group) {
-      case CacheGroup::aiWorktrees: take(worktreeItems); break;
-      case CacheGroup::projects: take(projectItems); break;
+      case CacheGroup::aiWorktrees: take(walks.worktrees); break;
+      case CacheGroup::projects: take(walks.projects); break;
       case CacheGroup::custom: take(customItems); break;
       default:
         for (; row < rows.size() && rows[row].group == group; ++row) {

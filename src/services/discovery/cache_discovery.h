@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,18 @@ struct CacheDiscovery {
       CacheGroup::buildTools,  CacheGroup::xcode,        CacheGroup::custom,
       CacheGroup::largeBackups, CacheGroup::trash,       CacheGroup::systemCaches,
   };
+
+  // What the two walks find; it depends on nothing but the home, the walks' settings and the
+  // disk, so a scan can start the walks before it knows the tools.
+  struct Walks {
+    std::vector<CacheItem> worktrees;
+    std::vector<CacheItem> projects;
+  };
+  // Both walks, side by side.
+  Walks walk() const;
+  // When set, `discover` takes the walks' findings from here (walks started earlier) instead of
+  // walking itself.
+  std::function<Walks()> earlyWalks;
 
   DiscoveryResult discover() const;
 

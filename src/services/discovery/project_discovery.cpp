@@ -176,7 +176,7 @@ std::vector<CacheItem> ProjectDiscovery::discover(Date now) const {
   // side, and their findings are taken back in the level's order, so each root's items come in
   // exactly the order of a walk with one queue.
   std::vector<std::vector<CacheItem>> found(roots.size());
-  while (!level.empty()) {
+  while (!level.empty() && !stop.stop_requested()) {
     std::vector<Visited> visited = mapInOrder(spread, level, visit);
     std::vector<Pending> next;
     for (std::size_t k = 0; k < level.size(); ++k) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -42,6 +43,8 @@ struct ProjectDiscovery {
   // How the folders of one level are listed: side by side on the walk pool; `sequentially()`
   // gives the same items in the same order.
   Spread spread = WalkPool::spread();
+  // Ends the walk between two levels; what it found until then is incomplete.
+  std::stop_token stop;
 
   // The project items, roots in order, folders breadth first, the candidates of one folder in
   // listing order. Neither sorted nor de-duplicated: the claim settles repeated paths. The

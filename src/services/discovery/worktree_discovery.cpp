@@ -212,7 +212,7 @@ std::vector<std::string> WorktreeDiscovery::repositoriesWithClaudeWorktrees() co
   // Breadth first, one level of every root at a time, the findings taken back in the level's
   // order: the order of a walk with one queue for each root, roots in their order.
   std::vector<std::vector<std::string>> found(roots.size());
-  while (!level.empty()) {
+  while (!level.empty() && !stop.stop_requested()) {
     std::vector<Visited> visited = mapInOrder(spread, level, visit);
     std::vector<Entry> next;
     for (std::size_t k = 0; k < level.size(); ++k) {

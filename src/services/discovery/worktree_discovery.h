@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,8 @@ struct WorktreeDiscovery {
   // How the folders of one level, and the worktrees' records, are read: side by side on the walk
   // pool; `sequentially()` gives the same items in the same order.
   Spread spread = WalkPool::spread();
+  // Ends the walk between two levels; what it found until then is incomplete.
+  std::stop_token stop;
 
   // Every worktree item, without two of the same id; the first found wins.
   std::vector<CacheItem> discover() const;

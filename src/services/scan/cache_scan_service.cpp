@@ -118,6 +118,20 @@ void CacheScanService::Core::run(const CacheScanConfiguration& configuration, co
   // A home that is not a folder ends the run at once, before any event, so that no empty
   // result is ever reported as a finished scan (`homeProblem` tells why).
   if (homeProblem(configuration.home)) return;
+
+  // The walks of discovery depend on nothing but the home and the disk: they start now, beside
+  // the tools' resolution and the process picture, and discovery takes what they found. A run
+  // that ends early stops them and waits for them (they stop between two levels).
+  std::stop_source walkStop;
+  const std::stop_callback forwardStop(stop, [&walkStop] { walkStop.request_stop(); });
+  CacheDiscovery walker = discovery(configuration, ToolEnvironment::empty(), true);
+  walker.worktrees.stop = walker.projects.stop = walkStop.get_token();
+  const std::shared_future<CacheDiscovery::Walks> walks =
+      inParallel([walker] { return walker.walk(); }).share();
+  struct StopWalks {
+    std::stop_source& source;
+    ~StopWalks() { source.request_stop(); }
+  } const stopWalks{walkStop};
   const Instant start = dependencies.monotonicClock();
   const auto current = [this, number, &stop] { return isCurrent(number, stop); };
 
@@ -139,8 +153,9 @@ void CacheScanService::Core::run(const CacheScanConfiguration& configuration, co
     if (stop.stop_requested()) return;
   }
 
-  DiscoveryResult found =
-      dependencies.discover(discovery(configuration, environment, chromeRunning));
+  CacheDiscovery discovering = discovery(configuration, environment, chromeRunning);
+  discovering.earlyWalks = [walks] { return walks.get(); };
+  DiscoveryResult found = dependencies.discover(discovering);
   const std::vector<CacheItem> items = found.items;
   send(Event::Discovered{std::move(found.items), std::move(found.notes)});
 
