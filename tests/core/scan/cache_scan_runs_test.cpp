@@ -229,13 +229,18 @@ TEST(CacheScanService, ARelativeHomeIsTakenFromTheWorkingFolderAndAMissingOneSen
     Recorder recorder;
     CacheScanService::Handle handle = service.scan(quiet, recorder.sink(), recorder.ended());
     recorder.waitForEnd();
-    return recorder.trace();
+    std::vector<std::string> trace = recorder.trace();
+    // How long it took is no part of what was found.
+    for (std::string& line : trace) {
+      if (line.starts_with("finished ")) line = "finished";
+    }
+    return trace;
   };
 
   const std::vector<std::string> absolute = scanned(home.path());
   ASSERT_GE(absolute.size(), 2u);
   EXPECT_EQ(absolute.front(), "discovered " + home / "Projects/web/node_modules");
-  EXPECT_EQ(absolute.back(), "finished 0.0");
+  EXPECT_EQ(absolute.back(), "finished");
   char saved[4096];
   ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
   ASSERT_EQ(::chdir(parentPath(home.path()).c_str()), 0);
