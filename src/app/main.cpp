@@ -1,7 +1,14 @@
 #include <QApplication>
+#include <memory>
 
+#include "app/launch_steps.h"
+#include "app/single_instance/single_instance.h"
+#include "app/updater/no_feed_notice.h"
+#include "build_version.h"
 #include "platform/launch_arguments.h"
-
+#include "services/removal/destructive_gate.h"
+#include "viewmodels/updater_box.h"
+#include "views/shared/app_icon.h"
 #include "views/shell/main_window.h"
 
 int main(int argc, char** argv) {
@@ -11,7 +18,29 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QStringLiteral("Harborlume"));
   QApplication::setApplicationName(QStringLiteral("Harborlume"));
   QApplication::setApplicationDisplayName(QStringLiteral("Harbor Lume"));
-  hl::MainWindow window;
-  window.show();
-  return QApplication::exec();
+  QApplication::setApplicationVersion(QString::fromLatin1(hl::BuildVersion::shortVersion));
+  QGuiApplication::setDesktopFileName(QStringLiteral("harborlume"));
+  hl::AppIcon::install();
+
+  std::unique_ptr<hl::MainWindow> window;
+  hl::SingleInstance instance(
+      hl::SingleInstance::Environment::current(),
+      [] { return hl::DestructiveGate::current().isReadOnly(); },
+      [&window] {
+        if (!window) return;
+        window->show();
+        window->raise();
+        window->activateWindow();
+      });
+  if (const auto status = hl::LaunchSteps::claimSingleInstance(instance)) return *status;
+  if (hl::LaunchSteps::relocateIfNeeded()) return 0;
+  hl::NoFeedNotice noFeedNotice([&window] { return window.get(); });
+  hl::LaunchSteps::installUpdater([&noFeedNotice] { noFeedNotice.present(); });
+
+  window = std::make_unique<hl::MainWindow>();
+  window->show();
+  const int status = QApplication::exec();
+  // The updater's notice refers to this frame; it must not outlive it in the box.
+  hl::Updater::box().setCurrent(nullptr);
+  return status;
 }

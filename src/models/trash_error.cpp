@@ -16,6 +16,7 @@ std::string TrashError::description() const {
 
 std::string describe(const RemovalError& error) {
   if (const auto* refusal = std::get_if<TrashError>(&error)) return refusal->description();
+  if (const auto* skipped = std::get_if<StateChanged>(&error)) return skipped->description();
   return std::get<FileSystemError>(error).message;
 }
 

@@ -39,8 +39,17 @@ struct FileSystemError {
   bool operator==(const FileSystemError&) const = default;
 };
 
-// Either a refusal of the guard or a failure of the file system.
-using RemovalError = std::variant<TrashError, FileSystemError>;
+// An item that was not removed because its state changed after the user chose it (it came
+// into use, its worktree is no longer clean, the policy refuses it now). Shown as "Skipped: "
+// followed by the reason.
+struct StateChanged {
+  std::string reason;
+  std::string description() const { return "Skipped: " + reason; }
+  bool operator==(const StateChanged&) const = default;
+};
+
+// A refusal of the guard, a failure of the file system, or a re-check that skipped the item.
+using RemovalError = std::variant<TrashError, FileSystemError, StateChanged>;
 
 // The user-facing text of either kind of failure.
 std::string describe(const RemovalError& error);

@@ -18,4 +18,8 @@ std::optional<TrashTrigger> trashTriggerFromRaw(std::string_view raw) {
   return std::nullopt;
 }
 
+std::string refusedWhileRemoving(TrashTrigger trigger) {
+  return std::string(rawValue(trigger)) + ": refused, a removal is already running";
+}
+
 }  // namespace hl

@@ -25,9 +25,25 @@ std::optional<double> parseNumber(std::string_view text) {
   return value;
 }
 
+namespace {
+
+QString qtText(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+std::optional<bool> readBool(std::string_view key) {
+  QSettings settings(qtText(organization), qtText(application));
+  const QVariant value = settings.value(qtText(key));
+  if (!value.isValid()) return std::nullopt;
+  if (value.typeId() == QMetaType::Bool) return value.toBool();
+  if (value.typeId() == QMetaType::QString) return parseBool(value.toString().toStdString());
+  return std::nullopt;
+}
+
 bool parseFailingClosed(std::string_view text) {
-  const QString folded =
-      QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).trimmed().toLower();
+  const QString folded = qtText(text).trimmed().toLower();
   if (folded == QLatin1String("false") || folded == QLatin1String("no") ||
       folded == QLatin1String("off")) {
     return false;
@@ -37,10 +53,8 @@ bool parseFailingClosed(std::string_view text) {
 }
 
 std::optional<bool> readFailingClosed(std::string_view key) {
-  QSettings settings(QString::fromUtf8(organization.data(), organization.size()),
-                     QString::fromUtf8(application.data(), application.size()));
-  const QVariant value =
-      settings.value(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())));
+  QSettings settings(qtText(organization), qtText(application));
+  const QVariant value = settings.value(qtText(key));
   if (!value.isValid()) return std::nullopt;
   switch (value.typeId()) {
     case QMetaType::Bool: return value.toBool();
@@ -52,6 +66,13 @@ std::optional<bool> readFailingClosed(std::string_view key) {
     case QMetaType::QString: return parseFailingClosed(value.toString().toStdString());
     default: return true;  // a list or anything else is not a plain "off"
   }
+}
+
+bool writeBool(std::string_view key, bool value) {
+  QSettings settings(qtText(organization), qtText(application));
+  settings.setValue(qtText(key), value);
+  settings.sync();
+  return settings.status() == QSettings::NoError;
 }
 
 }  // namespace hl::SettingsFile

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
+#include <charconv>
 
 namespace hl::ByteFormatting {
 
@@ -24,9 +24,12 @@ std::string string(std::int64_t bytes, bool approximate) {
     value /= 1000.0;
     ++unit;
   }
+  // Always a decimal point: the C library's formatting would follow the user's locale, which
+  // the program switches on at start.
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f", fractionDigits[unit], value);
-  std::string number(buffer);
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                     std::chars_format::fixed, fractionDigits[unit]);
+  std::string number(buffer, written.ptr);
   if (number.find('.') != std::string::npos) {
     while (!number.empty() && number.back() == '0') number.pop_back();
     if (!number.empty() && number.back() == '.') number.pop_back();

@@ -1,5 +1,7 @@
 #include "utilities/time.h"
 
+#include <time.h>
+
 namespace hl {
 
 WallClock systemWallClock() {
@@ -8,6 +10,15 @@ WallClock systemWallClock() {
 
 MonotonicClock systemMonotonicClock() {
   return [] { return std::chrono::steady_clock::now(); };
+}
+
+MonotonicClock continuousClock() {
+  return [] {
+    timespec now{};
+    ::clock_gettime(CLOCK_BOOTTIME, &now);
+    return Instant(std::chrono::duration_cast<Instant::duration>(
+        std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec)));
+  };
 }
 
 double secondsBetween(Date earlier, Date later) {

@@ -17,6 +17,9 @@ using MonotonicClock = std::function<Instant()>;
 
 WallClock systemWallClock();
 MonotonicClock systemMonotonicClock();
+// A monotonic clock that keeps counting while the computer sleeps (CLOCK_BOOTTIME), for short
+// waits that must not stretch across a suspend. Its instants compare only with its own.
+MonotonicClock continuousClock();
 
 // Seconds between two dates as a fractional number (later minus earlier).
 double secondsBetween(Date earlier, Date later);

@@ -130,14 +130,19 @@ std::string resolvedIdentity(std::string_view path) {
 
 // Whether the repository's worktree record `record` names the worktree's ".git" entry.
 bool pointsBack(const std::string& record, const std::string& dotGit) {
-  const auto content = readRecord(appendingPath(record, "gitdir"));
-  if (!content || !decode(*content)) return false;
-  const std::string_view text = trimmed(*content, isBlankOrLineBreak);
-  if (text.empty()) return false;
-  return resolvedIdentity(resolvedAgainst(record, text)) == resolvedIdentity(dotGit);
+  const auto target = WorktreeDiscovery::recordTarget(record);
+  return target && resolvedIdentity(*target) == resolvedIdentity(dotGit);
 }
 
 }  // namespace
+
+std::optional<std::string> WorktreeDiscovery::recordTarget(std::string_view record) {
+  const auto content = readRecord(appendingPath(record, "gitdir"));
+  if (!content || !decode(*content)) return std::nullopt;
+  const std::string_view text = trimmed(*content, isBlankOrLineBreak);
+  if (text.empty()) return std::nullopt;
+  return resolvedAgainst(record, text);
+}
 
 std::vector<std::string> WorktreeDiscovery::childDirectories(
     std::string_view folder, bool skipHidden, std::optional<VolumeIdentifier> rootVolume) const {

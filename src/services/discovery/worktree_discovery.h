@@ -48,6 +48,11 @@ struct WorktreeDiscovery {
   // is a folder (a checkout of its own) or holds no such line.
   static std::optional<std::string> gitdirTarget(std::string_view folder);
 
+  // The location a repository's worktree record (the "gitdir" file in `record`) names: its
+  // trimmed text as a path, a relative one taken from `record`; none when the file cannot be
+  // read as UTF-8 text or holds nothing.
+  static std::optional<std::string> recordTarget(std::string_view record);
+
   // What the checkout at `gitRoot` tells of its repository and whether the repository's
   // worktree record points back at it. The status is left unknown for git to fill in.
   static WorktreeInfo inspect(std::string_view gitRoot,

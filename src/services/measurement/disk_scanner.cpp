@@ -796,6 +796,22 @@ MeasureResult DiskScanner::measure(std::string_view path, bool includeHidden,
   return result;
 }
 
+bool DiskScanner::isListableFolder(std::string_view path, const WalkFaults& faults) {
+  const OpenedRoot root = openRoot(path, faults);
+  if (!root.statusKnown || root.status.kind != EntryStatus::Kind::folder) return false;
+  const int fd = openRootFolder(root, faults);
+  if (fd < 0) return false;
+  bool listed = !(faults.failListing && faults.failListing(root.path));
+  if (listed) {
+    FolderListing listing(fd);
+    while (listing.next() != nullptr) {
+    }
+    listed = !listing.failed();
+  }
+  ::close(fd);
+  return listed;
+}
+
 std::optional<FileNode> DiskScanner::buildTree(std::string_view path, const ScanOptions& options,
                                                const WalkBoundary& boundary,
                                                const ProgressCallback& progress,

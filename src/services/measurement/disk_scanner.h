@@ -104,6 +104,10 @@ class DiskScanner {
                                const WalkBoundary& boundary, std::stop_token stop = {},
                                const WalkFaults& faults = {});
 
+  // Whether the location is a folder that can be opened and listed to its end: a tree walk
+  // gives an unreadable folder as an empty one, and this tells the two apart.
+  static bool isListableFolder(std::string_view path, const WalkFaults& faults = {});
+
   // The tree walk itself. A folder's node is made once all of its contents are known; entries
   // that cannot be read become empty leaves, folders that cannot be opened empty folders.
   // Progress is reported on a walking thread, never two reports at once, the final one with

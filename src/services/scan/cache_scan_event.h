@@ -88,6 +88,8 @@ class CacheScanEvent {
 
   Kind kind() const { return static_cast<Kind>(value_.index()); }
   const Value& value() const { return value_; }
+  // For a consumer that takes the payload over.
+  Value& value() { return value_; }
   // The payload when the event is of that kind.
   template <typename T>
   const T* get() const {

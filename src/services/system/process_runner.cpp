@@ -117,6 +117,10 @@ class SpawnSetup {
         ::posix_spawn_file_actions_adddup2(&actions_, error, STDERR_FILENO) != 0) {
       return false;
     }
+    return prepareSignals();
+  }
+
+  bool prepareSignals() {
     // A thread of ours may block signals and the program may ignore some (SIGPIPE); the child
     // must start with neither, or it could not be ended by SIGTERM.
     sigset_t none;
@@ -389,6 +393,27 @@ std::optional<ProcessOutput> run(const std::string& executable,
   output.err = repairedUtf8(err);
   output.timedOut = timedOut;
   return output;
+}
+
+bool startDetached(const std::string& executable, const std::vector<std::string>& arguments) {
+  if (executable.empty() || executable.front() != '/' || hasNul(executable)) return false;
+  if (std::any_of(arguments.begin(), arguments.end(), hasNul)) return false;
+  SpawnSetup setup;
+  if (!setup.prepareSignals()) return false;
+  std::vector<std::string> argumentTexts;
+  argumentTexts.reserve(arguments.size() + 1);
+  argumentTexts.push_back(executable);
+  argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> environmentTexts = mergedEnvironment({});
+  std::vector<char*> argv = pointers(argumentTexts);
+  std::vector<char*> envp = pointers(environmentTexts);
+  pid_t pid = 0;
+  if (::posix_spawn(&pid, executable.c_str(), setup.actions(), setup.attributes(), argv.data(),
+                    envp.data()) != 0) {
+    return false;
+  }
+  reapLater(pid);
+  return true;
 }
 
 Launcher launcher() {

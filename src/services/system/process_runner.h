@@ -49,6 +49,11 @@ std::optional<ProcessOutput> run(const std::string& executable,
                                  const Environment& environment = {},
                                  const OutputHandler& onOutput = {}, std::stop_token stop = {});
 
+// Starts `executable` (an absolute path, run as it is) with `arguments`, this program's standard
+// streams and environment, and does not wait for it: it may outlive this program. Whether it was
+// started (false when the executable could not be run).
+bool startDetached(const std::string& executable, const std::vector<std::string>& arguments);
+
 // The full shape of `run`, for services that pass an environment or watch the output.
 using Launcher = std::function<std::optional<ProcessOutput>(
     const std::string& executable, const std::vector<std::string>& arguments, Duration timeout,

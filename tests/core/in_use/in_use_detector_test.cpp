@@ -17,6 +17,7 @@
 #include "support/child_process.h"
 #include "support/fake_home.h"
 #include "support/fake_process_runner.h"
+#include "support/fake_process_source.h"
 #include "support/manual_clock.h"
 #include "support/test_environment.h"
 #include "utilities/path_canonical.h"
@@ -31,27 +32,7 @@ namespace {
 
 const Date kNow = hl::test::referenceDate();
 
-// A process source that answers from what the test set, and records what it was asked.
-class FakeSource final : public ProcessSource {
- public:
-  ProcessSnapshot picture;
-  OpenFiles files;
-
-  ProcessSnapshot processes(const ProcessRunner::Runner&, std::stop_token) const override {
-    ++processCalls;
-    return picture;
-  }
-  OpenFiles openFiles(const std::set<std::string>& roots, const ProcessRunner::Runner&,
-                      std::stop_token) const override {
-    std::lock_guard lock(mutex);
-    askedRoots.push_back(roots);
-    return files;
-  }
-
-  mutable std::atomic<int> processCalls{0};
-  mutable std::mutex mutex;
-  mutable std::vector<std::set<std::string>> askedRoots;
-};
+using FakeSource = hl::test::FakeProcessSource;
 
 InUseDetector detectorWith(std::shared_ptr<const ProcessSource> source,
                            std::string home = "/home/ann") {

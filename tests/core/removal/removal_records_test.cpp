@@ -102,6 +102,8 @@ TEST(TrashError, DescriptionsAndEquality) {
   EXPECT_NE(TrashError::missing("/m"), TrashError::alreadyInTrash("/m"));
   EXPECT_NE(TrashError::missing("/m"), TrashError::missing("/n"));
   EXPECT_EQ(describe(FileSystemError{1, "Operation not permitted"}), "Operation not permitted");
+  EXPECT_EQ(describe(StateChanged{"worktree is no longer clean"}),
+            "Skipped: worktree is no longer clean");
 }
 
 TEST(ExclusionList, ExcludesByWholeComponents) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include "support/service_printers.h"
+#include "support/test_environment.h"
 
 using namespace hl;
 using namespace std::chrono_literals;
@@ -106,6 +108,28 @@ TEST(ProcessRunner, ACommandThatCannotBeLaunchedYieldsNoResult) {
   EXPECT_FALSE(ProcessRunner::run("", {}, 10s, {}, watch));
   EXPECT_FALSE(ProcessRunner::run("/bin/echo", {std::string("a\0b", 3)}, 10s, {}, watch));
   EXPECT_FALSE(called);
+}
+
+TEST(ProcessRunner, StartDetachedReportsWhetherItStartedAndDoesNotWaitForTheEnd) {
+  for (const std::string executable : {"/nonexistent/tool", "/etc/hostname", "/", "sh", ""}) {
+    EXPECT_FALSE(ProcessRunner::startDetached(executable, {})) << executable;
+  }
+  EXPECT_FALSE(ProcessRunner::startDetached("/bin/echo", {std::string("a\0b", 3)}));
+
+  // The child cannot finish before this test opens the other end of the pipe, so the call must
+  // come back while it still runs; the arguments arrive untouched by any shell.
+  const std::string fifo = hl::test::makeScratchFolder("detached") + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string argument = "a \"b\" $HOME `c`";
+  ASSERT_TRUE(ProcessRunner::startDetached(
+      "/bin/sh", {"-c", "printf '%s' \"$1\" > \"$2\"", "sh", argument, fifo}));
+  const int fd = ::open(fifo.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  std::string received;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, n);
+  ::close(fd);
+  EXPECT_EQ(received, argument);
 }
 
 TEST(ProcessRunner, StandardInputIsTheNullDevice) {

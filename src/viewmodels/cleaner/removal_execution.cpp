@@ -1,0 +1,268 @@
+// The one removal path of the cleaner: the gate, every item checked again, the trash service,
+// the history, optional worktree pruning, the list and one result message.
+
+#include <algorithm>
+#include <chrono>
+
+#include "services/in_use/in_use_reasons.h"
+#include "utilities/byte_formatting.h"
+#include "utilities/path_canonical.h"
+#include "viewmodels/activity_log.h"
+#include "viewmodels/cleaner/cleaner_view_model.h"
+#include "viewmodels/history_view_model.h"
+#include "viewmodels/settings_store.h"
+
+namespace hl {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kWorktreeStatusTimeout = 5s;
+constexpr auto kPruneTimeout = 10s;
+constexpr std::size_t kLoggedFailures = 20;
+constexpr std::size_t kShownFailures = 5;
+
+std::set<std::string> canonicalTargets(const CacheItem& item) {
+  std::set<std::string> paths;
+  for (const std::string& url : item.targetURLs()) paths.insert(cleanPath(url));
+  return paths;
+}
+
+TrashItem removalEntry(const CacheItem& item, const std::string& url, bool onlyURL) {
+  TrashItem entry;
+  entry.url = url;
+  // Members share the row's size, which overstates any one of them.
+  entry.size = onlyURL ? item.knownSize() : 0;
+  entry.allowedRoot = item.discoveryRoot;
+  entry.allowRootItself = cleanPath(item.discoveryRoot) == cleanPath(url);
+  entry.shellSnapshotRuleVerified = item.guardRule == GuardRule::claudeShellSnapshots;
+  return entry;
+}
+
+}  // namespace
+
+std::vector<CacheItem> CleanerViewModel::stillAsConfirmed(
+    const std::vector<CacheItem>& items, std::vector<TrashResult::Failure>& failures) const {
+  // The confirmed copies may be stale: a rescan may have found the item gone, its members
+  // changed, or made it unselectable (a fresh modification under a time rule, a dirty worktree).
+  // Only the confirmed paths are ever removed, and only while the list still offers them.
+  std::vector<CacheItem> kept;
+  for (const CacheItem& item : items) {
+    const CacheItem* current = itemPointer(item.id);
+    std::optional<std::string> reason;
+    if (!current) {
+      reason = "no longer in the list";
+    } else if (canonicalTargets(*current) != canonicalTargets(item)) {
+      reason = "its folders changed";
+    } else if (!current->isSelectable()) {
+      reason = "no longer selectable";
+    }
+    if (reason) {
+      failures.push_back({item.url, StateChanged{*reason}});
+    } else {
+      kept.push_back(item);
+    }
+  }
+  return kept;
+}
+
+Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
+    std::vector<CacheItem> items, TrashTrigger trigger, RemovalMode mode) {
+  const std::string triggerText(rawValue(trigger));
+  // This removal keeps the service it started with, and its gate.
+  const std::shared_ptr<RemovalService> service = trashService_;
+  const DestructiveGate gate = service->gate();
+
+  TrashResult result;
+  result.mode = mode;
+  if (const auto& reason = gate.readOnlyReason) {
+    activity_.log(ActivityEvent::Kind::error, triggerText + ": refused, " + *reason);
+    assign(resultMessage_,
+           std::optional<std::string>("Nothing was moved to the Trash or deleted: " + *reason +
+                                      "."),
+           Input::resultMessage);
+    for (const CacheItem& item : items) result.failed.push_back({item.url, TrashError::readOnly(*reason)});
+    co_return RemovalOutcome{std::move(result), std::nullopt};
+  }
+
+  assign(isTrashing_, true, Input::isTrashing);
+  assign(activeRemovalMode_, mode, Input::activeRemovalMode);
+  assign(trashProgress_, TrashProgress{}, Input::trashProgress);
+
+  // Items that were not selectable are dropped without a word.
+  std::vector<CacheItem> candidates;
+  for (const CacheItem& item : items) {
+    if (item.isSelectable()) candidates.push_back(item);
+  }
+  std::vector<TrashResult::Failure> skipped;
+  std::vector<CacheItem> remaining = stillAsConfirmed(candidates, skipped);
+
+  Flow<GuardRefresh> checking = refreshGuards(remaining);
+  const GuardRefresh guard = co_await checking;
+  if (const std::string* reason = guard.verification.unavailableReason()) {
+    result.failed = std::move(skipped);
+    for (const CacheItem& item : remaining) {
+      result.failed.push_back({item.url, StateChanged{std::string(InUseReasons::cannotVerify)}});
+    }
+    assign(isTrashing_, false, Input::isTrashing);
+    const std::string message = "Nothing was trashed: cannot verify in-use state (" + *reason +
+                                "). Nothing is selectable until a rescan succeeds.";
+    activity_.log(ActivityEvent::Kind::error, message);
+    assign(resultMessage_, std::optional<std::string>(message), Input::resultMessage);
+    co_return RemovalOutcome{std::move(result), *reason};
+  }
+
+  std::vector<CacheItem> free;
+  for (const CacheItem& item : remaining) {
+    if (const auto found = guard.inUse.find(item.id); found != guard.inUse.end()) {
+      skipped.push_back({item.url, StateChanged{"now in use: " + found->second}});
+    } else {
+      free.push_back(item);
+    }
+  }
+
+  // Git is asked about each worktree again, one after another.
+  std::map<std::string, WorktreeStatus> statuses;
+  for (const CacheItem& item : free) {
+    if (!item.worktree) continue;
+    BackgroundWait<WorktreeStatus> asking(
+        *this, [status = dependencies_.worktreeStatus, root = item.worktree->gitRoot] {
+          return status(root, kWorktreeStatusTimeout);
+        });
+    statuses[item.id] = co_await asking;
+  }
+  remaining.clear();
+  for (const CacheItem& item : free) {
+    const auto found = statuses.find(item.id);
+    if (found == statuses.end() || found->second.isClean()) {
+      remaining.push_back(item);
+      continue;
+    }
+    if (CacheItem* listed = itemPointer(item.id); listed && listed->worktree) {
+      listed->worktree->status = found->second;
+      itemsEdited();
+    }
+    skipped.push_back({item.url, StateChanged{"worktree is no longer clean"}});
+  }
+  // The waits above let scans and the user in: judge by the list once more.
+  remaining = stillAsConfirmed(remaining, skipped);
+
+  std::vector<TrashItem> entries;
+  for (const CacheItem& item : remaining) {
+    const std::vector<std::string> urls = item.targetURLs();
+    for (const std::string& url : urls) entries.push_back(removalEntry(item, url, urls.size() == 1));
+  }
+  assign(trashProgress_, TrashProgress{0, static_cast<int>(entries.size())},
+         Input::trashProgress);
+  BackgroundWait<TrashResult> removing(
+      *this, [service, entries, mode, post = poster()] {
+        return service->trash(entries, mode, [post](int done, int total) {
+          post([done, total](CleanerViewModel& model) {
+            model.assign(model.trashProgress_, TrashProgress{done, total}, Input::trashProgress);
+          });
+        });
+      });
+  const TrashResult removed = co_await removing;
+
+  result.succeeded = removed.succeeded;
+  result.failed = std::move(skipped);
+  result.failed.insert(result.failed.end(), removed.failed.begin(), removed.failed.end());
+  result.bytesFreed = removed.bytesFreed;
+  result.sizes = removed.sizes;
+
+  std::set<std::string> succeeded;
+  for (const std::string& url : result.succeeded) succeeded.insert(cleanPath(url));
+  std::vector<CacheItem> removedItems;
+  std::set<std::string> removedIDs;
+  for (const CacheItem& item : remaining) {
+    const std::set<std::string> targets = canonicalTargets(item);
+    if (std::all_of(targets.begin(), targets.end(),
+                    [&](const std::string& path) { return succeeded.contains(path); })) {
+      removedItems.push_back(item);
+      removedIDs.insert(item.id);
+    }
+  }
+
+  // One record per category of every item the user confirmed, skipped ones included. A row of
+  // several folders is skipped under its own path, so that path belongs to its category too.
+  HistoryViewModel::Categories categories;
+  for (const CacheItem& item : candidates) {
+    std::vector<std::string>& paths = categories[std::string(displayName(item.group))];
+    const std::vector<std::string> urls = item.targetURLs();
+    paths.insert(paths.end(), urls.begin(), urls.end());
+    if (!item.members.empty()) paths.push_back(item.url);
+  }
+  // The record is written before the pruning, which may take seconds per repository: a quit in
+  // between must not lose it.
+  CallbackWait recording(*this, [this, &result, &categories, trigger](std::function<void()> done) {
+    history_.record(result, categories, trigger, std::move(done));
+  });
+  co_await recording;
+
+  if (settings_.pruneWorktreesAfterTrash()) {
+    for (const std::string& repository : repositoriesToPrune(removedItems)) {
+      BackgroundWait<bool> pruning(*this, [prune = dependencies_.pruneWorktrees, repository, gate] {
+        return prune(repository, gate, kPruneTimeout);
+      });
+      const bool pruned = co_await pruning;
+      activity_.log(pruned ? ActivityEvent::Kind::cleanup : ActivityEvent::Kind::error,
+                    (pruned ? "Pruned worktrees in " : "git worktree prune failed in ") +
+                        lastPathComponent(repository));
+    }
+  }
+
+  const std::size_t count = result.succeeded.size();
+  activity_.log(ActivityEvent::Kind::cleanup,
+                triggerText + ": " + std::to_string(count) + (count == 1 ? " item, " : " items, ") +
+                    ByteFormatting::string(std::max<std::int64_t>(result.bytesFreed, 0)) + " " +
+                    std::string(pastParticiple(mode)));
+
+  // Deleted items are gone whether or not each succeeded; trashed ones only when they left.
+  std::vector<std::string> forgotten;
+  if (isPermanent(mode)) {
+    for (const CacheItem& item : remaining) forgotten.push_back(item.id);
+  } else {
+    forgotten.assign(removedIDs.begin(), removedIDs.end());
+  }
+  engine_->forget(forgotten);
+
+  std::erase_if(items_, [&](const CacheItem& item) { return removedIDs.contains(item.id); });
+  reindex();
+  itemsEdited();
+  withdraw(removedIDs);
+  assign(isTrashing_, false, Input::isTrashing);
+
+  const std::string summary = result.summary();
+  activity_.log(ActivityEvent::Kind::cleanup, summary);
+  for (std::size_t i = 0; i < result.failed.size() && i < kLoggedFailures; ++i) {
+    const TrashResult::Failure& failure = result.failed[i];
+    activity_.log(ActivityEvent::Kind::error,
+                  abbreviatedPath(failure.url, home_) + ": " + describe(failure.error));
+  }
+
+  std::string message = summary;
+  if (!result.succeeded.empty()) message += reclaimNote(mode);
+  if (!result.failed.empty()) {
+    message += "\n";
+    for (std::size_t i = 0; i < result.failed.size() && i < kShownFailures; ++i) {
+      const TrashResult::Failure& failure = result.failed[i];
+      message += "\n\u2022 " + lastPathComponent(failure.url) + ": " + describe(failure.error);
+    }
+  }
+  assign(resultMessage_, std::optional<std::string>(message), Input::resultMessage);
+  if (onDiskChanged_) onDiskChanged_();
+  co_return RemovalOutcome{std::move(result), std::nullopt};
+}
+
+std::set<std::string> CleanerViewModel::repositoriesToPrune(const std::vector<CacheItem>& removed) {
+  std::set<std::string> repositories;
+  for (const CacheItem& item : removed) {
+    if (item.worktree && item.worktree->isRegistered && item.worktree->status.isClean() &&
+        item.worktree->repositoryURL) {
+      repositories.insert(*item.worktree->repositoryURL);
+    }
+  }
+  return repositories;
+}
+
+}  // namespace hl

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "models/cache_item.h"
+#include "models/removal_mode.h"
+#include "utilities/time.h"
+#include "utilities/uuid.h"
+
+namespace hl {
+
+// A removal waiting for the user's confirmation.
+struct TrashPlan {
+  UUID id;
+  // Largest first.
+  std::vector<CacheItem> items;
+  // Wall clock; the confirmation measures the plan's age from it.
+  Date createdAt;
+  // Warning lines of the confirmation: items skipped as in use, applications that own items.
+  std::vector<std::string> runningWarnings;
+  RemovalMode mode = RemovalMode::trash;
+
+  // The items' sizes, an unmeasured size counting 0.
+  std::int64_t totalSize() const;
+  // Worktree items whose git state is anything but clean, in plan order.
+  std::vector<CacheItem> unsafeWorktrees() const;
+  // Clean worktree items their repository registers, whose removal lets git prune the record.
+  std::vector<CacheItem> prunableWorktrees() const;
+
+  bool operator==(const TrashPlan&) const = default;
+};
+
+}  // namespace hl

@@ -1,0 +1,84 @@
+#include "viewmodels/gui_thread.h"
+#include "viewmodels/scanner/scanner_view_model.h"
+
+namespace hl {
+
+void ScannerViewModel::previewPolicy(const std::vector<std::string>& ids) {
+  assertGuiThread(*this);
+  if (!rootURL_) return;
+  // The measured folder itself is never judged: it cannot be removed from its own page.
+  const std::string rootID = tree_.root ? tree_.root->id() : std::string();
+  std::vector<std::string> urls;
+  std::vector<std::string> judged;
+  for (const std::string& id : ids) {
+    const FileNode* found = node(id);
+    if (!found || found->id() == rootID) continue;
+    urls.push_back(found->url());
+    judged.push_back(found->id());
+  }
+  if (urls.empty()) return;
+
+  // Each node remembers the latest preview that asked about it, so a preview of the selection
+  // never drops the refusals of an earlier preview of other nodes that is still under way.
+  const std::uint64_t token = ++policyToken_;
+  for (const std::string& id : judged) policyTokens_[id] = token;
+  ScannerServices::PolicyCheck check = services_.makePolicy(false);
+  inBackground([this, check, urls, judged, token, root = *rootURL_,
+                worktreeRoots = tree_.worktreeRoots]() -> std::function<void()> {
+    Verdict verdict = check(urls, root, worktreeRoots);
+    return [this, verdict = std::move(verdict), judged, token] {
+      std::vector<std::string> current;
+      for (const std::string& id : judged) {
+        const auto latest = policyTokens_.find(id);
+        if (latest != policyTokens_.end() && latest->second == token) current.push_back(id);
+      }
+      if (!current.empty()) applyRefusals(current, verdict);
+    };
+  });
+}
+
+void ScannerViewModel::evaluatePolicy(const std::vector<FileNode>& nodes,
+                                      std::function<void(Verdict)> done) {
+  assertGuiThread(*this);
+  if (!rootURL_) {
+    done(Verdict{});
+    return;
+  }
+  evaluate(nodes, *rootURL_, tree_.worktreeRoots, std::move(done));
+}
+
+void ScannerViewModel::evaluate(const std::vector<FileNode>& nodes, const std::string& scanRoot,
+                                const std::set<std::string>& worktreeRoots,
+                                std::function<void(Verdict)> done) {
+  std::vector<std::string> urls;
+  std::vector<std::string> ids;
+  for (const FileNode& judged : nodes) {
+    urls.push_back(judged.url());
+    ids.push_back(judged.id());
+  }
+  ScannerServices::PolicyCheck check = services_.makePolicy(true);
+  const std::uint64_t generation = treeGeneration_;
+  inBackground([this, check, urls, ids, scanRoot, worktreeRoots, generation,
+                done = std::move(done)]() -> std::function<void()> {
+    Verdict verdict = check(urls, scanRoot, worktreeRoots);
+    return [this, verdict = std::move(verdict), ids, generation, done] {
+      // Refusals judged for a tree that has since been replaced describe nothing shown.
+      if (generation == treeGeneration_) applyRefusals(ids, verdict);
+      done(verdict);
+    };
+  });
+}
+
+void ScannerViewModel::applyRefusals(const std::vector<std::string>& ids, const Verdict& verdict) {
+  for (const std::string& id : ids) {
+    const auto reason = verdict.refusals.find(id);
+    if (reason == verdict.refusals.end()) {
+      refusals_.erase(id);
+    } else {
+      refusals_.insert_or_assign(id, reason->second);
+    }
+  }
+  emit refusalsChanged();
+}
+
+}  // namespace hl

@@ -1,0 +1,322 @@
+#include "views/pages/settings_page.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "build_version.h"
+#include "platform/user_folders.h"
+#include "services/storage/history_store.h"
+#include "utilities/path_canonical.h"
+#include "viewmodels/settings_store.h"
+#include "viewmodels/updater_box.h"
+#include "views/pages/folder_chooser.h"
+#include "views/pages/form_group.h"
+#include "views/pages/page_column.h"
+#include "views/shared/elided_label.h"
+#include "views/shared/empty_state_view.h"
+#include "views/shared/excluded_paths_view.h"
+#include "views/shared/palette_colors.h"
+#include "views/shared/path_list_view.h"
+#include "views/shared/symbol_view.h"
+#include "views/shared/text.h"
+
+namespace hl {
+namespace {
+
+int indexOf(SettingsSection section) {
+  for (std::size_t i = 0; i < allSettingsSections.size(); ++i) {
+    if (allSettingsSections[i] == section) return static_cast<int>(i);
+  }
+  return 0;
+}
+
+using Getter = bool (SettingsStore::*)() const;
+using Setter = void (SettingsStore::*)(bool);
+using Signal = void (SettingsStore::*)();
+
+// The check box shows the setting and writes every change straight back.
+void bind(QCheckBox* box, SettingsStore& settings, const char* key, Getter get, Setter set,
+          Signal changed) {
+  box->setObjectName(QLatin1String(key));
+  box->setChecked((settings.*get)());
+  QObject::connect(box, &QCheckBox::toggled, &settings,
+                   [&settings, set](bool on) { (settings.*set)(on); });
+  QObject::connect(&settings, changed, box, [box, &settings, get] {
+    const QSignalBlocker quiet(box);
+    box->setChecked((settings.*get)());
+  });
+}
+
+void warnWithBox(QWidget* parent, const QString& title, const QString& message) {
+  QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::Ok, parent);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+}  // namespace
+
+SettingsSidebar::SettingsSidebar(QWidget* parent)
+    : PageSidebar(qtext(title(Page::settings)), QStringLiteral("Sections"),
+                  SidebarList::Selection::alwaysOne, parent) {
+  std::vector<SidebarList::Row> rows;
+  for (SettingsSection section : allSettingsSections) {
+    rows.push_back({qtext(rawValue(section)), qtext(title(section)),
+                    std::string(systemImage(section)), {}, 0});
+  }
+  list()->setRows(std::move(rows));
+  list()->showSelection(qtext(rawValue(section_)));
+  connect(list(), &SidebarList::chosen, this, [this](const std::optional<QString>& key) {
+    if (!key) return;
+    const auto section = settingsSectionFromRaw(key->toStdString());
+    if (!section) return;
+    section_ = *section;
+    emit sectionChosen(*section);
+  });
+}
+
+void SettingsSidebar::setSection(SettingsSection section) {
+  section_ = section;
+  list()->showSelection(qtext(rawValue(section)));
+}
+
+SettingsView::SettingsView(SettingsStore& settings, Actions actions, QWidget* parent)
+    : QWidget(parent), settings_(settings), actions_(std::move(actions)) {
+  if (!actions_.chooseFolders) actions_.chooseFolders = &chooseFoldersToAdd;
+  if (!actions_.warn) actions_.warn = &warnWithBox;
+
+  QVBoxLayout* layout = pageColumnLayout(this, 12);
+  title_ = pageTitleLabel(qtext(title(section_)), this);
+  layout->addWidget(title_);
+
+  stack_ = new QStackedWidget(this);
+  stack_->addWidget(buildGeneral());
+  stack_->addWidget(buildCustomPaths());
+  auto* excluded = new ExcludedPathsView(settings_, stack_);
+  excluded->setObjectName(QStringLiteral("excludedPaths"));
+  stack_->addWidget(excluded);
+  layout->addWidget(stack_, 1);
+  setSection(section_);
+}
+
+QWidget* SettingsView::buildGeneral() {
+  auto* scroll = new QScrollArea(this);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroll->viewport()->setAutoFillBackground(false);
+  auto* content = new QWidget;
+  content->setAutoFillBackground(false);
+  auto* column = new QVBoxLayout(content);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(18);
+
+  auto* general = new FormGroup({}, content);
+  bind(general->addToggle(QStringLiteral("Run git worktree prune after trashing a worktree"),
+                          QStringLiteral("Run <code>git worktree prune</code> after trashing a "
+                                         "worktree")),
+       settings_, "pruneWorktreesAfterTrash", &SettingsStore::pruneWorktreesAfterTrash,
+       &SettingsStore::setPruneWorktreesAfterTrash, &SettingsStore::pruneWorktreesAfterTrashChanged);
+  general->addNote(QStringLiteral(
+      "Keeps the repository's .git/worktrees metadata consistent. Only runs for registered "
+      "worktrees, with a 10 second limit."));
+  bind(general->addToggle(QStringLiteral("Show in menu bar")), settings_, "showInMenuBar",
+       &SettingsStore::showInMenuBar, &SettingsStore::setShowInMenuBar,
+       &SettingsStore::showInMenuBarChanged);
+  general->addNote(QStringLiteral("If the icon is hidden by macOS because the menu bar is full, "
+                                  "use Ctrl+Shift+C to open Quick Clean"));
+  bind(general->addToggle(QStringLiteral("Quick Clean also includes moderate items")), settings_,
+       "quickCleanIncludesModerate", &SettingsStore::quickCleanIncludesModerate,
+       &SettingsStore::setQuickCleanIncludesModerate,
+       &SettingsStore::quickCleanIncludesModerateChanged);
+  general->addNote(QStringLiteral("Quick Clean always skips review items, items modified in the "
+                                  "last 7 days, and items whose owning app is running."));
+
+  auto* historyFile = new ElidedLabel(
+      qtext(abbreviatedPath(HistoryStore::defaultURL(), homeDirectory())), Qt::ElideMiddle);
+  historyFile->setObjectName(QStringLiteral("historyFile"));
+  historyFile->setAlignment(Qt::AlignRight);
+  historyFile->setForegroundRole(QPalette::PlaceholderText);
+  historyFile->setToolTip(plainToolTip(historyFile->text()));
+  general->addValue(QStringLiteral("History file"), historyFile);
+
+  bind(general->addToggle(QStringLiteral("Delete immediately instead of moving to the Trash")),
+       settings_, "deleteImmediately", &SettingsStore::deleteImmediately,
+       &SettingsStore::setDeleteImmediately, &SettingsStore::deleteImmediatelyChanged);
+  permanentWarning_ = new QWidget;
+  permanentWarning_->setObjectName(QStringLiteral("permanentWarning"));
+  auto* warningLine = new QHBoxLayout(permanentWarning_);
+  warningLine->setContentsMargins(0, 0, 0, 0);
+  warningLine->setSpacing(5);
+  warningLine->addWidget(new SymbolView("exclamationmark.triangle.fill", 12, &PaletteColors::red,
+                                        permanentWarning_));
+  QLabel* warningText = plainLabel(
+      QStringLiteral("Cleaned items are deleted permanently and cannot be recovered."),
+      permanentWarning_);
+  warningText->setFont(sizedFont(warningText->font(), 11, QFont::Medium));
+  warningText->setWordWrap(true);
+  setTextTint(warningText, [](const QPalette& palette) {
+    return PaletteColors::tint(StatusTint::locked, palette);
+  });
+  warningLine->addWidget(warningText, 1);
+  general->addToLastRow(permanentWarning_);
+  trashOnlyNote_ = general->addNote(QStringLiteral("Items are only ever moved to the Trash."));
+  trashOnlyNote_->setObjectName(QStringLiteral("trashOnlyNote"));
+  connect(&settings_, &SettingsStore::deleteImmediatelyChanged, this,
+          &SettingsView::showRemovalMode);
+  showRemovalMode();
+  column->addWidget(general);
+
+  // The permission and its settings page do not exist here: the section keeps the Trash's
+  // state and the rescan.
+  auto* access = new FormGroup(QStringLiteral("Full Disk Access"), content);
+  trashStatus_ = access->addValue(QStringLiteral("Trash"), QString());
+  trashStatus_->setObjectName(QStringLiteral("trashStatus"));
+  QPushButton* rescan = access->addButton(QStringLiteral("Rescan"));
+  rescan->setObjectName(QStringLiteral("rescan"));
+  connect(rescan, &QPushButton::clicked, this, [this] {
+    if (actions_.rescan) actions_.rescan(true);
+  });
+  setFullDiskAccess(FullDiskAccess::applicationStatus());
+  column->addWidget(access);
+
+  auto* updates = new FormGroup(QStringLiteral("Updates"), content);
+  bind(updates->addToggle(QStringLiteral("Check for updates automatically")), settings_,
+       "checkForUpdatesAutomatically", &SettingsStore::checkForUpdatesAutomatically,
+       &SettingsStore::setCheckForUpdatesAutomatically,
+       &SettingsStore::checkForUpdatesAutomaticallyChanged);
+  QLabel* version = updates->addValue(QStringLiteral("Version"), versionText());
+  version->setObjectName(QStringLiteral("version"));
+  version->setForegroundRole(QPalette::PlaceholderText);
+  QPushButton* check = updates->addButton(QStringLiteral("Check for Updates\u2026"));
+  check->setObjectName(QStringLiteral("checkForUpdates"));
+  UpdaterBox& box = Updater::box();
+  check->setEnabled(box.canCheckForUpdates());
+  connect(&box, &UpdaterBox::canCheckForUpdatesChanged, check,
+          [check, &box] { check->setEnabled(box.canCheckForUpdates()); });
+  connect(check, &QPushButton::clicked, this, [] { Updater::checkForUpdates(); });
+  column->addWidget(updates);
+
+  column->addStretch(1);
+  scroll->setWidget(content);
+  return scroll;
+}
+
+QWidget* SettingsView::buildCustomPaths() {
+  auto* page = new QWidget(this);
+  auto* column = new QVBoxLayout(page);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(10);
+
+  QLabel* about = plainLabel(QStringLiteral("Extra folders to measure. Each one appears as a row "
+                                            "in the Custom paths group."),
+                             page);
+  about->setWordWrap(true);
+  makeSecondary(about);
+  column->addWidget(about);
+
+  customPaths_ = new PathListView(
+      "folder", QStringLiteral("Remove"),
+      [this](const std::string& path) { settings_.removeExtraPath(path); }, page);
+  customPaths_->setObjectName(QStringLiteral("extraPaths"));
+  customPaths_->setAccessibleName(QStringLiteral("Custom paths"));
+  customPaths_->setPlaceholder(
+      new EmptyStateView("folder.badge.plus", QStringLiteral("No custom paths")));
+  column->addWidget(customPaths_, 1);
+
+  auto* buttons = new QHBoxLayout;
+  auto* add = new QPushButton(QStringLiteral("Add Folder\u2026"), page);
+  add->setObjectName(QStringLiteral("addFolder"));
+  padButton(add);
+  connect(add, &QPushButton::clicked, this, &SettingsView::addFolder);
+  buttons->addWidget(add);
+  buttons->addStretch(1);
+  auto* rescan = new QPushButton(QStringLiteral("Rescan Now"), page);
+  rescan->setObjectName(QStringLiteral("rescanNow"));
+  padButton(rescan);
+  connect(rescan, &QPushButton::clicked, this, [this] {
+    if (actions_.rescan) actions_.rescan(false);
+  });
+  buttons->addWidget(rescan);
+  column->addLayout(buttons);
+
+  connect(&settings_, &SettingsStore::extraPathsChanged, this, &SettingsView::refreshCustomPaths);
+  refreshCustomPaths();
+  return page;
+}
+
+void SettingsView::refreshCustomPaths() {
+  customPaths_->setPaths(settings_.extraPaths(), homeDirectory());
+}
+
+void SettingsView::showRemovalMode() {
+  const bool permanent = settings_.deleteImmediately();
+  permanentWarning_->setVisible(permanent);
+  trashOnlyNote_->setVisible(!permanent);
+}
+
+void SettingsView::setSection(SettingsSection section) {
+  section_ = section;
+  title_->setText(qtext(title(section)));
+  title_->setAccessibleName(title_->text());
+  stack_->setCurrentIndex(indexOf(section));
+}
+
+void SettingsView::setFullDiskAccess(FullDiskAccess::Status status) {
+  const bool blocked = status == FullDiskAccess::Status::denied;
+  trashStatus_->setText(blocked ? QStringLiteral("Blocked by macOS") : QStringLiteral("Readable"));
+  if (blocked) {
+    setTextTint(trashStatus_, &PaletteColors::orange);
+  } else {
+    setTextTint(trashStatus_, &PaletteColors::secondaryText);
+  }
+}
+
+void SettingsView::addFolder() {
+  const std::optional<QStringList> chosen = actions_.chooseFolders(window());
+  if (!chosen) return;
+  QStringList refused;
+  for (const QString& text : *chosen) {
+    if (text.isEmpty()) continue;
+    // A name that is not UTF-8 comes back from the dialog with replacement characters: that
+    // text names another path, which must not be stored in its place.
+    if (text.contains(QChar::ReplacementCharacter) && !QFileInfo::exists(text)) {
+      refused.append(text);
+      continue;
+    }
+    const QByteArray bytes = QFile::encodeName(text);
+    settings_.addExtraPath(cleanPath(std::string_view(bytes.constData(),
+                                                      static_cast<std::size_t>(bytes.size()))));
+  }
+  if (!refused.isEmpty()) {
+    actions_.warn(window(),
+                  refused.size() == 1 ? QStringLiteral("Folder not added")
+                                      : QStringLiteral("Folders not added"),
+                  QStringLiteral("Only folders whose names are valid UTF-8 can be kept in the "
+                                 "settings. Not added:\n") +
+                      refused.join(QLatin1Char('\n')));
+  }
+}
+
+QString SettingsView::versionText(std::optional<std::string_view> shortVersion,
+                                  std::optional<std::string_view> build) {
+  const QString version = shortVersion ? qtext(*shortVersion) : QStringLiteral("?");
+  const QString number = build ? qtext(*build) : QStringLiteral("?");
+  if (version == number) return version;
+  return version + QStringLiteral(" (") + number + QStringLiteral(")");
+}
+
+QString SettingsView::versionText() {
+  return versionText(std::string_view(BuildVersion::shortVersion),
+                     std::string_view(BuildVersion::build));
+}
+
+}  // namespace hl

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QPushButton>
+
+namespace hl {
+
+// A button filled with a colour and labelled in white: the red one of every removal action and
+// the accent-coloured prominent one. Disabled, it keeps its size and shows a grey fill with a
+// secondary label and no pressed look. Callers set the enabled state themselves.
+class FilledButton : public QPushButton {
+  Q_OBJECT
+
+ public:
+  enum class Role { destructive, prominent };
+
+  // The platform's control sizes; `large` and `extraLarge` take the large metrics, every other
+  // size the small ones.
+  enum class ControlSize { mini, small, regular, large, extraLarge };
+
+  struct Metrics {
+    int fontPixels;
+    int horizontalPadding;
+    int minimumHeight;
+    int cornerRadius;
+    bool operator==(const Metrics&) const = default;
+  };
+  static Metrics metrics(ControlSize size);
+
+  FilledButton(Role role, const QString& text, QWidget* parent = nullptr);
+
+  Role role() const { return role_; }
+
+  void setControlSize(ControlSize size);
+  ControlSize controlSize() const { return controlSize_; }
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QFont labelFont() const;
+
+  Role role_;
+  ControlSize controlSize_ = ControlSize::regular;
+};
+
+// The red, prominent style of destructive buttons.
+class DestructiveButton : public FilledButton {
+  Q_OBJECT
+
+ public:
+  explicit DestructiveButton(const QString& text = {}, QWidget* parent = nullptr)
+      : FilledButton(Role::destructive, text, parent) {}
+};
+
+// The prominent (accent-filled) style of a page's main action.
+class ProminentButton : public FilledButton {
+  Q_OBJECT
+
+ public:
+  explicit ProminentButton(const QString& text = {}, QWidget* parent = nullptr)
+      : FilledButton(Role::prominent, text, parent) {}
+};
+
+}  // namespace hl

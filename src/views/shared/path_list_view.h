@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QScrollArea>
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QPushButton;
+class QVBoxLayout;
+
+namespace hl {
+
+class ElidedLabel;
+class PlaceholderOverlay;
+
+// A list of stored paths, one row each: a symbol in the secondary colour, the path with the
+// home folder written "~" on one line (shortened in the middle where it does not fit, the
+// stored text in full as its tooltip), and a button at the trailing edge that hands the row's
+// stored text to `onButton`. An empty-state placeholder can be laid over the list while it has
+// no rows. Tab moves through the buttons, and the list scrolls to the focused one.
+class PathListView : public QScrollArea {
+  Q_OBJECT
+
+ public:
+  PathListView(std::string symbol, QString buttonTitle,
+               std::function<void(const std::string&)> onButton, QWidget* parent = nullptr);
+
+  // Shows these paths in this order; `home` is the home folder the display form uses.
+  void setPaths(const std::vector<std::string>& paths, const std::string& home);
+  const std::vector<std::string>& paths() const { return paths_; }
+
+  // Laid over the list, centred, while it has no rows.
+  void setPlaceholder(QWidget* placeholder);
+  bool isPlaceholderShown() const;
+  QWidget* placeholder() const;
+
+  int rowCount() const { return static_cast<int>(rows_.size()); }
+  // Row `i`'s path as displayed, and its button.
+  ElidedLabel* pathLabel(int row) const { return rows_.at(static_cast<std::size_t>(row)).label; }
+  QPushButton* button(int row) const { return rows_.at(static_cast<std::size_t>(row)).button; }
+
+  static constexpr int rowHeight = 36;
+
+ private:
+  struct RowWidgets {
+    QWidget* row;
+    ElidedLabel* label;
+    QPushButton* button;
+  };
+
+  std::string symbol_;
+  QString buttonTitle_;
+  std::function<void(const std::string&)> onButton_;
+  std::vector<std::string> paths_;
+  std::vector<RowWidgets> rows_;
+  QWidget* content_;
+  QVBoxLayout* layout_;
+  PlaceholderOverlay* overlay_ = nullptr;
+};
+
+}  // namespace hl

@@ -1,0 +1,183 @@
+#pragma once
+
+#include <QEventLoop>
+#include <QSettings>
+#include <QTimer>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/user_folders.h"
+#include "support/manual_clock.h"
+#include "support/manual_executor.h"
+#include "support/recording_desktop.h"
+#include "support/scripted_scan_engine.h"
+#include "support/test_environment.h"
+#include "viewmodels/activity_log.h"
+#include "viewmodels/cleaner/cleaner_view_model.h"
+#include "viewmodels/history_view_model.h"
+#include "viewmodels/settings_store.h"
+
+namespace hl::test {
+
+using namespace std::chrono_literals;
+
+// An item at `path` (a path in the fake root; no file is needed for the list rules).
+inline CacheItem makeItem(const std::string& path, CacheGroup group = CacheGroup::packageCaches,
+                          RiskLevel risk = RiskLevel::safe,
+                          std::optional<std::int64_t> size = std::nullopt) {
+  CacheItemInit init;
+  init.url = path;
+  init.group = group;
+  init.risk = risk;
+  init.home = "/home/u";
+  CacheItem item(std::move(init));
+  item.size = size;
+  return item;
+}
+
+inline DirectoryMeasurement measured(std::int64_t size, std::int64_t files = 1,
+                                     std::optional<Date> newest = std::nullopt) {
+  DirectoryMeasurement measurement;
+  measurement.size = size;
+  measurement.fileCount = files;
+  measurement.isReadable = true;
+  measurement.newestModification = newest;
+  return measurement;
+}
+
+// A cleaner over a scripted engine and a hand-driven executor, with clocks that move only when
+// the test moves them. Every dependency of the guarded actions is a fake the test can script.
+struct CleanerHarness {
+  ManualWallClock wall{referenceDate()};
+  ManualMonotonicClock monotonic{Instant{} + 1h};
+  std::shared_ptr<ManualExecutor> executor = std::make_shared<ManualExecutor>();
+  std::shared_ptr<ScriptedScanEngine> engine = std::make_shared<ScriptedScanEngine>();
+  std::shared_ptr<RecordingDesktop> desktop = std::make_shared<RecordingDesktop>();
+  std::string scratch = makeScratchFolder("cleaner");
+  SettingsStore settings{std::make_unique<QSettings>(
+      QString::fromStdString(scratch + "/Harborlume.conf"), QSettings::IniFormat)};
+  ActivityLog activity{wall.clock()};
+  HistoryViewModel history{std::make_shared<HistoryStore>(scratch + "/history.json"), activity,
+                           wall.clock()};
+  FullDiskAccess::Status diskAccess = FullDiskAccess::Status::notApplicable;
+  std::unique_ptr<CleanerViewModel> cleaner;
+
+  explicit CleanerHarness(CleanerDependencies dependencies = {}) {
+    dependencies.executor = executor;
+    dependencies.engine = engine;
+    dependencies.wallClock = wall.clock();
+    dependencies.monotonicClock = monotonic.clock();
+    if (!dependencies.home) dependencies.home = scratch;
+    dependencies.desktop = desktop;
+    dependencies.fullDiskAccess = [this] { return diskAccess; };
+    cleaner = std::make_unique<CleanerViewModel>(settings, activity, history,
+                                                 std::move(dependencies));
+  }
+
+  CleanerViewModel& operator*() { return *cleaner; }
+  CleanerViewModel* operator->() { return cleaner.get(); }
+
+  // Sends one event of the latest run and lets it arrive.
+  template <typename Payload>
+  void deliver(Payload payload) {
+    engine->send(std::move(payload));
+    executor->runPosted();
+  }
+  void endRun() {
+    engine->end();
+    executor->runPosted();
+  }
+  // A completed scan that discovered `items` and sized none.
+  void scan(std::vector<CacheItem> items, bool force = true) {
+    cleaner->rescan(force);
+    deliver(CacheScanEvent::Discovered{std::move(items), {}});
+    deliver(CacheScanEvent::Finished{Seconds(1)});
+    endRun();
+    executor->settle();
+  }
+
+  std::vector<std::string> logged(std::optional<ActivityEvent::Kind> kind = std::nullopt) const {
+    std::vector<std::string> lines;
+    for (const ActivityEvent& event : activity.events()) {
+      if (!kind || event.kind == *kind) lines.push_back(event.message);
+    }
+    return lines;
+  }
+  std::vector<std::string> ids(const std::vector<CacheItem>& items) const {
+    std::vector<std::string> result;
+    for (const CacheItem& item : items) result.push_back(item.id);
+    return result;
+  }
+};
+
+// Counts the emissions of each signal it is connected to.
+class SignalCounter {
+ public:
+  template <typename Signal>
+  int& watch(CleanerViewModel& model, Signal signal) {
+    auto counter = std::make_shared<int>(0);
+    counters_.push_back(counter);
+    QObject::connect(&model, signal, [counter] { ++*counter; });
+    return *counter;
+  }
+
+ private:
+  std::vector<std::shared_ptr<int>> counters_;
+};
+
+// A file of `bytes` bytes, its folders made as needed.
+inline void writeFile(const std::string& path, std::size_t bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
+}
+
+// Runs the event loop until `done` holds after one of the model's `signal`s; fails rather than
+// hanging.
+template <typename Signal, typename Predicate>
+void waitFor(CleanerViewModel& model, Signal signal, Predicate done) {
+  QEventLoop loop;
+  QObject::connect(&model, signal, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  QTimer::singleShot(std::chrono::seconds(120), &loop, [&] {
+    ADD_FAILURE() << "gave up waiting";
+    loop.quit();
+  });
+  if (!done()) loop.exec();
+}
+
+// A cleaner with the real scan engine and executor over this test process's home, and whatever
+// else `dependencies` brings.
+struct RealCleaner {
+  std::string home = homeDirectory();
+  std::string scratch = makeScratchFolder("real");
+  SettingsStore settings{std::make_unique<QSettings>(
+      QString::fromStdString(scratch + "/Harborlume.conf"), QSettings::IniFormat)};
+  ActivityLog activity;
+  std::string historyFile = scratch + "/history.json";
+  HistoryViewModel history{std::make_shared<HistoryStore>(historyFile), activity};
+  std::unique_ptr<CleanerViewModel> cleaner;
+
+  explicit RealCleaner(CleanerDependencies dependencies = {}) {
+    dependencies.home = home;
+    dependencies.executor = std::make_shared<QtFlowExecutor>();
+    dependencies.engine = makeCacheScanEngine(std::make_shared<CacheScanService>());
+    cleaner = std::make_unique<CleanerViewModel>(settings, activity, history,
+                                                 std::move(dependencies));
+  }
+  CleanerViewModel& operator*() { return *cleaner; }
+  CleanerViewModel* operator->() { return cleaner.get(); }
+
+  void scan() {
+    cleaner->rescan(true);
+    waitFor(*cleaner, &CleanerViewModel::isScanningChanged,
+            [&] { return cleaner->hasScanned() && !cleaner->isScanning(); });
+  }
+};
+
+}  // namespace hl::test

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPalette>
+#include <QString>
+#include <gtest/gtest.h>
+
+namespace hl::test {
+
+// Saves into the build folder's "screenshots" for a look at what was built.
+inline void saveScreenshot(const QImage& image, const QString& name) {
+  QDir().mkpath(QStringLiteral(HL_SCREENSHOT_DIR));
+  const QString path = QStringLiteral(HL_SCREENSHOT_DIR "/") + name + QStringLiteral(".png");
+  ASSERT_TRUE(image.save(path)) << path.toStdString();
+}
+
+// A light and a dark palette of the kind a desktop gives the program.
+inline QPalette lightPalette() {
+  QPalette palette = QApplication::palette();
+  palette.setColor(QPalette::Window, QColor(246, 246, 247));
+  palette.setColor(QPalette::WindowText, QColor(28, 28, 30));
+  palette.setColor(QPalette::Base, Qt::white);
+  palette.setColor(QPalette::AlternateBase, QColor(244, 245, 247));
+  palette.setColor(QPalette::Text, QColor(28, 28, 30));
+  palette.setColor(QPalette::Highlight, QColor(0, 122, 255));
+  palette.setColor(QPalette::PlaceholderText, QColor(60, 60, 67, 158));
+  return palette;
+}
+
+inline QPalette darkPalette() {
+  QPalette palette = QApplication::palette();
+  palette.setColor(QPalette::Window, QColor(30, 30, 32));
+  palette.setColor(QPalette::WindowText, QColor(235, 235, 240));
+  palette.setColor(QPalette::Base, QColor(44, 44, 46));
+  palette.setColor(QPalette::AlternateBase, QColor(50, 50, 53));
+  palette.setColor(QPalette::Text, QColor(235, 235, 240));
+  palette.setColor(QPalette::Button, QColor(58, 58, 60));
+  palette.setColor(QPalette::ButtonText, QColor(235, 235, 240));
+  palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
+  palette.setColor(QPalette::PlaceholderText, QColor(235, 235, 245, 153));
+  return palette;
+}
+
+// Shown as the program shows it: built and painted under the application's palette.
+class AppPalette {
+ public:
+  explicit AppPalette(const QPalette& palette) : saved_(QApplication::palette()) {
+    QApplication::setPalette(palette);
+  }
+  ~AppPalette() { QApplication::setPalette(saved_); }
+  AppPalette(const AppPalette&) = delete;
+  AppPalette& operator=(const AppPalette&) = delete;
+
+ private:
+  QPalette saved_;
+};
+
+}  // namespace hl::test
