@@ -1,5 +1,7 @@
 #include "services/measurement/walk_pool.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <atomic>
 #include <exception>
@@ -35,7 +37,18 @@ WalkPool& WalkPool::shared() {
 
 std::size_t WalkPool::sharedThreadCount() {
   if (const std::size_t requested = requestedSharedThreads.load()) return requested;
-  return kThreadsPerCore * std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  // Each walking thread holds up to three descriptors at once, beside the 256 folders the walks
+  // keep open and what the rest of the program uses; a machine with very many cores stays inside
+  // the process's limit on open files.
+  std::size_t budget = kThreadsPerCore * cores;
+  struct rlimit files {};
+  if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
+    constexpr std::size_t kReserved = 256 + 256;
+    const std::size_t limit = static_cast<std::size_t>(files.rlim_cur);
+    budget = std::min(budget, limit > kReserved ? (limit - kReserved) / 3 : 0);
+  }
+  return std::max(budget, cores);
 }
 
 void WalkPool::setSharedThreadCount(std::size_t threads) { requestedSharedThreads = threads; }
