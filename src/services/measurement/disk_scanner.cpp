@@ -34,8 +34,8 @@ constexpr std::int64_t kProgressBatch = 256;
 
 // A folder with more entries than the lister handles itself has the rest handled by other
 // threads, in chunks of this many names: one very large folder is walked in parallel too.
-constexpr std::size_t kEntriesListerHandles = 1024;
-constexpr std::size_t kChunkEntries = 512;
+constexpr std::size_t kEntriesListerHandles = 64;
+constexpr std::size_t kChunkEntries = 64;
 
 std::string withoutTrailingSlashes(std::string_view path) {
   while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);

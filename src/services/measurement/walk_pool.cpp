@@ -10,7 +10,7 @@ namespace hl {
 namespace {
 
 // Walking threads per core; see directory-walk.md for the measurements behind it.
-constexpr std::size_t kThreadsPerCore = 4;
+constexpr std::size_t kThreadsPerCore = 8;
 std::atomic<std::size_t> requestedSharedThreads{0};
 
 }  // namespace
