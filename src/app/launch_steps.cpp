@@ -1,5 +1,7 @@
 #include "app/launch_steps.h"
 
+#include <QApplication>
+#include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -9,13 +11,24 @@
 #include "app/relocation/relocation_alerts.h"
 #include "app/single_instance/single_instance.h"
 #include "app/updater/feedless_updater.h"
+#include "build_version.h"
 #include "viewmodels/settings_store.h"
 #include "viewmodels/updater_box.h"
+#include "views/shared/app_icon.h"
 
 namespace hl {
 
 bool LaunchSteps::hostingTests() {
   return std::getenv("XCTestConfigurationFilePath") != nullptr;
+}
+
+void LaunchSteps::identifyApplication() {
+  QApplication::setOrganizationName(QStringLiteral("Harborlume"));
+  QApplication::setApplicationName(QStringLiteral("Harborlume"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Harbor Lume"));
+  QApplication::setApplicationVersion(QString::fromLatin1(BuildVersion::shortVersion));
+  QGuiApplication::setDesktopFileName(QStringLiteral("harborlume"));
+  AppIcon::install();
 }
 
 std::optional<int> LaunchSteps::claimSingleInstance(SingleInstance& instance) {

@@ -15,6 +15,10 @@ namespace LaunchSteps {
 // Whether this process hosts tests.
 bool hostingTests();
 
+// Names the application (its settings folder, window titles, desktop entry and version) and
+// installs its icon. Needs the application object.
+void identifyApplication();
+
 // Hands over to an instance that runs already. The exit status when this launch ends here
 // (after printing why, when it is an error); none when it goes on.
 std::optional<int> claimSingleInstance(SingleInstance& instance);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "scanner_fixture.h"
+#include "support/scanner_fixture.h"
 #include "services/removal/trash_service.h"
 #include "services/system/git_service.h"
 #include "support/git_repository.h"

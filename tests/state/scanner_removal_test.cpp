@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "scanner_fixture.h"
+#include "support/scanner_fixture.h"
 #include "support/git_repository.h"
 #include "utilities/byte_formatting.h"
 

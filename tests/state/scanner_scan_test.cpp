@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "scanner_fixture.h"
+#include "support/scanner_fixture.h"
 
 using namespace hl;
 using hl::test::ScannerFixture;
@@ -192,4 +192,20 @@ TEST(ScannerScan, StatusTextFollowsTheWork) {
   f.clock.advance(std::chrono::seconds(2));
   f.scanner().confirmTrash(*f.scanner().pendingPlan());
   EXPECT_EQ(f.scanner().statusText(), "Deleting…");
+}
+
+// A view holds the tree it shows for as long as it shows it, whatever the next scan installs.
+TEST(ScannerScan, ASharedTreeOutlivesTheScanThatReplacesIt) {
+  ScannerFixture f;
+  f.home.file("first/a", 10);
+  f.home.file("second/b", 10);
+  f.scanned("first");
+  const std::shared_ptr<const FileNode> shown = f.scanner().rootNode();
+  ASSERT_EQ(shown.get(), f.scanner().root());
+  f.scanned("second");
+  EXPECT_EQ(f.scanner().root()->id(), f.id("second"));
+  EXPECT_EQ(shown->id(), f.id("first"));
+  ASSERT_NE(shown->children(), nullptr);
+  EXPECT_EQ(shown->children()->front().id(), f.id("first/a"));
+  EXPECT_EQ(f.scanner().home(), f.home.path());
 }

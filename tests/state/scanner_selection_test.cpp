@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "scanner_fixture.h"
+#include "support/scanner_fixture.h"
 
 using namespace hl;
 using hl::test::ScannerFixture;
@@ -32,6 +32,14 @@ TEST(ScannerSelection, NestedNodesCountOnceAndSiblingsByNameAreNotNested) {
   EXPECT_EQ(idsOf(scanner.selectedNodes()), (std::vector<std::string>{f.id("t/ab"), f.id("t/a")}));
   EXPECT_EQ(scanner.selectedSize(),
             scanner.node(f.id("t/ab"))->size() + scanner.node(f.id("t/a"))->size());
+
+  // A node two levels below a selected folder goes with it too.
+  f.home.file("t/a/deeper/y.bin", 4000);
+  f.scanned("t");
+  scanner.setSelection({f.id("t"), f.id("t/a/deeper/y.bin"), f.id("t/b")});
+  EXPECT_EQ(idsOf(scanner.selectedNodes()), (std::vector<std::string>{f.id("t")}));
+  scanner.setSelection({f.id("t/a"), f.id("t/a/deeper/y.bin"), f.id("t/b")});
+  EXPECT_EQ(idsOf(scanner.selectedNodes()), (std::vector<std::string>{f.id("t/a"), f.id("t/b")}));
 }
 
 TEST(ScannerSelection, SelectAllTakesTheTopLevelNodesThatAreNotRefused) {

@@ -44,13 +44,17 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments) {
 }
 
 ChildProcess::~ChildProcess() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-    }
-  }
+  stop(SIGKILL);
   if (input_ >= 0) ::close(input_);
   if (output_ >= 0) ::close(output_);
+}
+
+void ChildProcess::stop(int signal) {
+  if (pid_ <= 0) return;
+  ::kill(pid_, signal);
+  while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
 }
 
 std::string ChildProcess::readLine() {

@@ -20,6 +20,8 @@ class ChildProcess {
   ~ChildProcess();
 
   pid_t pid() const { return pid_; }
+  // Sends `signal` and reaps the child: a server stopped with SIGTERM removes its own files.
+  void stop(int signal);
   // Blocks until the child writes a whole line to its standard output, and returns it without
   // the newline; empty when the child closed its output (ended) first.
   std::string readLine();

@@ -39,29 +39,27 @@ class ManualExecutor : public FlowExecutor {
   std::size_t pendingTimers() const { return timers_.size(); }
 
   // Runs the oldest waiting background job; false when there is none.
-  bool runJob() {
-    std::function<void()> job;
+  bool runJob() { return runWaitingJob(false); }
+
+  // Runs the latest waiting background job: the answers of the older ones come late.
+  bool runNewestJob() { return runWaitingJob(true); }
+
+  // Runs the oldest posted task; false when there is none.
+  bool runOnePosted() {
+    std::function<void()> task;
     {
       std::lock_guard lock(mutex_);
-      if (jobs_.empty()) return false;
-      job = std::move(jobs_.front());
-      jobs_.pop_front();
+      if (posted_.empty()) return false;
+      task = std::move(posted_.front());
+      posted_.pop_front();
     }
-    job();
+    task();
     return true;
   }
 
   // Runs posted tasks, also those they post, until none is left.
   void runPosted() {
-    for (;;) {
-      std::function<void()> task;
-      {
-        std::lock_guard lock(mutex_);
-        if (posted_.empty()) return;
-        task = std::move(posted_.front());
-        posted_.pop_front();
-      }
-      task();
+    while (runOnePosted()) {
     }
   }
 
@@ -104,6 +102,23 @@ class ManualExecutor : public FlowExecutor {
   }
 
  private:
+  bool runWaitingJob(bool newest) {
+    std::function<void()> job;
+    {
+      std::lock_guard lock(mutex_);
+      if (jobs_.empty()) return false;
+      if (newest) {
+        job = std::move(jobs_.back());
+        jobs_.pop_back();
+      } else {
+        job = std::move(jobs_.front());
+        jobs_.pop_front();
+      }
+    }
+    job();
+    return true;
+  }
+
   struct Timer {
     std::chrono::nanoseconds at;
     int order;

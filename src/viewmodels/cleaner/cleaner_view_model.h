@@ -186,6 +186,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   const std::vector<CacheItem>& includedItems() const;
   // The included items of the selected group in display order. `visibleItemsChanged`.
   std::vector<CacheItem> visibleItems() const;
+  // Their ids alone, for a view that reads each item when it draws it. `visibleItemsChanged`.
+  std::vector<std::string> visibleIDs() const;
   // The size of the first visible item. `visibleItemsChanged`.
   std::int64_t largestVisibleSize() const;
   // The groups the sidebar lists. `sidebarGroupsChanged`.
@@ -238,14 +240,22 @@ class CleanerViewModel : public QObject, private FlowHost {
   static std::vector<std::string> runningWarnings(const std::vector<CacheItem>& items,
                                                   const std::set<std::string>& running);
   // The sheet's confirmation, with the current date: ignored while the plan is younger than one
-  // second; otherwise starts the removal. `isTrashing` holds when it returns.
-  void confirmTrash(const TrashPlan& plan, Date now);
+  // second; otherwise starts the removal. `isTrashing` holds when it returns. Takes its own copy:
+  // the pending plan it clears may be the one passed.
+  void confirmTrash(TrashPlan plan, Date now);
   // The repositories whose worktree records git may prune after these items were removed.
   static std::set<std::string> repositoriesToPrune(const std::vector<CacheItem>& removed);
 
   // --- Quick Clean (candidates follow `quickCleanCandidatesChanged`) --------------------------
   std::vector<CacheItem> quickCleanCandidates() const;
   std::int64_t quickCleanSize() const;
+  struct GroupSize {
+    CacheGroup group;
+    std::int64_t size = 0;
+    bool operator==(const GroupSize&) const = default;
+  };
+  // The candidates' summed sizes per group, largest first; at most one entry per group.
+  std::vector<GroupSize> quickCleanByGroup() const;
   // Items left out only because something uses them.
   int inUseSkippedCount() const;
   // Ticks exactly the candidates on the Home page's list of all groups; removes nothing.

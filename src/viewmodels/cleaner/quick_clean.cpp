@@ -2,7 +2,9 @@
 // state and offers a confirmation that counts after one second and lapses after five; the
 // confirmation checks once more and runs the common removal.
 
+#include <algorithm>
 #include <chrono>
+#include <map>
 
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "viewmodels/settings_store.h"
@@ -57,6 +59,18 @@ std::vector<CacheItem> CleanerViewModel::quickCleanCandidates() const {
 std::int64_t CleanerViewModel::quickCleanSize() const {
   assertOnGuiThread();
   return sizeOf(quickCleanCandidates());
+}
+
+std::vector<CleanerViewModel::GroupSize> CleanerViewModel::quickCleanByGroup() const {
+  assertOnGuiThread();
+  std::map<CacheGroup, std::int64_t> sizes;
+  for (const CacheItem& item : quickCleanCandidates()) sizes[item.group] += item.knownSize();
+  std::vector<GroupSize> groups;
+  for (const auto& [group, size] : sizes) groups.push_back({group, size});
+  // Equal sizes keep the groups' declared order.
+  std::stable_sort(groups.begin(), groups.end(),
+                   [](const GroupSize& a, const GroupSize& b) { return a.size > b.size; });
+  return groups;
 }
 
 int CleanerViewModel::inUseSkippedCount() const {

@@ -100,7 +100,7 @@ std::vector<std::string> CleanerViewModel::runningWarnings(const std::vector<Cac
   return lines;
 }
 
-void CleanerViewModel::confirmTrash(const TrashPlan& plan, Date now) {
+void CleanerViewModel::confirmTrash(TrashPlan plan, Date now) {
   assertOnGuiThread();
   Batch batch(*this);
   // The sheet arms its button after a second; an earlier confirmation is no confirmation.
@@ -109,10 +109,12 @@ void CleanerViewModel::confirmTrash(const TrashPlan& plan, Date now) {
     refuseWhileBusy(TrashTrigger::confirmationSheet);
     return;
   }
-  assign(pendingPlan_, std::optional<TrashPlan>{}, Input::pendingPlan);
+  // Taken before the plan is cleared: the caller may hand in the pending plan itself.
+  std::vector<CacheItem> items = plan.items;
   // Permanent only when both the plan and the setting as it is now say so.
   const RemovalMode mode = effectiveRemovalMode(plan.mode, settings_.removalMode());
-  flows_.spawn(performTrash(plan.items, TrashTrigger::confirmationSheet, mode));
+  assign(pendingPlan_, std::optional<TrashPlan>{}, Input::pendingPlan);
+  flows_.spawn(performTrash(std::move(items), TrashTrigger::confirmationSheet, mode));
 }
 
 }  // namespace hl

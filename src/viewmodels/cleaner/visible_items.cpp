@@ -72,6 +72,15 @@ std::vector<CacheItem> CleanerViewModel::visibleItems() const {
   return visible;
 }
 
+std::vector<std::string> CleanerViewModel::visibleIDs() const {
+  assertOnGuiThread();
+  std::vector<std::string> ids;
+  const std::vector<const CacheItem*> list = visibleList();
+  ids.reserve(list.size());
+  for (const CacheItem* item : list) ids.push_back(item->id);
+  return ids;
+}
+
 std::int64_t CleanerViewModel::largestVisibleSize() const {
   assertOnGuiThread();
   const std::vector<const CacheItem*> visible = visibleList();

@@ -4,7 +4,8 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <vector>
 
 #include "models/file_node.h"
 
@@ -15,12 +16,20 @@ namespace hl {
 // in. Preparing one walks the whole tree, so it is done off the GUI thread for large trees.
 struct ScannerTree {
   std::shared_ptr<const FileNode> root;
-  // Points into `root`; valid as long as it is.
-  std::unordered_map<std::string, const FileNode*> nodesByID;
+  // Every node of `root`, ordered by id (see `idOrder`): a sorted list of pointers costs a few
+  // bytes a node where a hash table keyed by path would store every path a second time. Valid
+  // as long as `root` is.
+  std::vector<const FileNode*> nodesByID;
   std::set<std::string> worktreeRoots;
+
+  // The node with this id; null when the tree holds none.
+  const FileNode* find(std::string_view id) const;
 
   // Indexes a tree; the worktree roots are judged against `home`.
   static ScannerTree prepare(std::shared_ptr<const FileNode> root, const std::string& home);
+
+  // Byte order, except that "/" comes before every other byte.
+  static bool idOrder(std::string_view a, std::string_view b);
 };
 
 }  // namespace hl

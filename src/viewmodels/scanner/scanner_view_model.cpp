@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 #include <algorithm>
+#include <string_view>
+#include <unordered_set>
 
 #include "utilities/byte_formatting.h"
 #include "utilities/path_canonical.h"
@@ -55,8 +57,7 @@ std::string ScannerViewModel::abbreviated(const std::string& path) const {
 
 const FileNode* ScannerViewModel::node(const std::string& id) const {
   assertGuiThread(*this);
-  const auto found = tree_.nodesByID.find(id);
-  return found == tree_.nodesByID.end() ? nullptr : found->second;
+  return tree_.find(id);
 }
 
 // --- Setters: each notifies only on a change.
@@ -217,14 +218,20 @@ std::vector<const FileNode*> ScannerViewModel::selectedNodes() const {
     if (const FileNode* selected = node(id)) found.push_back(selected);
   }
   // A node inside another selected node goes with it; whole components, so /a/bc is not
-  // inside /a/b.
+  // inside /a/b. Ids are canonical paths, so the folders above a node are exactly its id cut
+  // at each "/": a look-up per level keeps a selection of thousands of rows quick.
+  std::unordered_set<std::string_view> selectedIDs;
+  for (const FileNode* selected : found) selectedIDs.insert(selected->id());
+  const auto nested = [&](std::string_view id) {
+    for (std::size_t slash = id.rfind('/'); slash != std::string_view::npos && slash > 0;
+         slash = id.rfind('/', slash - 1)) {
+      if (selectedIDs.count(id.substr(0, slash))) return true;
+    }
+    return id != "/" && selectedIDs.count("/");
+  };
   std::vector<const FileNode*> outermost;
   for (const FileNode* candidate : found) {
-    const bool nested = std::any_of(found.begin(), found.end(), [&](const FileNode* other) {
-      return other->id() != candidate->id() &&
-             PathRelation::isSameOrDescendant(candidate->id(), other->id());
-    });
-    if (!nested) outermost.push_back(candidate);
+    if (!nested(candidate->id())) outermost.push_back(candidate);
   }
   std::stable_sort(outermost.begin(), outermost.end(),
                    [](const FileNode* a, const FileNode* b) { return a->size() > b->size(); });

@@ -67,12 +67,18 @@ class ScannerViewModel : public QObject {
   // Stops a running walk and waits for the view model's own worker threads.
   ~ScannerViewModel() override;
 
+  // The user's home folder, which paths are abbreviated against ("~").
+  const std::string& home() const { return services_.home; }
+
   // --- The measured folder.
   // The folder being or last scanned.
   const std::optional<std::string>& rootURL() const { return rootURL_; }
   // The measured tree; none while scanning and before the first scan. Changes with
   // `rootChanged`; the nodes never change, a new tree replaces them.
   const FileNode* root() const { return tree_.root.get(); }
+  // The same tree, shared: a view that keeps pointers into it keeps it alive until it lets go,
+  // whatever tree the view model holds by then.
+  std::shared_ptr<const FileNode> rootNode() const { return tree_.root; }
   // The node with this id in the current tree.
   const FileNode* node(const std::string& id) const;
   bool isScanning() const { return isScanning_; }

@@ -53,7 +53,9 @@ QWidget* messageLine(const std::string& symbol, const std::string& text,
 }  // namespace
 
 ConfirmTrashSheet::ConfirmTrashSheet(Contents contents, MonotonicClock clock, QWidget* parent)
-    : QDialog(parent), contents_(std::move(contents)), clock_(std::move(clock)) {
+    : QDialog(parent),
+      contents_(std::move(contents)),
+      arming_(std::move(clock), [this] { updateConfirm(); }, armingDelay) {
   setWindowModality(Qt::WindowModal);
   setWindowTitle(qtext(contents_.title));
   setFixedWidth(sheetWidth);
@@ -93,9 +95,6 @@ ConfirmTrashSheet::ConfirmTrashSheet(Contents contents, MonotonicClock clock, QW
   resize(sheetWidth, layout->hasHeightForWidth() ? layout->heightForWidth(sheetWidth)
                                                  : sizeHint().height());
 
-  armTimer_.setSingleShot(true);
-  armTimer_.setTimerType(Qt::PreciseTimer);
-  connect(&armTimer_, &QTimer::timeout, this, &ConfirmTrashSheet::refreshArming);
   updateConfirm();
 }
 
@@ -219,31 +218,20 @@ QPushButton* ConfirmTrashSheet::confirmButton() const { return confirm_; }
 
 void ConfirmTrashSheet::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (shownAt_) return;
-  shownAt_ = clock_();
-  armTimer_.start(armingDelay);
+  if (shown_) return;
+  shown_ = true;
+  arming_.start();
   if (contents_.isReadOnly) cancel_->setFocus();
 }
 
-void ConfirmTrashSheet::refreshArming() {
-  if (armed_ || !shownAt_) return;
-  const auto elapsed = clock_() - *shownAt_;
-  if (elapsed >= armingDelay) {
-    armed_ = true;
-    updateConfirm();
-    return;
-  }
-  // The timer woke early on this clock: wait for the rest.
-  armTimer_.start(std::chrono::duration_cast<std::chrono::milliseconds>(armingDelay - elapsed) +
-                  std::chrono::milliseconds(1));
-}
+void ConfirmTrashSheet::refreshArming() { arming_.refresh(); }
 
 void ConfirmTrashSheet::updateConfirm() {
-  confirm_->setEnabled(armed_ && !contents_.isReadOnly);
+  confirm_->setEnabled(arming_.isArmed() && !contents_.isReadOnly);
 }
 
 void ConfirmTrashSheet::confirmPressed() {
-  if (!armed_ || contents_.isReadOnly) return;
+  if (!arming_.isArmed() || contents_.isReadOnly) return;
   if (contents_.onConfirm) contents_.onConfirm();
 }
 
@@ -252,7 +240,7 @@ void ConfirmTrashSheet::reject() {
 }
 
 void ConfirmTrashSheet::dismiss() {
-  armTimer_.stop();
+  arming_.stop();
   QDialog::done(QDialog::Rejected);
 }
 

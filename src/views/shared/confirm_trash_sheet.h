@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "utilities/time.h"
+#include "views/shared/arming_delay.h"
 #include "views/shared/status_tag_model.h"
 
 class QPushButton;
@@ -57,7 +57,7 @@ class ConfirmTrashSheet : public QDialog {
   static constexpr std::chrono::milliseconds armingDelay{1000};
   static constexpr int sheetWidth = 580;
 
-  bool isArmed() const { return armed_; }
+  bool isArmed() const { return arming_.isArmed(); }
   // Arms the confirm button once a second has passed since the sheet was shown; the sheet's own
   // timer calls it, tests call it after moving their clock.
   void refreshArming();
@@ -84,10 +84,8 @@ class ConfirmTrashSheet : public QDialog {
   void updateConfirm();
 
   Contents contents_;
-  MonotonicClock clock_;
-  std::optional<Instant> shownAt_;
-  bool armed_ = false;
-  QTimer armTimer_;
+  ArmingDelay arming_;
+  bool shown_ = false;
   QLabel* summary_ = nullptr;
   QPushButton* cancel_ = nullptr;
   DestructiveButton* confirm_ = nullptr;

@@ -5,6 +5,7 @@
 #include <QStyleOptionFocusRect>
 
 #include "views/shared/palette_colors.h"
+#include "views/shared/spinner.h"
 
 namespace hl {
 
@@ -32,6 +33,28 @@ void FilledButton::setControlSize(ControlSize size) {
   update();
 }
 
+void FilledButton::setShowsSpinner(bool shows) {
+  if (showsSpinner_ == shows) return;
+  showsSpinner_ = shows;
+  if (shows && isVisible()) {
+    SpinnerTicker::shared().attach(this);
+  } else if (!shows) {
+    SpinnerTicker::shared().detach(this);
+  }
+  updateGeometry();
+  update();
+}
+
+void FilledButton::showEvent(QShowEvent* event) {
+  QPushButton::showEvent(event);
+  if (showsSpinner_) SpinnerTicker::shared().attach(this);
+}
+
+void FilledButton::hideEvent(QHideEvent* event) {
+  QPushButton::hideEvent(event);
+  SpinnerTicker::shared().detach(this);
+}
+
 QFont FilledButton::labelFont() const {
   return sizedFont(font(), metrics(controlSize_).fontPixels, QFont::DemiBold);
 }
@@ -40,7 +63,7 @@ QSize FilledButton::sizeHint() const {
   const Metrics m = metrics(controlSize_);
   const QFontMetrics fm(labelFont());
   int width = 2 * m.horizontalPadding + fm.horizontalAdvance(text());
-  if (!icon().isNull()) width += kIconSide + (text().isEmpty() ? 0 : kIconGap);
+  if (hasIconSlot()) width += kIconSide + (text().isEmpty() ? 0 : kIconGap);
   return {width, std::max(m.minimumHeight, fm.height() + 8)};
 }
 
@@ -75,11 +98,15 @@ void FilledButton::paintEvent(QPaintEvent*) {
 
   const QFontMetrics fm(labelFont());
   const int textWidth = fm.horizontalAdvance(text());
-  const bool hasIcon = !icon().isNull();
+  const bool hasIcon = hasIconSlot();
   const int contentWidth =
       textWidth + (hasIcon ? kIconSide + (text().isEmpty() ? 0 : kIconGap) : 0);
   double x = (width() - contentWidth) / 2.0;
-  if (hasIcon) {
+  if (showsSpinner_) {
+    Spinner::paint(painter, QRectF(x, (height() - kIconSide) / 2.0, kIconSide, kIconSide),
+                   SpinnerTicker::shared().phase(), label);
+    x += kIconSide + kIconGap;
+  } else if (hasIcon) {
     // The icon is drawn in the label's colour: a removal symbol in white on red.
     QIcon tinted = icon();
     QPixmap pixmap = tinted.pixmap(QSize(kIconSide, kIconSide), devicePixelRatioF());

@@ -33,17 +33,25 @@ class FilledButton : public QPushButton {
   void setControlSize(ControlSize size);
   ControlSize controlSize() const { return controlSize_; }
 
+  // A turning spinner in the icon's place, in the label's colour, while the button is shown.
+  void setShowsSpinner(bool shows);
+  bool showsSpinner() const { return showsSpinner_; }
+
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override { return sizeHint(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   QFont labelFont() const;
+  bool hasIconSlot() const { return showsSpinner_ || !icon().isNull(); }
 
   Role role_;
   ControlSize controlSize_ = ControlSize::regular;
+  bool showsSpinner_ = false;
 };
 
 // The red, prominent style of destructive buttons.

@@ -4,9 +4,9 @@
 
 namespace hl {
 
-// One line of plain text that is shortened with an ellipsis where it does not fit (in the
-// middle by default, so both ends of a path stay readable). The full text is its accessible
-// name.
+// Plain text on one line (or up to `maximumLines`, broken anywhere) that is shortened with an
+// ellipsis where it does not fit (in the middle by default, so both ends of a path stay
+// readable). The full text is its accessible name.
 class ElidedLabel : public QWidget {
   Q_OBJECT
 
@@ -18,8 +18,14 @@ class ElidedLabel : public QWidget {
   // Leading by default.
   void setAlignment(Qt::Alignment alignment);
   QString text() const { return text_; }
-  // The text as drawn at the current width.
+  // The text as drawn at the current width, its lines joined.
   QString shownText() const;
+  // The lines as drawn at the current width.
+  QStringList shownLines() const;
+
+  // How many lines the text may take; the label is as high as that many lines.
+  void setMaximumLines(int lines);
+  int maximumLines() const { return maximumLines_; }
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
@@ -31,6 +37,7 @@ class ElidedLabel : public QWidget {
   QString text_;
   Qt::TextElideMode mode_;
   Qt::Alignment alignment_ = Qt::AlignLeft;
+  int maximumLines_ = 1;
 };
 
 }  // namespace hl

@@ -210,3 +210,19 @@ TEST(CleanerQuickClean, SelectingTheCandidatesTicksExactlyThem) {
   h.settings.setQuickCleanIncludesModerate(true);
   EXPECT_EQ(h->quickCleanCandidates().size(), 2u);
 }
+
+TEST(CleanerQuickClean, ByGroupSumsTheCandidatesLargestFirst) {
+  Guarded h;
+  EXPECT_TRUE(h->quickCleanByGroup().empty());
+  h.scan({safe("/c/a", 1000), makeItem("/c/b", CacheGroup::buildTools, RiskLevel::safe, 3000),
+          safe("/c/c", 2500), makeItem("/c/unmeasured", CacheGroup::trash, RiskLevel::safe),
+          makeItem("/c/d", CacheGroup::projects, RiskLevel::safe, 3500),
+          makeItem("/c/moderate", CacheGroup::xcode, RiskLevel::moderate, 9000)});
+  using G = CleanerViewModel::GroupSize;
+  // Equal sizes keep the groups' declared order; an unmeasured item is no candidate.
+  EXPECT_EQ(h->quickCleanByGroup(),
+            (std::vector<G>{{CacheGroup::projects, 3500}, {CacheGroup::packageCaches, 3500},
+                            {CacheGroup::buildTools, 3000}}));
+  h.settings.setQuickCleanIncludesModerate(true);
+  EXPECT_EQ(h->quickCleanByGroup().front(), (G{CacheGroup::xcode, 9000}));
+}

@@ -43,6 +43,17 @@ void confirm(Guarded& h) {
 
 }  // namespace
 
+TEST(CleanerRemovalRequest, ConfirmingThePendingPlanItselfRemovesItsItems) {
+  Guarded h;
+  h.scan({sized("/c/a", 10), sized("/c/b", 20)});
+  h->setChecked("/c/a", true);
+  plan(h);
+  // The plan passed is the pending one, which the confirmation clears.
+  h->confirmTrash(*h->pendingPlan(), h->pendingPlan()->createdAt + 1s);
+  h.executor->settle();
+  EXPECT_EQ(h.removal->handed(), std::vector<std::string>{"/c/a"});
+}
+
 TEST(CleanerRemovalRequest, LeavesOutWhatIsInUseNowAndSortsTheRestBySize) {
   Guarded h;
   h.scan({owned(sized("/c/a", 10), {"Xcode"}), sized("/c/b", 50), owned(sized("/c/c", 30), {"Xcode"}),
@@ -132,6 +143,21 @@ TEST(CleanerRemovalRequest, RunningWarningsNameTwoItemsOncePerApplication) {
   }
   EXPECT_EQ(CleanerViewModel::runningWarnings({items[0], items[1]}, {"Xcode"}),
             std::vector<std::string>{"Xcode is running \u2014 one, two may be recreated or locked"});
+}
+
+// Mend: the sheet may confirm with the pending plan itself, which confirming clears.
+TEST(CleanerRemovalConfirmation, TakesThePlanBeforeClearingIt) {
+  Guarded h;
+  h.scan({sized("/c/a", 1), sized("/c/b", 2)});
+  h->selectAllVisible();
+  h.settings.setDeleteImmediately(true);
+  const Date createdAt = plan(h).createdAt;
+  h->confirmTrash(*h->pendingPlan(), createdAt + 1s);
+  EXPECT_FALSE(h->pendingPlan());
+  h.executor->settle();
+  // The plan lists the larger item first.
+  EXPECT_EQ(h.removal->handed(), (std::vector<std::string>{"/c/b", "/c/a"}));
+  EXPECT_EQ(h->activeRemovalMode(), RemovalMode::deletePermanently);
 }
 
 TEST(CleanerRemovalConfirmation, CountsOnlyAfterOneSecondAndUsesTheStricterMode) {

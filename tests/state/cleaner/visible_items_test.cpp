@@ -40,6 +40,7 @@ TEST(CleanerVisibleItems, ProjectsShowStaleFoldersByAgeTimesSize) {
             (std::vector<std::string>{"/p/old-small", "/p/big-younger", "/p/equal-a", "/p/tie",
                                       "/p/boundary"}));
   EXPECT_EQ(h->largestVisibleSize(), 100);  // the top score's size, not the largest
+  EXPECT_EQ(h->visibleIDs(), h.ids(h->visibleItems()));
 
   h->setShowAllProjects(true);
   const std::vector<std::string> all = h.ids(h->visibleItems());
@@ -62,6 +63,7 @@ TEST(CleanerVisibleItems, OtherGroupsSortBySizeWithUnmeasuredLast) {
   EXPECT_EQ(h.ids(h->visibleItems()),
             (std::vector<std::string>{"/c/first-ten", "/c/second-ten", "/c/zero",
                                       "/c/unmeasured"}));
+  EXPECT_EQ(h->visibleIDs(), h.ids(h->visibleItems()));
 }
 
 TEST(CleanerVisibleItems, ExclusionsHideWholeComponentsAtTheNextRead) {

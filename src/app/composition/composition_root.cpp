@@ -1,0 +1,57 @@
+#include "app/composition/composition_root.h"
+
+#include <QCoreApplication>
+#include <memory>
+
+#include "app/composition/folder_chooser.h"
+#include "viewmodels/settings_store.h"
+#include "views/shared/qt_desktop_services.h"
+
+namespace hl {
+
+AppModelDependencies CompositionRoot::production() {
+  AppModelDependencies dependencies;
+  dependencies.desktop = std::make_shared<QtDesktopServices>();
+  // Every other member of the cleaner's dependencies defaults to its real service.
+  ScannerServices scanner = ScannerServices::standard();
+  scanner.chooseFolder = &chooseFolderToMeasure;
+  dependencies.scanner = std::move(scanner);
+  return dependencies;
+}
+
+namespace {
+
+AppModel*& sharedModel() {
+  static AppModel* model = nullptr;
+  return model;
+}
+
+bool& sharedModelReleased() {
+  static bool released = false;
+  return released;
+}
+
+// Runs as the application object ends, while its event loop's machinery still exists: the
+// model's threads are waited for and its queued answers dropped before Qt goes.
+void releaseSharedModel() {
+  delete sharedModel();
+  sharedModel() = nullptr;
+  sharedModelReleased() = true;
+}
+
+}  // namespace
+
+AppModel& AppModel::shared() {
+  if (!QCoreApplication::instance()) qFatal("AppModel::shared() needs the application object");
+  AppModel*& model = sharedModel();
+  if (!model) {
+    // There is one model per process: none is made again while the application ends.
+    if (sharedModelReleased()) qFatal("AppModel::shared() used after the application ended");
+    model = new AppModel(std::make_unique<SettingsStore>(SettingsStore::standardDefaults()),
+                         CompositionRoot::production());
+    qAddPostRoutine(&releaseSharedModel);
+  }
+  return *model;
+}
+
+}  // namespace hl

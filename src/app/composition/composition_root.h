@@ -1,0 +1,21 @@
+#pragma once
+
+#include "viewmodels/app_model.h"
+
+namespace hl {
+
+// Where the program is put together: every interface the application model and its view
+// models call on the world is wired to the real service here, and nowhere else. Tests build
+// `AppModel` directly with what they inject; only the program reaches `AppModel::shared()`,
+// which this file defines.
+namespace CompositionRoot {
+
+// The real services: a pool of worker threads, the boot volume's reading, the system clock, the
+// desktop's file manager and clipboard, the real scan engine, trash service, in-use detection,
+// git and tools for the cleaner, and the folder scanner's standard services with a file dialog
+// as its folder chooser. The removals' gate is the one this launch reads.
+AppModelDependencies production();
+
+}  // namespace CompositionRoot
+
+}  // namespace hl

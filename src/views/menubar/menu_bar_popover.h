@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "utilities/time.h"
+
+namespace hl {
+
+class AppModel;
+class CandidatesBlock;
+class PopoverFooter;
+class PopoverHeader;
+class QuickCleanControl;
+class UpdaterBox;
+class VolumeBlock;
+
+// The tray popover: a header that opens the main window, the boot volume's free space, what
+// Quick Clean could reclaim now by group, the Quick Clean control, and Rescan, Quit, Check for
+// Updates and the version. It keeps no model state of its own; it reads the application model
+// and the cleaner and calls their operations. 320 px wide; its height follows its contents.
+class MenuBarPopover : public QWidget {
+  Q_OBJECT
+
+ public:
+  struct Environment {
+    // Shows the main window (opening it again when it was closed), raises and activates it.
+    std::function<void()> openMainWindow;
+    // The user's Quit.
+    std::function<void()> quit;
+    // Default: the program's one updater box.
+    UpdaterBox* updater = nullptr;
+    // Arms the second-step button; default: the clock that keeps counting through sleep.
+    MonotonicClock clock;
+    // The date handed to the confirmation; default: the system's.
+    WallClock now;
+  };
+
+  static constexpr int popoverWidth = 320;
+
+  MenuBarPopover(AppModel& model, Environment environment, QWidget* parent = nullptr);
+
+  PopoverHeader* header() const { return header_; }
+  VolumeBlock* volume() const { return volume_; }
+  CandidatesBlock* candidates() const { return candidates_; }
+  QuickCleanControl* quickClean() const { return quickClean_; }
+  PopoverFooter* footer() const { return footer_; }
+
+  QSize sizeHint() const override;
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override;
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void fitHeight();
+
+  AppModel& model_;
+  PopoverHeader* header_ = nullptr;
+  VolumeBlock* volume_ = nullptr;
+  CandidatesBlock* candidates_ = nullptr;
+  QuickCleanControl* quickClean_ = nullptr;
+  PopoverFooter* footer_ = nullptr;
+};
+
+}  // namespace hl

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+#include <QTreeView>
+#include <set>
+#include <string>
+
+namespace hl {
+
+class FileTreeModel;
+class ScannerViewModel;
+
+// Paints each row of the folder scanner's tree as a `FileTreeRow`, and shows a chip's help over
+// the chip and the node's path anywhere else on the row.
+class FileTreeDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override;
+};
+
+// The outline of the measured folder: multiple selection kept in step with the view model's
+// `selection` both ways, a context menu request for the rows it applies to, and Ctrl+A taken
+// while it has the focus (it selects every visible row, as a list does).
+class FileTreeView : public QTreeView {
+  Q_OBJECT
+
+ public:
+  explicit FileTreeView(ScannerViewModel& scanner, QWidget* parent = nullptr);
+
+  FileTreeModel* treeModel() const { return model_; }
+  // The ids of the selected rows.
+  std::set<std::string> selectedIDs() const;
+  // The ids of the rows a context menu at this row applies to: the whole selection when the row
+  // is in it, else the row alone; none for no row.
+  std::set<std::string> contextIDs(const QModelIndex& row) const;
+  // The ids of the expanded folders.
+  const std::set<std::string>& expandedIDs() const { return expanded_; }
+
+ signals:
+  // A context menu was asked for at `globalPos` for `ids` (never empty).
+  void menuRequested(const std::set<std::string>& ids, const QPoint& globalPos);
+
+ protected:
+  bool event(QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void showSelectionOfModel();
+  void takeSelectionFromRows();
+  void treeReplaced();
+
+  ScannerViewModel& scanner_;
+  FileTreeModel* model_;
+  FileTreeDelegate delegate_;
+  // Set while the rows are being made to match the view model, so that it is not echoed back.
+  bool syncing_ = false;
+  std::set<std::string> expanded_;
+  std::string shownRootID_;
+};
+
+}  // namespace hl

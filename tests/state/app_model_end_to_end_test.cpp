@@ -1,0 +1,159 @@
+// The whole cleaning flow through the application model, with real threads, the real scan
+// engine, in-use detection, trash service and history file over this test process's fake home.
+
+#include <gtest/gtest.h>
+
+#include "app_model_fixture.h"
+#include "platform/trash_folders.h"
+
+using namespace hl;
+using namespace hl::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The application model as the program wires it, except that removals pass an open gate (the
+// test host closes the program's) and the wall clock is the test's: it runs ten days ahead, so
+// what the test writes now is no longer recent, and it moves only when the test moves it.
+struct RealApp {
+  std::string home = homeDirectory();
+  ManualWallClock wall{systemWallClock()() + std::chrono::hours(24 * 10)};
+  std::shared_ptr<RecordingDesktop> desktop = std::make_shared<RecordingDesktop>();
+  std::unique_ptr<AppModel> model;
+  // One package cache and one system cache: two categories.
+  std::string pip = home + "/.cache/pip";
+  std::string logs = home + "/Library/Logs/demo";
+
+  RealApp() {
+    writeFile(pip + "/http/blob", 12000);
+    writeFile(logs + "/run.log", 20000);
+    AppModelDependencies dependencies;
+    dependencies.wallClock = wall.clock();
+    dependencies.desktop = desktop;
+    dependencies.cleaner.trashService = makeRemovalService(
+        std::make_shared<TrashService>(home, DestructiveGate::open()));
+    model = std::make_unique<AppModel>(
+        std::make_unique<SettingsStore>(SettingsStore::standardDefaults()),
+        std::move(dependencies));
+  }
+
+  CleanerViewModel& cleaner() { return model->cleaner(); }
+  std::set<std::string> planted() const { return {cleanPath(pip), cleanPath(logs)}; }
+
+  // Start-up with the automatic scan, until the scan has ended, the history is loaded and the
+  // boot volume was read.
+  void startUp() {
+    bool loaded = false;
+    model->start(true, [&] { loaded = true; });
+    EXPECT_TRUE(cleaner().isScanning());
+    waitUntil([&] {
+      return loaded && cleaner().hasScanned() && !cleaner().isScanning() && model->bootVolume();
+    });
+  }
+
+  void expectInTheTrashAndRecorded(const std::string& trigger) {
+    const std::string trash = TrashFolders::homeTrash();
+    for (const std::string& path : {pip, logs}) EXPECT_FALSE(existsNoFollow(path)) << path;
+    EXPECT_TRUE(existsNoFollow(trash + "/files/pip"));
+    EXPECT_TRUE(existsNoFollow(trash + "/files/demo"));
+    EXPECT_TRUE(existsNoFollow(trash + "/info/demo.trashinfo"));
+    for (const std::string& id : planted()) EXPECT_FALSE(cleaner().item(id)) << id;
+
+    // One record per category, sharing the operation, in the file as on the page.
+    const auto stored = HistoryStore(HistoryStore::defaultURL()).load();
+    const auto* entries = std::get_if<std::vector<HistoryEntry>>(&stored);
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(*entries, model->history().entries());
+    ASSERT_EQ(entries->size(), 2u);
+    std::map<std::string, std::vector<std::string>> byCategory;
+    for (const HistoryEntry& entry : *entries) {
+      EXPECT_EQ(entry.trigger, trigger);
+      EXPECT_EQ(entry.operationID, entries->front().operationID);
+      EXPECT_TRUE(entry.failures.empty());
+      EXPECT_FALSE(entry.permanent);
+      byCategory[entry.category] = entry.itemPaths;
+    }
+    EXPECT_EQ(byCategory, (std::map<std::string, std::vector<std::string>>{
+                              {"Package caches", {cleanPath(pip)}},
+                              {"System caches", {cleanPath(logs)}}}));
+
+    std::vector<std::string> scans;
+    std::vector<std::string> cleanups;
+    for (const ActivityEvent& event : model->activity().events()) {
+      if (event.kind == ActivityEvent::Kind::scan) scans.push_back(event.message);
+      if (event.kind == ActivityEvent::Kind::cleanup) cleanups.push_back(event.message);
+      if (event.kind == ActivityEvent::Kind::error) ADD_FAILURE() << event.message;
+    }
+    ASSERT_FALSE(scans.empty());
+    EXPECT_EQ(scans.front(), "Scan started");
+    ASSERT_EQ(cleanups.size(), 2u);
+    EXPECT_TRUE(cleanups[0].starts_with(trigger + ": 2 items, ")) << cleanups[0];
+    EXPECT_TRUE(cleanups[0].ends_with(" moved to the Trash")) << cleanups[0];
+    EXPECT_TRUE(cleanups[1].starts_with("Cleaned 2 items (")) << cleanups[1];
+  }
+};
+
+}  // namespace
+
+TEST(AppModelEndToEnd, StartUpScansTicksPlansConfirmsASecondLaterAndRecords) {
+  RealApp app;
+  CleanerViewModel& cleaner = app.cleaner();
+  app.startUp();
+  for (const std::string& id : app.planted()) {
+    ASSERT_TRUE(cleaner.item(id)) << id;
+    ASSERT_TRUE(cleaner.item(id)->isSelectable()) << id;
+    cleaner.setChecked(id, true);
+  }
+
+  cleaner.requestTrash();
+  waitUntil([&] { return !cleaner.isPreparingTrash(); });
+  ASSERT_TRUE(cleaner.pendingPlan()) << cleaner.resultMessage().value_or("");
+  const TrashPlan plan = *cleaner.pendingPlan();
+  EXPECT_EQ(plan.items.size(), 2u);
+  EXPECT_EQ(plan.createdAt, app.wall.now());
+
+  // Within the second the confirmation is ignored; a second later it removes.
+  app.wall.advance(999ms);
+  cleaner.confirmTrash(plan, app.wall.now());
+  EXPECT_FALSE(cleaner.isTrashing());
+  EXPECT_TRUE(cleaner.pendingPlan());
+  app.wall.advance(1ms);
+  cleaner.confirmTrash(plan, app.wall.now());
+  ASSERT_TRUE(cleaner.isTrashing());
+  EXPECT_TRUE(app.model->isBusy());
+  waitUntil([&] { return !cleaner.isTrashing(); });
+  EXPECT_FALSE(app.model->isBusy());
+
+  app.expectInTheTrashAndRecorded("Move to Trash (sheet)");
+  ASSERT_TRUE(cleaner.resultMessage());
+  EXPECT_TRUE(cleaner.resultMessage()->starts_with("Cleaned 2 items (")) << *cleaner.resultMessage();
+  EXPECT_TRUE(cleaner.checked().empty());
+}
+
+TEST(AppModelEndToEnd, QuickCleanArmsConfirmsASecondLaterAndRecords) {
+  RealApp app;
+  CleanerViewModel& cleaner = app.cleaner();
+  app.startUp();
+  std::set<std::string> candidates;
+  for (const CacheItem& item : cleaner.quickCleanCandidates()) candidates.insert(item.id);
+  ASSERT_EQ(candidates, app.planted());
+
+  cleaner.armQuickClean();
+  EXPECT_TRUE(cleaner.quickClean().isPreparing());
+  waitUntil([&] { return !cleaner.quickClean().isPreparing(); });
+  const QuickCleanState::Confirming* confirming = cleaner.quickClean().confirming();
+  ASSERT_TRUE(confirming);
+  EXPECT_EQ(std::set<std::string>(confirming->ids.begin(), confirming->ids.end()), app.planted());
+
+  // Within the second the confirmation is ignored; a second later it removes.
+  cleaner.confirmQuickClean(app.wall.now());
+  EXPECT_TRUE(cleaner.quickClean().confirming());
+  app.wall.advance(1s);
+  cleaner.confirmQuickClean(app.wall.now());
+  EXPECT_TRUE(cleaner.quickClean().isRunning());
+  waitUntil([&] { return cleaner.quickClean().done() != nullptr; });
+  EXPECT_TRUE(cleaner.quickClean().done()->message.starts_with("Cleaned 2 items ("))
+      << cleaner.quickClean().done()->message;
+
+  app.expectInTheTrashAndRecorded("Quick Clean (menu bar)");
+}

@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include "state/app_model_fixture.h"
+#include "viewmodels/fake_updater.h"
+#include "viewmodels/updater_box.h"
+#include "views/menubar/menu_bar_popover.h"
+#include "views/menubar/popover_buttons.h"
+#include "views/menubar/popover_parts.h"
+#include "views/menubar/quick_clean_confirm_button.h"
+#include "views/menubar/quick_clean_control.h"
+#include "views/screenshot_support.h"
+#include "views/shared/destructive_button.h"
+#include "views/shared/spinner.h"
+
+namespace hl {
+namespace {
+
+using namespace std::chrono_literals;
+using Case = QuickCleanState::Case;
+
+// The popover over an application model whose every outside answer is a fake, with its own
+// arming clock and updater box.
+struct PopoverHarness : test::AppHarness {
+  test::ManualMonotonicClock buttonClock;
+  UpdaterBox updater;
+  int windowOpens = 0;
+  int quits = 0;
+  std::unique_ptr<MenuBarPopover> popover;
+
+  PopoverHarness() {
+    MenuBarPopover::Environment environment;
+    environment.openMainWindow = [this] { ++windowOpens; };
+    environment.quit = [this] { ++quits; };
+    environment.updater = &updater;
+    environment.clock = buttonClock.clock();
+    environment.now = wall.clock();
+    popover = std::make_unique<MenuBarPopover>(*model, std::move(environment));
+  }
+  ~PopoverHarness() { updater.setCurrent(nullptr); }
+
+  void show() {
+    popover->show();
+    popover->resize(popover->sizeHint());
+  }
+  void wait(std::chrono::milliseconds by) {
+    buttonClock.advance(by);
+    wall.advance(by);
+    if (auto* button = popover->quickClean()->confirmButton()) button->refreshArming();
+  }
+  // Items of three groups: safe ones to clean, one held by a running editor, a moderate one.
+  void scanSample() {
+    CacheItem held = test::makeItem(folders / "held", CacheGroup::packageCaches, RiskLevel::safe,
+                                    40'000'000);
+    held.inUseReason = "open by vim";
+    scanCleaner({test::makeItem(folders / "npm", CacheGroup::packageCaches, RiskLevel::safe,
+                                1'840'000'000),
+                 test::makeItem(folders / "pip", CacheGroup::packageCaches, RiskLevel::safe,
+                                320'000'000),
+                 test::makeItem(folders / "gradle", CacheGroup::buildTools, RiskLevel::safe,
+                                2'150'000'000),
+                 test::makeItem(folders / "logs", CacheGroup::systemCaches, RiskLevel::safe,
+                                96'000'000),
+                 held,
+                 test::makeItem(folders / "app", CacheGroup::projects, RiskLevel::moderate,
+                                700'000'000)});
+  }
+  QPoint leftOf(QWidget* widget) const { return widget->mapTo(popover.get(), QPoint(0, 0)); }
+};
+
+TEST(MenuBarPopover, IsExactly320WideAndLinesItsPartsUp) {
+  PopoverHarness h;
+  h.show();
+  EXPECT_EQ(h.popover->width(), 320);
+  EXPECT_FALSE(h.popover->accessibleName().isEmpty());
+  // No reading of the boot volume yet: no volume block, the divider follows the header.
+  EXPECT_TRUE(h.popover->volume()->isHidden());
+
+  h.start(false);
+  h.settle();
+  ASSERT_TRUE(h->bootVolume());
+  EXPECT_FALSE(h.popover->volume()->isHidden());
+  EXPECT_EQ(h.popover->volume()->nameLabel()->text(), "Disk");
+  EXPECT_EQ(h.popover->volume()->freeLabel()->text(), "1 KB free");
+
+  // The header's label stands on the same left edge as everything below it, 14 px in.
+  auto* icon = h.popover->header()->button()->findChild<QLabel*>(QStringLiteral("headerIcon"));
+  ASSERT_TRUE(icon);
+  EXPECT_EQ(h.leftOf(icon).x(), 14);
+  EXPECT_EQ(h.leftOf(h.popover->volume()->nameLabel()).x(), 14);
+  EXPECT_EQ(h.leftOf(h.popover->candidates()->totalLabel()).x() +
+                h.popover->candidates()->totalLabel()->width(),
+            320 - 14);
+  EXPECT_EQ(h.leftOf(h.popover->footer()->rescanButton()).x(), 14);
+}
+
+TEST(MenuBarPopover, FollowsTheModelsBusyStateAndRescans) {
+  PopoverHarness h;
+  h.show();
+  h.start(false);
+  h.settle();
+  h.scanSample();
+  Spinner* spinner = h.popover->header()->spinner();
+  EXPECT_FALSE(spinner->isVisibleTo(h.popover.get()));
+  const int reads = h.volumeReads;
+
+  QTest::mouseClick(h.popover->footer()->rescanButton(), Qt::LeftButton);
+  EXPECT_TRUE(h.cleaner().isScanning());
+  EXPECT_TRUE(spinner->isVisibleTo(h.popover.get()));
+  EXPECT_FALSE(h.popover->footer()->rescanButton()->isEnabled());
+  EXPECT_EQ(h.popover->quickClean()->quickCleanButton()->text(), "Scanning…");
+  h.settle();
+  EXPECT_EQ(h.volumeReads, reads + 1);
+
+  // A removal from the window: busy, no Rescan, no Quick Clean.
+  h.engine->end();
+  h.settle();
+  h.removing();
+  EXPECT_TRUE(spinner->isVisibleTo(h.popover.get()));
+  EXPECT_FALSE(h.popover->footer()->rescanButton()->isEnabled());
+  EXPECT_FALSE(h.popover->quickClean()->quickCleanButton()->isEnabled());
+  h.settle();
+  EXPECT_FALSE(spinner->isVisibleTo(h.popover.get()));
+  EXPECT_TRUE(h.popover->footer()->rescanButton()->isEnabled());
+}
+
+TEST(MenuBarPopover, HeaderQuitAndUpdatesReachTheirActions) {
+  PopoverHarness h;
+  h.popover->setWindowFlag(Qt::Popup);
+  h.show();
+  QTest::mouseClick(h.popover->header()->button(), Qt::LeftButton);
+  EXPECT_EQ(h.windowOpens, 1);
+  // The window comes forward; the popover gives way.
+  EXPECT_FALSE(h.popover->isVisible());
+
+  h.show();
+  QTest::mouseClick(h.popover->footer()->quitButton(), Qt::LeftButton);
+  EXPECT_EQ(h.quits, 1);
+
+  EXPECT_FALSE(h.popover->footer()->updatesButton()->isEnabled());
+  auto updater = std::make_shared<FakeUpdater>();
+  h.updater.setCurrent(updater);
+  QTest::mouseClick(h.popover->footer()->updatesButton(), Qt::LeftButton);
+  EXPECT_EQ(updater->checkForUpdatesCallCount(), 1);
+}
+
+TEST(MenuBarPopover, TheKeyboardStartsOnQuickCleanAndEscapeCloses) {
+  PopoverHarness h;
+  h.scanSample();
+  h.popover->setWindowFlag(Qt::Popup);
+  h.show();
+  DestructiveButton* quickClean = h.popover->quickClean()->quickCleanButton();
+  EXPECT_EQ(h.popover->focusWidget(), quickClean);
+  QTest::keyClick(quickClean, Qt::Key_Space);
+  EXPECT_EQ(h.popover->quickClean()->shownCase(), Case::preparing);
+  QTest::keyClick(quickClean, Qt::Key_Escape);
+  EXPECT_FALSE(h.popover->isVisible());
+}
+
+TEST(MenuBarPopover, ItsHeightFollowsItsContents) {
+  PopoverHarness h;
+  h.show();
+  h.start(false);
+  h.settle();
+  const int empty = h.popover->height();
+  h.scanSample();
+  QCoreApplication::sendPostedEvents();
+  const int listed = h.popover->height();
+  EXPECT_GT(listed, empty);
+  EXPECT_EQ(listed, h.popover->heightForWidth(320));
+  h.cleaner().armQuickClean();
+  h.settle();
+  ASSERT_EQ(h.popover->quickClean()->shownCase(), Case::confirming);
+  QCoreApplication::sendPostedEvents();
+  EXPECT_EQ(h.popover->height(), h.popover->heightForWidth(320));
+}
+
+// --- Screenshots -----------------------------------------------------------------------------
+
+QImage shot(PopoverHarness& h) {
+  QCoreApplication::sendPostedEvents();
+  h.popover->resize(h.popover->sizeHint());
+  return h.popover->grab().toImage();
+}
+
+// Every state side by side, for a look at what was built.
+void saveSheet(const std::vector<QImage>& shots, const QString& name, const QColor& background) {
+  int width = 0;
+  int height = 0;
+  for (const QImage& image : shots) {
+    width += image.width() + 16;
+    height = std::max(height, image.height());
+  }
+  QImage sheet(width + 16, height + 32, QImage::Format_ARGB32);
+  sheet.fill(background);
+  QPainter painter(&sheet);
+  int x = 16;
+  for (const QImage& image : shots) {
+    painter.drawImage(x, 16, image);
+    x += image.width() + 16;
+  }
+  painter.end();
+  test::saveScreenshot(sheet, name);
+  for (std::size_t i = 0; i < shots.size(); ++i) {
+    test::saveScreenshot(shots[i], name + QLatin1Char('_') + QString::number(i));
+  }
+}
+
+std::vector<QImage> everyState() {
+  std::vector<QImage> shots;
+  {
+    PopoverHarness h;
+    h.show();
+    h.start(false);
+    h.freeSpace = {std::int64_t{4000}};
+    h.settle();
+    h.scanSample();
+    h.cleaner().rescan(true);
+    shots.push_back(shot(h));  // scanning, with candidates from before
+  }
+  PopoverHarness h;
+  h.freeSpace = {std::int64_t{500}};  // 95 % used
+  h.show();
+  h.start(false);
+  h.settle();
+  h.scanSample();
+  shots.push_back(shot(h));  // idle
+  h.cleaner().armQuickClean();
+  shots.push_back(shot(h));  // preparing
+  h.settle();
+  h.wait(1s);
+  shots.push_back(shot(h));  // confirming, armed
+  h.popover->quickClean()->confirmButton()->click();
+  for (int i = 0; i < 10 && h.cleaner().trashProgress().total == 0; ++i) h.executor->step();
+  h.executor->runJob();
+  h.executor->runOnePosted();
+  shots.push_back(shot(h));  // running
+  h.settle();
+  shots.push_back(shot(h));  // done
+  return shots;
+}
+
+TEST(MenuBarPopoverScreenshots, EveryQuickCleanStateLightAndDark) {
+  {
+    test::AppPalette palette(test::lightPalette());
+    saveSheet(everyState(), QStringLiteral("popover_light"), QColor(200, 200, 205));
+  }
+  {
+    test::AppPalette palette(test::darkPalette());
+    saveSheet(everyState(), QStringLiteral("popover_dark"), QColor(60, 60, 64));
+  }
+  // Nothing to verify and nothing to clean.
+  test::AppPalette palette(test::lightPalette());
+  PopoverHarness h;
+  h.show();
+  h.start(false);
+  h.settle();
+  h.cleaner().rescan(true);
+  h.engine->send(CacheScanEvent::InUse{
+      InUseEvaluation{{}, {}, {}, VerificationState::unavailable("ps failed")}});
+  h.engine->end();
+  h.settle();
+  const QImage unverifiable = shot(h);
+  EXPECT_EQ(h.popover->quickClean()->quickCleanButton()->text(), "Can't verify — disabled");
+  PopoverHarness empty;
+  empty.show();
+  saveSheet({unverifiable, shot(empty)}, QStringLiteral("popover_unverifiable_and_empty"),
+            QColor(200, 200, 205));
+}
+
+}  // namespace
+}  // namespace hl
