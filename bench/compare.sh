@@ -1,22 +1,30 @@
 #!/usr/bin/env bash
-# Times our measurement, our tree walk, `du -s` and `gdu -n -s` on the same warm tree, in one
-# run, and prints the wall time and peak memory of each with our ratios against both.
+# Times our measurement, our tree walk, `du -s` and `gdu -n -s` on the same tree, in one run,
+# and prints the wall time and peak memory of each with our ratios against both.
 #
-#   bench/compare.sh [TREE] [RUNS]
+#   bench/compare.sh [--cold] [TREE] [RUNS]
 #
 # TREE defaults to /tmp/hl-bench-tree and is generated there (about 250,000 files, 1.8 GB) when
-# missing; RUNS (default 7) is the number of timed rounds. Build first (./scripts/build);
-# HL_BUILD_DIR selects the build folder. A benchmark, never a test.
+# missing; RUNS (default 7) is the number of timed rounds. Warm by default: the tree is in the
+# page cache. --cold drops the page cache before every single run (outside the timed part), which
+# needs root; where it cannot be dropped the script says so and stops. Build in Release first
+# (cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release && cmake --build build-release);
+# HL_BUILD_DIR selects the build folder (default build-release). A benchmark, never a test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build_dir="${HL_BUILD_DIR:-build}"
+cold=false
+if [ "${1:-}" = --cold ]; then
+  cold=true
+  shift
+fi
+build_dir="${HL_BUILD_DIR:-build-release}"
 tree="${1:-/tmp/hl-bench-tree}"
 runs="${2:-7}"
 measure="$build_dir/bench/hl_bench_measure"
 make_tree="$build_dir/bench/hl_bench_make_tree"
 
 for tool in "$measure" "$make_tree"; do
-  [ -x "$tool" ] || { echo "missing $tool: build first (./scripts/build)" >&2; exit 1; }
+  [ -x "$tool" ] || { echo "missing $tool: build in Release first (see above)" >&2; exit 1; }
 done
 for tool in du gdu /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing $tool (Debian packages coreutils, gdu, time)" >&2; exit 1; }
@@ -29,6 +37,17 @@ fi
 cores="$(nproc)"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
+
+# Empties the page cache, so that the next run reads the tree from the disk.
+drop_cache() {
+  sync
+  if ! { echo 3 > /proc/sys/vm/drop_caches; } 2>"$scratch/drop"; then
+    echo "cannot drop the page cache (writing /proc/sys/vm/drop_caches needs root and a" \
+      "kernel that allows it): $(cat "$scratch/drop")" >&2
+    exit 1
+  fi
+}
+if $cold; then drop_cache; fi
 
 # Each round runs every tool once, in turn, so that a busy moment of the machine weighs on all
 # of them alike. One warm-up round first; then the median wall time and the largest peak
@@ -46,6 +65,7 @@ time_once() {
   local name="$1" start end
   local -a cmd
   read -r -a cmd <<< "$(command_of "$name")"
+  if $cold; then drop_cache; fi
   start=$(date +%s%N)
   /usr/bin/time -f %M -o "$scratch/rss" "${cmd[@]}" >/dev/null 2>"$scratch/err" ||
     { echo "$name failed:" >&2; cat "$scratch/err" >&2; exit 1; }
@@ -56,7 +76,7 @@ time_once() {
 echo "tree: $tree"
 echo "figures:  $("$measure" "$tree")"
 echo "tree:     $("$measure" --tree "$tree")"
-echo "cores: $cores, rounds: $runs (median wall time, largest peak memory)"
+echo "cores: $cores, rounds: $runs (median wall time, largest peak memory), $($cold && echo "cold: page cache dropped before every run" || echo warm)"
 : > "$scratch/samples"
 for name in "${tools[@]}"; do time_once "$name"; done
 : > "$scratch/samples"

@@ -10,11 +10,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "models/cache_group.h"
+#include "platform/absolute_path.h"
 #include "services/discovery/cache_discovery.h"
+#include "utilities/path_canonical.h"
 
 namespace {
 
@@ -47,7 +50,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s [--list] HOME [RUNS]\n", argv[0]);
     return 2;
   }
-  const std::string home = argv[1];
+  // A relative home is the folder of that name here, never one below "/".
+  const std::optional<std::string> given = hl::absolutePath(argv[1]);
+  if (!given) {
+    std::fprintf(stderr, "%s: no home folder was given\n", argv[0]);
+    return 2;
+  }
+  if (const auto problem = hl::folderProblem(*given, "The home folder")) {
+    std::fprintf(stderr, "%s: %s\n", argv[0], problem->c_str());
+    return 1;
+  }
+  const std::string home = hl::cleanPath(*given);
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
 
   // As a scan builds it, without the machine's own temporary folder so that only the given

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Writes a reproducible synthetic home folder for the discovery benchmark: projects of several
-# kinds with their build folders, agent worktrees with their git records, and a populated set
-# of package and tool caches.
+# Writes a reproducible synthetic home folder for the discovery and scan benchmarks: projects of
+# several kinds with their build folders, agent worktrees with their git records, and a populated
+# set of package and tool caches. The items hold files with real sizes (about 100 KB for each
+# project), so a scan's sizing pass has something to read.
 #
 #   bench/make_synthetic_home.sh DEST [PROJECTS] [WORKTREES]
 #
@@ -26,6 +27,12 @@ cd "$dest"
 
 roots=(Documents Developer Projects code src repos work)
 
+# A file of BYTES bytes that occupies blocks on disk (written, never sparse), without a process.
+sized() {
+  local file=$1 bytes=$2
+  printf '%*s' "$bytes" '' >"$file"
+}
+
 # A few source folders with files, so that the walk has ordinary folders to list too.
 sources() {
   local p=$1
@@ -39,7 +46,10 @@ node_project() {
   echo '{}' >"$p"/package.json
   touch "$p"/package-lock.json
   mkdir -p "$p"/node_modules/{react,lodash,typescript,@types/node,.bin}/lib "$p"/dist/assets
-  touch "$p"/node_modules/react/lib/index.js "$p"/dist/assets/app.js
+  sized "$p"/node_modules/react/lib/index.js 24576
+  sized "$p"/node_modules/lodash/lib/lodash.js 16384
+  sized "$p"/node_modules/typescript/lib/tsc.js 49152
+  sized "$p"/dist/assets/app.js 12288
 }
 
 next_project() {
@@ -47,6 +57,7 @@ next_project() {
   node_project "$p"
   touch "$p"/next.config.js
   mkdir -p "$p"/.next/{cache,server,static}
+  sized "$p"/.next/cache/webpack.pack 32768
 }
 
 rust_project() {
@@ -54,7 +65,8 @@ rust_project() {
   sources "$p"
   touch "$p"/Cargo.toml "$p"/Cargo.lock
   mkdir -p "$p"/target/{debug,release}/{deps,build,incremental}
-  touch "$p"/target/debug/deps/libcore.rlib
+  sized "$p"/target/debug/deps/libcore.rlib 98304
+  sized "$p"/target/release/deps/libcore.rlib 65536
 }
 
 python_project() {
@@ -63,7 +75,9 @@ python_project() {
   touch "$p"/pyproject.toml
   mkdir -p "$p"/.venv/lib/python3.11/site-packages "$p"/pkg/{io,model,cli}/__pycache__ \
     "$p"/pkg/__pycache__ "$p"/tests/__pycache__ "$p"/dist
-  touch "$p"/.venv/pyvenv.cfg "$p"/pkg/__pycache__/__init__.cpython-311.pyc
+  touch "$p"/.venv/pyvenv.cfg
+  sized "$p"/.venv/lib/python3.11/site-packages/module.py 65536
+  sized "$p"/pkg/__pycache__/__init__.cpython-311.pyc 4096
 }
 
 cmake_project() {
@@ -72,6 +86,7 @@ cmake_project() {
   touch "$p"/CMakeLists.txt
   mkdir -p "$p"/build/{CMakeFiles,bin,lib}
   touch "$p"/build/CMakeCache.txt
+  sized "$p"/build/bin/app 81920
 }
 
 gradle_project() {
@@ -79,6 +94,8 @@ gradle_project() {
   sources "$p"
   touch "$p"/build.gradle.kts "$p"/settings.gradle.kts
   mkdir -p "$p"/.gradle/8.5/fileHashes "$p"/build/{classes,libs,tmp}
+  sized "$p"/.gradle/8.5/fileHashes/fileHashes.bin 20480
+  sized "$p"/build/libs/app.jar 57344
 }
 
 kinds=(node_project rust_project python_project cmake_project gradle_project next_project)
@@ -139,7 +156,12 @@ mkdir -p .npm/_cacache/{content-v2,index-v5,tmp} .npm/_npx/abc \
   "Library/Developer/Xcode/DerivedData/App-abc" \
   "Library/Developer/Xcode/iOS DeviceSupport/"{"16.4 (20E247)","17.0 (21A329)","17.2 (21C62)"} \
   .local/share/Trash/{files,info} miniconda3/pkgs .asdf/installs
-touch .npm/_cacache/index-v5/entry .cache/fontconfig/cache-7 .cache/.DS_Store \
-  .local/share/Trash/files/old.txt
+touch .npm/_cacache/index-v5/entry .cache/fontconfig/cache-7 .cache/.DS_Store
+sized .local/share/Trash/files/old.txt 8192
+for cache in .npm/_cacache/content-v2 .cargo/registry/cache/index.crates.io go/pkg/mod/cache/download \
+  .cache/pip .cache/uv .cache/huggingface .gradle/caches/modules-2 .m2/repository/org \
+  Library/Caches/Homebrew .cache/go-build; do
+  for ((k = 0; k < 20; k++)); do sized "$cache/blob-$k" 65536; done
+done
 
 echo "$dest: $projects projects, $worktrees worktrees"

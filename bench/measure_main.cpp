@@ -2,18 +2,21 @@
 //                                size=N files=N unreadable=N links=N volumes=N dataless=N
 // hl_bench_measure --tree PATH   builds the tree of PATH and prints nodes=N size=N
 //
+// --threads N walks with N threads instead of the application's number (to compare pool sizes).
 // Hidden entries are included and the default walk limits apply, as in the application.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/absolute_path.h"
 #include "services/measurement/disk_scanner.h"
+#include "services/measurement/walk_pool.h"
 
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: hl_bench_measure [--tree] PATH\n");
+  std::fprintf(stderr, "usage: hl_bench_measure [--tree] [--threads N] PATH\n");
   return 2;
 }
 
@@ -25,6 +28,9 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--tree") == 0 && !tree) {
       tree = true;
+    } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc &&
+               std::atoi(argv[i + 1]) > 0) {
+      hl::WalkPool::setSharedThreadCount(static_cast<std::size_t>(std::atoi(argv[++i])));
     } else if (!path && argv[i][0] != '\0' && std::strncmp(argv[i], "--", 2) != 0) {
       path = argv[i];
     } else {
@@ -32,6 +38,10 @@ int main(int argc, char** argv) {
     }
   }
   if (!path) return usage();
+  // A relative path is measured where it is and reported by its absolute name.
+  const std::optional<std::string> absolute = hl::absolutePath(path);
+  if (!absolute) return usage();
+  path = absolute->c_str();
 
   const hl::WalkBoundary boundary;
   if (tree) {

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/absolute_path.h"
 #include "services/scan/cache_scan_service.h"
 #include "utilities/path_canonical.h"
 
@@ -136,7 +137,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s [--twice] HOME\n", argv[0]);
     return 2;
   }
-  home = hl::cleanPath(home);
+  // A relative home is the folder of that name here, never one below "/".
+  if (const auto problem = hl::CacheScanService::homeProblem(home)) {
+    std::fprintf(stderr, "%s: %s\n", argv[0], problem->c_str());
+    return 1;
+  }
+  home = hl::cleanPath(*hl::absolutePath(home));
   // The home of the user the scan runs for: the login shell of the tool probe reads its
   // profile from there, and "~" in the user's paths means it.
   ::setenv("HOME", home.c_str(), 1);

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "platform/folder_reader.h"
 #include "platform/unique_fd.h"
+#include "utilities/ascii_case.h"
 #include "utilities/file_identity.h"
 #include "utilities/path_canonical.h"
 
@@ -59,6 +62,21 @@ std::optional<WalkBoundary::Skip> skipReason(const WalkBoundary& boundary, const
   // A bind mount of a folder of the same volume keeps its device; the kernel's mark shows it.
   if (rootVolume && entry.isMountRoot) return WalkBoundary::Skip::otherVolume;
   return boundary.skipReason(entry.path, entry.volume, rootVolume);
+}
+
+std::optional<std::vector<std::string>> namesIgnoringCase(std::string_view folder,
+                                                          std::string_view name) {
+  const UniqueFd fd(
+      ::open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY));
+  if (!fd.valid()) return std::nullopt;
+  std::vector<std::string> names;
+  FolderListing listing(fd.get());
+  while (const char* entry = listing.next()) {
+    if (equalsIgnoringAsciiCase(entry, name)) names.emplace_back(entry);
+  }
+  if (listing.failed()) return std::nullopt;
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 bool exists(std::string_view path) {

@@ -43,6 +43,13 @@ std::optional<VolumeIdentifier> rootVolume(const WalkBoundary& boundary, std::st
 std::optional<WalkBoundary::Skip> skipReason(const WalkBoundary& boundary, const ListedEntry& entry,
                                              std::optional<VolumeIdentifier> rootVolume);
 
+// The names directly in a folder (reached through links) that equal `name` when ASCII letters
+// are compared without their case, in byte order; none when the folder cannot be listed. The
+// file systems the search roots and protected home entries were written for ignore case; this
+// stands in for that.
+std::optional<std::vector<std::string>> namesIgnoringCase(std::string_view folder,
+                                                          std::string_view name);
+
 // Whether something exists at the path, following symbolic links.
 bool exists(std::string_view path);
 

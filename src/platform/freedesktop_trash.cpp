@@ -12,6 +12,7 @@
 #include <random>
 
 #include "platform/mount_root.h"
+#include "platform/mount_table.h"
 #include "platform/user_folders.h"
 #include "utilities/path_canonical.h"
 #include "utilities/path_relation.h"
@@ -264,6 +265,23 @@ std::optional<dev_t> deviceOfFolder(const std::string& folder) {
   }
 }
 
+// A folder holding a mount goes to the Trash with the mount inside it, and emptying the Trash
+// later deletes the mounted data, which never belonged to the item. The kernel's mount table
+// tells without a walk; a table that cannot be read refuses as well.
+std::optional<RemovalError> mountInside(const AnchoredItem& item, const RemovalTarget& target) {
+  if (!S_ISDIR(item.status.st_mode)) return std::nullopt;
+  const MountTable::Inside inside = MountTable::firstMountInside(target.path);
+  const std::string refusal = "Could not move " + target.displayPath + " to the Trash: ";
+  if (!inside.tableRead) {
+    return FileSystemError{EIO, refusal + "the mount table could not be read to check for "
+                                          "another volume mounted inside it."};
+  }
+  if (!inside.mountPoint) return std::nullopt;
+  const std::string shown =
+      appendingPath(target.displayPath, inside.mountPoint->substr(target.path.size() + 1));
+  return FileSystemError{EXDEV, refusal + shown + ": another volume is mounted there."};
+}
+
 }  // namespace
 
 std::string percentEncoded(std::string_view bytes) {
@@ -306,6 +324,7 @@ std::optional<RemovalError> moveToVolumeTrash(const RemovalTarget& target, const
   auto anchored = anchorTarget(target);
   if (auto* error = std::get_if<RemovalError>(&anchored)) return *error;
   const AnchoredItem& item = std::get<AnchoredItem>(anchored);
+  if (auto refusal = mountInside(item, target)) return refusal;
   if (!PathRelation::isSameOrDescendant(target.path, top) || target.path == top) {
     return FileSystemError{EXDEV, "Could not move " + target.displayPath +
                                       " to the Trash: it is not inside " + top + "."};
@@ -318,6 +337,7 @@ std::optional<RemovalError> moveToTrash(const RemovalTarget& target, const std::
   auto anchored = anchorTarget(target);
   if (auto* error = std::get_if<RemovalError>(&anchored)) return *error;
   const AnchoredItem& item = std::get<AnchoredItem>(anchored);
+  if (auto refusal = mountInside(item, target)) return refusal;
 
   const auto homeDevice = deviceOfFolder(homeTrash);
   if (homeDevice && *homeDevice == item.status.st_dev) {

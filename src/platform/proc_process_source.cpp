@@ -1,10 +1,5 @@
 #include "platform/proc_process_source.h"
 
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
-#include <thread>
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,7 +10,8 @@
 #include "platform/folder_reader.h"
 #include "platform/unique_fd.h"
 #include "utilities/file_identity.h"
-#include "utilities/path_relation.h"
+#include "utilities/path_overlap_set.h"
+#include "utilities/within_limit.h"
 
 namespace hl {
 namespace {
@@ -96,13 +92,6 @@ std::optional<uid_t> realUserOf(int process) {
   return static_cast<uid_t>(std::stoull(status->substr(pos, end - pos)));
 }
 
-bool isUnderAnyRoot(const std::string& path, const std::set<std::string>& roots) {
-  const std::string canonical = FileIdentity::normalizedPath(path);
-  for (const std::string& root : roots) {
-    if (PathRelation::isSameOrDescendant(canonical, root)) return true;
-  }
-  return false;
-}
 
 // The path names of the file-backed lines of a "maps" file, each once.
 std::vector<std::string> mappedFiles(const std::string& maps) {
@@ -132,43 +121,6 @@ std::vector<std::string> mappedFiles(const std::string& maps) {
 ProcessSnapshot readProcesses(const std::string& procRoot, std::stop_token stop);
 OpenFiles readOpenFiles(const std::string& procRoot, uid_t user,
                         const std::set<std::string>& roots, std::stop_token stop);
-
-// Runs `work` on a thread of its own and waits for it until `limit` has passed or `stop` is
-// requested; then asks it to stop and answers `givenUp` without waiting any longer. The thread
-// keeps what it uses alive, so it may end after the caller and the source are gone.
-template <typename Result, typename Work>
-Result withinLimit(ProcessRunner::Duration limit, std::stop_token stop, Work work,
-                   Result givenUp) {
-  struct Shared {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::optional<Result> result;
-    std::stop_source inner;
-  };
-  auto shared = std::make_shared<Shared>();
-  try {
-    std::thread([shared, work = std::move(work)]() mutable {
-      Result result = work(shared->inner.get_token());
-      std::lock_guard lock(shared->mutex);
-      shared->result = std::move(result);
-      shared->changed.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    return work(stop);  // no thread to be had: read here, as the commands would have been run
-  }
-  std::stop_callback onStop(stop, [shared] {
-    std::lock_guard lock(shared->mutex);
-    shared->changed.notify_all();
-  });
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(limit);
-  std::unique_lock lock(shared->mutex);
-  shared->changed.wait_until(lock, deadline,
-                             [&] { return shared->result.has_value() || stop.stop_requested(); });
-  if (shared->result) return std::move(*shared->result);
-  shared->inner.request_stop();
-  return givenUp;
-}
 
 }  // namespace
 
@@ -255,12 +207,16 @@ OpenFiles readOpenFiles(const std::string& procRoot_, uid_t user_,
                         const std::set<std::string>& roots, std::stop_token stop) {
   OpenFiles result;
   int listed = 0;
+  // Thousands of roots and many thousands of open files: one look-up per path component.
+  PathOverlapSet rootSet;
+  for (const std::string& root : roots) rootSet.insert(root);
   const Walk walk = eachProcess(procRoot_, stop, [&](std::int32_t pid, int process) {
     const std::optional<uid_t> user = realUserOf(process);
     if (!user || *user != user_) return;
     ++listed;
     const auto add = [&](const std::string& path) {
-      if (!path.empty() && path.front() == '/' && isUnderAnyRoot(path, roots)) {
+      if (!path.empty() && path.front() == '/' &&
+          rootSet.holds(FileIdentity::normalizedPath(path))) {
         result.files.push_back({pid, path});
       }
     };

@@ -42,6 +42,32 @@ std::optional<bool> readBool(std::string_view key) {
   return std::nullopt;
 }
 
+bool parseFailingClosed(std::string_view text) {
+  const QString folded = qtText(text).trimmed().toLower();
+  if (folded == QLatin1String("false") || folded == QLatin1String("no") ||
+      folded == QLatin1String("off")) {
+    return false;
+  }
+  const std::optional<double> number = parseNumber(folded.toStdString());
+  return !(number && *number == 0);
+}
+
+std::optional<bool> readFailingClosed(std::string_view key) {
+  QSettings settings(qtText(organization), qtText(application));
+  const QVariant value = settings.value(qtText(key));
+  if (!value.isValid()) return std::nullopt;
+  switch (value.typeId()) {
+    case QMetaType::Bool: return value.toBool();
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double: return value.toDouble() != 0;
+    case QMetaType::QString: return parseFailingClosed(value.toString().toStdString());
+    default: return true;  // a list or anything else is not a plain "off"
+  }
+}
+
 bool writeBool(std::string_view key, bool value) {
   QSettings settings(qtText(organization), qtText(application));
   settings.setValue(qtText(key), value);

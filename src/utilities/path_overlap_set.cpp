@@ -35,6 +35,17 @@ void PathOverlapSet::insert(std::string_view path) {
   members_.insert(std::move(member));
 }
 
+bool PathOverlapSet::holds(std::string_view path) const {
+  if (members_.empty()) return false;
+  const std::string probe = key(path);
+  std::string_view current = probe;
+  for (;;) {
+    if (members_.find(current) != members_.end()) return true;
+    if (current == "/") return false;
+    current = parentKey(current);
+  }
+}
+
 bool PathOverlapSet::overlaps(std::string_view path) const {
   if (members_.empty()) return false;
   const std::string probe = key(path);

@@ -14,6 +14,9 @@ class PathOverlapSet {
  public:
   void insert(std::string_view path);
   bool overlaps(std::string_view path) const;
+  // Whether the path is a member or lies below one, as `PathRelation::isSameOrDescendant`
+  // against every member would say.
+  bool holds(std::string_view path) const;
   bool empty() const { return members_.empty(); }
   std::size_t size() const { return members_.size(); }
 

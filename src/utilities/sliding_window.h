@@ -18,7 +18,8 @@ namespace hl {
 // Runs `work` for every element of `items` with at most `window` of them in flight at once
 // (a window below 1 counts as 1), on that many threads of its own, and hands each result to
 // `onResult` on the calling thread, in the order the work completes. Elements start in list
-// order: the first window at once, then one more after each result has been handled, as long as
+// order: the first window at once (even when the first result stops the window before another
+// thread got going), then one more after each result has been handled, as long as
 // `mayStartMore` (asked on the calling thread after each result) allows it. Once it says no,
 // nothing further starts; the elements in flight still complete and reach `onResult`. Returns
 // when nothing is in flight any more; an empty list returns at once. `work` runs on the window's
@@ -42,12 +43,18 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
     std::deque<std::pair<std::size_t, std::optional<Result>>> completed;
     std::exception_ptr failure;
   } shared;
-  shared.permits = width;
+  // The first window starts at once, each element on a thread of its own, whatever happens to
+  // the first result; later elements wait for a permit.
+  shared.next = width;
 
-  auto worker = [&items, &work, &shared] {
+  auto worker = [&items, &work, &shared](std::size_t first) {
+    std::optional<std::size_t> assigned = first;
     for (;;) {
       std::size_t index = 0;
-      {
+      if (assigned) {
+        index = *assigned;
+        assigned.reset();
+      } else {
         std::unique_lock lock(shared.mutex);
         shared.changed.wait(lock, [&] {
           return shared.closed ||
@@ -77,10 +84,15 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
   threads.reserve(width);
   for (std::size_t i = 0; i < width; ++i) {
     try {
-      threads.emplace_back(worker);
+      threads.emplace_back(worker, i);
     } catch (const std::system_error&) {
       break;  // fewer threads than asked for: a narrower window
     }
+  }
+  if (!threads.empty() && threads.size() < width) {
+    // No permit is out yet, so no thread has taken an element beyond its first.
+    std::lock_guard lock(shared.mutex);
+    shared.next = threads.size();
   }
   if (threads.empty()) {
     // No thread to be had: one element at a time on the calling thread.

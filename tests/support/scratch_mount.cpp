@@ -11,7 +11,9 @@
 namespace hl::test {
 namespace {
 
-// Enters a private mount namespace once per process; the reason it failed, or empty.
+// Enters a private mount namespace once per process, on its first call, which the test main
+// makes before any thread starts (a namespace entered later would hold the calling thread
+// only); the reason it failed, or empty.
 const std::string& privateNamespace() {
   static const std::string reason = []() -> std::string {
     if (::geteuid() != 0) return "mounting needs root";

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/scratch_mount.h"
+
 namespace hl::test {
 namespace {
 
@@ -40,6 +42,9 @@ void removeRoot() {
 }  // namespace
 
 void prepareFakeEnvironment(int, char**) {
+  // A mount namespace belongs to a thread: entered now, before any thread starts, it is the one
+  // every thread of the test process works in, the walk pool's included.
+  ScratchMount::unavailableReason();
   const char* base = std::getenv("HL_TEST_TMP");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/hl-test-XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) {

@@ -66,75 +66,135 @@ std::size_t digitRun(std::string_view text, std::size_t from) {
 
 }  // namespace
 
+CacheDiscovery::Walks CacheDiscovery::walk() const {
+  const Date now = clock ? clock() : systemWallClock()();
+  Walks walks;
+  spread(2, [&](std::size_t part) {
+    if (part == 0) {
+      walks.worktrees = worktrees.discover();
+    } else {
+      walks.projects = projects.discover(now);
+    }
+  });
+  return walks;
+}
+
 DiscoveryResult CacheDiscovery::discover() const {
+  // The catalog's rows of every group the claim reaches through the catalog, in claim order.
+  struct Row {
+    CacheGroup group;
+    const CacheSource* source;
+  };
+  std::vector<Row> rows;
+  for (const CacheGroup group : claimOrder) {
+    if (group == CacheGroup::aiWorktrees || group == CacheGroup::projects ||
+        group == CacheGroup::custom) {
+      continue;
+    }
+    for (const CacheSource& source : CacheCatalog::sources(group)) rows.push_back({group, &source});
+  }
+
+  // Everything the claim looks at, found side by side before it: the worktree walk, the project
+  // walk, and the catalog's rows with the custom paths and the browser's clones. None of them
+  // depends on a claim.
+  Walks walks;
+  std::vector<std::pair<std::vector<CacheItem>, std::optional<std::string>>> rowItems;
+  std::vector<CacheItem> customItems;
+  std::optional<CacheItem> clones;
+  spread(2, [&](std::size_t part) {
+    if (part == 0) {
+      walks = earlyWalks ? earlyWalks() : walk();
+    } else {
+      rowItems = mapInOrder(spread, rows, [this](const Row& row) {
+        return items(*row.source, row.group);
+      });
+      customItems = customPathItems();
+      clones = chromeClonesItem();
+    }
+  });
+
+  // The candidates in claim order, with the notes of the rows in the same order.
   DiscoveryResult result;
+  std::vector<CacheItem> candidates;
+  const auto take = [&candidates](std::vector<CacheItem>& items) {
+    for (CacheItem& item : items) candidates.push_back(std::move(item));
+  };
+  std::size_t row = 0;
+  for (const CacheGroup group : claimOrder) {
+    switch (group) {
+      case CacheGroup::aiWorktrees: take(walks.worktrees); break;
+      case CacheGroup::projects: take(walks.projects); break;
+      case CacheGroup::custom: take(customItems); break;
+      default:
+        for (; row < rows.size() && rows[row].group == group; ++row) {
+          take(rowItems[row].first);
+          if (rowItems[row].second) result.notes.push_back(std::move(*rowItems[row].second));
+        }
+        if (group == CacheGroup::buildTools && clones) candidates.push_back(std::move(*clones));
+        break;
+    }
+  }
+
+  // What the claim asks of each candidate's place on disk, read side by side: its identity path,
+  // and whether that lies in or holds a forbidden tree or matches a forbidden pattern.
   const TrashGuard guard{home};
   PathOverlapSet forbidden;
   for (const std::string& tree : guard.forbiddenTrees(false)) forbidden.insert(tree);
+  const TrashGuard::GlobMatcher globs = guard.forbiddenGlobMatcher();
+  struct Place {
+    std::string identity;
+    bool forbidden = false;
+  };
+  const std::vector<Place> places = mapInOrder(spread, candidates, [&](const CacheItem& item) {
+    Place place;
+    if (item.kind == ItemKind::virtual_) return place;
+    place.identity = FileIdentity::identityPath(item.url);
+    place.forbidden = forbidden.overlaps(place.identity) || globs.matches(place.identity);
+    return place;
+  });
+
+  // The claim, one candidate after another: the first claim of a path wins.
   PathOverlapSet claimedIds;
   // The same folder reached through a symbolic link has another id but the same identity:
   // claiming identities too keeps one folder from becoming two items.
   PathOverlapSet claimedIdentities;
-
-  auto claim = [&](CacheItem item) {
-    if (claimedIds.overlaps(item.id)) return;
+  for (std::size_t k = 0; k < candidates.size(); ++k) {
+    CacheItem& item = candidates[k];
+    if (claimedIds.overlaps(item.id)) continue;
     if (item.kind == ItemKind::virtual_) {
       claimedIds.insert(item.id);
       result.items.push_back(std::move(item));
-      return;
+      continue;
     }
-    const std::string identity = FileIdentity::identityPath(item.url);
-    if (claimedIdentities.overlaps(identity)) return;
-    if (!item.isReportOnly &&
-        (forbidden.overlaps(identity) || guard.matchesForbiddenGlob(identity))) {
-      return;
-    }
+    const Place& place = places[k];
+    if (claimedIdentities.overlaps(place.identity)) continue;
+    if (!item.isReportOnly && place.forbidden) continue;
     claimedIds.insert(item.id);
-    claimedIdentities.insert(identity);
+    claimedIdentities.insert(place.identity);
     result.items.push_back(std::move(item));
-  };
-
-  for (const CacheGroup group : claimOrder) {
-    switch (group) {
-      case CacheGroup::aiWorktrees:
-        for (CacheItem& item : worktrees.discover()) claim(std::move(item));
-        break;
-      case CacheGroup::projects:
-        for (CacheItem& item : projects.discover(clock ? clock() : systemWallClock()())) {
-          claim(std::move(item));
-        }
-        break;
-      case CacheGroup::custom:
-        for (const std::string& extra : extraPaths) {
-          const std::string path = expandingTilde(extra);
-          // A relative path would name a folder depending on the working folder of the moment.
-          if (path.empty() || path.front() != '/') continue;
-          if (!FileIdentity::existsWithoutFollowing(path)) continue;
-          CacheItemInit init;
-          init.url = path;
-          init.subtitle = abbreviatedPath(path, home);
-          init.group = CacheGroup::custom;
-          init.risk = RiskLevel::moderate;
-          init.kind = ItemKind::path;
-          init.discoveryRoot = path;
-          init.modified = modificationDate(path);
-          init.home = home;
-          claim(CacheItem(std::move(init)));
-        }
-        break;
-      default:
-        for (const CacheSource& source : CacheCatalog::sources(group)) {
-          auto [rowItems, note] = items(source, group);
-          for (CacheItem& item : rowItems) claim(std::move(item));
-          if (note) result.notes.push_back(std::move(*note));
-        }
-        if (group == CacheGroup::buildTools) {
-          if (auto clones = chromeClonesItem()) claim(std::move(*clones));
-        }
-        break;
-    }
   }
   return result;
+}
+
+std::vector<CacheItem> CacheDiscovery::customPathItems() const {
+  std::vector<CacheItem> found;
+  for (const std::string& extra : extraPaths) {
+    const std::string path = expandingTilde(extra);
+    // A relative path would name a folder depending on the working folder of the moment.
+    if (path.empty() || path.front() != '/') continue;
+    if (!FileIdentity::existsWithoutFollowing(path)) continue;
+    CacheItemInit init;
+    init.url = path;
+    init.subtitle = abbreviatedPath(path, home);
+    init.group = CacheGroup::custom;
+    init.risk = RiskLevel::moderate;
+    init.kind = ItemKind::path;
+    init.discoveryRoot = path;
+    init.modified = modificationDate(path);
+    init.home = home;
+    found.emplace_back(std::move(init));
+  }
+  return found;
 }
 
 std::pair<std::vector<CacheItem>, std::optional<std::string>> CacheDiscovery::items(

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "platform/directory_listing.h"
+#include "services/discovery/search_roots.h"
 #include "utilities/path_canonical.h"
 #include "utilities/relative_date.h"
 
@@ -81,70 +82,113 @@ bool ProjectDiscovery::Rule::matches(std::string_view folder,
   return true;
 }
 
+namespace {
+
+// A folder the walk still has to list, with its depth below its search root and that root's
+// place among the roots.
+struct Pending {
+  std::string folder;
+  int depth = 0;
+  std::size_t root = 0;
+};
+
+// What listing one folder gives: its candidates, as items, and the folders to list next, both in
+// listing order.
+struct Visited {
+  std::vector<CacheItem> items;
+  std::vector<Pending> children;
+};
+
+}  // namespace
+
 std::vector<CacheItem> ProjectDiscovery::discover(Date now) const {
   struct Candidate {
     std::string path;
     const Rule* rule;
     std::optional<Date> modified;
   };
-  std::vector<CacheItem> result;
-  for (const std::string& rootName : searchRoots) {
-    const std::string root = appendingPath(home, rootName);
-    if (boundary.isDataless && boundary.isDataless(root)) continue;
-    const auto rootVolume = DirectoryListing::rootVolume(boundary, root);
-    std::deque<std::pair<std::string, int>> queue;
-    queue.emplace_back(root, 0);
-    while (!queue.empty()) {
-      auto [folder, depth] = std::move(queue.front());
-      queue.pop_front();
-      auto listing = DirectoryListing::entries(folder);
-      if (!listing) continue;
-      std::unordered_set<std::string> siblings;
-      siblings.reserve(listing->size());
-      for (const ListedEntry& entry : *listing) siblings.insert(entry.name);
+  const std::vector<std::string> roots = searchRootFolders(home, searchRoots);
+  std::vector<std::optional<VolumeIdentifier>> rootVolumes(roots.size());
+  std::vector<Pending> level;
+  for (std::size_t i = 0; i < roots.size(); ++i) {
+    if (boundary.isDataless && boundary.isDataless(roots[i])) continue;
+    rootVolumes[i] = DirectoryListing::rootVolume(boundary, roots[i]);
+    level.push_back({roots[i], 0, i});
+  }
 
-      std::optional<Date> projectModified;
-      std::vector<Candidate> candidates;
-      for (ListedEntry& entry : *listing) {
-        const bool eligible = entry.hasValues && entry.isDirectory && !entry.isSymbolicLink;
-        if (eligible && DirectoryListing::skipReason(boundary, entry, rootVolume)) continue;
-        const auto rule = rulesByName().find(entry.name);
-        if (eligible && rule != rulesByName().end() && rule->second->matches(entry.path, siblings)) {
-          candidates.push_back({entry.path, rule->second, entry.modified});
-          continue;
-        }
-        if (entry.modified && (!projectModified || *entry.modified > *projectModified)) {
-          projectModified = entry.modified;
-        }
-        // Packages (bundles) do not exist here, so no folder is one.
-        if (eligible && depth + 1 <= maxDepth && !entry.name.empty() &&
-            entry.name.front() != '.' && !neverDescend(entry.name)) {
-          queue.emplace_back(std::move(entry.path), depth + 1);
-        }
+  const auto visit = [&](const Pending& pending) {
+    Visited visited;
+    const std::string& folder = pending.folder;
+    auto listing = DirectoryListing::entries(folder);
+    if (!listing) return visited;
+    std::unordered_set<std::string> siblings;
+    siblings.reserve(listing->size());
+    for (const ListedEntry& entry : *listing) siblings.insert(entry.name);
+
+    std::optional<Date> projectModified;
+    std::vector<Candidate> candidates;
+    for (ListedEntry& entry : *listing) {
+      const bool eligible = entry.hasValues && entry.isDirectory && !entry.isSymbolicLink;
+      if (eligible &&
+          DirectoryListing::skipReason(boundary, entry, rootVolumes[pending.root])) {
+        continue;
       }
-
-      for (Candidate& candidate : candidates) {
-        if (cleanPath(candidate.path).find(kWorktreeFolder) != std::string::npos) continue;
-        std::string subtitle = lastPathComponent(folder);
-        if (projectModified) {
-          subtitle += " · project last modified " + RelativeDate::shortPhrase(*projectModified, now);
-        }
-        CacheItemInit init;
-        init.url = std::move(candidate.path);
-        init.subtitle = std::move(subtitle);
-        init.group = CacheGroup::projects;
-        init.risk = RiskLevel::moderate;
-        init.kind = ItemKind::path;
-        init.isReportOnly = false;
-        init.discoveryRoot = folder;
-        init.modified = candidate.modified;
-        init.owners = candidate.rule->owners;
-        init.home = home;
-        CacheItem item(std::move(init));
-        item.projectModified = projectModified;
-        result.push_back(std::move(item));
+      const auto rule = rulesByName().find(entry.name);
+      if (eligible && rule != rulesByName().end() && rule->second->matches(entry.path, siblings)) {
+        candidates.push_back({entry.path, rule->second, entry.modified});
+        continue;
+      }
+      if (entry.modified && (!projectModified || *entry.modified > *projectModified)) {
+        projectModified = entry.modified;
+      }
+      // Packages (bundles) do not exist here, so no folder is one.
+      if (eligible && pending.depth + 1 <= maxDepth && !entry.name.empty() &&
+          entry.name.front() != '.' && !neverDescend(entry.name)) {
+        visited.children.push_back({std::move(entry.path), pending.depth + 1, pending.root});
       }
     }
+
+    for (Candidate& candidate : candidates) {
+      if (cleanPath(candidate.path).find(kWorktreeFolder) != std::string::npos) continue;
+      std::string subtitle = lastPathComponent(folder);
+      if (projectModified) {
+        subtitle += " · project last modified " + RelativeDate::shortPhrase(*projectModified, now);
+      }
+      CacheItemInit init;
+      init.url = std::move(candidate.path);
+      init.subtitle = std::move(subtitle);
+      init.group = CacheGroup::projects;
+      init.risk = RiskLevel::moderate;
+      init.kind = ItemKind::path;
+      init.isReportOnly = false;
+      init.discoveryRoot = folder;
+      init.modified = candidate.modified;
+      init.owners = candidate.rule->owners;
+      init.home = home;
+      CacheItem item(std::move(init));
+      item.projectModified = projectModified;
+      visited.items.push_back(std::move(item));
+    }
+    return visited;
+  };
+
+  // Breadth first, one level of every root at a time: the folders of a level are listed side by
+  // side, and their findings are taken back in the level's order, so each root's items come in
+  // exactly the order of a walk with one queue.
+  std::vector<std::vector<CacheItem>> found(roots.size());
+  while (!level.empty() && !stop.stop_requested()) {
+    std::vector<Visited> visited = mapInOrder(spread, level, visit);
+    std::vector<Pending> next;
+    for (std::size_t k = 0; k < level.size(); ++k) {
+      std::vector<CacheItem>& items = found[level[k].root];
+      for (CacheItem& item : visited[k].items) items.push_back(std::move(item));
+      for (Pending& child : visited[k].children) next.push_back(std::move(child));
+    }
+    level = std::move(next);
+  }
+  std::vector<CacheItem> result;
+  for (std::vector<CacheItem>& items : found) {
+    for (CacheItem& item : items) result.push_back(std::move(item));
   }
   return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -8,6 +9,8 @@
 
 #include "models/cache_item.h"
 #include "services/discovery/cache_catalog.h"
+#include "services/measurement/walk_pool.h"
+#include "utilities/spread.h"
 #include "utilities/time.h"
 #include "utilities/walk_boundary.h"
 
@@ -32,12 +35,20 @@ struct ProjectDiscovery {
   };
 
   std::string home;
+  // Names of folders in the home, matched ignoring ASCII case (see searchRootFolders).
   std::vector<std::string> searchRoots = CacheCatalog::repositorySearchRoots();
   int maxDepth = 5;  // deepest level below a search root still listed
+  // Its functions may be asked from several threads at once.
   WalkBoundary boundary;
+  // How the folders of one level are listed: side by side on the walk pool; `sequentially()`
+  // gives the same items in the same order.
+  Spread spread = WalkPool::spread();
+  // Ends the walk between two levels; what it found until then is incomplete.
+  std::stop_token stop;
 
   // The project items, roots in order, folders breadth first, the candidates of one folder in
-  // listing order. Neither sorted nor de-duplicated: the claim settles repeated paths.
+  // listing order. Neither sorted nor de-duplicated: the claim settles repeated paths. The
+  // folders are listed in parallel; the order is that of a walk with one queue all the same.
   std::vector<CacheItem> discover(Date now) const;
 
   static const std::vector<Rule>& rules();

@@ -10,6 +10,8 @@
 #include <unordered_set>
 
 #include "platform/directory_listing.h"
+#include "services/discovery/search_roots.h"
+#include "services/discovery/search_roots.h"
 #include "utilities/file_identity.h"
 #include "utilities/path_canonical.h"
 #include "platform/plain_file.h"
@@ -145,10 +147,16 @@ std::optional<std::string> WorktreeDiscovery::recordTarget(std::string_view reco
 std::vector<std::string> WorktreeDiscovery::childDirectories(
     std::string_view folder, bool skipHidden, std::optional<VolumeIdentifier> rootVolume) const {
   if (boundary.isDataless && boundary.isDataless(folder)) return {};
-  auto listing = DirectoryListing::entries(folder);
+  const auto listing = DirectoryListing::entries(folder);
   if (!listing) return {};
+  return directoriesIn(folder, *listing, skipHidden, rootVolume);
+}
+
+std::vector<std::string> WorktreeDiscovery::directoriesIn(
+    std::string_view folder, const std::vector<ListedEntry>& listing, bool skipHidden,
+    std::optional<VolumeIdentifier> rootVolume) const {
   std::vector<std::string> names;
-  for (const ListedEntry& entry : *listing) {
+  for (const ListedEntry& entry : listing) {
     if (skipHidden && !entry.name.empty() && entry.name.front() == '.') continue;
     // Packages (bundles) do not exist here, so no directory is one.
     if (!entry.hasValues || !entry.isDirectory || entry.isSymbolicLink) continue;
@@ -168,53 +176,89 @@ std::vector<std::string> WorktreeDiscovery::repositoriesWithClaudeWorktrees() co
     std::string path;
     int depth;
     bool insideRepository;
+    std::size_t root;
+    std::optional<VolumeIdentifier> rootVolume;
   };
-  std::vector<std::string> results;
-  for (const std::string& rootName : searchRoots) {
-    const std::string root = appendingPath(home, rootName);
-    if (boundary.isDataless && boundary.isDataless(root)) continue;
-    const auto rootVolume = DirectoryListing::rootVolume(boundary, root);
-    std::deque<Entry> queue;
-    queue.push_back({root, 0, false});
-    while (!queue.empty()) {
-      Entry entry = std::move(queue.front());
-      queue.pop_front();
-      if (DirectoryListing::isDirectory(appendingPath(entry.path, ".claude/worktrees"))) {
-        results.push_back(entry.path);
-      }
-      if (entry.depth >= maxDepth || entry.insideRepository) continue;
-      const bool hasGit =
-          entry.depth > 0 && DirectoryListing::exists(appendingPath(entry.path, ".git"));
-      for (std::string& child : childDirectories(entry.path, true, rootVolume)) {
-        if (CacheCatalog::worktreeSkippedNames().count(lastPathComponent(child)) > 0) continue;
-        queue.push_back({std::move(child), entry.depth + 1, hasGit});
-      }
+  struct Visited {
+    bool holdsWorktrees = false;
+    std::vector<Entry> children;
+  };
+  const std::vector<std::string> roots = searchRootFolders(home, searchRoots);
+  std::vector<Entry> level;
+  for (std::size_t i = 0; i < roots.size(); ++i) {
+    if (boundary.isDataless && boundary.isDataless(roots[i])) continue;
+    level.push_back({roots[i], 0, false, i, DirectoryListing::rootVolume(boundary, roots[i])});
+  }
+  const auto visit = [this](const Entry& entry) {
+    Visited visited;
+    const std::string worktrees = appendingPath(entry.path, ".claude/worktrees");
+    const bool walksOn = entry.depth < maxDepth && !entry.insideRepository;
+    std::optional<std::vector<ListedEntry>> listing;
+    if (walksOn && !(boundary.isDataless && boundary.isDataless(entry.path))) {
+      listing = DirectoryListing::entries(entry.path);
     }
+    // A name the folder's listing lacks is not looked up: it would not be found.
+    const auto listed = [&listing](std::string_view name) {
+      return !listing || std::any_of(listing->begin(), listing->end(),
+                                     [name](const ListedEntry& e) { return e.name == name; });
+    };
+    visited.holdsWorktrees = listed(".claude") && DirectoryListing::isDirectory(worktrees);
+    if (!walksOn || !listing) return visited;
+    const bool hasGit = entry.depth > 0 && listed(".git") &&
+                        DirectoryListing::exists(appendingPath(entry.path, ".git"));
+    for (std::string& child : directoriesIn(entry.path, *listing, true, entry.rootVolume)) {
+      if (CacheCatalog::worktreeSkippedNames().count(lastPathComponent(child)) > 0) continue;
+      visited.children.push_back(
+          {std::move(child), entry.depth + 1, hasGit, entry.root, entry.rootVolume});
+    }
+    return visited;
+  };
+
+  // Breadth first, one level of every root at a time, the findings taken back in the level's
+  // order: the order of a walk with one queue for each root, roots in their order.
+  std::vector<std::vector<std::string>> found(roots.size());
+  while (!level.empty() && !stop.stop_requested()) {
+    std::vector<Visited> visited = mapInOrder(spread, level, visit);
+    std::vector<Entry> next;
+    for (std::size_t k = 0; k < level.size(); ++k) {
+      if (visited[k].holdsWorktrees) found[level[k].root].push_back(level[k].path);
+      for (Entry& child : visited[k].children) next.push_back(std::move(child));
+    }
+    level = std::move(next);
+  }
+  std::vector<std::string> results;
+  for (std::vector<std::string>& repositories : found) {
+    for (std::string& repository : repositories) results.push_back(std::move(repository));
   }
   return results;
 }
 
 std::vector<CacheItem> WorktreeDiscovery::discover() const {
-  std::vector<CacheItem> items;
-  std::unordered_set<std::string> seen;
-  auto add = [&](CacheItem item) {
-    if (seen.insert(item.id).second) items.push_back(std::move(item));
+  // What becomes one item: the worktree, the folder it was found in and the repository it is
+  // expected to belong to, in the order found.
+  struct Found {
+    std::string worktree;
+    std::string folder;
+    std::optional<std::string> repository;
   };
   auto hasGit = [](const std::string& folder) {
     return DirectoryListing::exists(appendingPath(folder, ".git"));
   };
 
-  for (const std::string& repository : repositoriesWithClaudeWorktrees()) {
+  const auto inRepository = [this](const std::string& repository) {
+    std::vector<Found> found;
     const std::string folder = appendingPath(repository, ".claude/worktrees");
-    for (const std::string& child : childDirectories(folder, false, std::nullopt)) {
-      add(makeItem(child, folder, repository));
+    for (std::string& child : childDirectories(folder, false, std::nullopt)) {
+      found.push_back({std::move(child), folder, repository});
     }
-  }
-  for (const std::string& name : toolFolders) {
+    return found;
+  };
+  const auto inToolFolder = [this, &hasGit](const std::string& name) {
+    std::vector<Found> found;
     const std::string folder = appendingPath(home, name);
-    for (const std::string& child : childDirectories(folder, false, std::nullopt)) {
+    for (std::string& child : childDirectories(folder, false, std::nullopt)) {
       if (hasGit(child)) {
-        add(makeItem(child, folder, std::nullopt));
+        found.push_back({std::move(child), folder, std::nullopt});
         continue;
       }
       std::vector<std::string> nested;
@@ -222,11 +266,31 @@ std::vector<CacheItem> WorktreeDiscovery::discover() const {
         if (hasGit(grandchild)) nested.push_back(std::move(grandchild));
       }
       if (nested.empty()) {
-        add(makeItem(child, folder, std::nullopt));
+        found.push_back({std::move(child), folder, std::nullopt});
       } else {
-        for (const std::string& worktree : nested) add(makeItem(worktree, child, std::nullopt));
+        for (std::string& worktree : nested) found.push_back({std::move(worktree), child, {}});
       }
     }
+    return found;
+  };
+
+  std::vector<Found> all;
+  for (std::vector<Found>& found :
+       mapInOrder(spread, repositoriesWithClaudeWorktrees(), inRepository)) {
+    for (Found& each : found) all.push_back(std::move(each));
+  }
+  for (std::vector<Found>& found : mapInOrder(spread, toolFolders, inToolFolder)) {
+    for (Found& each : found) all.push_back(std::move(each));
+  }
+
+  // Each worktree's records are read side by side; the first item of an id wins, as found.
+  std::vector<CacheItem> made = mapInOrder(spread, all, [this](const Found& found) {
+    return makeItem(found.worktree, found.folder, found.repository);
+  });
+  std::vector<CacheItem> items;
+  std::unordered_set<std::string> seen;
+  for (CacheItem& item : made) {
+    if (seen.insert(item.id).second) items.push_back(std::move(item));
   }
   return items;
 }

@@ -1,13 +1,17 @@
 #pragma once
 
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "models/cache_item.h"
 #include "models/worktree_info.h"
+#include "platform/directory_listing.h"
 #include "services/discovery/cache_catalog.h"
+#include "services/measurement/walk_pool.h"
+#include "utilities/spread.h"
 #include "utilities/walk_boundary.h"
 
 namespace hl {
@@ -18,10 +22,17 @@ namespace hl {
 // and "gitdir" records only; runs no git and writes nothing.
 struct WorktreeDiscovery {
   std::string home;
+  // Names of folders in the home, matched ignoring ASCII case (see searchRootFolders).
   std::vector<std::string> searchRoots = CacheCatalog::repositorySearchRoots();
   std::vector<std::string> toolFolders = CacheCatalog::toolWorktreeFolders();
   int maxDepth = 4;  // deepest level below a search root still examined
+  // Its functions may be asked from several threads at once.
   WalkBoundary boundary;
+  // How the folders of one level, and the worktrees' records, are read: side by side on the walk
+  // pool; `sequentially()` gives the same items in the same order.
+  Spread spread = WalkPool::spread();
+  // Ends the walk between two levels; what it found until then is incomplete.
+  std::stop_token stop;
 
   // Every worktree item, without two of the same id; the first found wins.
   std::vector<CacheItem> discover() const;
@@ -50,6 +61,10 @@ struct WorktreeDiscovery {
  private:
   std::vector<std::string> childDirectories(std::string_view folder, bool skipHidden,
                                             std::optional<VolumeIdentifier> rootVolume) const;
+  // The same from a listing already made.
+  std::vector<std::string> directoriesIn(std::string_view folder,
+                                         const std::vector<ListedEntry>& listing, bool skipHidden,
+                                         std::optional<VolumeIdentifier> rootVolume) const;
   CacheItem makeItem(const std::string& worktree, const std::string& folder,
                      const std::optional<std::string>& expectedRepository) const;
 };

@@ -21,11 +21,12 @@
 #include "services/in_use/command_process_source.h"
 #include "services/in_use/in_use_rules.h"
 #include "services/in_use/worktree_in_use_rules.h"
+#include "utilities/ascii_case.h"
 #include "utilities/file_identity.h"
 #include "utilities/in_parallel.h"
 #include "utilities/path_canonical.h"
 #include "utilities/path_extension.h"
-#include "utilities/path_relation.h"
+#include "utilities/path_overlap_set.h"
 
 namespace hl {
 namespace {
@@ -65,12 +66,6 @@ std::optional<std::int32_t> pidIn(const QJsonObject& object) {
 
 bool presentAndNotNull(const QJsonObject& object, const char* key) {
   return object.contains(QLatin1String(key)) && !object.value(QLatin1String(key)).isNull();
-}
-
-std::string lowercased(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 }  // namespace
@@ -141,7 +136,7 @@ std::vector<LiveSession> InUseDetector::liveSessions(const ProcessSnapshot& proc
     if (processes.executables.count(*pid) == 0) continue;
     const std::vector<std::string> names = processes.names(*pid);
     if (std::none_of(names.begin(), names.end(), [](const std::string& known) {
-          return lowercased(known).find("claude") != std::string::npos;
+          return lowercasedAscii(known).find("claude") != std::string::npos;
         })) {
       continue;
     }
@@ -210,12 +205,11 @@ std::map<std::string, std::int32_t> InUseDetector::parseOpenFiles(
 std::map<std::string, std::int32_t> InUseDetector::foldOpenFiles(
     const std::vector<OpenFileRecord>& files, const std::set<std::string>& roots) {
   std::map<std::string, std::int32_t> owners;
+  PathOverlapSet rootSet;
+  for (const std::string& root : roots) rootSet.insert(root);
   for (const OpenFileRecord& file : files) {
     std::string path = canonical(file.path);
-    const bool underRoot = std::any_of(roots.begin(), roots.end(), [&](const std::string& root) {
-      return PathRelation::isSameOrDescendant(path, root);
-    });
-    if (!underRoot) continue;
+    if (!rootSet.holds(path)) continue;
     // Stops at the first folder already named: everything above it is named too.
     while (path.size() > 1 && owners.emplace(path, file.pid).second) path = parentPath(path);
   }

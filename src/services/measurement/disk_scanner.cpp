@@ -34,8 +34,8 @@ constexpr std::int64_t kProgressBatch = 256;
 
 // A folder with more entries than the lister handles itself has the rest handled by other
 // threads, in chunks of this many names: one very large folder is walked in parallel too.
-constexpr std::size_t kEntriesListerHandles = 1024;
-constexpr std::size_t kChunkEntries = 512;
+constexpr std::size_t kEntriesListerHandles = 64;
+constexpr std::size_t kChunkEntries = 64;
 
 std::string withoutTrailingSlashes(std::string_view path) {
   while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
@@ -341,12 +341,20 @@ int openSubfolder(const Walk& walk, const Folder& folder) {
   return fd;
 }
 
-void listFolder(Walk& walk, WalkPool::Job& job, const FolderRef& folder);
+void listFolder(Walk& walk, WalkPool::Job& job, FolderRef folder);
 
-// Hands subfolders to the pool; each holds its parent's kept descriptor until it is open.
-void publish(Walk& walk, WalkPool::Job& job, Folder& folder, std::vector<FolderRef>& subfolders) {
+// Hands subfolders to the pool; each holds its parent's kept descriptor until it is open. An
+// only subfolder is carried on by this thread instead (`carry`), when it may: a chain of folders
+// each holding one folder then costs no hand-off per level.
+void publish(Walk& walk, WalkPool::Job& job, Folder& folder, std::vector<FolderRef>& subfolders,
+             FolderRef* carry) {
   if (subfolders.empty()) return;
   if (folder.keep) folder.holds.fetch_add(subfolders.size(), std::memory_order_relaxed);
+  if (carry && subfolders.size() == 1) {
+    *carry = std::move(subfolders.front());
+    subfolders.clear();
+    return;
+  }
   std::vector<WalkPool::Task> tasks;
   tasks.reserve(subfolders.size());
   // Pushed in reverse so that the pool, last in first out, takes them in listing order.
@@ -355,7 +363,8 @@ void publish(Walk& walk, WalkPool::Job& job, Folder& folder, std::vector<FolderR
         [&walk, sub = std::move(*it)](WalkPool::Job& j) { listFolder(walk, j, sub); });
   }
   subfolders.clear();
-  job.add(tasks);
+  // This thread comes back for one of them as soon as its share is done.
+  job.add(tasks, true);
 }
 
 // The tree walk: makes the node of a folder whose contents are all known, then of every
@@ -528,9 +537,10 @@ void handle(Walk& walk, int fd, const FolderRef& folder, const char* name, Share
 }
 
 // Adds a share's findings to the folder and hands its subfolders on. The lister's share ends
-// the listing; the folder's tree node is made once every share and subfolder is complete.
-void finishShare(Walk& walk, WalkPool::Job& job, const FolderRef& folder, Share& share,
-                 bool lister) {
+// the listing; the folder's tree node is made once every share and subfolder is complete. The
+// lister's share returns an only subfolder for its thread to carry on with.
+FolderRef finishShare(Walk& walk, WalkPool::Job& job, const FolderRef& folder, Share& share,
+                      bool lister) {
   bool completeNow = false;
   if (walk.mode == Walk::Mode::measure) {
     std::lock_guard lock(walk.totalsMutex);
@@ -556,7 +566,8 @@ void finishShare(Walk& walk, WalkPool::Job& job, const FolderRef& folder, Share&
     }
     completeNow = folder->listed && folder->incomplete == 0;
   }
-  publish(walk, job, *folder, share.subfolders);
+  FolderRef carried;
+  publish(walk, job, *folder, share.subfolders, lister ? &carried : nullptr);
   if (folder->keep) {
     folder->release();
   } else {
@@ -564,6 +575,7 @@ void finishShare(Walk& walk, WalkPool::Job& job, const FolderRef& folder, Share&
     folder->closeDescriptor();
   }
   if (completeNow) complete(walk, folder);
+  return carried;
 }
 
 void runChunk(Walk& walk, WalkPool::Job& job, const FolderRef& folder, const std::string& names) {
@@ -592,7 +604,7 @@ void postChunk(Walk& walk, WalkPool::Job& job, const FolderRef& folder, std::str
   names.clear();
 }
 
-void listEntries(Walk& walk, WalkPool::Job& job, const FolderRef& folder) {
+FolderRef listEntries(Walk& walk, WalkPool::Job& job, const FolderRef& folder) {
   if (!folder->parent) {
     folder->keep = true;
   } else if (!walk.faults.scarceDescriptors &&
@@ -613,7 +625,7 @@ void listEntries(Walk& walk, WalkPool::Job& job, const FolderRef& folder) {
   std::string chunk;
   std::size_t chunkCount = 0;
   for (const char* name = refused ? nullptr : listing.next(); name; name = listing.next()) {
-    if (share.stopRequested(walk)) return;
+    if (share.stopRequested(walk)) return {};
     if (!walk.includeHidden && name[0] == '.') continue;
     // The first entries are handled here; beyond them, a large folder's names are handed out
     // in chunks while the listing goes on.
@@ -630,38 +642,40 @@ void listEntries(Walk& walk, WalkPool::Job& job, const FolderRef& folder) {
     }
   }
   for (std::size_t at = 0; at < chunk.size();) {
-    if (share.stopRequested(walk)) return;
+    if (share.stopRequested(walk)) return {};
     const char* name = chunk.c_str() + at;
     at += std::strlen(name) + 1;
     handle(walk, fd, folder, name, share);
   }
   if (refused || listing.failed()) ++share.totals.unreadable;
-  finishShare(walk, job, folder, share, true);
+  return finishShare(walk, job, folder, share, true);
 }
 
-void listFolder(Walk& walk, WalkPool::Job& job, const FolderRef& folder) {
-  if (folder->parent) {
-    Folder& parent = *folder->parent;
-    const int fd = walk.stopped() ? -1 : openSubfolder(walk, *folder);
-    if (parent.keep) parent.release();
-    if (walk.stopped()) {
-      if (fd >= 0) ::close(fd);
-      return;
-    }
-    if (fd < 0) {
-      if (walk.mode == Walk::Mode::measure) {
-        std::lock_guard lock(walk.totalsMutex);
-        ++walk.totals.unreadable;
-      } else {
-        // The tree keeps the folder, empty: its entry was listed, its contents cannot be.
-        complete(walk, folder);
+void listFolder(Walk& walk, WalkPool::Job& job, FolderRef folder) {
+  while (folder) {
+    if (folder->parent) {
+      Folder& parent = *folder->parent;
+      const int fd = walk.stopped() ? -1 : openSubfolder(walk, *folder);
+      if (parent.keep) parent.release();
+      if (walk.stopped()) {
+        if (fd >= 0) ::close(fd);
+        return;
       }
-      return;
+      if (fd < 0) {
+        if (walk.mode == Walk::Mode::measure) {
+          std::lock_guard lock(walk.totalsMutex);
+          ++walk.totals.unreadable;
+        } else {
+          // The tree keeps the folder, empty: its entry was listed, its contents cannot be.
+          complete(walk, folder);
+        }
+        return;
+      }
+      folder->fd = fd;
     }
-    folder->fd = fd;
+    if (walk.stopped()) return;
+    folder = listEntries(walk, job, folder);
   }
-  if (walk.stopped()) return;
-  listEntries(walk, job, folder);
 }
 
 struct OpenedRoot {

@@ -1,12 +1,17 @@
 #include "services/measurement/walk_pool.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <atomic>
 #include <exception>
 
 namespace hl {
 namespace {
 
-thread_local WalkPool* currentPool = nullptr;
+// Walking threads per core; see directory-walk.md for the measurements behind it.
+constexpr std::size_t kThreadsPerCore = 8;
+std::atomic<std::size_t> requestedSharedThreads{0};
 
 }  // namespace
 
@@ -26,8 +31,52 @@ WalkPool::~WalkPool() {
 }
 
 WalkPool& WalkPool::shared() {
-  static WalkPool pool(std::max(1u, std::thread::hardware_concurrency()));
+  static WalkPool pool(sharedThreadCount());
   return pool;
+}
+
+std::size_t WalkPool::sharedThreadCount() {
+  if (const std::size_t requested = requestedSharedThreads.load()) return requested;
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  // Each walking thread holds up to three descriptors at once, beside the 256 folders the walks
+  // keep open and what the rest of the program uses; a machine with very many cores stays inside
+  // the process's limit on open files.
+  std::size_t budget = kThreadsPerCore * cores;
+  struct rlimit files {};
+  if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
+    constexpr std::size_t kReserved = 256 + 256;
+    const std::size_t limit = static_cast<std::size_t>(files.rlim_cur);
+    budget = std::min(budget, limit > kReserved ? (limit - kReserved) / 3 : 0);
+  }
+  return std::max(budget, cores);
+}
+
+void WalkPool::setSharedThreadCount(std::size_t threads) { requestedSharedThreads = threads; }
+
+Spread WalkPool::spread() {
+  return [](std::size_t count, const std::function<void(std::size_t)>& work) {
+    if (count == 0) return;
+    if (count == 1) {
+      work(0);
+      return;
+    }
+    WalkPool& pool = shared();
+    // About four tasks per thread: enough to even out slow elements, few enough to be cheap.
+    const std::size_t perTask = std::max<std::size_t>(1, count / (4 * pool.threadCount()));
+    pool.run([&work, count, perTask](Job& job) {
+      std::vector<Task> tasks;
+      tasks.reserve(count / perTask + 1);
+      // Pushed in reverse so that the pool, last in first out, takes them roughly in order.
+      for (std::size_t end = count; end > 0;) {
+        const std::size_t begin = end > perTask ? end - perTask : 0;
+        tasks.emplace_back([&work, begin, end](Job&) {
+          for (std::size_t i = begin; i < end; ++i) work(i);
+        });
+        end = begin;
+      }
+      job.add(tasks);
+    });
+  };
 }
 
 void WalkPool::run(Task first) {
@@ -35,10 +84,10 @@ void WalkPool::run(Task first) {
   std::unique_lock lock(mutex_);
   job.pending_.push_back(std::move(first));
   jobs_.push_back(&job);
-  job.ownerWorks_ = currentPool == this;
-  addLocked(job, 1);
   while (!job.finished_) {
-    if (job.ownerWorks_ && !job.pending_.empty()) {
+    // The caller works on its own job while it waits, so the first task needs no other thread:
+    // a small walk is done without a single hand-off, and helpers are woken as tasks pile up.
+    if (!job.pending_.empty()) {
       runOneLocked(job, lock);
     } else {
       job.changed_.wait(lock);
@@ -49,7 +98,6 @@ void WalkPool::run(Task first) {
 }
 
 void WalkPool::work() {
-  currentPool = this;
   std::unique_lock lock(mutex_);
   for (;;) {
     if (Job* job = pickLocked()) {
@@ -99,7 +147,8 @@ void WalkPool::runOneLocked(Job& job, std::unique_lock<std::mutex>& lock) {
 }
 
 void WalkPool::addLocked(Job& job, std::size_t added) {
-  if (job.ownerWorks_) job.changed_.notify_one();
+  if (added == 0) return;
+  job.changed_.notify_one();  // its owner may be waiting for work
   const std::size_t wakes = std::min(added, idle_);
   if (wakes == 0) return;
   if (wakes == idle_) {
@@ -115,13 +164,13 @@ void WalkPool::Job::add(Task task) {
   pool_.addLocked(*this, 1);
 }
 
-void WalkPool::Job::add(std::vector<Task>& tasks) {
+void WalkPool::Job::add(std::vector<Task>& tasks, bool callerTakesOne) {
   if (tasks.empty()) return;
   std::lock_guard lock(pool_.mutex_);
   const std::size_t added = tasks.size();
   for (Task& task : tasks) pending_.push_back(std::move(task));
   tasks.clear();
-  pool_.addLocked(*this, added);
+  pool_.addLocked(*this, callerTakesOne ? added - 1 : added);
 }
 
 }  // namespace hl

@@ -7,13 +7,15 @@
 #include <thread>
 #include <vector>
 
+#include "utilities/spread.h"
+
 namespace hl {
 
 // The one bounded set of threads that the folder walks of the process share, so that several
-// walks at once never run more walking threads than the pool holds. A walk is a job: a first
-// task that adds further tasks (typically one per folder); the job is finished when every task
-// added to it has run. Jobs are served in turn, so a small walk is not held up behind a large
-// one.
+// walks at once never run more walking threads than the pool holds, besides their callers. A
+// walk is a job: a first task that adds further tasks (typically one per folder); the job is
+// finished when every task added to it has run. Jobs are served in turn, so a small walk is not
+// held up behind a large one, and each caller works on its own job while it waits for it.
 class WalkPool {
  public:
   class Job;
@@ -24,14 +26,22 @@ class WalkPool {
   WalkPool(const WalkPool&) = delete;
   WalkPool& operator=(const WalkPool&) = delete;
 
-  // The pool of the process: one thread per core, started on first use.
+  // The pool of the process, started on first use with `sharedThreadCount()` threads.
   static WalkPool& shared();
+  // How many threads the shared pool starts with: several per core (a walk of a cold disk
+  // waits on reads far more than it computes), or what `setSharedThreadCount` asked for.
+  static std::size_t sharedThreadCount();
+  // Sets the shared pool's size for a benchmark; has an effect only before the pool's first use.
+  static void setSharedThreadCount(std::size_t threads);
+  // Spreads work over the shared pool: each element is a task, several elements in one task
+  // when there are many, so that a task is worth its hand-off.
+  static Spread spread();
 
   std::size_t threadCount() const { return threads_.size(); }
 
-  // Runs `first`, and every task added to its job, on the pool's threads and returns when all
-  // have run. Called from one of the pool's own threads (a task that starts a walk), the caller
-  // works on its own job instead of waiting, so nesting cannot exhaust the pool. The first
+  // Runs `first`, and every task added to its job, on the pool's threads and on the calling
+  // thread, and returns when all have run. The caller only ever works on its own job, so a small
+  // walk needs no hand-off and a walk started from a task cannot exhaust the pool. The first
   // exception a task throws is rethrown here once the job is finished.
   void run(Task first);
 
@@ -53,7 +63,10 @@ class WalkPool {
 class WalkPool::Job {
  public:
   void add(Task task);
-  void add(std::vector<Task>& tasks);  // moves the tasks out, leaves the vector empty
+  // Moves the tasks out and leaves the vector empty. `callerTakesOne`: the adding thread is about
+  // to come back for work of this job, so one task fewer wakes a sleeping thread; a hand-off
+  // costs more than a small folder takes to list.
+  void add(std::vector<Task>& tasks, bool callerTakesOne = false);
 
  private:
   friend class WalkPool;
@@ -63,7 +76,6 @@ class WalkPool::Job {
   std::vector<Task> pending_;  // last in, first out: the walk stays depth first
   std::size_t running_ = 0;
   bool finished_ = false;
-  bool ownerWorks_ = false;
   std::condition_variable changed_;
   std::exception_ptr error_;
 };

@@ -27,7 +27,7 @@ GateSourceReader DestructiveGate::processGateSources() {
   return [] {
     GateSources sources;
     sources.launchArguments = launchArguments();
-    sources.readOnlyDefault = SettingsFile::readBool("HLMReadOnly");
+    sources.readOnlyDefault = SettingsFile::readFailingClosed("HLMReadOnly");
     sources.hostingTests = std::getenv("XCTestConfigurationFilePath") != nullptr;
     return sources;
   };

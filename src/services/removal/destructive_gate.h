@@ -10,7 +10,8 @@ namespace hl {
 // What the read-only gate looks at, read afresh each time the gate is evaluated.
 struct GateSources {
   std::vector<std::string> launchArguments;
-  // The user default "HLMReadOnly", read strictly; none when absent or not a Boolean.
+  // The user default "HLMReadOnly", read so that it fails closed (any value but a plain "off"
+  // switches read-only mode on); none when absent.
   std::optional<bool> readOnlyDefault;
   // Whether the environment has "XCTestConfigurationFilePath" (any value).
   bool hostingTests = false;

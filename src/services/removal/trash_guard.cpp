@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "platform/absolute_path.h"
+#include "platform/directory_listing.h"
 #include "platform/mount_root.h"
 #include "platform/trash_folders.h"
 #include "services/removal/trash_guard_linux_supplement.h"
@@ -21,6 +23,7 @@ namespace Supplement = TrashGuardLinuxSupplement;
 // The guard's home as the rules see it: where the path leads (a final link named), and where
 // it finally resolves, so that a linked home protects both the link and the real folder.
 struct HomeFolder {
+  std::string absolute;  // as given, made absolute
   std::string physical;  // to append relative entries to
   std::string identity;
   std::string resolved;
@@ -28,7 +31,10 @@ struct HomeFolder {
 
 HomeFolder homeFolder(std::string_view home) {
   HomeFolder folder;
-  folder.physical = PhysicalPath::resolve(home).path;
+  // A relative home is the folder of that name in the working folder, never one below "/":
+  // judged from "/", the user's real home would go unprotected.
+  folder.absolute = absolutePath(home).value_or(std::string(home));
+  folder.physical = PhysicalPath::resolve(folder.absolute).path;
   folder.identity = FileIdentity::normalizedPath(folder.physical);
   folder.resolved = FileIdentity::normalizedPath(FileIdentity::resolvingSymlinks(folder.physical));
   return folder;
@@ -44,6 +50,25 @@ std::optional<std::string> linkTarget(const std::string& identity) {
   std::string target = FileIdentity::normalizedPath(FileIdentity::resolvingSymlinks(identity));
   if (target == identity) return std::nullopt;
   return target;
+}
+
+// The existing entries below `base` that spell `relative` with other case of ASCII letters in any
+// component. The file system the protected home entries were written for ignores case, so there
+// "~/projects" is "~/Projects"; here both are protected.
+std::vector<std::string> otherSpellings(const std::string& base, std::string_view relative) {
+  std::vector<std::string> current = {base};
+  for (std::string_view part : PathRelation::components(relative)) {
+    std::vector<std::string> next;
+    for (const std::string& folder : current) {
+      const auto names = DirectoryListing::namesIgnoringCase(folder, part);
+      if (!names) continue;
+      for (const std::string& name : *names) next.push_back(appendingPath(folder, name));
+    }
+    current = std::move(next);
+  }
+  const std::string exact = appendingPath(base, relative);
+  std::erase(current, exact);
+  return current;
 }
 
 void appendUnique(std::vector<std::string>& list, std::string path) {
@@ -92,9 +117,10 @@ std::optional<std::size_t> volumeTrashComponent(const std::vector<std::string_vi
 
 // The user's home Trash folders: the one of the guard's home and the user's own, each also
 // where it finally leads.
-std::vector<std::string> homeTrashFolders(std::string_view home) {
+std::vector<std::string> homeTrashFolders(const HomeFolder& home) {
   std::vector<std::string> folders;
-  for (const std::string& folder : {TrashFolders::homeTrash(home), TrashFolders::homeTrash()}) {
+  for (const std::string& folder :
+       {TrashFolders::homeTrash(home.absolute), TrashFolders::homeTrash()}) {
     const std::string identity = FileIdentity::identityPath(folder);
     appendUnique(folders, identity);
     if (auto target = linkTarget(identity)) appendUnique(folders, *target);
@@ -130,6 +156,15 @@ std::vector<TrashGuard::Protected> TrashGuard::protectedLocations() const {
   for (const std::string& relative : Supplement::protectedHomePaths()) {
     locations.push_back(inHome(folder, relative));
   }
+  for (const auto* table :
+       {&TrashGuardTables::protectedHomePaths(), &Supplement::protectedHomePaths()}) {
+    for (const std::string& relative : *table) {
+      if (relative.empty()) continue;
+      for (std::string& path : otherSpellings(folder.physical, relative)) {
+        locations.push_back(std::move(path));
+      }
+    }
+  }
   for (const std::string& path : Supplement::userFolders(folder.physical)) {
     locations.push_back(path);
   }
@@ -140,7 +175,8 @@ std::vector<TrashGuard::Protected> TrashGuard::protectedLocations() const {
     }
   }
   // The Trash folders themselves: what is inside is refused as already in the Trash.
-  for (const std::string& path : {TrashFolders::homeTrash(home), TrashFolders::homeTrash()}) {
+  for (const std::string& path :
+       {TrashFolders::homeTrash(folder.absolute), TrashFolders::homeTrash()}) {
     locations.push_back(path);
   }
 
@@ -196,17 +232,25 @@ std::vector<std::string> TrashGuard::forbiddenTrees(bool includingShellSnapshots
 }
 
 bool TrashGuard::matchesForbiddenGlob(std::string_view path) const {
+  return forbiddenGlobMatcher().matches(path);
+}
+
+TrashGuard::GlobMatcher TrashGuard::forbiddenGlobMatcher() const {
   const HomeFolder folder = homeFolder(home);
   std::vector<std::string> homes = {folder.identity};
   appendUnique(homes, folder.resolved);
-  std::vector<std::string> patterns;
+  GlobMatcher matcher;
   for (const std::string& base : homes) {
     const std::string escaped = escapedForGlob(base);
     for (const std::string& glob : TrashGuardTables::forbiddenHomeGlobs()) {
       // Joined without doubling the slash: a home at the root would match nothing.
-      patterns.push_back(appendingPath(escaped, glob));
+      matcher.patterns.push_back(appendingPath(escaped, glob));
     }
   }
+  return matcher;
+}
+
+bool TrashGuard::GlobMatcher::matches(std::string_view path) const {
   std::string candidate(path);
   while (candidate.size() >= 2) {
     for (const std::string& pattern : patterns) {
@@ -228,8 +272,8 @@ std::optional<TrashError> TrashGuard::check(
 
 std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
     std::string_view url, std::string_view allowedRoot, bool allowRootItself,
-    const std::optional<std::vector<Protected>>& protectedList,
-    bool shellSnapshotRuleVerified) const {
+    const std::optional<std::vector<Protected>>& protectedList, bool shellSnapshotRuleVerified,
+    const PhysicalItem::FolderHook& onFolder) const {
   const std::string shown = PathCanonical::canonical(url);
 
   // No file name holds a NUL byte, and the system would cut the path at it: such a path names
@@ -239,22 +283,29 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
     return TrashError::missing(shown);
   }
 
-  // 1. The item as the kernel reaches it, judged once: every rule below looks at this path,
-  // and it is the path that is acted on. A dangling link exists.
-  const PhysicalPath physical = PhysicalPath::resolve(url);
-  struct stat status {};
-  if (!physical.reachable || ::lstat(physical.path.c_str(), &status) != 0) {
-    return TrashError::missing(shown);
+  // A relative path would be judged against whatever folder the program runs in; no item
+  // handed to the guard is one.
+  if (url.empty() || url.front() != '/' || allowedRoot.empty() || allowedRoot.front() != '/') {
+    return TrashError::outsideAllowedRoot(std::string(url));
   }
 
+  // 1. The item as the kernel reaches it, judged once: every rule below looks at this path,
+  // and it is the path that is acted on. Its identity is read in the same walk, from the folder
+  // the walk opened, so a folder swapped for a link meanwhile cannot lend it another object's.
+  // A dangling link exists.
+  const std::optional<PhysicalItem> physical = PhysicalItem::lookUp(url, onFolder);
+  if (!physical) return TrashError::missing(shown);
+  const struct stat& status = physical->status;
+
   // 2. Its identity, and the home folder's.
-  const std::string item = FileIdentity::normalizedPath(physical.path);
+  const std::string item = FileIdentity::normalizedPath(physical->path);
   const FileIdentifier identifier{static_cast<std::uint64_t>(status.st_dev),
                                   static_cast<std::uint64_t>(status.st_ino)};
   const HomeFolder folder = homeFolder(home);
 
   // 3. The root of a volume (a link to one is judged by the other rules).
-  if (!S_ISLNK(status.st_mode) && MountRoot::isMountRoot(physical.path).value_or(false)) {
+  if (!S_ISLNK(status.st_mode) &&
+      MountRoot::isMountRootAt(physical->folder.get(), physical->name.c_str()).value_or(false)) {
     return TrashError::protectedPath(shown);
   }
 
@@ -298,7 +349,7 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
     }
   }
   if (item.find("/.Trashes/") != std::string::npos) return TrashError::alreadyInTrash(shown);
-  for (const std::string& trash : homeTrashFolders(home)) {
+  for (const std::string& trash : homeTrashFolders(folder)) {
     if (item == trash) return TrashError::protectedPath(shown);
     if (PathRelation::isSameOrDescendant(item, trash)) return TrashError::alreadyInTrash(shown);
   }
@@ -313,15 +364,15 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
   // otherwise fold onto another folder's name.
   const std::string physicalRoot = PhysicalPath::resolve(allowedRoot).path;
   const std::string root = FileIdentity::normalizedPath(physicalRoot);
-  if (!allowRootItself && (item == root || physical.path == physicalRoot)) {
+  if (!allowRootItself && (item == root || physical->path == physicalRoot)) {
     return TrashError::outsideAllowedRoot(shown);
   }
   if (!PathRelation::isSameOrDescendant(item, root) ||
-      !PathRelation::isSameOrDescendant(physical.path, physicalRoot)) {
+      !PathRelation::isSameOrDescendant(physical->path, physicalRoot)) {
     return TrashError::outsideAllowedRoot(shown);
   }
 
-  return Approval{physical.path, identifier};
+  return Approval{physical->path, identifier};
 }
 
 }  // namespace hl

@@ -8,6 +8,7 @@
 
 #include "models/trash_error.h"
 #include "utilities/file_identity.h"
+#include "utilities/physical_path.h"
 
 namespace hl {
 
@@ -52,18 +53,29 @@ struct TrashGuard {
   // Whether `path` or one of its ancestors (the root excepted) matches a forbidden pattern.
   bool matchesForbiddenGlob(std::string_view path) const;
 
+  // The forbidden patterns of this home, made once for testing many paths.
+  struct GlobMatcher {
+    std::vector<std::string> patterns;
+    // As `matchesForbiddenGlob`.
+    bool matches(std::string_view path) const;
+  };
+  GlobMatcher forbiddenGlobMatcher() const;
+
   // The refusal for an item, or none when it may be removed. `protectedList` absent: the
-  // guard reads the protected locations itself. Every refusal names the item's canonical path.
+  // guard reads the protected locations itself. Every refusal names the item's canonical path
+  // (a relative path, refused as outside its folder, is named as given).
   std::optional<TrashError> check(std::string_view url, std::string_view allowedRoot,
                                   bool allowRootItself,
                                   const std::optional<std::vector<Protected>>& protectedList,
                                   bool shellSnapshotRuleVerified) const;
 
-  // The same check, returning on success what was judged, so that exactly that is acted on.
+  // The same check, returning on success what was judged, so that exactly that is acted on: a
+  // path and the identity of the object the guard's walk found there. A relative path or
+  // allowed root is refused outright. `onFolder` sees each folder of the walk as it is opened.
   std::variant<TrashError, Approval> judge(
       std::string_view url, std::string_view allowedRoot, bool allowRootItself,
-      const std::optional<std::vector<Protected>>& protectedList,
-      bool shellSnapshotRuleVerified) const;
+      const std::optional<std::vector<Protected>>& protectedList, bool shellSnapshotRuleVerified,
+      const PhysicalItem::FolderHook& onFolder = {}) const;
 
   bool operator==(const TrashGuard&) const = default;
 };

@@ -1,5 +1,6 @@
 #include "services/removal/trash_service.h"
 
+#include "platform/absolute_path.h"
 #include "platform/freedesktop_trash.h"
 #include "platform/permanent_remover.h"
 #include "platform/trash_folders.h"
@@ -9,7 +10,7 @@ namespace hl {
 
 TrashService::TrashService(std::string home, DestructiveGate gate,
                            std::optional<std::string> homeTrash, WallClock clock)
-    : guardrail_{std::move(home)},
+    : guardrail_{absolutePath(home).value_or(home)},
       gate_(std::move(gate)),
       homeTrash_(std::move(homeTrash)),
       clock_(clock ? std::move(clock) : systemWallClock()) {}

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/absolute_path.h"
 #include "services/discovery/cache_catalog.h"
 #include "services/measurement/disk_scanner.h"
 #include "services/in_use/in_use_rules.h"
@@ -114,6 +115,23 @@ void CacheScanService::Core::run(const CacheScanConfiguration& configuration, co
     if (sink) sink(Event(std::move(event)));
   };
   const std::uint64_t number = beginRun();
+  // A home that is not a folder ends the run at once, before any event, so that no empty
+  // result is ever reported as a finished scan (`homeProblem` tells why).
+  if (homeProblem(configuration.home)) return;
+
+  // The walks of discovery depend on nothing but the home and the disk: they start now, beside
+  // the tools' resolution and the process picture, and discovery takes what they found. A run
+  // that ends early stops them and waits for them (they stop between two levels).
+  std::stop_source walkStop;
+  const std::stop_callback forwardStop(stop, [&walkStop] { walkStop.request_stop(); });
+  CacheDiscovery walker = discovery(configuration, ToolEnvironment::empty(), true);
+  walker.worktrees.stop = walker.projects.stop = walkStop.get_token();
+  const std::shared_future<CacheDiscovery::Walks> walks =
+      inParallel([walker] { return walker.walk(); }).share();
+  struct StopWalks {
+    std::stop_source& source;
+    ~StopWalks() { source.request_stop(); }
+  } const stopWalks{walkStop};
   const Instant start = dependencies.monotonicClock();
   const auto current = [this, number, &stop] { return isCurrent(number, stop); };
 
@@ -135,8 +153,9 @@ void CacheScanService::Core::run(const CacheScanConfiguration& configuration, co
     if (stop.stop_requested()) return;
   }
 
-  DiscoveryResult found =
-      dependencies.discover(discovery(configuration, environment, chromeRunning));
+  CacheDiscovery discovering = discovery(configuration, environment, chromeRunning);
+  discovering.earlyWalks = [walks] { return walks.get(); };
+  DiscoveryResult found = dependencies.discover(discovering);
   const std::vector<CacheItem> items = found.items;
   send(Event::Discovered{std::move(found.items), std::move(found.notes)});
 
@@ -329,6 +348,9 @@ bool CacheScanService::record(const DirectoryMeasurement& measurement, const std
 
 CacheScanService::Handle CacheScanService::scan(CacheScanConfiguration configuration,
                                                 EventSink sink, std::function<void()> ended) {
+  // A home given as a relative path is the folder of that name in the working folder of this
+  // moment, never one below "/".
+  configuration.home = absolutePath(configuration.home).value_or(configuration.home);
   std::stop_source stop;
   auto hasEnded = std::make_shared<std::atomic<bool>>(false);
   const std::function<void()> endedHere = ended;
@@ -385,6 +407,12 @@ std::optional<DirectoryMeasurement> CacheScanService::measureFolder(const std::s
                                                                     const WalkBoundary& boundary,
                                                                     std::stop_token stop) {
   return DiskScanner::measure(path, true, boundary, std::move(stop)).measurement();
+}
+
+std::optional<std::string> CacheScanService::homeProblem(const std::string& home) {
+  const std::optional<std::string> absolute = absolutePath(home);
+  if (!absolute) return "No home folder was given.";
+  return folderProblem(*absolute, "The home folder");
 }
 
 std::vector<std::string> CacheScanService::roots(const std::vector<CacheItem>& items) {

@@ -141,7 +141,8 @@ class CacheScanService {
   // Starts one scan on a thread of its own and returns at once. The run pushes its events to
   // `sink`, one at a time and in order, from that thread; when it returns, early or not, it
   // calls `ended` once, after its last event. A run that ran to its end sends `finished` last.
-  // If no thread can be had the run does not start and `ended` is called here.
+  // If no thread can be had the run does not start and `ended` is called here. A relative home
+  // is taken from the working folder at this call.
   Handle scan(CacheScanConfiguration configuration, EventSink sink,
               std::function<void()> ended = {});
 
@@ -155,6 +156,10 @@ class CacheScanService {
   static std::optional<DirectoryMeasurement> measureFolder(const std::string& path,
                                                            const WalkBoundary& boundary,
                                                            std::stop_token stop);
+  // Why a scan of `home` cannot run: the home (a relative one taken from the working folder) is
+  // missing, not a folder or unreadable; none when it can. A scan of such a home ends without
+  // any event.
+  static std::optional<std::string> homeProblem(const std::string& home);
   // The distinct canonical roots under which the items' open files matter.
   static std::vector<std::string> roots(const std::vector<CacheItem>& items);
   // The report-only rows for unavailable simulators and local snapshots, those that apply,

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <variant>
 
+#include "utilities/ascii_case.h"
 #include "utilities/text_lines.h"
 #include "utilities/file_identity.h"
 #include "utilities/path_canonical.h"
@@ -252,9 +253,7 @@ bool pruneWorktrees(const std::string& repository, const DestructiveGate& gate,
 }
 
 bool isMissingRevision(std::string_view errorText) {
-  std::string lower(errorText);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string lower = lowercasedAscii(std::string(errorText));
   return lower.find("unknown revision") != std::string::npos ||
          lower.find("bad revision") != std::string::npos;
 }

@@ -42,6 +42,19 @@ const std::vector<CacheProbe>& cacheProbes() {
   return probes;
 }
 
+// What the cache probes run with besides PATH: asking npm where its cache lives must leave the
+// home as it was. Without these, every probe writes a debug log into ~/.npm/_logs (where npm
+// keeps only its ten newest, so a scan every few minutes evicts the log of a real failure) and
+// may ask the registry whether a newer npm exists. The cleanup commands the user confirms run
+// without them.
+const ProcessRunner::Environment& probeEnvironment() {
+  static const ProcessRunner::Environment environment = {
+      {"npm_config_logs_max", "0"},
+      {"npm_config_update_notifier", "false"},
+  };
+  return environment;
+}
+
 bool isExecutableFile(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
@@ -114,7 +127,8 @@ std::optional<ToolEnvironment> ToolLocator::resolve(std::stop_token stop) const 
     running.emplace_back(probe.tool, inParallel([this, &probe, &environment, stop] {
                            const std::optional<ProcessOutput> output =
                                runTool(std::string(rawValue(probe.tool)), probe.arguments,
-                                       environment.path, probeTimeout, {}, stop);
+                                       environment.path, probeTimeout, {}, stop,
+                                       probeEnvironment());
                            if (!output || !output->succeeded()) return std::vector<std::string>{};
                            return absoluteLines(output->out);
                          }));
@@ -165,10 +179,12 @@ std::optional<ProcessOutput> ToolLocator::runTool(const std::string& tool,
                                                   const std::string& path,
                                                   ProcessRunner::Duration timeout,
                                                   const ProcessRunner::OutputHandler& onOutput,
-                                                  std::stop_token stop) const {
+                                                  std::stop_token stop,
+                                                  ProcessRunner::Environment environment) const {
   if (!dependencies_.launcher) return std::nullopt;
   auto [executable, commandArguments] = command(tool, arguments);
-  return dependencies_.launcher(executable, commandArguments, timeout, {{"PATH", path}}, onOutput,
+  environment["PATH"] = path;
+  return dependencies_.launcher(executable, commandArguments, timeout, environment, onOutput,
                                 std::move(stop));
 }
 

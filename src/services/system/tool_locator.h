@@ -78,7 +78,8 @@ class ToolLocator {
                                        const std::vector<std::string>& arguments,
                                        const std::string& path, ProcessRunner::Duration timeout,
                                        const ProcessRunner::OutputHandler& onOutput,
-                                       std::stop_token stop) const;
+                                       std::stop_token stop,
+                                       ProcessRunner::Environment environment = {}) const;
 
   Dependencies dependencies_;
   mutable std::mutex mutex_;

@@ -427,9 +427,10 @@ TEST(CacheDiscovery, OneFolderReachedThroughALinkIsClaimedOnce) {
   CacheDiscovery d = discovery(home.path());
   d.extraPaths = {home / "code/app/node_modules/x"};
 
-  // Each walk keeps going through the link, so nothing a user has is hidden...
-  EXPECT_EQ(d.projects.discover(now).size(), 2u);
-  EXPECT_EQ(d.worktrees.discover().size(), 3u);
+  // A search root reached under a second name is walked once; the agents' linked folder is
+  // still listed, so nothing a user has is hidden...
+  EXPECT_EQ(d.projects.discover(now).size(), 1u);
+  EXPECT_EQ(d.worktrees.discover().size(), 2u);
   // ...but the claim lets one physical folder become one item only.
   const auto result = d.discover();
   EXPECT_EQ(ids(home, result, CacheGroup::aiWorktrees), Paths{"~/Projects/app/.claude/worktrees/w"});

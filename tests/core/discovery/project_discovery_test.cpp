@@ -202,3 +202,25 @@ TEST(ProjectRule, MarkersBesideOrInside) {
 
   EXPECT_TRUE(rules[9].matches(home / "anything", {}));  // __pycache__ needs no marker
 }
+
+// The search roots were written for a file system that ignores case: every spelling in the home
+// is a root, the roots in their order and the spellings of one in name order, and a folder
+// reached under a second name is walked once.
+TEST(ProjectDiscovery, SearchRootsIgnoreCaseAndEachFolderIsWalkedOnce) {
+  FakeHome home;
+  for (const char* root : {"projects/web", "Projects/api", "Code/x", "SRC/y"}) {
+    home.text(std::string(root) + "/package.json", "{}");
+    home.dir(std::string(root) + "/node_modules");
+  }
+  home.text("Code/x/.venv/pyvenv.cfg", "");
+  home.text("codes/z/package.json", "{}");  // not a root's name
+  home.dir("codes/z/node_modules");
+  home.symlink("work", home / "Code");  // the same folder under another root's name
+  home.text("repos", "a file of a root's name");
+
+  const auto items = discovery(home.path()).discover(now);
+  EXPECT_EQ(ids(home, items),
+            (std::vector<std::string>{"~/Projects/api/node_modules", "~/projects/web/node_modules",
+                                      "~/Code/x/node_modules", "~/Code/x/.venv",
+                                      "~/SRC/y/node_modules"}));
+}

@@ -16,6 +16,7 @@
 #include "support/manual_clock.h"
 #include "support/scratch_mount.h"
 #include "support/test_environment.h"
+#include "support/ordinary_user.h"
 #include "utilities/path_canonical.h"
 
 using namespace hl;
@@ -153,8 +154,7 @@ TEST(DiskScannerMeasure, ARootThatCannotBeOpenedOrReadCannotBeWalked) {
 }
 
 TEST(DiskScannerMeasure, AFolderWithoutPermissionCannotBeWalked) {
-  if (::geteuid() == 0)
-    GTEST_SKIP() << "permissions do not restrict root; the injected test covers it";
+  HL_AS_ORDINARY_USER();
   test::FakeHome home{"noperm"};
   home.text("closed/file", "x");
   ASSERT_EQ(::chmod((home / "closed").c_str(), 0), 0);

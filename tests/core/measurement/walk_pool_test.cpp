@@ -66,12 +66,13 @@ TEST(WalkPool, ConcurrentJobsShareTheBoundedThreads) {
         spread(counters, 0, 0, job);
       });
       EXPECT_EQ(own.ran.load(), treeSize(3, 6));
-      EXPECT_LE(own.most.load(), 2);
+      // The pool's two threads and its own caller, never another caller.
+      EXPECT_LE(own.most.load(), 3);
     });
   }
   for (std::thread& caller : callers) caller.join();
   EXPECT_EQ(counters.ran.load(), 4);
-  EXPECT_LE(counters.most.load(), 2);
+  EXPECT_LE(counters.most.load(), 2 + 4);
 }
 
 TEST(WalkPool, AWalkStartedFromATaskDoesNotWaitForItself) {

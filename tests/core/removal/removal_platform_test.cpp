@@ -11,6 +11,7 @@
 #include "support/fake_home.h"
 #include "support/manual_clock.h"
 #include "support/scratch_mount.h"
+#include "support/ordinary_user.h"
 
 using namespace hl;
 using hl::test::existsNoFollow;
@@ -120,8 +121,39 @@ TEST(PermanentRemover, NeverEntersAnotherMount) {
   EXPECT_FALSE(existsNoFollow(home / "cache/build/obj.o"));
 }
 
+// Emptying the Trash would delete what is mounted inside a trashed folder, data that never
+// belonged to the item; the name with a blank checks the mount table's escapes.
+TEST(FreedesktopTrash, AFolderHoldingAMountIsRefusedWhole) {
+  if (auto reason = test::ScratchMount::unavailableReason(); !reason.empty()) {
+    GTEST_SKIP() << reason;
+  }
+  FakeHome home;
+  home.text("outside/keep", "keep");
+  home.text("cache/build/obj.o", "obj");
+  home.dir("cache/build/deep/a mount");
+  auto bound = test::ScratchMount::bind(home / "outside", home / "cache/build/deep/a mount");
+
+  for (const std::string item : {"cache/build", "cache/build/deep"}) {
+    const RemovalTarget target = approved(home, home / item, home / "cache");
+    const auto error = FreedesktopTrash::moveToTrash(target, home / "Trash", kDate);
+    ASSERT_TRUE(error.has_value()) << item;
+    EXPECT_EQ(describe(*error), "Could not move " + home / item + " to the Trash: " +
+                                    home / "cache/build/deep/a mount" +
+                                    ": another volume is mounted there.");
+  }
+  EXPECT_EQ(readFile(home / "cache/build/obj.o"), "obj");
+  EXPECT_EQ(readFile(home / "cache/build/deep/a mount/keep"), "keep");
+  EXPECT_EQ(entriesIn(home / "Trash/files"), 0u);
+  EXPECT_EQ(entriesIn(home / "Trash/info"), 0u);
+
+  // A sibling folder beside the mount, and a file, still go.
+  home.text("cache/build/deep/free/x", "x");
+  const RemovalTarget sibling = approved(home, home / "cache/build/deep/free", home / "cache");
+  EXPECT_EQ(FreedesktopTrash::moveToTrash(sibling, home / "Trash", kDate), std::nullopt);
+}
+
 TEST(PermanentRemover, ReportsWhatItCouldNotDelete) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root may delete inside a read-only folder";
+  HL_AS_ORDINARY_USER();
   FakeHome home;
   home.text("cache/build/locked/file", "x");
   home.text("cache/build/free", "y");

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
 #include "models/removal_mode.h"
 #include "models/trash_error.h"
 #include "models/trash_result.h"
+#include "platform/settings_file.h"
 #include "services/removal/destructive_gate.h"
 #include "services/discovery/exclusion_list.h"
 
@@ -27,6 +32,27 @@ TEST(DestructiveGate, FirstSourceThatHoldsGivesTheReason) {
   near.launchArguments = {"harborlume", "-HLMReadOnly=1", "HLMReadOnly"};
   near.readOnlyDefault = false;
   EXPECT_FALSE(DestructiveGate::evaluate(near).isReadOnly());
+}
+
+// The switch that forbids every removal reads any spelling of "on", and anything unclear, as on.
+TEST(DestructiveGate, TheReadOnlyDefaultFailsClosed) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"true", true},   {"1", true},      {"yes", true},   {"YES", true},  {"TRUE", true},
+      {"On", true},     {"2", true},      {"-1", true},    {"0.5", true},  {"maybe", true},
+      {"", true},       {"false", false}, {"FALSE", false}, {"No", false}, {"off", false},
+      {"0", false},     {"0.0", false},   {" off ", false},
+  };
+  for (const auto& [text, on] : cases) {
+    EXPECT_EQ(SettingsFile::parseFailingClosed(text), on) << "'" << text << "'";
+  }
+
+  // Read from the settings file as the running program reads it.
+  EXPECT_EQ(DestructiveGate::processGateSources()().readOnlyDefault, std::nullopt);
+  const std::string folder = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Harborlume";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/Harborlume.conf") << "[General]\nHLMReadOnly=YES\n";
+  EXPECT_EQ(DestructiveGate::processGateSources()().readOnlyDefault, true);
+  std::filesystem::remove(folder + "/Harborlume.conf");
 }
 
 TEST(DestructiveGate, TheTestProcessIsAlwaysReadOnly) {

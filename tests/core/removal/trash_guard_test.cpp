@@ -173,6 +173,25 @@ TEST(TrashGuard, ProtectedLocationsBlockOnlyThemselves) {
   EXPECT_EQ(refusal(guard, tmp, parentPath(tmp)), TrashError::protectedPath(tmp));
 }
 
+// The protected home entries were written for a file system that ignores case: a folder whose
+// name differs only in case is as safe, while what lies inside stays removable.
+TEST(TrashGuard, ProtectedHomeEntriesIgnoreCase) {
+  FakeHome home;
+  for (const char* path : {"projects/site/node_modules", "DOCUMENTS", "Videos", "videos",
+                           "library/application support/Claude", ".SSH"}) {
+    home.dir(path);
+  }
+  home.text(".Claude.JSON", "{}");
+  const TrashGuard guard{home.path()};
+  for (const char* path : {"projects", "DOCUMENTS", "Videos", "videos", "library",
+                           "library/application support", "library/application support/Claude",
+                           ".SSH", ".Claude.JSON"}) {
+    EXPECT_EQ(refusal(guard, home / path, home.path()), TrashError::protectedPath(home / path))
+        << path;
+  }
+  EXPECT_EQ(refusal(guard, home / "projects/site/node_modules", home / "projects"), std::nullopt);
+}
+
 TEST(TrashGuard, AProtectedFileReachedUnderAnotherNameStillMatches) {
   FakeHome home;
   home.text(".claude.json", "{}");
@@ -355,6 +374,54 @@ TEST(TrashGuard, DotDotAfterALinkIsJudgedWhereTheKernelGoes) {
   EXPECT_EQ(std::get<TrashGuard::Approval>(verdict).path, home / "elsewhere/victim");
   EXPECT_EQ(std::get<TrashGuard::Approval>(verdict).identifier,
             FileIdentity::identifier(home / "elsewhere/victim"));
+}
+
+// The folder on the way is swapped for a link to a copy outside at the exact moment the guard's
+// walk has opened it: the verdict carries the identity of the object the walk found at the path,
+// never that of the copy the path leads to afterwards.
+TEST(TrashGuard, AFolderSwappedForALinkDuringTheWalkNeverLendsItsIdentity) {
+  FakeHome home;
+  home.text("cache/a/item", "inside");
+  home.text("outside/item", "outside");
+  const auto inside = *FileIdentity::identifier(home / "cache/a/item");
+  const TrashGuard guard{home.path()};
+  int swaps = 0;
+  const auto swap = [&](const std::string& folder) {
+    if (folder != home / "cache/a") return;
+    ++swaps;
+    ASSERT_EQ(::rename((home / "cache/a").c_str(), (home / "cache/moved").c_str()), 0);
+    home.symlink("cache/a", home / "outside");
+  };
+
+  const auto verdict =
+      guard.judge(home / "cache/a/item", home / "cache", false, std::nullopt, false, swap);
+  EXPECT_EQ(swaps, 1);
+  ASSERT_TRUE(std::holds_alternative<TrashGuard::Approval>(verdict));
+  const auto& approval = std::get<TrashGuard::Approval>(verdict);
+  EXPECT_EQ(approval.path, home / "cache/a/item");
+  EXPECT_EQ(approval.identifier, inside);
+  EXPECT_NE(approval.identifier, *FileIdentity::identifier(home / "outside/item"));
+}
+
+TEST(TrashGuard, ARelativePathIsRefusedWhateverTheWorkingFolder) {
+  FakeHome home;
+  home.text("cache/x", "x");
+  const TrashGuard guard{home.path()};
+  char saved[4096];
+  ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
+  ASSERT_EQ(::chdir(home.path().c_str()), 0);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"cache/x", home / "cache"}, {"./cache/x", home / "cache"}, {home / "cache/x", "cache"}};
+  for (const auto& [url, root] : cases) {
+    EXPECT_EQ(refusal(guard, url, root), TrashError::outsideAllowedRoot(url)) << url << " " << root;
+  }
+  // A relative home is the folder of that name here, and its entries stay protected.
+  home.dir("Documents");
+  ASSERT_EQ(::chdir(parentPath(home.path()).c_str()), 0);
+  const TrashGuard relativeHome{lastPathComponent(home.path())};
+  EXPECT_EQ(refusal(relativeHome, home / "Documents", home.path()),
+            TrashError::protectedPath(home / "Documents"));
+  ASSERT_EQ(::chdir(saved), 0);
 }
 
 TEST(TrashGuard, ALinkedProtectedEntryProtectsItsTarget) {

@@ -29,13 +29,14 @@ using hl::test::ManualWallClock;
 using Event = CacheScanEvent;
 
 
-inline const std::string kHome = "/home/ann";
+// The test process's own fake home: a real folder, as a scan needs one.
+inline std::string kHome() { return homeDirectory(); }
 
 inline CacheItem item(const std::string& url, CacheGroup group) {
   CacheItemInit init;
   init.url = url;
   init.group = group;
-  init.home = kHome;
+  init.home = kHome();
   return CacheItem(init);
 }
 
@@ -410,7 +411,7 @@ inline void fillWorld(FakeWorld& world) {
 
 inline CacheScanConfiguration configuration(int window = 1) {
   CacheScanConfiguration result;
-  result.home = kHome;
+  result.home = kHome();
   result.extraPaths = {"~/scratch"};
   result.maxConcurrentWalks = window;
   return result;

@@ -1,5 +1,10 @@
 #include "core/scan/cache_scan_fakes.h"
 
+#include <unistd.h>
+
+#include "support/fake_home.h"
+#include "utilities/path_canonical.h"
+
 using namespace hl;
 using namespace hl::test::scan;
 
@@ -206,3 +211,51 @@ TEST(CacheScanService, AGitQueryOrWalkThatThrowsEndsTheRunEarlyInsteadOfTheProgr
   }
 }
 
+
+// A home given as a relative path is the folder of that name in the working folder, and scans
+// the same items as its absolute path; a home that is not a folder ends the run before any event
+// and the reason can be asked for.
+TEST(CacheScanService, ARelativeHomeIsTakenFromTheWorkingFolderAndAMissingOneSendsNothing) {
+  test::FakeHome home("relative");
+  home.text("Projects/web/package.json", "{}");
+  home.file("Projects/web/node_modules/x/index.js", 100);
+  home.text("a-file", "x");
+  CacheScanService service;
+  CacheScanConfiguration quiet;
+  quiet.detectTools = quiet.systemQueries = quiet.detectInUse = quiet.checkGitStatus = false;
+  quiet.includeTemporaryDirectory = false;
+  const auto scanned = [&](const std::string& given) {
+    quiet.home = given;
+    Recorder recorder;
+    CacheScanService::Handle handle = service.scan(quiet, recorder.sink(), recorder.ended());
+    recorder.waitForEnd();
+    std::vector<std::string> trace = recorder.trace();
+    // How long it took is no part of what was found.
+    for (std::string& line : trace) {
+      if (line.starts_with("finished ")) line = "finished";
+    }
+    return trace;
+  };
+
+  const std::vector<std::string> absolute = scanned(home.path());
+  ASSERT_GE(absolute.size(), 2u);
+  EXPECT_EQ(absolute.front(), "discovered " + home / "Projects/web/node_modules");
+  EXPECT_EQ(absolute.back(), "finished");
+  char saved[4096];
+  ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
+  ASSERT_EQ(::chdir(parentPath(home.path()).c_str()), 0);
+  EXPECT_EQ(scanned(lastPathComponent(home.path())), absolute);
+  EXPECT_EQ(scanned("./" + lastPathComponent(home.path()) + "/"), absolute);
+
+  const std::vector<std::pair<std::string, std::string>> problems = {
+      {"nowhere", "The home folder " + parentPath(home.path()) + "/nowhere does not exist."},
+      {home / "a-file", "The home folder " + home / "a-file" + " is not a folder."},
+      {"", "No home folder was given."},
+  };
+  for (const auto& [given, problem] : problems) {
+    EXPECT_EQ(scanned(given), std::vector<std::string>{}) << given;
+    EXPECT_EQ(CacheScanService::homeProblem(given), problem);
+  }
+  EXPECT_EQ(CacheScanService::homeProblem(lastPathComponent(home.path())), std::nullopt);
+  ASSERT_EQ(::chdir(saved), 0);
+}

@@ -16,27 +16,27 @@ TEST(CacheScanService, ARunSendsEveryKindOfEventInItsOrder) {
   const auto discoveries = world.discoveries();
   ASSERT_EQ(discoveries.size(), 1u);
   const CacheDiscovery& asked = discoveries[0];
-  EXPECT_EQ(asked.home, kHome);
+  EXPECT_EQ(asked.home, kHome());
   EXPECT_EQ(asked.extraPaths, std::vector<std::string>{"~/scratch"});
   EXPECT_EQ(asked.tools.path, "/fake/bin");
   EXPECT_FALSE(asked.chromeRunning);
   EXPECT_EQ(asked.temporaryDirectory, "/run/user/tmp");
   EXPECT_EQ(asked.chromeCloneFolder, std::nullopt);
-  EXPECT_EQ(asked.worktrees.home, kHome);
+  EXPECT_EQ(asked.worktrees.home, kHome());
   EXPECT_EQ(asked.worktrees.searchRoots,
             (std::vector<std::string>{"Documents", "Developer", "Projects", "code", "src", "repos",
                                       "work"}));
   EXPECT_EQ(asked.worktrees.toolFolders,
             (std::vector<std::string>{".grok/worktrees", ".codex/worktrees", ".cursor/worktrees"}));
   EXPECT_EQ(asked.worktrees.maxDepth, 4);
-  EXPECT_EQ(asked.projects.home, kHome);
+  EXPECT_EQ(asked.projects.home, kHome());
   EXPECT_EQ(asked.projects.searchRoots, asked.worktrees.searchRoots);
   EXPECT_EQ(asked.projects.maxDepth, 5);
   EXPECT_EQ(asked.clock(), hl::test::referenceDate());
 
   const auto detectors = world.detectors();
   ASSERT_EQ(detectors.size(), 1u);
-  EXPECT_EQ(detectors[0].home, kHome);
+  EXPECT_EQ(detectors[0].home, kHome());
   EXPECT_EQ(detectors[0].now, hl::test::referenceDate());
   EXPECT_EQ(world.gitTimeouts(), std::vector<ProcessRunner::Duration>{5s});
 
@@ -355,7 +355,7 @@ TEST(CacheScanService, TheVirtualRowsComeFromTheSystemQueries) {
 
   const CacheItem& simulators = added->items[0];
   EXPECT_EQ(simulators.id, "virtual:unavailable-simulators");
-  EXPECT_EQ(simulators.url, "/home/ann/Library/Developer/CoreSimulator/Devices");
+  EXPECT_EQ(simulators.url, kHome() + "/Library/Developer/CoreSimulator/Devices");
   EXPECT_EQ(simulators.discoveryRoot, simulators.url);
   EXPECT_EQ(simulators.name, "Unavailable simulators");
   EXPECT_EQ(simulators.subtitle, "1 simulator without an installed runtime");
@@ -387,13 +387,14 @@ TEST(CacheScanService, TheVirtualRowsComeFromTheSystemQueries) {
 
   // Plurals, and each row only when its query found something.
   const auto rows =
-      CacheScanService::virtualRows(kHome, SystemQueries::UnavailableSimulators{3, 1}, {"a", "b"});
+      CacheScanService::virtualRows(kHome(), SystemQueries::UnavailableSimulators{3, 1},
+                                    {"a", "b"});
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].subtitle, "3 simulators without an installed runtime");
   EXPECT_EQ(rows[1].subtitle, "2 snapshots \u00B7 managed by macOS");
-  EXPECT_EQ(CacheScanService::virtualRows(kHome, std::nullopt, {"a"}).front().id,
+  EXPECT_EQ(CacheScanService::virtualRows(kHome(), std::nullopt, {"a"}).front().id,
             "virtual:local-snapshots");
-  EXPECT_TRUE(CacheScanService::virtualRows(kHome, std::nullopt, {}).empty());
+  EXPECT_TRUE(CacheScanService::virtualRows(kHome(), std::nullopt, {}).empty());
 }
 
 

@@ -10,6 +10,7 @@
 #include "support/fake_home.h"
 #include "support/manual_clock.h"
 #include "support/test_environment.h"
+#include "support/ordinary_user.h"
 
 using namespace hl;
 using namespace std::chrono_literals;
@@ -226,7 +227,7 @@ TEST(HistoryStore, AFolderThatCannotBeCreatedFailsTheAppend) {
 }
 
 TEST(HistoryStore, AFailedMoveIsAnErrorAndKeepsTheFile) {
-  if (::geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind the superuser";
+  HL_AS_ORDINARY_USER();
   Folder f;
   f.tree.text("Harborlume/history.json", "damaged");
   ASSERT_EQ(::chmod((f.tree / "Harborlume").c_str(), 0500), 0);

@@ -105,7 +105,10 @@ TEST(ToolLocator, ResolvesToolsAndTheirCacheFolders) {
   for (const auto& call : calls) {
     if (call.executable != env) continue;
     EXPECT_EQ(call.timeout, ProcessRunner::Duration(10s));
-    EXPECT_EQ(call.environment, (ProcessRunner::Environment{{"PATH", "/login/bin:/usr/bin"}}));
+    // npm writes no debug log and asks no registry for a newer npm while it is only asked.
+    EXPECT_EQ(call.environment, (ProcessRunner::Environment{{"PATH", "/login/bin:/usr/bin"},
+                                                            {"npm_config_logs_max", "0"},
+                                                            {"npm_config_update_notifier", "false"}}));
     EXPECT_EQ(call.arguments[0].find('/'), std::string::npos);
   }
   EXPECT_EQ(fake.callCount(env, {"go", "env", "GOMODCACHE", "GOCACHE"}), 1u);
@@ -197,6 +200,7 @@ TEST(ToolLocator, RunsAFoundToolDirectlyAndABareNameThroughEnv) {
   const auto direct = fake.calls().back();
   EXPECT_EQ(direct.executable, "/q/xcrun");
   EXPECT_EQ(direct.arguments, (std::vector<std::string>{"simctl", "delete", "unavailable"}));
+  // A confirmed cleanup command runs as the user would run it.
   EXPECT_EQ(direct.environment, (ProcessRunner::Environment{{"PATH", "/p:/q"}}));
   EXPECT_EQ(direct.timeout, ProcessRunner::Duration(120s));
   EXPECT_TRUE(direct.watchedOutput);

@@ -32,7 +32,7 @@ TEST(PathOverlapSet, RootMemberOverlapsEverything) {
   EXPECT_TRUE(set.overlaps("/"));
 }
 
-// The set must answer exactly as comparing with every member would.
+// The set must answer exactly as comparing with every member would, both questions.
 TEST(PathOverlapSet, AgreesWithPairwiseComparison) {
   std::mt19937 random(42);
   const std::vector<std::string> names = {"a", "b", "ab", "c", "..", "."};
@@ -53,8 +53,13 @@ TEST(PathOverlapSet, AgreesWithPairwiseComparison) {
     for (int probe = 0; probe < 40; ++probe) {
       const std::string path = randomPath();
       bool expected = false;
-      for (const std::string& member : members) expected |= PathRelation::overlaps(path, member);
+      bool below = false;
+      for (const std::string& member : members) {
+        expected |= PathRelation::overlaps(path, member);
+        below |= PathRelation::isSameOrDescendant(path, member);
+      }
       ASSERT_EQ(set.overlaps(path), expected) << path;
+      ASSERT_EQ(set.holds(path), below) << path;
     }
   }
 }
