@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     ended = Clock::now();
     QApplication::quit();
   });
-  hl::MainWindow window;
+  hl::MainWindow window(model);
   window.show();
   model.start(true);
   QApplication::exec();

@@ -14,7 +14,6 @@
 #include "build_version.h"
 #include "viewmodels/settings_store.h"
 #include "viewmodels/updater_box.h"
-#include "views/shared/app_icon.h"
 
 namespace hl {
 
@@ -28,7 +27,6 @@ void LaunchSteps::identifyApplication() {
   QApplication::setApplicationDisplayName(QStringLiteral("Harbor Lume"));
   QApplication::setApplicationVersion(QString::fromLatin1(BuildVersion::shortVersion));
   QGuiApplication::setDesktopFileName(QStringLiteral("harborlume"));
-  AppIcon::install();
 }
 
 std::optional<int> LaunchSteps::claimSingleInstance(SingleInstance& instance) {

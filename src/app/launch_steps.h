@@ -15,8 +15,8 @@ namespace LaunchSteps {
 // Whether this process hosts tests.
 bool hostingTests();
 
-// Names the application (its settings folder, window titles, desktop entry and version) and
-// installs its icon. Needs the application object.
+// Names the application (its settings folder, window titles, desktop entry and version). Needs
+// the application object.
 void identifyApplication();
 
 // Hands over to an instance that runs already. The exit status when this launch ends here

@@ -45,8 +45,12 @@ struct AppHarness : Fakes {
   ManualTaskQueue scannerWork;
   std::optional<std::string> chosen;
   int chooserCalls = 0;
-  // The free space each reading finds, in reading order; when none is left, 1,000 bytes.
+  // The free space each reading finds, in reading order; when none is left, `volumeFree`.
   std::deque<std::optional<std::int64_t>> freeSpace;
+  std::int64_t volumeFree = 1000;
+  // The volume's name and total capacity in every reading.
+  std::string volumeName = "Disk";
+  std::int64_t volumeCapacity = 10000;
   int volumeReads = 0;
   std::unique_ptr<AppModel> model;
 
@@ -57,13 +61,13 @@ struct AppHarness : Fakes {
     d.desktop = desktop;
     d.readBootVolume = [this]() -> std::optional<VolumeInfo> {
       ++volumeReads;
-      std::optional<std::int64_t> available = std::int64_t{1000};
+      std::optional<std::int64_t> available = volumeFree;
       if (!freeSpace.empty()) {
         available = freeSpace.front();
         freeSpace.pop_front();
       }
       if (!available) return std::nullopt;
-      return VolumeInfo{"/", "Disk", 10000, *available};
+      return VolumeInfo{"/", volumeName, volumeCapacity, *available};
     };
     d.cleaner = dependencies();
     d.cleaner.engine = engine;
@@ -126,6 +130,12 @@ struct AppHarness : Fakes {
   void scanFolder(const std::string& relative) {
     scanner().scan(folders / relative);
     settle();
+  }
+
+  // A measured item below the harness's folders; selectable unless its risk is review.
+  CacheItem item(const std::string& relative, std::int64_t size,
+                 CacheGroup group = CacheGroup::packageCaches, RiskLevel risk = RiskLevel::safe) {
+    return makeItem(folders / relative, group, risk, size);
   }
 
   // Two selectable items, scanned; the cleaner has ticked nothing.

@@ -1,10 +1,11 @@
 #include "app/composition/composition_root.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <memory>
 
-#include "app/composition/folder_chooser.h"
 #include "viewmodels/settings_store.h"
+#include "views/pages/scanner/scanner_folder_chooser.h"
 #include "views/shared/qt_desktop_services.h"
 
 namespace hl {
@@ -14,7 +15,9 @@ AppModelDependencies CompositionRoot::production() {
   dependencies.desktop = std::make_shared<QtDesktopServices>();
   // Every other member of the cleaner's dependencies defaults to its real service.
   ScannerServices scanner = ScannerServices::standard();
-  scanner.chooseFolder = &chooseFolderToMeasure;
+  // Over whichever of the program's windows is active when the folder is asked for.
+  scanner.chooseFolder =
+      ScannerFolderChooser::dialogChooser([] { return QApplication::activeWindow(); });
   dependencies.scanner = std::move(scanner);
   return dependencies;
 }

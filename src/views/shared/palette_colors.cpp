@@ -47,6 +47,10 @@ QColor tertiaryText(const QPalette& palette) {
   return withOpacity(palette.color(QPalette::WindowText), 0.42);
 }
 
+QColor chrome(const QPalette& palette) { return palette.color(QPalette::Window); }
+
+QColor panel(const QPalette& palette) { return palette.color(QPalette::Base); }
+
 QColor primary(const QPalette& palette, double opacity) {
   return withOpacity(palette.color(QPalette::WindowText), opacity);
 }

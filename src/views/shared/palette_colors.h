@@ -29,6 +29,11 @@ QColor accent(const QPalette& palette);
 QColor secondaryText(const QPalette& palette);
 QColor tertiaryText(const QPalette& palette);
 
+// The window's background behind the columns ("Chrome") and the content card's fill ("Panel"):
+// the palette's window and base colours, so both follow light and dark.
+QColor chrome(const QPalette& palette);
+QColor panel(const QPalette& palette);
+
 // The primary text colour at the given opacity (tracks, placeholder shapes, faint fills).
 QColor primary(const QPalette& palette, double opacity);
 

@@ -1,10 +1,52 @@
 #include "views/shell/main_window.h"
 
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+#include <QShowEvent>
+
+#include "viewmodels/app_model.h"
+#include "views/shell/window_sizing.h"
+
 namespace hl {
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(AppModel& model, RootView::Services services, QWidget* parent)
+    : QMainWindow(parent), model_(model) {
+  setObjectName(QStringLiteral("mainWindow"));
   setWindowTitle(QStringLiteral("Harbor Lume"));
-  resize(1100, 720);
+  setMinimumSize(WindowSizing::minimumSize);
+  root_ = new RootView(model_, std::move(services), this);
+  setCentralWidget(root_);
+  restoreFrame(model_.settings().defaults(), QGuiApplication::primaryScreen());
+}
+
+void MainWindow::restoreFrame(QSettings& settings, const QScreen* screen) {
+  const QByteArray saved = settings.value(QLatin1String(frameKey)).toByteArray();
+  if (!saved.isEmpty() && restoreGeometry(saved)) return;
+  if (!screen) return;
+  setGeometry(WindowSizing::defaultFrame(QRectF(screen->availableGeometry())).toRect());
+}
+
+void MainWindow::saveFrame(QSettings& settings) const {
+  settings.setValue(QLatin1String(frameKey), saveGeometry());
+}
+
+void MainWindow::saveFrame() const { saveFrame(model_.settings().defaults()); }
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // A window brought back from the taskbar was never gone.
+  if (!event->spontaneous()) emit appeared();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  saveFrame();
+  QMainWindow::closeEvent(event);
+  if (!event->isAccepted()) return;
+  // Told once the window is really gone, and not when it was shown again meanwhile.
+  QMetaObject::invokeMethod(
+      this, [this] { if (!isVisible()) emit closed(); }, Qt::QueuedConnection);
 }
 
 }  // namespace hl

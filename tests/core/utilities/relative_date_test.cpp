@@ -36,3 +36,22 @@ TEST(RelativeDate, FutureDatesReadForward) {
   // Less than a second ahead is no time at all.
   EXPECT_EQ(RelativeDate::shortPhrase(now + 300ms, now), "0 sec. ago");
 }
+
+TEST(RelativeDate, TheFullStyleWritesTheSameUnitsOut) {
+  const Date now = hl::test::referenceDate();
+  struct Row {
+    std::chrono::seconds ago;
+    const char* phrase;
+  };
+  const Row rows[] = {
+      {0s, "0 seconds ago"},         {1s, "1 second ago"},           {60s, "1 minute ago"},
+      {5min, "5 minutes ago"},       {59min + 59s, "59 minutes ago"}, {1h, "1 hour ago"},
+      {23h, "23 hours ago"},         {24h, "1 day ago"},              {6 * 24h, "6 days ago"},
+      {7 * 24h, "1 week ago"},       {29 * 24h, "4 weeks ago"},       {31 * 24h, "1 month ago"},
+      {364 * 24h, "11 months ago"},  {366 * 24h, "1 year ago"},       {3 * 366 * 24h, "3 years ago"},
+      {-5min, "in 5 minutes"},       {-48h, "in 2 days"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(RelativeDate::fullPhrase(now - row.ago, now), row.phrase) << row.ago.count();
+  }
+}

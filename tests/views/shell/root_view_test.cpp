@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include "shell_harness.h"
+#include "views/pages/activity_page.h"
+#include "views/pages/history_page.h"
+#include "views/pages/settings_page.h"
+#include "views/shell/left_rail.h"
+#include "views/shell/right_panel.h"
+#include "views/shell/sidebar_resize_handle.h"
+#include "views/shell/status_bar.h"
+#include "views/shell/window_drag_area.h"
+
+namespace hl {
+namespace {
+
+using test::ShellHarness;
+
+void click(QWidget* widget, QPoint at = {}) {
+  QTest::mouseClick(widget, Qt::LeftButton, {}, at.isNull() ? widget->rect().center() : at);
+}
+
+TEST(LeftRail, EveryPageHasItsButtonAndExactlyOneIsHighlighted) {
+  ShellHarness h;
+  RootView& root = h.show();
+  std::vector<QString> names;
+  for (RailButton* button : root.rail()->buttons()) names.push_back(button->accessibleName());
+  EXPECT_EQ(names, (std::vector<QString>{QStringLiteral("Home"), QStringLiteral("Folder Scanner"),
+                                         QStringLiteral("Activity"), QStringLiteral("History"),
+                                         QStringLiteral("Settings")}));
+  EXPECT_EQ(root.rail()->mark()->accessibleName(), QStringLiteral("Harbor Lume"));
+
+  QSignalSpy changes(&*h, &AppModel::pageChanged);
+  for (Page page : {Page::history, Page::search, Page::settings, Page::activity, Page::home}) {
+    SCOPED_TRACE(std::string(title(page)));
+    click(root.rail()->button(page));
+    EXPECT_EQ(h->page(), page);
+    int highlighted = 0;
+    for (RailButton* button : root.rail()->buttons()) {
+      highlighted += button->isSelected();
+      EXPECT_EQ(button->isSelected(), button->page() == page);
+    }
+    EXPECT_EQ(highlighted, 1);
+    // The page's own sidebar and main view are the ones shown.
+    EXPECT_EQ(root.currentSidebar(), root.sidebar(page));
+    EXPECT_EQ(root.currentMainView(), root.mainView(page));
+    EXPECT_TRUE(root.mainView(page)->isVisible());
+  }
+  EXPECT_EQ(changes.count(), 5);
+  // The page already shown: nothing changes and nobody is told.
+  click(root.rail()->button(Page::home));
+  EXPECT_EQ(changes.count(), 5);
+  EXPECT_TRUE(root.rail()->button(Page::home)->isSelected());
+
+  // A page chosen elsewhere moves the highlight at once.
+  h->setPage(Page::history);
+  EXPECT_TRUE(root.rail()->button(Page::history)->isSelected());
+  EXPECT_FALSE(root.rail()->button(Page::home)->isSelected());
+  EXPECT_EQ(root.currentMainView(), root.mainView(Page::history));
+  EXPECT_NE(dynamic_cast<HistoryView*>(root.mainView(Page::history)), nullptr);
+  EXPECT_NE(dynamic_cast<ActivitySidebar*>(root.sidebar(Page::activity)), nullptr);
+}
+
+TEST(LeftRail, ButtonLooksSymbolsAndPlacement) {
+  // Selected wins over hovered; the filled symbol where there is one.
+  EXPECT_EQ(RailButton::fillFor(true, true), RailButton::Fill::selected);
+  EXPECT_EQ(RailButton::fillFor(true, false), RailButton::Fill::selected);
+  EXPECT_EQ(RailButton::fillFor(false, true), RailButton::Fill::hovered);
+  EXPECT_EQ(RailButton::fillFor(false, false), RailButton::Fill::none);
+  EXPECT_EQ(RailButton::symbolFor(Page::home, true), "house.fill");
+  EXPECT_EQ(RailButton::symbolFor(Page::home, false), "house");
+  EXPECT_EQ(RailButton::symbolFor(Page::search, true), "magnifyingglass");
+  EXPECT_EQ(RailButton::symbolFor(Page::settings, true), "gearshape.fill");
+
+  ShellHarness h;
+  RootView& root = h.show();
+  LeftRail& rail = *root.rail();
+  RailButton* first = rail.button(Page::home);
+  EXPECT_EQ(rail.width(), 72);
+  EXPECT_EQ(first->size(), QSize(36, 36));
+  EXPECT_EQ(first->mapTo(&rail, QPoint(0, 0)).y(), 52 + 12);
+  EXPECT_EQ(rail.dragStrip()->geometry(), QRect(0, 0, 72, 52));
+  // Buttons keep their place in a wider rail, centred, and follow a taller top bar.
+  h->setRailWidth(88.4);
+  h->setTopBarHeight(60);
+  QApplication::processEvents();
+  EXPECT_EQ(rail.width(), 89);
+  EXPECT_EQ(first->mapTo(&rail, QPoint(0, 0)).y(), 60 + 12);
+  EXPECT_EQ(first->mapTo(&rail, QPoint(0, 0)).x(), (89 - 36) / 2);
+  EXPECT_EQ(rail.dragStrip()->height(), 60);
+  // The mark sits 16 above the rail's bottom edge.
+  EXPECT_EQ(rail.mark()->geometry().bottom() + 1, rail.height() - 16);
+
+  // Keyboard: Tab reaches a rail button and Space presses it.
+  RailButton* history = rail.button(Page::history);
+  history->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(history, Qt::Key_Space);
+  EXPECT_EQ(h->page(), Page::history);
+}
+
+TEST(RootView, TheColumnsNarrowBelowTheThresholdAndTheHandleStoresTheWidth) {
+  ShellHarness h;
+  h->settings().setSidebarWidth(300);
+  RootView& root = h.show({1179, 800});
+  EXPECT_EQ(root.sidebarColumn()->width(), 220);
+  EXPECT_EQ(root.rightPanel()->width(), 220);
+  root.resize(1180, 800);
+  QApplication::processEvents();
+  EXPECT_EQ(root.sidebarColumn()->width(), 300);
+  EXPECT_EQ(root.rightPanel()->width(), 260);
+  // The status bar runs under every column, 28 high.
+  EXPECT_EQ(root.statusBar()->geometry(), QRect(0, 800 - 28, 1180, 28));
+  // The handle straddles the sidebar's edge, below the top bar.
+  SidebarResizeHandle* handle = root.resizeHandle();
+  const int edge = root.sidebarColumn()->geometry().right() + 1;
+  EXPECT_EQ(handle->geometry().left(), edge - 4);
+  EXPECT_EQ(handle->width(), 8);
+  EXPECT_EQ(handle->geometry().top(), 52);
+
+  struct Drag {
+    int dx;
+    double stored;
+  };
+  h->settings().setSidebarWidth(240);
+  QApplication::processEvents();
+  // Each drag starts from the width stored when it begins, and stays within 220...300.
+  for (const Drag& drag : {Drag{100, 300}, Drag{-500, 220}, Drag{30, 250}, Drag{0, 250}}) {
+    const QPoint start = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, {}, start);
+    QTest::mouseMove(handle, start + QPoint(drag.dx, 0));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, start + QPoint(drag.dx, 0));
+    EXPECT_EQ(h->settings().sidebarWidth(), drag.stored) << drag.dx;
+  }
+  QApplication::processEvents();
+  EXPECT_EQ(root.sidebarColumn()->width(), 250);
+  EXPECT_EQ(SidebarResizeHandle::draggedWidth(240, 100), 300);
+  EXPECT_EQ(SidebarResizeHandle::draggedWidth(240, -100), 220);
+
+  // Narrow again, the handle still stores; the change shows once the window is wide.
+  root.resize(1100, 800);
+  QApplication::processEvents();
+  const QPoint start = handle->rect().center();
+  QTest::mousePress(handle, Qt::LeftButton, {}, start);
+  QTest::mouseMove(handle, start + QPoint(20, 0));
+  QTest::mouseRelease(handle, Qt::LeftButton, {}, start + QPoint(20, 0));
+  EXPECT_EQ(h->settings().sidebarWidth(), 270);
+  EXPECT_EQ(root.sidebarColumn()->width(), 220);
+}
+
+TEST(RootView, TheSettingsPageFollowsTheModelsSectionAndRescansTheCleaner) {
+  ShellHarness h;
+  RootView& root = h.show();
+  h->setPage(Page::settings);
+  SettingsSidebar* sidebar = root.settingsSidebar();
+  SettingsView* view = root.settingsView();
+  EXPECT_EQ(view->section(), SettingsSection::general);
+
+  // Chosen in the sidebar: the model keeps it; set elsewhere: both follow.
+  emit sidebar->sectionChosen(SettingsSection::excluded);
+  EXPECT_EQ(h->settingsSection(), SettingsSection::excluded);
+  EXPECT_EQ(view->section(), SettingsSection::excluded);
+  h->setSettingsSection(SettingsSection::customPaths);
+  EXPECT_EQ(sidebar->section(), SettingsSection::customPaths);
+  EXPECT_EQ(view->section(), SettingsSection::customPaths);
+  // Leaving the page and coming back shows the section chosen last.
+  h->setPage(Page::home);
+  h->setPage(Page::settings);
+  EXPECT_EQ(view->section(), SettingsSection::customPaths);
+
+  // "Rescan Now" asks the cleaner for an unforced scan.
+  h->setSettingsSection(SettingsSection::customPaths);
+  QPushButton* rescanNow = nullptr;
+  for (QPushButton* button : view->findChildren<QPushButton*>()) {
+    if (button->text() == QStringLiteral("Rescan Now")) rescanNow = button;
+  }
+  ASSERT_TRUE(rescanNow);
+  rescanNow->click();
+  EXPECT_TRUE(h.cleaner().isScanning());
+  ASSERT_EQ(h.scans(), 1);
+  EXPECT_FALSE(h.engine->at(0).request.clearSizeCacheFirst);
+}
+
+}  // namespace
+}  // namespace hl
