@@ -519,6 +519,9 @@ class CleanerViewModel : public QObject, private FlowHost {
   VerificationState verification_;
   Date quickCleanConfirmableAt_ = Date::max();
   std::uint64_t quickCleanToken_ = 0;
+  // From Quick Clean's confirmation until its flow ends. Not the tray's state: a cancel shows
+  // idle at once while the confirmed removal still goes ahead.
+  bool quickCleanConfirmed_ = false;
   std::function<void()> onDiskChanged_;
   FullDiskAccess::Status fullDiskAccess_ = FullDiskAccess::Status::notApplicable;
   std::optional<std::string> checkAnchor_;

@@ -172,11 +172,17 @@ void CleanerViewModel::confirmQuickClean(Date now) {
     return;
   }
   assign(quickClean_, QuickCleanState::running(), Input::quickClean);
+  quickCleanConfirmed_ = true;
   flows_.spawn(runQuickClean(std::move(items), quickCleanMode_, skipped));
 }
 
 Flow<> CleanerViewModel::runQuickClean(std::vector<CacheItem> items, RemovalMode confirmedMode,
                                        int skipped) {
+  // Every way out of this flow ends the confirmed Quick Clean.
+  struct Ending {
+    bool& confirmed;
+    ~Ending() { confirmed = false; }
+  } ending{quickCleanConfirmed_};
   Flow<GuardRefresh> checking = refreshGuards(items);
   const GuardRefresh guard = co_await checking;
   const std::vector<CacheItem> kept = freeOf(items, guard.inUse, guard.running);

@@ -12,7 +12,7 @@
 namespace hl {
 
 bool CleanerViewModel::removalBusy() const {
-  return isTrashing_ || isPreparingTrash_ || quickClean_.isRunning();
+  return isTrashing_ || isPreparingTrash_ || quickCleanConfirmed_;
 }
 
 void CleanerViewModel::refuseWhileBusy(TrashTrigger trigger) {

@@ -197,6 +197,40 @@ TEST(CleanerQuickClean, ConfirmingEndsInTheRightMessage) {
   }
 }
 
+// A cancel while a confirmed Quick Clean checks its items only changes what the tray shows: its
+// removal still follows, so no other removal may start meanwhile.
+TEST(CleanerQuickClean, ACancelledConfirmationStillKeepsOtherRemovalsOut) {
+  Guarded h;
+  h.scan({safe("/c/a", 1000), safe("/c/b", 2000)});
+  h->selectAllVisible();
+  h->requestTrash();
+  h.executor->settle();
+  ASSERT_TRUE(h->pendingPlan());
+  const TrashPlan made = *h->pendingPlan();
+  arm(h);
+  h->confirmQuickClean(referenceDate() + 1s);
+  ASSERT_TRUE(h->quickClean().isRunning());
+  h->cancelQuickClean();
+  ASSERT_TRUE(h->quickClean().isIdle());
+
+  h->confirmTrash(made, made.createdAt + 1s);
+  EXPECT_FALSE(h->isTrashing());
+  EXPECT_TRUE(h->pendingPlan());
+  h->armQuickClean();
+  EXPECT_TRUE(h->quickClean().isIdle());
+  EXPECT_EQ(h.logged(Kind::error),
+            (std::vector<std::string>{
+                "Move to Trash (sheet): refused, a removal is already running",
+                "Quick Clean (menu bar): refused, a removal is already running"}));
+
+  h.executor->settle();
+  EXPECT_EQ(h.removal->calls.size(), 1u);
+  EXPECT_EQ(h->quickClean(), QuickCleanState::done("Cleaned 2 items (3 KB)."));
+  // Once it is over, the sheet's plan may go.
+  h->confirmTrash(made, made.createdAt + 1s);
+  EXPECT_TRUE(h->isTrashing());
+}
+
 TEST(CleanerQuickClean, SelectingTheCandidatesTicksExactlyThem) {
   Guarded h;
   h.scan({safe("/c/a", 10), makeItem("/c/m", CacheGroup::buildTools, RiskLevel::moderate, 10)});
