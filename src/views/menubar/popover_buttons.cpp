@@ -43,7 +43,7 @@ QLabel* passive(QLabel* label) {
 
 // --- Header --------------------------------------------------------------------------------------
 
-PopoverHeaderButton::PopoverHeaderButton(QWidget* parent) : QAbstractButton(parent) {
+PopoverHeaderButton::PopoverHeaderButton(QWidget* parent) : HoverButton(parent) {
   setFocusPolicy(Qt::NoFocus);
   setToolTip(plainToolTip(PopoverTexts::openWindowToolTip));
   setText(qtext(PopoverTexts::title));
@@ -91,7 +91,7 @@ double PopoverHeaderButton::highlightOpacity(bool pressed, bool hovered) {
 }
 
 void PopoverHeaderButton::paintEvent(QPaintEvent*) {
-  const double opacity = highlightOpacity(isDown(), hovered_);
+  const double opacity = highlightOpacity(isDown(), isHovered());
   if (opacity <= 0) return;
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
@@ -100,24 +100,8 @@ void PopoverHeaderButton::paintEvent(QPaintEvent*) {
   painter.drawPath(roundedShape(shapeRect(*this), kHeaderRadius));
 }
 
-void PopoverHeaderButton::enterEvent(QEnterEvent* event) {
-  QAbstractButton::enterEvent(event);
-  setHovered(true);
-}
-
-void PopoverHeaderButton::leaveEvent(QEvent* event) {
-  QAbstractButton::leaveEvent(event);
-  setHovered(false);
-}
-
 bool PopoverHeaderButton::hitButton(const QPoint& pos) const {
   return roundedShape(shapeRect(*this), kHeaderRadius).contains(pos);
-}
-
-void PopoverHeaderButton::setHovered(bool hovered) {
-  if (hovered_ == hovered) return;
-  hovered_ = hovered;
-  update();
 }
 
 // --- Footer --------------------------------------------------------------------------------------
@@ -137,7 +121,7 @@ PopoverFooterButton::Look PopoverFooterButton::look(bool accent, bool enabled, b
 }
 
 PopoverFooterButton::PopoverFooterButton(const QString& text, bool accent, QWidget* parent)
-    : QAbstractButton(parent), accent_(accent) {
+    : HoverButton(parent), accent_(accent) {
   setText(text);
   setAccessibleName(text);
   setFocusPolicy(Qt::NoFocus);
@@ -173,22 +157,6 @@ void PopoverFooterButton::paintEvent(QPaintEvent*) {
   painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
 }
 
-void PopoverFooterButton::enterEvent(QEnterEvent* event) {
-  QAbstractButton::enterEvent(event);
-  hovered_ = isEnabled();
-  update();
-}
-
-void PopoverFooterButton::leaveEvent(QEvent* event) {
-  QAbstractButton::leaveEvent(event);
-  hovered_ = false;
-  update();
-}
-
-void PopoverFooterButton::changeEvent(QEvent* event) {
-  QAbstractButton::changeEvent(event);
-  if (event->type() == QEvent::EnabledChange && !isEnabled()) hovered_ = false;
-}
 
 // --- Link ----------------------------------------------------------------------------------------
 
@@ -198,7 +166,7 @@ PopoverLinkButton::Look PopoverLinkButton::look(bool enabled, bool pressed, bool
 }
 
 PopoverLinkButton::PopoverLinkButton(const QString& text, QWidget* parent)
-    : QAbstractButton(parent) {
+    : HoverButton(parent) {
   setText(text);
   setAccessibleName(text);
   setFocusPolicy(Qt::NoFocus);
@@ -222,31 +190,9 @@ void PopoverLinkButton::paintEvent(QPaintEvent*) {
   painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
 }
 
-void PopoverLinkButton::enterEvent(QEnterEvent* event) {
-  QAbstractButton::enterEvent(event);
-  setHovered(isEnabled());
-}
-
-void PopoverLinkButton::leaveEvent(QEvent* event) {
-  QAbstractButton::leaveEvent(event);
-  setHovered(false);
-}
-
-void PopoverLinkButton::changeEvent(QEvent* event) {
-  QAbstractButton::changeEvent(event);
-  if (event->type() == QEvent::EnabledChange) setHovered(hovered_ && isEnabled());
-}
-
-void PopoverLinkButton::hideEvent(QHideEvent* event) {
-  QAbstractButton::hideEvent(event);
-  setHovered(false);
-}
-
-void PopoverLinkButton::setHovered(bool hovered) {
-  if (hovered_ == hovered) return;
-  hovered_ = hovered;
+void PopoverLinkButton::hoverChanged() {
   // The hand belongs to the hover: it comes and goes with it, never left behind.
-  if (hovered) {
+  if (isHovered()) {
     setCursor(Qt::PointingHandCursor);
   } else {
     unsetCursor();

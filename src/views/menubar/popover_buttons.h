@@ -1,14 +1,15 @@
 #pragma once
 
-#include <QAbstractButton>
 #include <QColor>
 #include <optional>
+
+#include "views/shared/hover_button.h"
 
 class QLabel;
 
 namespace hl {
 
-// The tray popover's three small buttons. Each keeps its own hover flag, so the popover keeps no
+// The tray popover's three small buttons. Each knows its own hover, so the popover keeps no
 // state for them, and none takes keyboard focus (the popover's keyboard path is its Quick Clean
 // control; Escape closes it). Each paints from a look computed by a pure function.
 
@@ -17,7 +18,7 @@ namespace hl {
 // the highlight reaches 8 px beyond the label at the sides and 4 px above and below, and the
 // label never moves (the button's own padding holds that space, and the popover lays the row
 // out so the label lines up with the rest).
-class PopoverHeaderButton : public QAbstractButton {
+class PopoverHeaderButton : public HoverButton {
   Q_OBJECT
 
  public:
@@ -26,25 +27,17 @@ class PopoverHeaderButton : public QAbstractButton {
 
   explicit PopoverHeaderButton(QWidget* parent = nullptr);
 
-  bool isHovered() const { return hovered_; }
   // The highlight's opacity of the primary colour.
   static double highlightOpacity(bool pressed, bool hovered);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void enterEvent(QEnterEvent* event) override;
-  void leaveEvent(QEvent* event) override;
   bool hitButton(const QPoint& pos) const override;
-
- private:
-  void setHovered(bool hovered);
-
-  bool hovered_ = false;
 };
 
 // A small bordered footer button (Rescan, Quit), 24 px high, in the accent colour or the
 // primary colour; disabled, it is drawn faded in the primary colour and never lights up.
-class PopoverFooterButton : public QAbstractButton {
+class PopoverFooterButton : public HoverButton {
   Q_OBJECT
 
  public:
@@ -64,30 +57,25 @@ class PopoverFooterButton : public QAbstractButton {
   PopoverFooterButton(const QString& text, bool accent, QWidget* parent = nullptr);
 
   bool isAccent() const { return accent_; }
-  bool isHovered() const { return hovered_; }
-  Look currentLook() const { return look(accent_, isEnabled(), isDown(), hovered_); }
+  Look currentLook() const { return look(accent_, isEnabled(), isDown(), isHovered()); }
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override { return sizeHint(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void enterEvent(QEnterEvent* event) override;
-  void leaveEvent(QEvent* event) override;
-  void changeEvent(QEvent* event) override;
 
  private:
   QFont labelFont() const;
 
   bool accent_;
-  bool hovered_ = false;
 };
 
 // A text link (Check for Updates) in the accent colour, in the font of its row. While the
 // pointer is over an enabled link it is underlined and the pointer becomes a pointing hand; the
 // hand goes when the pointer leaves, the link is disabled, or the link is hidden under the
 // pointer.
-class PopoverLinkButton : public QAbstractButton {
+class PopoverLinkButton : public HoverButton {
   Q_OBJECT
 
  public:
@@ -101,23 +89,14 @@ class PopoverLinkButton : public QAbstractButton {
 
   explicit PopoverLinkButton(const QString& text, QWidget* parent = nullptr);
 
-  bool isHovered() const { return hovered_; }
-  Look currentLook() const { return look(isEnabled(), isDown(), hovered_); }
+  Look currentLook() const { return look(isEnabled(), isDown(), isHovered()); }
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override { return sizeHint(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void enterEvent(QEnterEvent* event) override;
-  void leaveEvent(QEvent* event) override;
-  void changeEvent(QEvent* event) override;
-  void hideEvent(QHideEvent* event) override;
-
- private:
-  void setHovered(bool hovered);
-
-  bool hovered_ = false;
+  void hoverChanged() override;
 };
 
 }  // namespace hl

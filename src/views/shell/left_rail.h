@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "viewmodels/page.h"
-#include "views/shell/hover_button.h"
+#include "views/shared/hover_button.h"
 
 class QLabel;
 class QVBoxLayout;

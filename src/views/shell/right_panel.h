@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "models/cache_item.h"
-#include "views/shell/hover_button.h"
+#include "views/shared/hover_button.h"
 
 class QLabel;
 class QVBoxLayout;

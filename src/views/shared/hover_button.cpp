@@ -1,6 +1,7 @@
-#include "views/shell/hover_button.h"
+#include "views/shared/hover_button.h"
 
 #include <QEnterEvent>
+#include <QEvent>
 #include <QFocusEvent>
 
 namespace hl {
@@ -11,15 +12,23 @@ bool HoverButton::isKeyboardReason(Qt::FocusReason reason) {
 }
 
 void HoverButton::enterEvent(QEnterEvent* event) {
-  hovered_ = true;
-  update();
   QAbstractButton::enterEvent(event);
+  setHovered(isEnabled());
 }
 
 void HoverButton::leaveEvent(QEvent* event) {
-  hovered_ = false;
-  update();
   QAbstractButton::leaveEvent(event);
+  setHovered(false);
+}
+
+void HoverButton::changeEvent(QEvent* event) {
+  QAbstractButton::changeEvent(event);
+  if (event->type() == QEvent::EnabledChange && !isEnabled()) setHovered(false);
+}
+
+void HoverButton::hideEvent(QHideEvent* event) {
+  QAbstractButton::hideEvent(event);
+  setHovered(false);
 }
 
 void HoverButton::focusInEvent(QFocusEvent* event) {
@@ -30,6 +39,12 @@ void HoverButton::focusInEvent(QFocusEvent* event) {
 void HoverButton::focusOutEvent(QFocusEvent* event) {
   keyboardFocus_ = false;
   QAbstractButton::focusOutEvent(event);
+}
+
+void HoverButton::setHovered(bool hovered) {
+  if (hovered_ == hovered) return;
+  hovered_ = hovered;
+  hoverChanged();
 }
 
 }  // namespace hl
