@@ -14,14 +14,28 @@ std::vector<std::string_view> components(std::string_view path) {
   return parts;
 }
 
+namespace {
+
+// The component of `path` at or after `pos`, moving `pos` past it; empty when none is left.
+std::string_view nextComponent(std::string_view path, std::size_t& pos) {
+  while (pos < path.size() && path[pos] == '/') ++pos;
+  const std::size_t start = pos;
+  while (pos < path.size() && path[pos] != '/') ++pos;
+  return path.substr(start, pos - start);
+}
+
+}  // namespace
+
+// Compared component by component as they are found: the scan asks this for every item against
+// every working folder, and lists of components would cost an allocation each time.
 bool isSameOrDescendant(std::string_view path, std::string_view ancestor) {
-  const auto p = components(path);
-  const auto a = components(ancestor);
-  if (p.size() < a.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (p[i] != a[i]) return false;
+  std::size_t inPath = 0;
+  std::size_t inAncestor = 0;
+  for (;;) {
+    const std::string_view wanted = nextComponent(ancestor, inAncestor);
+    if (wanted.empty()) return true;
+    if (nextComponent(path, inPath) != wanted) return false;
   }
-  return true;
 }
 
 bool overlaps(std::string_view a, std::string_view b) {

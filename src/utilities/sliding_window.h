@@ -35,7 +35,10 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
 
   struct Shared {
     std::mutex mutex;
-    std::condition_variable changed;
+    // Apart, so that a result wakes only the caller and a permit only one of the window's
+    // threads: with many small elements, waking everyone for each costs more than the work.
+    std::condition_variable resultReady;
+    std::condition_variable permitted;
     std::size_t permits = 0;  // elements that may start now
     std::size_t next = 0;     // the first element not started
     bool closed = false;      // the window's threads leave
@@ -56,7 +59,7 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
         assigned.reset();
       } else {
         std::unique_lock lock(shared.mutex);
-        shared.changed.wait(lock, [&] {
+        shared.permitted.wait(lock, [&] {
           return shared.closed ||
                  (shared.permits > 0 && shared.next < items.size() && !shared.failure);
         });
@@ -76,7 +79,7 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
         if (failure && !shared.failure) shared.failure = failure;
         shared.completed.emplace_back(index, std::move(result));
       }
-      shared.changed.notify_all();
+      shared.resultReady.notify_one();
     }
   };
 
@@ -108,7 +111,7 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
   std::exception_ptr failure;
   std::unique_lock lock(shared.mutex);
   for (;;) {
-    shared.changed.wait(lock, [&] {
+    shared.resultReady.wait(lock, [&] {
       return !shared.completed.empty() ||
              (handled == shared.next && (stopping || shared.next == items.size()));
     });
@@ -129,15 +132,15 @@ void slidingWindow(const std::vector<Item>& items, int window, const Work& work,
     lock.lock();
     if (more) {
       ++shared.permits;
+      shared.permitted.notify_one();
     } else {
       stopping = true;
       shared.permits = 0;
     }
-    shared.changed.notify_all();
   }
   shared.closed = true;
   lock.unlock();
-  shared.changed.notify_all();
+  shared.permitted.notify_all();
   for (std::thread& thread : threads) thread.join();
   if (failure) std::rethrow_exception(failure);
 }

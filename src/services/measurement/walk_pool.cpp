@@ -146,31 +146,43 @@ void WalkPool::runOneLocked(Job& job, std::unique_lock<std::mutex>& lock) {
   }
 }
 
-void WalkPool::addLocked(Job& job, std::size_t added) {
-  if (added == 0) return;
+WalkPool::Wakes WalkPool::addLocked(std::size_t added) const {
+  if (added == 0) return {};
+  return Wakes{std::min(added, idle_), added >= idle_};
+}
+
+void WalkPool::wake(Job& job, Wakes wakes) {
+  // Called with the mutex free, so that a woken thread does not at once wait for it.
   job.changed_.notify_one();  // its owner may be waiting for work
-  const std::size_t wakes = std::min(added, idle_);
-  if (wakes == 0) return;
-  if (wakes == idle_) {
+  if (wakes.all) {
     wake_.notify_all();
   } else {
-    for (std::size_t i = 0; i < wakes; ++i) wake_.notify_one();
+    for (std::size_t i = 0; i < wakes.count; ++i) wake_.notify_one();
   }
 }
 
 void WalkPool::Job::add(Task task) {
-  std::lock_guard lock(pool_.mutex_);
-  pending_.push_back(std::move(task));
-  pool_.addLocked(*this, 1);
+  Wakes wakes;
+  {
+    std::lock_guard lock(pool_.mutex_);
+    pending_.push_back(std::move(task));
+    wakes = pool_.addLocked(1);
+  }
+  // The job outlives this call: the task that adds is one of its running ones.
+  pool_.wake(*this, wakes);
 }
 
 void WalkPool::Job::add(std::vector<Task>& tasks, bool callerTakesOne) {
   if (tasks.empty()) return;
-  std::lock_guard lock(pool_.mutex_);
-  const std::size_t added = tasks.size();
-  for (Task& task : tasks) pending_.push_back(std::move(task));
-  tasks.clear();
-  pool_.addLocked(*this, callerTakesOne ? added - 1 : added);
+  Wakes wakes;
+  {
+    std::lock_guard lock(pool_.mutex_);
+    const std::size_t added = tasks.size();
+    for (Task& task : tasks) pending_.push_back(std::move(task));
+    tasks.clear();
+    wakes = pool_.addLocked(callerTakesOne ? added - 1 : added);
+  }
+  pool_.wake(*this, wakes);
 }
 
 }  // namespace hl

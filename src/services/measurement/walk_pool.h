@@ -49,7 +49,12 @@ class WalkPool {
   void work();
   Job* pickLocked();
   void runOneLocked(Job& job, std::unique_lock<std::mutex>& lock);
-  void addLocked(Job& job, std::size_t added);
+  struct Wakes {
+    std::size_t count = 0;  // sleeping threads to wake
+    bool all = false;       // every sleeping one
+  };
+  Wakes addLocked(std::size_t added) const;
+  void wake(Job& job, Wakes wakes);
 
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -37,6 +37,8 @@ TEST(PathRelation, ComparesWholeComponents) {
   EXPECT_FALSE(PathRelation::isSameOrDescendant("/a", "/a/b"));
   EXPECT_TRUE(PathRelation::isSameOrDescendant("/anything/at/all", "/"));
   EXPECT_FALSE(PathRelation::isSameOrDescendant("/a/./b", "/a/b"));
+  EXPECT_TRUE(PathRelation::isSameOrDescendant("//a///b/c/", "/a//b"));
+  EXPECT_FALSE(PathRelation::isSameOrDescendant("/a//", "/a/b"));
   EXPECT_TRUE(PathRelation::overlaps("/a", "/a/b/c"));
   EXPECT_TRUE(PathRelation::overlaps("/a/b/c", "/a"));
   EXPECT_FALSE(PathRelation::overlaps("/a/bc", "/a/b"));
