@@ -16,6 +16,8 @@ struct VolumeInfo {
   std::int64_t usedCapacity() const;
   // Used over total, clamped to 0...1; 0 for a volume without capacity.
   double usedFraction() const;
+  // A volume bar turns red above nine tenths used; exactly nine tenths is not yet nearly full.
+  static bool isNearlyFull(double usedFraction) { return usedFraction > 0.9; }
 
   bool operator==(const VolumeInfo&) const = default;
 };

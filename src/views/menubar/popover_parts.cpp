@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "build_version.h"
+#include "models/volume_info.h"
 #include "utilities/byte_formatting.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "viewmodels/settings_store.h"
@@ -91,7 +92,7 @@ void VolumeBlock::setVolume(const std::optional<VolumeInfo>& volume) {
   free_->setText(qtext(PopoverTexts::freeSpace(volume->availableCapacity)));
   const double used = volume->usedFraction();
   bar_->setFraction(used);
-  bar_->setTint(PopoverTexts::isVolumeNearlyFull(used)
+  bar_->setTint(VolumeInfo::isNearlyFull(used)
                     ? std::optional<QColor>(PaletteColors::red(palette()))
                     : std::nullopt);
   bar_->setAccessibleName(name_->text());

@@ -16,8 +16,6 @@ std::string freeSpace(std::int64_t availableCapacity) {
   return ByteFormatting::string(availableCapacity) + " free";
 }
 
-bool isVolumeNearlyFull(double usedFraction) { return usedFraction > 0.9; }
-
 std::string noCandidates(bool isScanning) {
   return isScanning ? "Measuring…" : "Nothing safe to clean right now.";
 }

@@ -27,8 +27,6 @@ inline constexpr std::string_view checkForUpdates = "Check for Updates";
 
 // "12.3 GB free".
 std::string freeSpace(std::int64_t availableCapacity);
-// The volume bar turns red above nine tenths used; exactly nine tenths keeps the accent colour.
-bool isVolumeNearlyFull(double usedFraction);
 
 // The line shown while no group has anything to clean.
 std::string noCandidates(bool isScanning);

@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "models/volume_info.h"
 #include "utilities/byte_formatting.h"
 #include "viewmodels/app_model.h"
 #include "views/pages/page_dates.h"
@@ -273,7 +274,7 @@ void RightPanel::showDisk() {
   volumeName_->setText(qtext(volume->name));
   const double fraction = volume->usedFraction();
   diskBar_->setFraction(fraction);
-  diskBar_->setTint(diskBarIsRed(fraction)
+  diskBar_->setTint(VolumeInfo::isNearlyFull(fraction)
                         ? std::optional<QColor>(PaletteColors::red(palette()))
                         : std::nullopt);
   used_->setText(qtext(ByteFormatting::string(volume->usedCapacity()) + " used"));

@@ -83,9 +83,6 @@ class RightPanel : public QScrollArea {
   QLabel* cleanupDateLabel() const { return cleanupDate_; }
   QLabel* cleanupBytesLabel() const { return cleanupBytes_; }
 
-  // The disk bar's tint: red above nine tenths used, the accent colour up to it.
-  static bool diskBarIsRed(double usedFraction) { return usedFraction > 0.9; }
-
  protected:
   void changeEvent(QEvent* event) override;
 

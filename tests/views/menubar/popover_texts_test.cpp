@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "models/volume_info.h"
 #include "views/menubar/popover_texts.h"
 
 namespace hl {
@@ -92,9 +93,9 @@ TEST(PopoverTexts, SecondStepAndProgressSayWhatHappensToTheItems) {
 TEST(PopoverTexts, VolumeCandidatesAndFooter) {
   EXPECT_EQ(PopoverTexts::freeSpace(120'400'000'000), "120.4 GB free");
   EXPECT_EQ(PopoverTexts::freeSpace(-1), "0 bytes free");
-  EXPECT_FALSE(PopoverTexts::isVolumeNearlyFull(0.9));
-  EXPECT_TRUE(PopoverTexts::isVolumeNearlyFull(0.9000001));
-  EXPECT_FALSE(PopoverTexts::isVolumeNearlyFull(0));
+  EXPECT_FALSE(VolumeInfo::isNearlyFull(0.9));
+  EXPECT_TRUE(VolumeInfo::isNearlyFull(0.9000001));
+  EXPECT_FALSE(VolumeInfo::isNearlyFull(0));
 
   EXPECT_EQ(PopoverTexts::noCandidates(true), "Measuring…");
   EXPECT_EQ(PopoverTexts::noCandidates(false), "Nothing safe to clean right now.");

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 
+#include "models/volume_info.h"
 #include "shell_harness.h"
 #include "views/pages/page_dates.h"
 #include "views/shared/elided_label.h"
@@ -70,7 +71,7 @@ TEST(RightPanel, DiskFiguresAndTheBarsTint) {
     EXPECT_EQ(p.panel.volumeNameLabel()->text(), QStringLiteral("Disk"));
     EXPECT_EQ(p.panel.usedLabel()->text().toStdString(), row.used);
     EXPECT_NEAR(p.panel.diskBar()->fraction(), row.fraction, 1e-9);
-    EXPECT_EQ(RightPanel::diskBarIsRed(p.panel.diskBar()->fraction()), row.red);
+    EXPECT_EQ(VolumeInfo::isNearlyFull(p.panel.diskBar()->fraction()), row.red);
   }
   Panel p;
   p.readBootVolumeAs(500'000'000'000, 123'400'000'000);
