@@ -297,7 +297,6 @@ void RightPanel::showTotals() {
 void RightPanel::showLargest() {
   const CleanerViewModel& cleaner = model_.cleaner();
   std::vector<CacheItem> items = cleaner.largestItems();
-  if (items.size() > 5) items.resize(5);
   largestEmpty_->setText(cleaner.isScanning() ? QStringLiteral("Measuring…")
                                               : QStringLiteral("Nothing found yet"));
   largestEmpty_->setVisible(items.empty());
