@@ -293,7 +293,10 @@ TEST(SettingsStore, TheUpdateSwitchReachesTheRunningUpdater) {
 
   auto updater = std::make_shared<FakeUpdater>();
   int boxChanges = 0;
-  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, [&] { ++boxChanges; });
+  // The box outlives the test: its connection ends with this receiver, before the counter goes.
+  QObject receiver;
+  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, &receiver,
+                   [&] { ++boxChanges; });
   Updater::box().setCurrent(updater);
   Updater::box().setCurrent(updater);
   EXPECT_EQ(boxChanges, 1);

@@ -25,7 +25,7 @@ TEST(UpdaterBox, ChecksReachTheCurrentUpdaterAndNothingWithoutOne) {
   auto updater = std::make_shared<FakeUpdater>();
   int counted = 0;
   QObject::connect(updater.get(), &FakeUpdater::checkForUpdatesCallCountChanged,
-                   [&] { ++counted; });
+                   updater.get(), [&] { ++counted; });
   Updater::box().setCurrent(updater);
   for (int i = 0; i < 3; ++i) Updater::checkForUpdates();
   EXPECT_EQ(updater->checkForUpdatesCallCount(), 3);
@@ -46,9 +46,12 @@ TEST(UpdaterBox, CheckButtonsFollowTheInstalledUpdaterAndItsChanges) {
 
   int canCheckSignals = 0;
   int currentSignals = 0;
-  QObject::connect(&Updater::box(), &UpdaterBox::canCheckForUpdatesChanged,
+  // The box outlives the test: its connections end with this receiver, before the counters go.
+  QObject receiver;
+  QObject::connect(&Updater::box(), &UpdaterBox::canCheckForUpdatesChanged, &receiver,
                    [&] { ++canCheckSignals; });
-  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, [&] { ++currentSignals; });
+  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, &receiver,
+                   [&] { ++currentSignals; });
 
   struct Step {
     std::string what;
