@@ -338,3 +338,49 @@ TEST(AppModelVolume, BothViewModelsReadTheVolumeAgainAfterChangingTheDisk) {
   ASSERT_EQ(app.scannerTrash.calls.size(), 1u);
   EXPECT_EQ(app.volumeReads - reads, 2);
 }
+
+// The Trash row's measured size is dropped whenever anything was moved to the Trash, by the
+// cleaner or the folder scanner, so that the next scan shows what the Trash holds now.
+TEST(AppModelVolume, EveryMoveToTheTrashForgetsTheTrashRowsSize) {
+  AppHarness app;
+  const CacheItem trashRow =
+      app.item(".local/share/Trash", 500, CacheGroup::trash, RiskLevel::review);
+  app.scanCleaner({app.item("a", 100), app.item("b", 100), trashRow});
+  const auto forgetsOfTheTrash = [&] {
+    return std::count(app.engine->forgotten.begin(), app.engine->forgotten.end(),
+                      std::vector<std::string>{trashRow.id});
+  };
+  const auto cleanerRemoves = [&](const std::string& relative) {
+    app.cleaner().setChecked(cleanPath(app.folders / relative), true);
+    app.cleaner().requestTrash();
+    app.settle();
+    ASSERT_TRUE(app.cleaner().pendingPlan());
+    const TrashPlan plan = *app.cleaner().pendingPlan();
+    app.cleaner().confirmTrash(plan, plan.createdAt + 1s);
+    app.settle();
+  };
+  const auto scannerRemoves = [&](const std::string& relative) {
+    app.folders.file("t/" + relative, 8000);
+    app.scanFolder("t");
+    app.scanner().requestTrash(
+        std::set<std::string>{PathCanonical::canonical(app.folders / ("t/" + relative))});
+    app.settle();
+    ASSERT_TRUE(app.scanner().pendingPlan());
+    app.wall.advance(1s);
+    app.scanner().confirmTrash(*app.scanner().pendingPlan());
+    waitUntil([&] {
+      app.settle();
+      return !app.scanner().isTrashing();
+    });
+  };
+
+  app->settings().setDeleteImmediately(true);
+  cleanerRemoves("a");
+  scannerRemoves("x.bin");
+  EXPECT_EQ(forgetsOfTheTrash(), 0);
+  app->settings().setDeleteImmediately(false);
+  cleanerRemoves("b");
+  EXPECT_EQ(forgetsOfTheTrash(), 1);
+  scannerRemoves("y.bin");
+  EXPECT_EQ(forgetsOfTheTrash(), 2);
+}
