@@ -314,19 +314,15 @@ TEST(AppModelVolume, OnlyTheLatestReadingStartedIsKept) {
   EXPECT_EQ(announced, 2);
 }
 
-TEST(AppModelVolume, BothViewModelsReadTheVolumeAgainAfterChangingTheDisk) {
-  AppHarness app;
-  app.removing();
-  const int reads = app.volumeReads;
-  app.settle();
-  EXPECT_FALSE(app.cleaner().isTrashing());
-  EXPECT_EQ(app.volumeReads - reads, 1);
+namespace {
 
-  // The folder scanner's removal, confirmed a second after its plan.
-  app.folders.file("t/a.bin", 8000);
+// The folder scanner measures "t" holding a new file `name`, removes it with a confirmation a
+// second after its plan, and finishes.
+void scannerRemoves(AppHarness& app, const std::string& name) {
+  app.folders.file("t/" + name, 8000);
   app.scanFolder("t");
-  const std::string node = PathCanonical::canonical(app.folders / "t/a.bin");
-  app.scanner().requestTrash(std::set<std::string>{node});
+  app.scanner().requestTrash(
+      std::set<std::string>{PathCanonical::canonical(app.folders / ("t/" + name))});
   app.settle();
   ASSERT_TRUE(app.scanner().pendingPlan());
   app.wall.advance(1s);
@@ -335,6 +331,19 @@ TEST(AppModelVolume, BothViewModelsReadTheVolumeAgainAfterChangingTheDisk) {
     app.settle();
     return !app.scanner().isTrashing();
   });
+}
+
+}  // namespace
+
+TEST(AppModelVolume, BothViewModelsReadTheVolumeAgainAfterChangingTheDisk) {
+  AppHarness app;
+  app.removing();
+  const int reads = app.volumeReads;
+  app.settle();
+  EXPECT_FALSE(app.cleaner().isTrashing());
+  EXPECT_EQ(app.volumeReads - reads, 1);
+
+  scannerRemoves(app, "a.bin");
   ASSERT_EQ(app.scannerTrash.calls.size(), 1u);
   EXPECT_EQ(app.volumeReads - reads, 2);
 }
@@ -359,28 +368,14 @@ TEST(AppModelVolume, EveryMoveToTheTrashForgetsTheTrashRowsSize) {
     app.cleaner().confirmTrash(plan, plan.createdAt + 1s);
     app.settle();
   };
-  const auto scannerRemoves = [&](const std::string& relative) {
-    app.folders.file("t/" + relative, 8000);
-    app.scanFolder("t");
-    app.scanner().requestTrash(
-        std::set<std::string>{PathCanonical::canonical(app.folders / ("t/" + relative))});
-    app.settle();
-    ASSERT_TRUE(app.scanner().pendingPlan());
-    app.wall.advance(1s);
-    app.scanner().confirmTrash(*app.scanner().pendingPlan());
-    waitUntil([&] {
-      app.settle();
-      return !app.scanner().isTrashing();
-    });
-  };
 
   app->settings().setDeleteImmediately(true);
   cleanerRemoves("a");
-  scannerRemoves("x.bin");
+  scannerRemoves(app, "x.bin");
   EXPECT_EQ(forgetsOfTheTrash(), 0);
   app->settings().setDeleteImmediately(false);
   cleanerRemoves("b");
   EXPECT_EQ(forgetsOfTheTrash(), 1);
-  scannerRemoves("y.bin");
+  scannerRemoves(app, "y.bin");
   EXPECT_EQ(forgetsOfTheTrash(), 2);
 }

@@ -4,6 +4,8 @@
 
 #include "platform/directory_listing.h"
 #include "platform/plain_file.h"
+#include "services/discovery/cache_catalog.h"
+#include "services/discovery/search_roots.h"
 #include "utilities/file_identity.h"
 #include "utilities/path_canonical.h"
 #include "utilities/path_relation.h"
@@ -107,8 +109,21 @@ bool holdsLayout(ToolLocationKey key, const std::string& location) {
   return false;
 }
 
+std::vector<std::string> searchedFolders(const std::string& home) {
+  std::vector<std::string> folders;
+  for (const std::string& root :
+       searchRootFolders(home, CacheCatalog::repositorySearchRoots())) {
+    folders.push_back(FileIdentity::identityPath(root));
+  }
+  for (const std::string& relative : CacheCatalog::toolWorktreeFolders()) {
+    folders.push_back(FileIdentity::identityPath(appendingPath(home, relative)));
+  }
+  return folders;
+}
+
 std::optional<std::string> objection(ToolLocationKey key, const std::string& location,
-                                     const std::vector<TrashGuard::Protected>& protectedLocations) {
+                                     const std::vector<TrashGuard::Protected>& protectedLocations,
+                                     const std::vector<std::string>& searched) {
   if (location.empty() || location.front() != '/') return "it is not an absolute path";
   const std::string identity = FileIdentity::identityPath(location);
   const std::optional<FileIdentifier> identifier = FileIdentity::identifier(identity);
@@ -122,6 +137,11 @@ std::optional<std::string> objection(ToolLocationKey key, const std::string& loc
       return "it holds a protected location";
     }
   }
+  for (const std::string& folder : searched) {
+    if (PathRelation::isSameOrDescendant(folder, identity)) {
+      return "it is or holds a folder searched for projects or worktrees";
+    }
+  }
   if (!holdsLayout(key, location)) {
     const Naming name = naming(key);
     return "it does not hold " + std::string(name.tool) + "'s " + std::string(name.what);
@@ -133,12 +153,16 @@ TrustedToolLocations vet(const std::map<ToolLocationKey, std::string>& reported,
                          const std::string& home) {
   TrustedToolLocations trusted;
   std::optional<std::vector<TrashGuard::Protected>> protectedLocations;
+  std::vector<std::string> searched;
   for (const auto& [key, location] : reported) {
     const bool absolute = !location.empty() && location.front() == '/';
     if (absolute && !FileIdentity::existsWithoutFollowing(location)) continue;
     // Read once, and only when a location is there to be judged.
-    if (!protectedLocations) protectedLocations = TrashGuard{home}.protectedLocations();
-    if (auto reason = objection(key, location, *protectedLocations)) {
+    if (!protectedLocations) {
+      protectedLocations = TrashGuard{home}.protectedLocations();
+      searched = searchedFolders(home);
+    }
+    if (auto reason = objection(key, location, *protectedLocations, searched)) {
       const Naming name = naming(key);
       trusted.notes.push_back("Set aside the " + std::string(name.what) + " location " +
                               std::string(name.tool) + " gave, " +

@@ -23,16 +23,20 @@ struct TrustedToolLocations {
 namespace ToolLocationTrust {
 
 // Keeps a reported location only when it is absolute, is neither a protected location of the
-// guard over `home` (the home, the project search roots …) nor a folder holding one, and holds
-// the tool's own layout. A location where nothing exists is dropped without a note: nothing
+// guard over `home` (the home, the project search roots …) nor a folder holding one, is not at
+// or above a folder searched for projects or worktrees, and holds the tool's own layout. A location where nothing exists is dropped without a note: nothing
 // would be found there, and the catalog's own location is looked at instead either way.
 TrustedToolLocations vet(const std::map<ToolLocationKey, std::string>& reported,
                          const std::string& home);
 
+// The folders searched for projects and agents' worktrees in `home`, as identity paths.
+std::vector<std::string> searchedFolders(const std::string& home);
+
 // Why `location` is not the cache `key` names; none when it is. `protectedLocations` are the
-// guard's.
+// guard's, `searched` those of `searchedFolders`.
 std::optional<std::string> objection(ToolLocationKey key, const std::string& location,
-                                     const std::vector<TrashGuard::Protected>& protectedLocations);
+                                     const std::vector<TrashGuard::Protected>& protectedLocations,
+                                     const std::vector<std::string>& searched);
 
 // Whether the folder holds what the tool keeps in the cache `key` names: pnpm's store is a
 // folder named after its layout version holding "files"; uv's cache is tagged as a cache and

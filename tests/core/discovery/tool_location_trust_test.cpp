@@ -18,7 +18,8 @@ namespace {
 const std::string kCacheTag = "Signature: 8a477f597d28d172789f06886806bc55\n";
 
 std::optional<std::string> objectionTo(const FakeHome& home, Key key, const std::string& location) {
-  return ToolLocationTrust::objection(key, location, TrashGuard{home.path()}.protectedLocations());
+  return ToolLocationTrust::objection(key, location, TrashGuard{home.path()}.protectedLocations(),
+                                      ToolLocationTrust::searchedFolders(home.path()));
 }
 
 }  // namespace
@@ -92,6 +93,9 @@ TEST(ToolLocationTrust, AnAnswerMustHoldTheToolsLayoutAndNothingProtected) {
        [](FakeHome& h) { h.dir(".cache/download"); }, "it is a protected location"},
       {"a project search root", Key::goModCache, "work",
        [](FakeHome& h) { h.dir("work/download"); }, "it is a protected location"},
+      {"a folder holding agents' worktrees", Key::goModCache, ".grok",
+       [](FakeHome& h) { h.dir(".grok/worktrees/w1/download"); },
+       "it is or holds a folder searched for projects or worktrees"},
       {"a folder above the home", Key::goModCache, "..", [](FakeHome&) {},
        "it holds a protected location"},
       {"a relative answer", Key::goModCache, "/relative/go", [](FakeHome&) {},
