@@ -28,7 +28,8 @@ std::set<std::string> canonicalTargets(const CacheItem& item) {
   return paths;
 }
 
-TrashItem removalEntry(const CacheItem& item, const std::string& url, bool onlyURL) {
+TrashItem removalEntry(const CacheItem& item, const std::string& url, bool onlyURL,
+                       const ShownItems& shown) {
   TrashItem entry;
   entry.url = url;
   // Members share the row's size, which overstates any one of them.
@@ -36,6 +37,7 @@ TrashItem removalEntry(const CacheItem& item, const std::string& url, bool onlyU
   entry.allowedRoot = item.discoveryRoot;
   entry.allowRootItself = cleanPath(item.discoveryRoot) == cleanPath(url);
   entry.shellSnapshotRuleVerified = item.guardRule == GuardRule::claudeShellSnapshots;
+  entry.shown = shown.at(url);
   return entry;
 }
 
@@ -54,6 +56,8 @@ std::vector<CacheItem> CleanerViewModel::stillAsConfirmed(
       reason = "no longer in the list";
     } else if (canonicalTargets(*current) != canonicalTargets(item)) {
       reason = "its folders changed";
+    } else if (current->inUseReason) {
+      reason = "now in use: " + *current->inUseReason;
     } else if (!current->isSelectable()) {
       reason = "no longer selectable";
     }
@@ -67,7 +71,7 @@ std::vector<CacheItem> CleanerViewModel::stillAsConfirmed(
 }
 
 Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
-    std::vector<CacheItem> items, TrashTrigger trigger, RemovalMode mode) {
+    std::vector<CacheItem> items, TrashTrigger trigger, RemovalMode mode, ShownItems shown) {
   const std::string triggerText(rawValue(trigger));
   // This removal keeps the service it started with, and its gate.
   const std::shared_ptr<RemovalService> service = trashService_;
@@ -114,7 +118,11 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
 
   std::vector<CacheItem> free;
   for (const CacheItem& item : remaining) {
-    if (const auto found = guard.inUse.find(item.id); found != guard.inUse.end()) {
+    // A folder renamed away and replaced, or a mount put over a folder on the way, is another
+    // item, whatever uses it now.
+    if (shown.changedIn(guard.seen, item.targetURLs())) {
+      skipped.push_back({item.url, StateChanged::changedSinceShown()});
+    } else if (const auto found = guard.inUse.find(item.id); found != guard.inUse.end()) {
       skipped.push_back({item.url, StateChanged{"now in use: " + found->second}});
     } else {
       free.push_back(item);
@@ -150,7 +158,9 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
   std::vector<TrashItem> entries;
   for (const CacheItem& item : remaining) {
     const std::vector<std::string> urls = item.targetURLs();
-    for (const std::string& url : urls) entries.push_back(removalEntry(item, url, urls.size() == 1));
+    for (const std::string& url : urls) {
+      entries.push_back(removalEntry(item, url, urls.size() == 1, shown));
+    }
   }
   assign(trashProgress_, TrashProgress{0, static_cast<int>(entries.size())},
          Input::trashProgress);
@@ -225,6 +235,7 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
     forgotten.assign(removedIDs.begin(), removedIDs.end());
   }
   engine_->forget(forgotten);
+  if (!isPermanent(mode) && !result.succeeded.empty()) forgetTrashSize();
 
   std::erase_if(items_, [&](const CacheItem& item) { return removedIDs.contains(item.id); });
   reindex();
@@ -252,6 +263,15 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
   assign(resultMessage_, std::optional<std::string>(message), Input::resultMessage);
   if (onDiskChanged_) onDiskChanged_();
   co_return RemovalOutcome{std::move(result), std::nullopt};
+}
+
+void CleanerViewModel::forgetTrashSize() {
+  assertOnGuiThread();
+  std::vector<std::string> ids;
+  for (const CacheItem& item : items_) {
+    if (item.group == CacheGroup::trash) ids.push_back(item.id);
+  }
+  if (!ids.empty()) engine_->forget(ids);
 }
 
 std::set<std::string> CleanerViewModel::repositoriesToPrune(const std::vector<CacheItem>& removed) {
