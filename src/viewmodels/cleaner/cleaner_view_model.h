@@ -190,7 +190,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   std::vector<std::string> visibleIDs() const;
   // The size of the first visible item. `visibleItemsChanged`.
   std::int64_t largestVisibleSize() const;
-  // The groups the sidebar lists. `sidebarGroupsChanged`.
+  // The groups the sidebar and the details list: every group but those that can find nothing
+  // on this platform, and Custom paths only while there are extra paths. `sidebarGroupsChanged`.
   std::vector<CacheGroup> sidebarGroups() const;
   // The rest follow `totalsChanged`. None: every group.
   std::int64_t totalSize(std::optional<CacheGroup> group) const;

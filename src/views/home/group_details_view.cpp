@@ -396,14 +396,9 @@ GroupDetailsView::GroupDetailsView(CleanerViewModel& cleaner, SettingsStore& set
 }
 
 std::vector<CacheGroup> GroupDetailsView::groups(std::optional<CacheGroup> group,
-                                                 const std::vector<std::string>& extraPaths) {
+                                                 const std::vector<CacheGroup>& listed) {
   if (group) return {*group};
-  std::vector<CacheGroup> result;
-  for (CacheGroup each : allCacheGroups) {
-    if (each == CacheGroup::custom && extraPaths.empty()) continue;
-    result.push_back(each);
-  }
-  return result;
+  return listed;
 }
 
 void GroupDetailsView::setEvidenceRunner(ItemEvidence::Runner runner) {
@@ -455,7 +450,7 @@ void GroupDetailsView::rebuildGroups() {
   auto* cards = new QVBoxLayout(groupsBox_);
   cards->setContentsMargins(0, 0, 0, 0);
   cards->setSpacing(20);
-  for (CacheGroup each : groups(group, extraPaths)) {
+  for (CacheGroup each : groups(group, cleaner_.sidebarGroups())) {
     auto* card = new GroupDetailCard(cleaner_, each, extraPaths, groupsBox_);
     cards->addWidget(card);
     groupCards_.push_back(card);

@@ -13,16 +13,17 @@
 #include "views/shared/result_alert.h"
 #include "views/shared/status_grammar.h"
 #include "views/shared/text.h"
+#include "views/shared/window_dialog.h"
 
 namespace hl {
 
 namespace {
 
-// The tool's confirmation: its title as a heading over the message, both shown as written.
+// The tool's confirmation: its title as a heading over the message, both shown as written; the
+// window's title is the program's.
 QMessageBox* messageBox(QWidget* host, const QString& title, const QString& message) {
   auto* box = new QMessageBox(host);
-  box->setWindowModality(Qt::WindowModal);
-  box->setWindowTitle(title);
+  makeWindowDialog(*box);
   box->setTextFormat(Qt::PlainText);
   box->setText(title);
   box->setInformativeText(message);

@@ -48,7 +48,7 @@ std::string subtitle(bool medium, const std::string& headingSizeText,
   std::string line = medium ? "" : headingSizeText + " \u00b7 ";
   if (selected) return line + text(summary(*selected));
   return line + (state == ContentState::scanning ? "Rows appear as they are measured."
-                                                 : "Everything found on this Mac, largest first.");
+                                                 : "Everything found on this computer, largest first.");
 }
 
 std::string countLine(std::size_t count) { return plural(count, "item") + " selected"; }

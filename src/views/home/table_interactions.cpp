@@ -39,7 +39,7 @@ std::vector<MenuEntry> menu(std::size_t idCount, const std::vector<CacheItem>& i
   const MenuEntry divider{Action::divider, "", true, false};
 
   std::vector<MenuEntry> entries;
-  entries.push_back({Action::reveal, "Reveal in Finder", !allVirtual, false});
+  entries.push_back({Action::reveal, "Open Containing Folder", !allVirtual, false});
   entries.push_back({Action::copyPaths, idCount == 1 ? "Copy Path" : "Copy Paths", true, false});
   entries.push_back(divider);
   entries.push_back({Action::check, "Check", anySelectable, false});

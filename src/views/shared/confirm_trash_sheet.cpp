@@ -14,6 +14,7 @@
 #include "views/shared/status_tag.h"
 #include "views/shared/symbol_icon.h"
 #include "views/shared/text.h"
+#include "views/shared/window_dialog.h"
 
 namespace hl {
 
@@ -56,8 +57,8 @@ ConfirmTrashSheet::ConfirmTrashSheet(Contents contents, MonotonicClock clock, QW
     : QDialog(parent),
       contents_(std::move(contents)),
       arming_(std::move(clock), [this] { updateConfirm(); }, armingDelay) {
-  setWindowModality(Qt::WindowModal);
   setWindowTitle(qtext(contents_.title));
+  makeWindowDialog(*this);
   setFixedWidth(sheetWidth);
 
   auto* layout = new QVBoxLayout(this);

@@ -121,6 +121,8 @@ RootView::RootView(AppModel& model, Services services, QWidget* parent)
   handle_ = new SidebarResizeHandle(model_.settings(), this);
   handle_->raise();
 
+  // What measuring the title bar's buttons would set on a window that draws its own title bar.
+  model_.setTopBarHeight(WindowSizing::topMargin);
   connect(&model_, &AppModel::pageChanged, this, &RootView::showPage);
   connect(&model_, &AppModel::topBarHeightChanged, this, &RootView::layOutColumns);
   connect(&model_.settings(), &SettingsStore::sidebarWidthChanged, this,
@@ -158,11 +160,6 @@ void RootView::buildPages(Services& services) {
           &AppModel::setSettingsSection);
   connect(&model_, &AppModel::settingsSectionChanged, this, showSection);
   showSection();
-  const auto showAccess = [this] {
-    settingsView_->setFullDiskAccess(model_.cleaner().fullDiskAccess());
-  };
-  connect(&model_.cleaner(), &CleanerViewModel::fullDiskAccessChanged, this, showAccess);
-  showAccess();
 }
 
 void RootView::addPage(Page page, QWidget* sidebar, QWidget* main) {

@@ -44,22 +44,23 @@ class GroupDetailsTest : public ::testing::Test {
   std::unique_ptr<GroupDetailsView> view;
 };
 
-TEST(GroupDetailsGroups, AllGroupsLeaveOutCustomPathsWithoutExtraPaths) {
-  const auto all = GroupDetailsView::groups(std::nullopt, {});
-  EXPECT_EQ(all.size(), 8u);
-  EXPECT_EQ(all.front(), CacheGroup::aiWorktrees);
-  EXPECT_EQ(GroupDetailsView::groups(std::nullopt, {"/data"}).back(), CacheGroup::custom);
-  EXPECT_EQ(GroupDetailsView::groups(CacheGroup::custom, {}),
+TEST(GroupDetailsGroups, AChosenGroupAloneElseEveryListedGroup) {
+  const std::vector<CacheGroup> listed = {CacheGroup::projects, CacheGroup::trash};
+  EXPECT_EQ(GroupDetailsView::groups(std::nullopt, listed), listed);
+  // Chosen, even a group the sidebar does not list.
+  EXPECT_EQ(GroupDetailsView::groups(CacheGroup::custom, listed),
             std::vector<CacheGroup>{CacheGroup::custom});
 }
 
 TEST_F(GroupDetailsTest, CardsFollowTheChosenGroupAndTheExtraPaths) {
   show();
-  EXPECT_EQ(view->groupCards().size(), 8u);
+  // Every group the sidebar lists: Xcode can find nothing here.
+  EXPECT_EQ(view->groupCards().size(), 7u);
+  for (const GroupDetailCard* card : view->groupCards()) EXPECT_NE(card->group(), CacheGroup::xcode);
   EXPECT_FALSE(view->paragraph()->isHidden());
   EXPECT_EQ(view->itemCard(), nullptr);
   h.settings.addExtraPath("/data/big");
-  EXPECT_EQ(view->groupCards().size(), 9u);
+  EXPECT_EQ(view->groupCards().size(), 8u);
   EXPECT_EQ(view->groupCards().back()->group(), CacheGroup::custom);
   h->setSelectedGroup(CacheGroup::trash);
   ASSERT_EQ(view->groupCards().size(), 1u);
@@ -171,7 +172,7 @@ TEST_F(GroupDetailsTest, EvidenceForAnItemNoLongerShownIsDropped) {
   // An item that a rescan removed has no card; the group cards stay.
   h.scan({HomeHarness::item("/c/a", 900)});
   EXPECT_EQ(view->itemCard(), nullptr);
-  EXPECT_EQ(view->groupCards().size(), 8u);
+  EXPECT_EQ(view->groupCards().size(), 7u);
 }
 
 }  // namespace

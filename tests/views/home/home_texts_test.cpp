@@ -47,7 +47,7 @@ TEST(HomeTexts, TitleSizeAndSubtitleFollowStateAndScope) {
     std::string size;
     std::string subtitle;
   };
-  const std::string everything = "Everything found on this Mac, largest first.";
+  const std::string everything = "Everything found on this computer, largest first.";
   const std::string projects = std::string(summary(G::projects));
   const std::vector<Case> cases = {
       {State::results, std::nullopt, std::nullopt, true, "All reclaimable", "\u2248 1.5 MB",

@@ -103,7 +103,7 @@ TEST_F(ItemsTableTest, RowsFollowTheVisibleItemsWithTheirCellsAndHelp) {
   const std::vector<Case> cases = {
       {"/c/big", Area::name, "/c/big"},
       {"virtual:simulators", Area::name, "3 simulators"},
-      {"/c/backup", Area::leading, "Review in Finder"},
+      {"/c/backup", Area::leading, "Review in File Manager"},
       {"/c/<b>x", Area::name, "/c/<b>x"},
       {"/c/big", Area::size, ""},
   };
@@ -250,12 +250,12 @@ TEST_F(ItemsTableTest, ContextMenuEntriesAndTheirStates) {
   using E = test::ShownEntry;
   const E divider{"\u2014", true};
   EXPECT_EQ(menuOf("/c/pnpm"),
-            (std::vector<E>{{"Reveal in Finder", true}, {"Copy Path", true}, divider,
+            (std::vector<E>{{"Open Containing Folder", true}, {"Copy Path", true}, divider,
                             {"Check", true}, {"Uncheck", true}, divider,
                             {"Prune with pnpm\u2026", true}, divider, {"Exclude", true}, divider,
                             {"Move to Trash\u2026", true}}));
   EXPECT_EQ(menuOf("virtual:simulators"),
-            (std::vector<E>{{"Reveal in Finder", false}, {"Copy Path", true}, divider,
+            (std::vector<E>{{"Open Containing Folder", false}, {"Copy Path", true}, divider,
                             {"Check", false}, {"Uncheck", true}, divider,
                             {"Prune with simctl\u2026", true}, divider, {"Exclude", true}, divider,
                             {"Move to Trash\u2026", false}}));
@@ -306,7 +306,7 @@ TEST_F(ItemsTableTest, MenuActionsReachTheViewModelAndTheDesktop) {
 
   choose("/c/b", "Copy Paths");
   EXPECT_EQ(h.desktop->copied, std::vector<std::string>{"/c/b\n/c/c"});
-  choose("/c/pnpm", "Reveal in Finder");
+  choose("/c/pnpm", "Open Containing Folder");
   EXPECT_EQ(h.desktop->revealed, std::vector<std::vector<std::string>>{{"/c/pnpm"}});
   choose("/c/c", "Check");
   EXPECT_EQ(h->checked(), (Ids{"/c/b", "/c/c"}));

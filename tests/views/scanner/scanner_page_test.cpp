@@ -318,7 +318,7 @@ TEST(ScannerPage, TheSelectionButtonFollowsTheModeReadOnlyAndARunningRemoval) {
         c.deleteImmediately ? "Delete Immediately\u2026" : "Move to Trash\u2026");
     ASSERT_NE(menuAction(*menu, removal), nullptr);
     EXPECT_EQ(menuAction(*menu, removal)->isEnabled(), !c.readOnly);
-    EXPECT_TRUE(menuAction(*menu, QStringLiteral("Reveal in Finder"))->isEnabled());
+    EXPECT_TRUE(menuAction(*menu, QStringLiteral("Open Containing Folder"))->isEnabled());
     EXPECT_TRUE(menuAction(*menu, QStringLiteral("Copy Path"))->isEnabled());
   }
 
@@ -364,7 +364,7 @@ TEST(ScannerPage, ContextMenuActsOnTheSelectionOrTheClickedRow) {
   EXPECT_EQ(asked[0][0].value<std::set<std::string>>(), p.ids({"t/big", "t/small"}));
 
   std::unique_ptr<QMenu> one(p.view->makeContextMenu(p.ids({"t/mid"})));
-  EXPECT_EQ(menuTitles(*one), (QStringList{"Reveal in Finder", "Copy Path", "-",
+  EXPECT_EQ(menuTitles(*one), (QStringList{"Open Containing Folder", "Copy Path", "-",
                                            QStringLiteral("Move to Trash\u2026")}));
   std::unique_ptr<QMenu> two(p.view->makeContextMenu(p.ids({"t/small", "t/big"})));
   EXPECT_EQ(menuTitles(*two)[1], QStringLiteral("Copy Paths"));
@@ -373,7 +373,7 @@ TEST(ScannerPage, ContextMenuActsOnTheSelectionOrTheClickedRow) {
   menuAction(*two, QStringLiteral("Copy Paths"))->trigger();
   ASSERT_EQ(p.f.desktop.copied.size(), 1u);
   EXPECT_EQ(p.f.desktop.copied[0], p.f.id("t/big") + "\n" + p.f.id("t/small"));
-  menuAction(*two, QStringLiteral("Reveal in Finder"))->trigger();
+  menuAction(*two, QStringLiteral("Open Containing Folder"))->trigger();
   ASSERT_EQ(p.f.desktop.revealed.size(), 1u);
   EXPECT_EQ(p.f.desktop.revealed[0].size(), 2u);
 

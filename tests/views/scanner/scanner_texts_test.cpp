@@ -61,7 +61,7 @@ TEST(ScannerTexts, MenuNamesItsEntriesAndLocksRemovalWhileItCannotRun) {
        }) {
     const auto entries = ScannerTexts::menu(c.ids, c.readOnly, c.trashing, c.mode);
     ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(entries[0], (Entry{Action::reveal, "Reveal in Finder", true, false}));
+    EXPECT_EQ(entries[0], (Entry{Action::reveal, "Open Containing Folder", true, false}));
     EXPECT_EQ(entries[1], (Entry{Action::copyPaths, c.copyTitle, true, false}));
     EXPECT_EQ(entries[2].action, Action::divider);
     EXPECT_EQ(entries[3], (Entry{Action::remove, c.removeTitle, c.removeEnabled, true}))

@@ -12,6 +12,7 @@
 #include "views/shell/sidebar_resize_handle.h"
 #include "views/shell/status_bar.h"
 #include "views/shell/window_drag_area.h"
+#include "views/shell/window_sizing.h"
 
 namespace hl {
 namespace {
@@ -80,8 +81,10 @@ TEST(LeftRail, ButtonLooksSymbolsAndPlacement) {
   RailButton* first = rail.button(Page::home);
   EXPECT_EQ(rail.width(), 72);
   EXPECT_EQ(first->size(), QSize(36, 36));
-  EXPECT_EQ(first->mapTo(&rail, QPoint(0, 0)).y(), 52 + 12);
-  EXPECT_EQ(rail.dragStrip()->geometry(), QRect(0, 0, 72, 52));
+  // No band for a title bar: the window manager draws it above the menu bar.
+  EXPECT_EQ(h->topBarHeight(), WindowSizing::topMargin);
+  EXPECT_EQ(first->mapTo(&rail, QPoint(0, 0)).y(), 8 + 12);
+  EXPECT_EQ(rail.dragStrip()->geometry(), QRect(0, 0, 72, 8));
   // Buttons keep their place in a wider rail, centred, and follow a taller top bar.
   h->setRailWidth(88.4);
   h->setTopBarHeight(60);
@@ -117,7 +120,7 @@ TEST(RootView, TheColumnsNarrowBelowTheThresholdAndTheHandleStoresTheWidth) {
   const int edge = root.sidebarColumn()->geometry().right() + 1;
   EXPECT_EQ(handle->geometry().left(), edge - 4);
   EXPECT_EQ(handle->width(), 8);
-  EXPECT_EQ(handle->geometry().top(), 52);
+  EXPECT_EQ(handle->geometry().top(), 8);
 
   struct Drag {
     int dx;

@@ -59,7 +59,7 @@ std::vector<TableInteractions::MenuEntry> menu(std::size_t idCount, bool isReadO
   using Entry = TableInteractions::MenuEntry;
   if (idCount == 0) return {};
   return {
-      Entry{Entry::Action::reveal, "Reveal in Finder"},
+      Entry{Entry::Action::reveal, "Open Containing Folder"},
       Entry{Entry::Action::copyPaths, idCount == 1 ? "Copy Path" : "Copy Paths"},
       Entry{Entry::Action::divider, ""},
       Entry{Entry::Action::remove, std::string(actionTitle(removalMode)) + "\u2026",
