@@ -110,6 +110,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   SettingsStore& settings() const;
   ActivityLog& activity() const;
   HistoryViewModel& history() const;
+  // The home folder the scan looks in, which paths are shown against ("~").
+  const std::string& home() const { return home_; }
 
   // --- Stored state ---------------------------------------------------------------------------
   const std::vector<CacheItem>& items() const;

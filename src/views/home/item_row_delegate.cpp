@@ -27,7 +27,6 @@ namespace {
 constexpr double kBarWidth = 64;
 constexpr double kBarHeight = 6;
 constexpr double kBarGap = 8;
-constexpr double kSizeTextWidth = 76;
 constexpr int kSymbolSide = 14;
 constexpr int kSpinnerSide = 12;
 
@@ -79,7 +78,7 @@ ItemRowGeometry ItemRowGeometry::of(const QRectF& row, const ColumnLayout& layou
   g.status = QRectF(x, top, layout.status, height);
   x += layout.status + ColumnLayout::spacing;
   g.size = QRectF(x, top, layout.sizeColumn(), height);
-  g.sizeText = QRectF(g.size.right() - kSizeTextWidth, top, kSizeTextWidth, height);
+  g.sizeText = QRectF(g.size.right() - layout.sizeText, top, layout.sizeText, height);
   if (layout.showSizeBar) {
     g.sizeBar = QRectF(g.size.left(), row.center().y() - kBarHeight / 2, kBarWidth, kBarHeight);
   }
@@ -193,7 +192,7 @@ void ItemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 void ItemRowDelegate::paintLeading(QPainter& painter, const ItemRowGeometry& g,
                                    const CacheItem& item,
                                    const QStyleOptionViewItem& option) const {
-  const auto cell = ItemRowTexts::leadingCell(item, {});
+  const auto cell = ItemRowTexts::leadingCell(item, cleaner_.home());
   using Kind = ItemRowTexts::LeadingCell::Kind;
   if (cell.kind == Kind::checkbox) {
     QStyleOptionButton box;
@@ -286,7 +285,7 @@ QString ItemRowDelegate::helpAt(QPointF point, const QRectF& row, int modelRow,
   switch (g.hit(point, item, cleaner_.needsFullDiskAccess())) {
     case Area::reviewButton:
     case Area::leading:
-      return qtext(ItemRowTexts::leadingCell(item, {}).text);
+      return qtext(ItemRowTexts::leadingCell(item, cleaner_.home()).text);
     case Area::name:
       return qtext(ItemRowTexts::nameHelp(item));
     case Area::accessHint:

@@ -13,6 +13,7 @@
 #include "views/home/items_table_model.h"
 #include "views/home/table_interactions.h"
 #include "views/shared/coalesced_update.h"
+#include "views/shared/palette_colors.h"
 #include "views/shared/spinner.h"
 #include "views/shared/text.h"
 
@@ -221,7 +222,9 @@ bool ItemsTable::eventFilter(QObject* watched, QEvent* event) {
 
 void ItemsTable::updateColumnLayout() {
   // The width inside the list wins over the table's own: a scroll bar takes its share.
-  const ColumnLayout layout(std::min(width(), list_->viewport()->width()));
+  // The Size column fits the widest size text in the font the rows draw it in.
+  const ColumnLayout layout(std::min(width(), list_->viewport()->width()),
+                            ItemRowTexts::sizeTextWidth(sizedFont(list_->font(), 13)));
   if (layout == delegate_->columnLayout()) return;
   delegate_->setColumnLayout(layout);
   header_->setColumnLayout(layout);

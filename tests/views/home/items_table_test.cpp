@@ -10,7 +10,10 @@
 #include "views/home/items_table.h"
 #include "views/home/items_table_header.h"
 #include "views/home/items_table_model.h"
+#include "views/home/item_row_texts.h"
+#include "views/shared/palette_colors.h"
 #include "views/shared/spinner.h"
+#include "views/shared/text.h"
 
 namespace hl {
 namespace {
@@ -74,6 +77,50 @@ class ItemsTableTest : public ::testing::Test {
   HomeHarness h;
   std::unique_ptr<ItemsTable> table;
 };
+
+TEST_F(ItemsTableTest, EverySizeTextFitsItsFrameAtEveryWidth) {
+  // The longest figure of each unit the formatter writes, approximate, and "No access".
+  std::vector<CacheItem> items;
+  for (const std::int64_t size :
+       {std::int64_t{999}, std::int64_t{999'400}, std::int64_t{188'700'000},
+        std::int64_t{812'300'000}, std::int64_t{123'450'000'000},
+        std::int64_t{888'880'000'000'000}, std::int64_t{988'880'000'000'000'000}}) {
+    CacheItem item = HomeHarness::item("/c/" + std::to_string(size), size);
+    item.isApproximate = true;
+    items.push_back(item);
+  }
+  CacheItem unreadable = HomeHarness::item("/c/locked", 5);
+  unreadable.isUnreadable = true;
+  items.push_back(unreadable);
+  show(items, 560, 700);
+  const QFontMetricsF metrics(sizedFont(table->listView()->font(), 13));
+  for (const int width : {560, 699, 700, 819, 820, 1200}) {
+    table->resize(width, 700);
+    QApplication::processEvents();
+    for (const CacheItem& item : items) {
+      const std::string text = ItemRowTexts::sizeCell(item, false).text;
+      SCOPED_TRACE(std::to_string(width) + " " + text);
+      const ItemRowGeometry g = table->rowGeometry(row(item.id));
+      EXPECT_LE(metrics.horizontalAdvance(qtext(text)), g.sizeText.width());
+      EXPECT_LE(g.sizeText.right(), table->listView()->viewport()->width());
+    }
+  }
+}
+
+TEST_F(ItemsTableTest, TheLeadingSymbolNamesAPathInTheHomeWithATilde) {
+  CacheItem busy = HomeHarness::item(h->home() + "/code/site/node_modules", 5000);
+  busy.inUseReason = "open by node (pid 4)";
+  show({busy});
+  const QString expected = QStringLiteral("In use: ~/code/site/node_modules is open by node (pid 4).");
+  const QRectF rect(table->listView()->visualRect(table->model()->index(0, 0)));
+  EXPECT_EQ(table->delegate()->helpAt(pointIn(busy.id, Area::leading), rect, 0, table->listView()),
+            expected);
+  const QString described =
+      table->model()->data(table->model()->index(0, 0), Qt::AccessibleDescriptionRole).toString();
+  EXPECT_TRUE(described.endsWith(expected)) << described.toStdString();
+  EXPECT_FALSE(described.contains(QStringLiteral("In use: ") + qtext(h->home())))
+      << described.toStdString();
+}
 
 TEST_F(ItemsTableTest, RowsFollowTheVisibleItemsWithTheirCellsAndHelp) {
   CacheItem big = HomeHarness::item("/c/big", 9'000'000);

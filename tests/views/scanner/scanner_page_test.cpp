@@ -132,7 +132,7 @@ TEST(ScannerPage, FailuresStopsAndSkippedFoldersAreShown) {
     });
     p.showScanned("top");
     const FileNode& root = *p.scanner().root();
-    EXPECT_TRUE(p.view->sizeLabel()->text().startsWith(QStringLiteral("\u2248 ")));
+    EXPECT_TRUE(p.view->sizeLabel()->text().startsWith(QStringLiteral("\u2248\u00a0")));
     EXPECT_EQ(p.sidebar->folderTotals()->text(),
               ScannerTexts::folderTotals(root.size(), root.fileCount(), true));
     EXPECT_TRUE(p.sidebar->skippedSummary()->isVisible());
@@ -146,7 +146,7 @@ TEST(ScannerPage, AnEmptyFolderShowsItsHeaderOverAnEmptyList) {
   p.showScanned("empty");
   EXPECT_EQ(p.view->state(), State::tree);
   EXPECT_EQ(p.view->titleLabel()->text(), QStringLiteral("empty"));
-  EXPECT_EQ(p.view->sizeLabel()->text(), QStringLiteral("0 bytes"));
+  EXPECT_EQ(p.view->sizeLabel()->text(), QStringLiteral("0\u00a0bytes"));
   EXPECT_EQ(p.model().rowCount(), 0);
   EXPECT_FALSE(p.view->selectAllButton()->isEnabled());
   EXPECT_FALSE(p.view->deselectAllButton()->isEnabled());

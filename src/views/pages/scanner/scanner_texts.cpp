@@ -13,8 +13,10 @@ namespace {
 
 const QString kApproximate = QStringLiteral("\u2248 ");
 
+// A size whose sign, number and unit stay on one line when a label wraps.
 QString bytes(std::int64_t size, bool approximate) {
-  return (approximate ? kApproximate : QString()) + qtext(ByteFormatting::string(size));
+  QString text = (approximate ? kApproximate : QString()) + qtext(ByteFormatting::string(size));
+  return text.replace(QLatin1Char(' '), QChar::Nbsp);
 }
 
 }  // namespace
