@@ -12,6 +12,7 @@
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "views/home/item_row_texts.h"
 #include "views/home/items_table_model.h"
+#include "views/shared/check_mark.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/size_bar.h"
 #include "views/shared/spinner.h"
@@ -195,14 +196,9 @@ void ItemRowDelegate::paintLeading(QPainter& painter, const ItemRowGeometry& g,
   const auto cell = ItemRowTexts::leadingCell(item, cleaner_.home());
   using Kind = ItemRowTexts::LeadingCell::Kind;
   if (cell.kind == Kind::checkbox) {
-    QStyleOptionButton box;
-    box.rect = g.indicator.toRect();
-    box.palette = option.palette;
-    box.state = QStyle::State_Enabled |
-                (cleaner_.isChecked(item.id) ? QStyle::State_On : QStyle::State_Off);
-    if (option.state & QStyle::State_Active) box.state |= QStyle::State_Active;
-    const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
-    style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, &painter, option.widget);
+    CheckMark::paint(painter, g.indicator,
+                     cleaner_.isChecked(item.id) ? Qt::Checked : Qt::Unchecked, option.palette,
+                     true);
     return;
   }
   const QRectF symbolBox = centred(g.leading, QSizeF(kSymbolSide, kSymbolSide));

@@ -1,9 +1,6 @@
 #include "views/home/item_row_texts.h"
 
 #include <QDateTime>
-#include <QFontMetricsF>
-#include <algorithm>
-#include <cmath>
 #include <QStringList>
 
 #include "utilities/byte_formatting.h"
@@ -74,29 +71,6 @@ SizeCell sizeCell(const CacheItem& item, bool needsFullDiskAccess) {
     return {SizeCell::Kind::dash, "\u2014", true};
   }
   return {SizeCell::Kind::text, ByteFormatting::string(*item.size, item.isApproximate), false};
-}
-
-double sizeTextWidth(const QFont& font) {
-  const QFontMetricsF metrics(font);
-  QChar widest = QLatin1Char('0');
-  for (char digit = '1'; digit <= '9'; ++digit) {
-    if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(widest)) {
-      widest = QLatin1Char(digit);
-    }
-  }
-  const auto digits = [&](int count) { return QString(count, widest); };
-  // The formatter's longest figure of each unit: three places, then no, one or two decimals.
-  const QString approximate = QStringLiteral("≈ ");
-  QStringList texts = {approximate + digits(3) + QStringLiteral(" bytes"),
-                       approximate + digits(3) + QStringLiteral(" KB"),
-                       approximate + digits(3) + QLatin1Char('.') + digits(1) + QStringLiteral(" MB"),
-                       QStringLiteral("No access")};
-  for (const char* unit : {" GB", " TB", " PB", " EB"}) {
-    texts.append(approximate + digits(3) + QLatin1Char('.') + digits(2) + QLatin1String(unit));
-  }
-  double width = 0;
-  for (const QString& text : texts) width = std::max(width, metrics.horizontalAdvance(text));
-  return std::ceil(width);
 }
 
 double sizeFraction(const CacheItem& item, std::int64_t largest) {

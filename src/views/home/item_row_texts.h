@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFont>
 #include <QLocale>
 #include <QString>
 #include <QTimeZone>
@@ -62,10 +61,6 @@ struct SizeCell {
   bool secondary = false;
 };
 SizeCell sizeCell(const CacheItem& item, bool needsFullDiskAccess);
-
-// The width of the widest text the Size cell can show in `font`: an approximate size of each
-// unit with its widest digits, and "No access". The Size column is laid out for it.
-double sizeTextWidth(const QFont& font);
 
 // The size bar's share: the known size over the largest visible size.
 double sizeFraction(const CacheItem& item, std::int64_t largest);

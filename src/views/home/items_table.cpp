@@ -14,6 +14,7 @@
 #include "views/home/table_interactions.h"
 #include "views/shared/coalesced_update.h"
 #include "views/shared/palette_colors.h"
+#include "views/shared/scroll_bar_look.h"
 #include "views/shared/spinner.h"
 #include "views/shared/text.h"
 
@@ -42,6 +43,7 @@ ItemsListView::ItemsListView(ItemsTable& table, QWidget* parent)
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setBackgroundRole(QPalette::Base);
   verticalScrollBar()->setSingleStep(ItemRowDelegate::rowPitch / 2);
+  ScrollBarLook::apply(verticalScrollBar());
 }
 
 void ItemsListView::mousePressEvent(QMouseEvent* event) {
@@ -224,7 +226,7 @@ void ItemsTable::updateColumnLayout() {
   // The width inside the list wins over the table's own: a scroll bar takes its share.
   // The Size column fits the widest size text in the font the rows draw it in.
   const ColumnLayout layout(std::min(width(), list_->viewport()->width()),
-                            ItemRowTexts::sizeTextWidth(sizedFont(list_->font(), 13)));
+                            widestSizeText(sizedFont(list_->font(), 13)));
   if (layout == delegate_->columnLayout()) return;
   delegate_->setColumnLayout(layout);
   header_->setColumnLayout(layout);

@@ -112,9 +112,10 @@ QWidget* SettingsView::buildGeneral() {
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setWidgetResizable(true);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Its check boxes take the focus; the scroll area itself would be a stop that shows nothing.
+  scroll->setFocusPolicy(Qt::NoFocus);
   scroll->viewport()->setAutoFillBackground(false);
   auto* content = new QWidget;
-  content->setAutoFillBackground(false);
   auto* column = new QVBoxLayout(content);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(18);
@@ -194,6 +195,8 @@ QWidget* SettingsView::buildGeneral() {
 
   column->addStretch(1);
   scroll->setWidget(content);
+  // Set after the scroll area turned it on: the page's own background shows through.
+  content->setAutoFillBackground(false);
   return scroll;
 }
 

@@ -170,6 +170,8 @@ QWidget* ConfirmTrashSheet::buildRows() {
     size->setObjectName(QStringLiteral("size"));
     size->setFont(sizedFont(font(), 12));
     size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Every size in one column, so the chips before it line up whatever the size reads.
+    size->setFixedWidth(static_cast<int>(widestSizeText(size->font())));
     makeSecondary(size);
     row->addWidget(size);
     column->addWidget(rowWidget);

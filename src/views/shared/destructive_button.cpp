@@ -93,6 +93,8 @@ FilledButton::Label FilledButton::label(int width) const {
   QFont font = labelFont();
   for (;;) {
     const QFontMetrics fm(font);
+    const int line = fm.horizontalAdvance(text());
+    if (line <= room) return {font, QSize(line, fm.height())};
     const QRect block = fm.boundingRect(QRect(0, 0, room, 1 << 16), kWrapFlags, text());
     if (block.width() <= room || font.pixelSize() <= kSmallestLabelPixels) {
       return {font, block.size()};
@@ -130,7 +132,8 @@ void FilledButton::paintEvent(QPaintEvent*) {
 
   if (hasFocus() && enabled) {
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(PaletteColors::withOpacity(pal.color(QPalette::Base), 0.9), 1.5));
+    // White as the label, so it reads on the fill in light and dark windows alike.
+    painter.setPen(QPen(QColor(255, 255, 255, 230), 1.5));
     painter.drawRoundedRect(shape.adjusted(1, 1, -1, -1), m.cornerRadius - 1, m.cornerRadius - 1);
   }
 

@@ -1,6 +1,8 @@
 #include "views/shell/root_view.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QScrollArea>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -18,6 +20,7 @@
 #include "views/shared/palette_colors.h"
 #include "views/shared/qt_desktop_services.h"
 #include "views/shell/content_card.h"
+#include "views/shell/focus_order.h"
 #include "views/shell/left_rail.h"
 #include "views/shell/right_panel.h"
 #include "views/shell/sidebar_resize_handle.h"
@@ -206,6 +209,20 @@ void RootView::placeHandle() {
   handle_->setGeometry(column.right() + 1 - SidebarResizeHandle::stripWidth / 2, top,
                        SidebarResizeHandle::stripWidth, std::max(0, column.bottom() + 1 - top));
   handle_->raise();
+}
+
+bool RootView::focusNextPrevChild(bool next) {
+  const std::vector<QWidget*> order = FocusOrder::stops(
+      {rail_, sidebars_->currentWidget(), mains_->currentWidget(), rightPanel_, statusBar_});
+  QWidget* target = FocusOrder::neighbour(order, QApplication::focusWidget(), next);
+  if (!target) return QWidget::focusNextPrevChild(next);
+  target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  // A stop scrolled out of its column comes into view, as it would by Qt's own chain.
+  for (QWidget* above = target->parentWidget(); above && above != this;
+       above = above->parentWidget()) {
+    if (auto* scroll = qobject_cast<QScrollArea*>(above)) scroll->ensureWidgetVisible(target);
+  }
+  return true;
 }
 
 void RootView::resizeEvent(QResizeEvent* event) {

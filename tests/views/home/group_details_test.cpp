@@ -7,6 +7,7 @@
 
 #include "views/home/group_details_view.h"
 #include "views/home/home_fixture.h"
+#include "views/shared/elided_label.h"
 
 namespace hl {
 namespace {
@@ -134,7 +135,7 @@ TEST_F(GroupDetailsTest, TheOpenedItemsCardShowsItsFactsAndEvidenceAndGoesBack) 
   h->setTab(HomeTab::details);
   ItemDetailCard* card = view->itemCard();
   ASSERT_NE(card, nullptr);
-  EXPECT_EQ(card->findChild<QLabel*>("name")->text(), "cache");
+  EXPECT_EQ(card->findChild<ElidedLabel*>("name")->text(), "cache");
   EXPECT_EQ(card->findChild<QLabel*>("size")->text(), "1.5 MB");
   EXPECT_EQ(card->findChild<QLineEdit*>("location")->text(), "/c/cache");
   // No heading before the evidence has come.

@@ -14,7 +14,7 @@
 #include "views/pages/scanner/scanner_folder_chooser.h"
 #include "views/pages/scanner/file_tree_row.h"
 #include "views/pages/scanner/scanner_texts.h"
-#include "views/pages/scanner/selectable_path.h"
+#include "views/shared/selectable_text.h"
 #include "views/shared/confirm_trash_sheet.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/elided_label.h"
@@ -80,7 +80,7 @@ TEST(ScannerPage, PaneAndSidebarFollowTheScanFromChoiceToTree) {
   EXPECT_EQ(side.currentPath()->text(), QString::fromStdString(p.f.id("t")));
   EXPECT_FALSE(side.chooseFolderButton()->isEnabled());
   EXPECT_TRUE(side.folderSection()->isVisible());
-  EXPECT_EQ(side.folderPath()->path(),
+  EXPECT_EQ(side.folderPath()->text(),
             QString::fromStdString(abbreviatedPath(p.f.home / "t", p.f.home.path())));
   EXPECT_FALSE(side.folderTotals()->isVisible());
 
@@ -91,7 +91,7 @@ TEST(ScannerPage, PaneAndSidebarFollowTheScanFromChoiceToTree) {
   const FileNode& root = *p.scanner().root();
   EXPECT_EQ(p.view->titleLabel()->text(), QStringLiteral("t"));
   EXPECT_EQ(p.view->sizeLabel()->text(), ScannerTexts::headerSize(root.size(), false));
-  EXPECT_EQ(p.view->pathLabel()->text(), side.folderPath()->path());
+  EXPECT_EQ(p.view->pathLabel()->text(), side.folderPath()->text());
   EXPECT_EQ(side.folderTotals()->text(),
             ScannerTexts::folderTotals(root.size(), root.fileCount(), false));
   EXPECT_FALSE(side.skippedSummary()->isVisible());
@@ -581,13 +581,13 @@ namespace {
 TEST(ScannerPage, LongPathsBreakAnywhereAndKeepTheirEnds) {
   const QString longPath = QStringLiteral("/srv/") + QString(240, QLatin1Char('x')) +
                            QStringLiteral("/end-of-path");
-  SelectablePath path(3);
-  path.setPath(longPath);
+  SelectableText path(3);
+  path.setText(longPath);
   EXPECT_EQ(path.lineCount(200), 3);
   EXPECT_EQ(path.lineCount(100000), 1);
   EXPECT_EQ(path.toPlainText(), longPath);
   EXPECT_TRUE(path.isReadOnly());
-  path.setPath(QStringLiteral("~/t"));
+  path.setText(QStringLiteral("~/t"));
   EXPECT_EQ(path.lineCount(200), 1);
 
   ElidedLabel current(longPath);
