@@ -51,6 +51,9 @@ HomeModals::HomeModals(CleanerViewModel& cleaner, SettingsStore& settings, QWidg
   connect(&cleaner_, &CleanerViewModel::pendingPlanChanged, this, &HomeModals::syncSheet);
   connect(&cleaner_, &CleanerViewModel::pendingActionChanged, this, &HomeModals::syncToolDialog);
   connect(&cleaner_, &CleanerViewModel::resultMessageChanged, this, &HomeModals::syncResultAlert);
+  connect(&cleaner_, &CleanerViewModel::isRemovalBusyChanged, this, [this] {
+    if (sheet_) sheet_->setBusy(cleaner_.isRemovalBusy());
+  });
   syncSheet();
   syncToolDialog();
   syncResultAlert();
@@ -95,6 +98,7 @@ void HomeModals::syncSheet() {
   contents.onConfirm = [this, shown = *plan] { cleaner_.confirmTrash(shown, wallClock_()); };
   contents.onCancel = [this] { cleaner_.setPendingPlan(std::nullopt); };
   sheet_ = new ConfirmTrashSheet(std::move(contents), sheetClock_, host_);
+  sheet_->setBusy(cleaner_.isRemovalBusy());
   sheetPlan_ = plan->id;
   sheet_->open();
 }

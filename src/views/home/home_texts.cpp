@@ -65,9 +65,8 @@ std::string removalButtonTitle(bool readOnly, bool permanent) {
 
 std::string removalButtonSymbol(bool readOnly) { return readOnly ? "lock.fill" : "trash"; }
 
-bool removalButtonEnabled(std::size_t count, bool isTrashing, bool isPreparingTrash,
-                          bool readOnly) {
-  return count >= 1 && !isTrashing && !isPreparingTrash && !readOnly;
+bool removalButtonEnabled(std::size_t count, bool removalBusy, bool readOnly) {
+  return count >= 1 && !removalBusy && !readOnly;
 }
 
 std::string allReclaimableDetail(bool isScanning, std::int64_t totalFound) {

@@ -64,8 +64,9 @@ std::string sizeLine(std::int64_t size, bool permanent);
 // "Read-only mode", "Delete Immediately" or "Move to Trash", and its symbol.
 std::string removalButtonTitle(bool readOnly, bool permanent);
 std::string removalButtonSymbol(bool readOnly);
-bool removalButtonEnabled(std::size_t count, bool isTrashing, bool isPreparingTrash,
-                          bool readOnly);
+// Off while nothing is ticked, in read-only mode, and while the cleaner would refuse a new
+// removal (`CleanerViewModel::isRemovalBusy`).
+bool removalButtonEnabled(std::size_t count, bool removalBusy, bool readOnly);
 
 // --- Sidebar -----------------------------------------------------------------------------------
 

@@ -312,8 +312,7 @@ std::unique_ptr<QMenu> ItemsTable::buildMenu(const std::set<std::string>& ids) {
   }
   TableInteractions::MenuFacts facts;
   facts.isReadOnly = cleaner_.isReadOnly();
-  facts.isTrashing = cleaner_.isTrashing();
-  facts.isPreparingTrash = cleaner_.isPreparingTrash();
+  facts.removalBusy = cleaner_.isRemovalBusy();
   facts.removalMode = cleaner_.removalMode();
   facts.runningActions = cleaner_.runningActions();
 

@@ -53,9 +53,8 @@ std::vector<MenuEntry> menu(std::size_t idCount, const std::vector<CacheItem>& i
   }
   entries.push_back({Action::exclude, "Exclude", true, false});
   entries.push_back(divider);
-  const bool removalBusy = facts.isTrashing || facts.isPreparingTrash;
   entries.push_back({Action::remove, std::string(actionTitle(facts.removalMode)) + "\u2026",
-                     !facts.isReadOnly && anySelectable && !removalBusy, true});
+                     !facts.isReadOnly && anySelectable && !facts.removalBusy, true});
   return entries;
 }
 

@@ -229,12 +229,17 @@ void ConfirmTrashSheet::showEvent(QShowEvent* event) {
 
 void ConfirmTrashSheet::refreshArming() { arming_.refresh(); }
 
+void ConfirmTrashSheet::setBusy(bool busy) {
+  busy_ = busy;
+  updateConfirm();
+}
+
 void ConfirmTrashSheet::updateConfirm() {
-  confirm_->setEnabled(arming_.isArmed() && !contents_.isReadOnly);
+  confirm_->setEnabled(arming_.isArmed() && !contents_.isReadOnly && !busy_);
 }
 
 void ConfirmTrashSheet::confirmPressed() {
-  if (!arming_.isArmed() || contents_.isReadOnly) return;
+  if (!arming_.isArmed() || contents_.isReadOnly || busy_) return;
   if (contents_.onConfirm) contents_.onConfirm();
 }
 

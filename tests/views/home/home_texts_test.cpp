@@ -86,18 +86,15 @@ TEST(HomeTexts, SummaryCardCountsSizesAndItsButton) {
   EXPECT_EQ(HomeTexts::removalButtonSymbol(true), "lock.fill");
   struct Case {
     std::size_t count;
-    bool trashing;
-    bool preparing;
+    bool busy;
     bool readOnly;
     bool enabled;
   };
-  for (const Case& c : std::vector<Case>{{1, false, false, false, true},
-                                         {0, false, false, false, false},
-                                         {3, true, false, false, false},
-                                         {3, false, true, false, false},
-                                         {3, false, false, true, false}}) {
-    EXPECT_EQ(HomeTexts::removalButtonEnabled(c.count, c.trashing, c.preparing, c.readOnly),
-              c.enabled);
+  for (const Case& c : std::vector<Case>{{1, false, false, true},
+                                         {0, false, false, false},
+                                         {3, true, false, false},
+                                         {3, false, true, false}}) {
+    EXPECT_EQ(HomeTexts::removalButtonEnabled(c.count, c.busy, c.readOnly), c.enabled);
   }
 }
 

@@ -235,10 +235,8 @@ TEST(TableInteractions, ContextMenuEntriesAndWhenTheyAreDisabled) {
   readOnly.isReadOnly = true;
   TableInteractions::MenuFacts permanent;
   permanent.removalMode = RemovalMode::deletePermanently;
-  TableInteractions::MenuFacts trashing;
-  trashing.isTrashing = true;
-  TableInteractions::MenuFacts preparing;
-  preparing.isPreparingTrash = true;
+  TableInteractions::MenuFacts busy;
+  busy.removalBusy = true;
   TableInteractions::MenuFacts pnpmRunning;
   pnpmRunning.runningActions = {"pnpm"};
   const std::string trash = "Move to Trash\u2026";
@@ -261,10 +259,7 @@ TEST(TableInteractions, ContextMenuEntriesAndWhenTheyAreDisabled) {
       {"delete immediately", 1, {folder}, permanent,
        {{"Open Containing Folder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
         {"Exclude", true}, {"Delete Immediately\u2026", true}}},
-      {"a removal runs", 1, {folder}, trashing,
-       {{"Open Containing Folder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
-        {"Exclude", true}, {trash, false}}},
-      {"a removal is being prepared", 1, {folder}, preparing,
+      {"a removal would be refused", 1, {folder}, busy,
        {{"Open Containing Folder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
         {"Exclude", true}, {trash, false}}},
       {"ids without items", 2, {}, plain,

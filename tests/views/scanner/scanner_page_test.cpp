@@ -345,6 +345,32 @@ TEST(ScannerPage, TheSelectionButtonFollowsTheModeReadOnlyAndARunningRemoval) {
   EXPECT_TRUE(p.sidebar->removeButton()->isEnabled());
 }
 
+// A selection whose rows a removal took away asks for nothing: its button is off until a row
+// that exists is selected again.
+TEST(ScannerPage, TheSelectionButtonIsOffWhileNoSelectedRowExists) {
+  ScannerPage p;
+  plantTree(p.f);
+  p.showScanned("t");
+  // A folder and a file inside it: removing the folder takes the file's row with it.
+  p.scanner().setSelection(p.ids({"t/mid", "t/mid/inner/deep.bin"}));
+  p.f.settle();
+  EXPECT_TRUE(p.sidebar->removeButton()->isEnabled());
+  p.sidebar->removeButton()->click();
+  p.f.settle();
+  ASSERT_TRUE(p.scanner().pendingPlan());
+  p.f.clock.advance(2s);
+  p.scanner().confirmTrash(*p.scanner().pendingPlan());
+  p.f.settle();
+  ASSERT_FALSE(p.scanner().isTrashing());
+  // The file's id stays selected, and names no row.
+  ASSERT_FALSE(p.scanner().selection().empty());
+  EXPECT_TRUE(p.scanner().selectedNodes().empty());
+  EXPECT_TRUE(p.sidebar->removeButton()->isVisibleTo(p.sidebar));
+  EXPECT_FALSE(p.sidebar->removeButton()->isEnabled());
+  p.click("t/big");
+  EXPECT_TRUE(p.sidebar->removeButton()->isEnabled());
+}
+
 TEST(ScannerPage, ContextMenuActsOnTheSelectionOrTheClickedRow) {
   ScannerPage p;
   plantTree(p.f);

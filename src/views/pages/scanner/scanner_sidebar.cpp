@@ -173,7 +173,8 @@ void ScannerSidebar::showSelection() {
   remove_->setText(title);
   remove_->setAccessibleName(title);
   remove_->setIcon(symbolIcon(scanner_.isReadOnly() ? "lock.fill" : "trash"));
-  remove_->setEnabled(!scanner_.isTrashing() && !scanner_.isReadOnly());
+  remove_->setEnabled(ScannerTexts::selectionButtonEnabled(nodes.size(), scanner_.isTrashing(),
+                                                          scanner_.isReadOnly()));
 }
 
 }  // namespace hl

@@ -43,6 +43,10 @@ QString selectionButtonTitle(bool readOnly, bool deletesImmediately) {
                             : QStringLiteral("Move Selected to Trash\u2026");
 }
 
+bool selectionButtonEnabled(std::size_t existingRows, bool isTrashing, bool readOnly) {
+  return existingRows > 0 && !isTrashing && !readOnly;
+}
+
 QString emptyDescription(const std::optional<std::string>& errorMessage) {
   if (errorMessage) return qtext(*errorMessage);
   return QStringLiteral("See what takes up space, largest first. Symbolic links are not followed.");
