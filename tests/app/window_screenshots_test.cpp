@@ -101,7 +101,7 @@ TEST(WindowScreenshots, EveryPageOfTheWholeWindowInLightAndDark) {
       // As the bar's ticker does: the line follows the clock, which moved on since the scan.
       h.window().rootView()->statusBar()->refresh();
       QApplication::processEvents();
-      const QImage image = h.window().grab().toImage();
+      const QImage image = test::grabSettled(h.window());
       EXPECT_EQ(image.size() / image.devicePixelRatio(), QSize(1320, 820));
       test::saveScreenshot(image, QStringLiteral("window-%1-%2")
                                       .arg(QString::fromLatin1(id(page).data(), id(page).size()),
@@ -111,7 +111,7 @@ TEST(WindowScreenshots, EveryPageOfTheWholeWindowInLightAndDark) {
     h->setPage(Page::home);
     h.window().resize(1040, 680);
     QApplication::processEvents();
-    test::saveScreenshot(h.window().grab().toImage(),
+    test::saveScreenshot(test::grabSettled(h.window()),
                          QStringLiteral("window-smallest-%1").arg(QLatin1String(suffix)));
   }
 }

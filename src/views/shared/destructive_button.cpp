@@ -67,11 +67,25 @@ int FilledButton::iconSlot() const {
   return kIconSide + (text().isEmpty() ? 0 : kIconGap);
 }
 
+int FilledButton::lineHeight() const {
+  return std::max(metrics(controlSize_).minimumHeight, QFontMetrics(labelFont()).height() + 8);
+}
+
 QSize FilledButton::sizeHint() const {
   const Metrics m = metrics(controlSize_);
   const QFontMetrics fm(labelFont());
   const int width = 2 * m.horizontalPadding + fm.horizontalAdvance(text()) + iconSlot();
-  return {width, std::max(m.minimumHeight, fm.height() + 8)};
+  // Layouts that do not ask for the height at a width still get the height of the label as it
+  // is set at the width the button has now.
+  const int height = testAttribute(Qt::WA_Resized) && this->width() < width
+                         ? heightForWidth(this->width())
+                         : lineHeight();
+  return {width, height};
+}
+
+void FilledButton::resizeEvent(QResizeEvent* event) {
+  QPushButton::resizeEvent(event);
+  if (heightForWidth(width()) != height()) updateGeometry();
 }
 
 QSize FilledButton::minimumSizeHint() const {
@@ -84,7 +98,7 @@ QSize FilledButton::minimumSizeHint() const {
   for (const QString& part : text().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
     word = std::max(word, fm.horizontalAdvance(part));
   }
-  return {2 * m.horizontalPadding + word + iconSlot() + 1, sizeHint().height()};
+  return {2 * m.horizontalPadding + word + iconSlot() + 1, lineHeight()};
 }
 
 FilledButton::Label FilledButton::label(int width) const {
@@ -104,7 +118,7 @@ FilledButton::Label FilledButton::label(int width) const {
 }
 
 int FilledButton::heightForWidth(int width) const {
-  return std::max(sizeHint().height(), label(width).block.height() + 8);
+  return std::max(lineHeight(), label(width).block.height() + 8);
 }
 
 void FilledButton::paintEvent(QPaintEvent*) {

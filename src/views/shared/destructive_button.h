@@ -54,6 +54,7 @@ class FilledButton : public QPushButton {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 
@@ -62,6 +63,8 @@ class FilledButton : public QPushButton {
   bool hasIconSlot() const { return showsSpinner_ || !icon().isNull(); }
   // The icon's width and its gap before the label; 0 without an icon.
   int iconSlot() const;
+  // The height with the label on one line.
+  int lineHeight() const;
 
   Role role_;
   ControlSize controlSize_ = ControlSize::regular;

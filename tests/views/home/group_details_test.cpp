@@ -7,6 +7,7 @@
 
 #include "views/home/group_details_view.h"
 #include "views/home/home_fixture.h"
+#include "views/screenshot_support.h"
 #include "views/shared/elided_label.h"
 
 namespace hl {
@@ -154,6 +155,32 @@ TEST_F(GroupDetailsTest, TheOpenedItemsCardShowsItsFactsAndEvidenceAndGoesBack) 
   EXPECT_FALSE(h->detailItemID());
   EXPECT_EQ(h->tab(), HomeTab::items);
   EXPECT_EQ(view->itemCard(), nullptr);
+}
+
+// An item's name, its path and its evidence never push the pane wider than the window gives it:
+// the name is shortened in the middle (its tooltip has it whole), paths break where they must.
+TEST_F(GroupDetailsTest, ALongNameOrPathNeverRunsPastThePane) {
+  const std::string name(80, 'n');
+  CacheItem item = HomeHarness::item("/c/" + std::string(60, 'p') + "/" + name, 900);
+  item.inUseReason = "open by node (pid 4)";
+  h.scan({item});
+  show();
+  view->resize(440, 700);
+  h->setDetailItemID(item.id);
+  held.runAll();
+  ASSERT_NE(view->itemCard(), nullptr);
+  ASSERT_FALSE(view->itemCard()->evidence().empty());
+  test::grabSettled(*view);
+  const int pane = view->viewport()->width();
+  for (const QWidget* part : view->widget()->findChildren<QWidget*>()) {
+    if (!part->isVisible()) continue;
+    const QRect placed(part->mapTo(view->viewport(), QPoint(0, 0)), part->size());
+    EXPECT_LE(placed.right(), pane) << part->metaObject()->className();
+  }
+  auto* shown = view->itemCard()->findChild<ElidedLabel*>("name");
+  EXPECT_TRUE(shown->shownText().contains(QChar(0x2026)));
+  EXPECT_TRUE(shown->toolTip().contains(QString::fromStdString(name)));
+  EXPECT_TRUE(view->itemCard()->backButton()->isVisible());
 }
 
 TEST_F(GroupDetailsTest, EvidenceForAnItemNoLongerShownIsDropped) {

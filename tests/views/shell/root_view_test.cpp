@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QAbstractItemView>
 #include <QSignalSpy>
+#include <algorithm>
 
 #include "shell_harness.h"
 #include "views/pages/activity_page.h"
@@ -183,6 +185,71 @@ TEST(RootView, TheSettingsPageFollowsTheModelsSectionAndRescansTheCleaner) {
   EXPECT_TRUE(h.cleaner().isScanning());
   ASSERT_EQ(h.scans(), 1);
   EXPECT_FALSE(h.engine->at(0).request.clearSizeCacheFirst);
+}
+
+}  // namespace
+}  // namespace hl
+
+namespace hl {
+namespace {
+
+// Tab goes through the window as it reads: the rail, the page's sidebar, its main pane, the
+// right panel, the status bar, and round again; each stop is a control, never a container that
+// shows nothing, and rows that arrive after the window was built keep their place.
+TEST(RootView, TabFollowsReadingOrderThroughEveryRegion) {
+  ShellHarness h;
+  RootView& root = h.show({1040, 680});
+  QApplication::setActiveWindow(&root);
+  // Rows of the sidebar, the table and the right panel are made by the scan, after the window.
+  h.scanCleaner({h.item("a", 3000), h.item("b", 2000), h.item("c", 1000)});
+  h.cleaner().setChecked(cleanPath(h.folders / "a"), true);
+  QApplication::processEvents();
+
+  const std::vector<QWidget*> regions = {root.rail(), root.currentSidebar(),
+                                         root.currentMainView(), root.rightPanel(),
+                                         root.statusBar()};
+  const auto regionOf = [&](const QWidget* widget) {
+    for (std::size_t i = 0; i < regions.size(); ++i) {
+      if (regions[i] == widget || regions[i]->isAncestorOf(widget)) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  RailButton* first = root.rail()->button(Page::home);
+  first->setFocus(Qt::TabFocusReason);
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 60; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget* now = QApplication::focusWidget();
+    ASSERT_NE(now, nullptr);
+    if (now == first) break;
+    visited.push_back(now);
+  }
+  ASSERT_EQ(QApplication::focusWidget(), first) << "Tab never came round";
+  std::vector<int> order;
+  for (const QWidget* stop : visited) {
+    SCOPED_TRACE(stop->metaObject()->className());
+    EXPECT_EQ(qobject_cast<const QAbstractScrollArea*>(stop) &&
+                  !qobject_cast<const QAbstractItemView*>(stop),
+              false);
+    EXPECT_TRUE(stop->isVisible());
+    order.push_back(regionOf(stop));
+  }
+  EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+  for (int region = 0; region < static_cast<int>(regions.size()); ++region) {
+    EXPECT_NE(std::find(order.begin(), order.end(), region), order.end()) << region;
+  }
+  // In the main pane: the tab picker, the header's buttons, the table's box, the table, the card.
+  std::vector<const char*> main;
+  for (const QWidget* stop : visited) {
+    if (regionOf(stop) == 2) main.push_back(stop->metaObject()->className());
+  }
+  ASSERT_GE(main.size(), 5u);
+  EXPECT_STREQ(main[main.size() - 3], "hl::BulkCheckBox");
+  EXPECT_STREQ(main[main.size() - 2], "hl::ItemsListView");
+  EXPECT_STREQ(main.back(), "hl::DestructiveButton");
+  // Backtab goes the same way back.
+  QTest::keyClick(first, Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), visited.back());
 }
 
 }  // namespace
