@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include "views/home/home_fixture.h"
+#include "views/screenshot_support.h"
 #include "views/home/group_details_view.h"
 #include "views/home/home_header.h"
 #include "views/home/items_table_model.h"
@@ -110,6 +111,27 @@ TEST_F(HomePageTest, EveryContentStateAndTabFillsThePaneAsItShould) {
   h.scanWith({HomeHarness::item("/c/a", 900)}, InUseEvaluation{});
   check({Shown::table, true, true});
   EXPECT_EQ(header().titleLabel()->text(), "All reclaimable");
+}
+
+// Tabs without the selection card below them keep the page's margin above the pane's bottom
+// edge, and the details' cards keep clear of its scroll bar.
+TEST_F(HomePageTest, TabsWithoutTheSummaryCardKeepThePagesMargins) {
+  h.scanWith({HomeHarness::item("/c/a", 2000)});
+  h.settings.setExcludedPaths({"/c/x"});
+  HomeMainView& main = h.main();
+  for (const HomeTab tab : {HomeTab::excluded, HomeTab::details}) {
+    h->setTab(tab);
+    test::grabSettled(main);
+    QWidget* shown = tab == HomeTab::excluded ? static_cast<QWidget*>(main.excluded())
+                                              : static_cast<QWidget*>(main.details());
+    const int bottom = shown->mapTo(&main, QPoint(0, shown->height())).y();
+    EXPECT_LE(bottom, main.height() - 16) << static_cast<int>(tab);
+  }
+  GroupDetailsView* details = main.details();
+  for (const GroupDetailCard* card : details->groupCards()) {
+    const int right = card->mapTo(details->viewport(), QPoint(card->width(), 0)).x();
+    EXPECT_LE(right, details->viewport()->width() - 12);
+  }
 }
 
 TEST_F(HomePageTest, NothingFoundKeepsThePickerAndHeaderSoAFilterCanBeChanged) {

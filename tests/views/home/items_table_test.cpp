@@ -11,6 +11,7 @@
 #include "views/home/items_table_header.h"
 #include "views/home/items_table_model.h"
 #include "views/home/item_row_texts.h"
+#include "views/screenshot_support.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/spinner.h"
 #include "views/shared/text.h"
@@ -103,6 +104,49 @@ TEST_F(ItemsTableTest, EverySizeTextFitsItsFrameAtEveryWidth) {
       const ItemRowGeometry g = table->rowGeometry(row(item.id));
       EXPECT_LE(metrics.horizontalAdvance(qtext(text)), g.sizeText.width());
       EXPECT_LE(g.sizeText.right(), table->listView()->viewport()->width());
+    }
+  }
+}
+
+// An unticked box stands out from its row, and the scroll bar's handle from its groove by a
+// modest step, in a light and a dark palette alike.
+TEST(ItemsTablePalette, UntickedBoxesAndTheScrollBarReadInLightAndDark) {
+  const auto luma = [](const QColor& colour) { return qGray(colour.rgb()) / 255.0; };
+  for (const bool dark : {false, true}) {
+    SCOPED_TRACE(dark ? "dark" : "light");
+    const test::AppPalette palette(dark ? test::darkPalette() : test::lightPalette());
+    HomeHarness h;
+    std::vector<CacheItem> items;
+    for (int i = 0; i < 30; ++i) items.push_back(HomeHarness::item("/c/" + std::to_string(i), 1000 + i));
+    h.scan(items);
+    ItemsTable table(*h);
+    test::showAt(table, 900, 400);
+    const QImage rows = test::grabSettled(*table.listView()->viewport());
+    const ItemRowGeometry g = table.rowGeometry(0);
+    const double ground = luma(rows.pixelColor(QPoint(static_cast<int>(g.row.left()) + 3,
+                                                       static_cast<int>(g.row.center().y()))));
+    double strongest = 0;
+    const QRect box = g.indicator.toAlignedRect();
+    for (int x = box.left(); x <= box.right(); ++x) {
+      for (int y = box.top(); y <= box.bottom(); ++y) {
+        strongest = std::max(strongest, std::abs(luma(rows.pixelColor(x, y)) - ground));
+      }
+    }
+    EXPECT_GE(strongest, 0.25);
+
+    QScrollBar* bar = table.listView()->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    // As the window shows it: over the list's own ground.
+    const QImage shown = test::grabSettled(table);
+    const QPoint top = bar->mapTo(&table, QPoint(bar->width() / 2, 8));
+    const QPoint bottom = bar->mapTo(&table, QPoint(bar->width() / 2, bar->height() - 4));
+    const double handle = luma(shown.pixelColor(top));
+    const double groove = luma(shown.pixelColor(bottom));
+    if (dark) {
+      EXPECT_GT(handle, groove + 0.08);
+      EXPECT_LT(handle, groove + 0.45);
+    } else {
+      EXPECT_LT(handle, groove - 0.08);
     }
   }
 }

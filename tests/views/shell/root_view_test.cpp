@@ -217,12 +217,21 @@ TEST(RootView, TabFollowsReadingOrderThroughEveryRegion) {
   RailButton* first = root.rail()->button(Page::home);
   first->setFocus(Qt::TabFocusReason);
   std::vector<QWidget*> visited;
+  // Each stop looks different while the keyboard is on it: a ring, a highlighted row.
+  std::vector<QImage> focused;
+  const auto looks = [](QWidget* widget) { return widget->grab().toImage(); };
   for (int i = 0; i < 60; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QWidget* now = QApplication::focusWidget();
     ASSERT_NE(now, nullptr);
+    if (!visited.empty()) {
+      EXPECT_NE(looks(visited.back()), focused.back())
+          << "no ring on " << visited.back()->metaObject()->className() << " "
+          << visited.back()->accessibleName().toStdString();
+    }
     if (now == first) break;
     visited.push_back(now);
+    focused.push_back(looks(now));
   }
   ASSERT_EQ(QApplication::focusWidget(), first) << "Tab never came round";
   std::vector<int> order;
