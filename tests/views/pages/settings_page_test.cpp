@@ -246,26 +246,6 @@ TEST(SettingsView, TheGeneralSectionSaysWhatEachSettingDoes) {
   }
 }
 
-TEST(SettingsView, TheGeneralSectionLiesOnThePagesOwnBackground) {
-  // In the window the page lies on the content card; no slab of the window's colour under it.
-  test::PageState state;
-  QWidget card;
-  QPalette colours = card.palette();
-  colours.setColor(QPalette::Window, QColor(200, 200, 200));
-  colours.setColor(QPalette::Base, QColor(255, 255, 255));
-  card.setPalette(colours);
-  card.setBackgroundRole(QPalette::Base);
-  card.setAutoFillBackground(true);
-  SettingsView view(state.settings, {}, &card);
-  card.resize(720, 900);
-  view.resize(720, 900);
-  card.show();
-  QApplication::processEvents();
-  const QImage image = card.grab().toImage();
-  // Below the last group, inside the section's scroll area.
-  EXPECT_EQ(image.pixelColor(360, 860), QColor(255, 255, 255));
-}
-
 TEST(SettingsView, TheRemovalLineFollowsDeleteImmediatelyLive) {
   SettingsPage page;
   auto* warning = page.find<QWidget>("permanentWarning");

@@ -15,6 +15,8 @@
 #include "views/shell/status_bar.h"
 #include "views/shell/window_drag_area.h"
 #include "views/shell/window_sizing.h"
+#include "views/screenshot_support.h"
+#include "views/shared/palette_colors.h"
 
 namespace hl {
 namespace {
@@ -192,6 +194,22 @@ TEST(RootView, TheSettingsPageFollowsTheModelsSectionAndRescansTheCleaner) {
 
 namespace hl {
 namespace {
+
+// In the window, Settings ▸ General lies on the content card's own colour, as the page alone
+// does: no slab of the window's colour under it.
+TEST(RootView, TheSettingsGeneralSectionLiesOnTheCard) {
+  for (const bool dark : {false, true}) {
+    const test::AppPalette palette(dark ? test::darkPalette() : test::lightPalette());
+    ShellHarness h;
+    h->setPage(Page::settings);
+    RootView& root = h.show({1040, 900});
+    QWidget* page = root.currentMainView();
+    const QImage shown = test::grabSettled(root);
+    // Below the last group, above the page's bottom margin.
+    const QPoint below = page->mapTo(&root, QPoint(page->width() / 2, page->height() - 24));
+    EXPECT_EQ(shown.pixelColor(below), PaletteColors::panel(root.palette())) << dark;
+  }
+}
 
 // Tab goes through the window as it reads: the rail, the page's sidebar, its main pane, the
 // right panel, the status bar, and round again; each stop is a control, never a container that
