@@ -5,6 +5,9 @@
 
 #include "application_harness.h"
 #include "views/screenshot_support.h"
+#include "views/home/home_main_view.h"
+#include "views/home/items_table.h"
+#include "views/shell/root_view.h"
 #include "views/shell/status_bar.h"
 
 namespace hl {
@@ -113,6 +116,17 @@ TEST(WindowScreenshots, EveryPageOfTheWholeWindowInLightAndDark) {
     QApplication::processEvents();
     test::saveScreenshot(test::grabSettled(h.window()),
                          QStringLiteral("window-smallest-%1").arg(QLatin1String(suffix)));
+    // With no band kept for a title bar, seven rows of the table show in the smallest window.
+    ItemsListView* list = static_cast<HomeMainView*>(h.window().rootView()->mainView(Page::home))
+                              ->table()
+                              ->listView();
+    int shown = 0;
+    for (int row = 0; row < list->model()->rowCount(); ++row) {
+      if (list->visualRect(list->model()->index(row, 0)).top() < list->viewport()->height()) {
+        ++shown;
+      }
+    }
+    EXPECT_GE(shown, 7);
   }
 }
 

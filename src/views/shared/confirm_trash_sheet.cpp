@@ -59,7 +59,6 @@ ConfirmTrashSheet::ConfirmTrashSheet(Contents contents, MonotonicClock clock, QW
       arming_(std::move(clock), [this] { updateConfirm(); }, armingDelay) {
   setWindowTitle(qtext(contents_.title));
   makeWindowDialog(*this);
-  setFixedWidth(sheetWidth);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(20, 20, 20, 20);
@@ -92,9 +91,10 @@ ConfirmTrashSheet::ConfirmTrashSheet(Contents contents, MonotonicClock clock, QW
   buttons->addWidget(confirm_);
   layout->addLayout(buttons);
 
-  // Wrapped message lines need their height at the sheet's fixed width, not at their own.
-  resize(sheetWidth, layout->hasHeightForWidth() ? layout->heightForWidth(sheetWidth)
-                                                 : sizeHint().height());
+  // Wrapped message lines need their height at the sheet's fixed width, not at their own. The
+  // height is fixed too: a sheet is never resized or maximised apart from its window.
+  setFixedSize(sheetWidth, layout->hasHeightForWidth() ? layout->heightForWidth(sheetWidth)
+                                                       : sizeHint().height());
 
   updateConfirm();
 }
