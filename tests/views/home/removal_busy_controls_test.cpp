@@ -30,6 +30,17 @@ struct Controls : test::PageHarness {
     (*this)->setChecked("/c/a", true);
   }
 
+  // The sheet open for a plan and Quick Clean waiting for its confirmation, both armed.
+  void planAndArmQuickClean() {
+    (*this)->requestTrash();
+    executor->settle();
+    (*this)->armQuickClean();
+    executor->step();
+    wait();
+    settleViews();
+    ASSERT_TRUE(sheetConfirm() && quickCleanConfirm());
+  }
+
   void wait() {
     monotonic.advance(1s);
     wall.advance(1s);
@@ -76,13 +87,7 @@ TEST(RemovalBusyControls, ControlsThatAskForARemovalAreOffWhileOneWouldBeRefused
   {
     SCOPED_TRACE("the sheet's removal running, with Quick Clean waiting for its confirmation");
     Controls c;
-    c->requestTrash();
-    c.executor->settle();
-    c->armQuickClean();
-    c.executor->step();
-    c.wait();
-    Controls::settleViews();
-    ASSERT_TRUE(c.sheetConfirm() && c.quickCleanConfirm());
+    c.planAndArmQuickClean();
     c.main().modals()->sheet()->confirmButton()->click();
     ASSERT_TRUE(c->isTrashing());
     Controls::settleViews();
@@ -93,12 +98,7 @@ TEST(RemovalBusyControls, ControlsThatAskForARemovalAreOffWhileOneWouldBeRefused
   {
     SCOPED_TRACE("a confirmed Quick Clean that has not finished, with the sheet open");
     Controls c;
-    c->requestTrash();
-    c.executor->settle();
-    c->armQuickClean();
-    c.executor->step();
-    c.wait();
-    ASSERT_TRUE(c.sheetConfirm());
+    c.planAndArmQuickClean();
     c.quickClean->confirmButton()->click();
     ASSERT_TRUE(c->quickClean().isRunning());
     Controls::settleViews();
