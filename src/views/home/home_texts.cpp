@@ -47,8 +47,9 @@ std::string subtitle(bool medium, const std::string& headingSizeText,
                      std::optional<CacheGroup> selected, ContentState state) {
   std::string line = medium ? "" : headingSizeText + " \u00b7 ";
   if (selected) return line + text(summary(*selected));
-  return line + (state == ContentState::scanning ? "Rows appear as they are measured."
-                                                 : "Everything found on this computer, largest first.");
+  return line + (state == ContentState::scanning
+                     ? "Rows appear as they are measured."
+                     : "Everything found on this computer, largest first.");
 }
 
 std::string countLine(std::size_t count) { return plural(count, "item") + " selected"; }

@@ -2,10 +2,10 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QScrollArea>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <cmath>

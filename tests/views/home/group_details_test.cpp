@@ -58,7 +58,9 @@ TEST_F(GroupDetailsTest, CardsFollowTheChosenGroupAndTheExtraPaths) {
   show();
   // Every group the sidebar lists: Xcode can find nothing here.
   EXPECT_EQ(view->groupCards().size(), 7u);
-  for (const GroupDetailCard* card : view->groupCards()) EXPECT_NE(card->group(), CacheGroup::xcode);
+  for (const GroupDetailCard* card : view->groupCards()) {
+    EXPECT_NE(card->group(), CacheGroup::xcode);
+  }
   EXPECT_FALSE(view->paragraph()->isHidden());
   EXPECT_EQ(view->itemCard(), nullptr);
   h.settings.addExtraPath("/data/big");

@@ -117,7 +117,9 @@ TEST(ItemsTablePalette, UntickedBoxesAndTheScrollBarReadInLightAndDark) {
     const test::AppPalette palette(dark ? test::darkPalette() : test::lightPalette());
     HomeHarness h;
     std::vector<CacheItem> items;
-    for (int i = 0; i < 30; ++i) items.push_back(HomeHarness::item("/c/" + std::to_string(i), 1000 + i));
+    for (int i = 0; i < 30; ++i) {
+      items.push_back(HomeHarness::item("/c/" + std::to_string(i), 1000 + i));
+    }
     h.scan(items);
     ItemsTable table(*h);
     test::showAt(table, 900, 400);
