@@ -263,7 +263,8 @@ TEST(TableInteractions, ContextMenuEntriesAndWhenTheyAreDisabled) {
        {{"Open Containing Folder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
         {"Exclude", true}, {trash, false}}},
       {"ids without items", 2, {}, plain,
-       {{"Open Containing Folder", false}, {"Copy Paths", true}, {"Check", false}, {"Uncheck", true},
+       {{"Open Containing Folder", false}, {"Copy Paths", true}, {"Check", false},
+        {"Uncheck", true},
         {"Exclude", true}, {trash, false}}},
   };
   for (const auto& c : cases) {

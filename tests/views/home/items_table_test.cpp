@@ -157,7 +157,8 @@ TEST_F(ItemsTableTest, TheLeadingSymbolNamesAPathInTheHomeWithATilde) {
   CacheItem busy = HomeHarness::item(h->home() + "/code/site/node_modules", 5000);
   busy.inUseReason = "open by node (pid 4)";
   show({busy});
-  const QString expected = QStringLiteral("In use: ~/code/site/node_modules is open by node (pid 4).");
+  const QString expected =
+      QStringLiteral("In use: ~/code/site/node_modules is open by node (pid 4).");
   const QRectF rect(table->listView()->visualRect(table->model()->index(0, 0)));
   EXPECT_EQ(table->delegate()->helpAt(pointIn(busy.id, Area::leading), rect, 0, table->listView()),
             expected);

@@ -93,7 +93,8 @@ TEST(StatusGrammar, StateChipFollowsTheFirstRuleThatHolds) {
          i.risk = RiskLevel::review;
        },
        {Kind::state, "Review only", "eye", StatusTint::review,
-        "Review only: Unavailable simulators is never selected here. Check it in your file manager."}},
+        "Review only: Unavailable simulators is never selected here. Check it in your file "
+        "manager."}},
       {"the home folder itself reads ~",
        [](CacheItem& i) {
          i.url = kHome;
