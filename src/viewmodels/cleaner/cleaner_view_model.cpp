@@ -131,7 +131,7 @@ void CleanerViewModel::changed(Input input) {
 void CleanerViewModel::announce() {
   using Signal = void (CleanerViewModel::*)();
   // Indexed by `Input`; the settings have signals of their own.
-  static constexpr std::array<Signal, 32> stored = {
+  static constexpr std::array<Signal, 33> stored = {
       &CleanerViewModel::itemsChanged,
       &CleanerViewModel::itemsRevisionChanged,
       &CleanerViewModel::toolsChanged,
@@ -164,8 +164,9 @@ void CleanerViewModel::announce() {
       nullptr,
       nullptr,
       nullptr,
+      nullptr,
   };
-  static_assert(static_cast<int>(Input::deleteImmediately) + 1 == stored.size());
+  static_assert(static_cast<int>(Input::quickCleanConfirmed) + 1 == stored.size());
 
   constexpr Inputs included = bit(Input::itemsRevision) | bit(Input::excludedPaths);
   constexpr Inputs visible = included | bit(Input::selectedGroup) | bit(Input::showAllProjects);
@@ -173,7 +174,7 @@ void CleanerViewModel::announce() {
     Inputs inputs;
     Signal signal;
   };
-  static constexpr std::array<Derived, 9> derived = {{
+  static constexpr std::array<Derived, 10> derived = {{
       {included, &CleanerViewModel::includedItemsChanged},
       {visible, &CleanerViewModel::visibleItemsChanged},
       {included | bit(Input::fullDiskAccess), &CleanerViewModel::totalsChanged},
@@ -188,6 +189,8 @@ void CleanerViewModel::announce() {
            bit(Input::trashProgress) | bit(Input::activeRemovalMode) |
            bit(Input::runningActions) | bit(Input::isScanning) | bit(Input::scanningGroup),
        &CleanerViewModel::statusTextChanged},
+      {bit(Input::isTrashing) | bit(Input::isPreparingTrash) | bit(Input::quickCleanConfirmed),
+       &CleanerViewModel::isRemovalBusyChanged},
   }};
 
   // Changes made by receivers while announcing are collected and announced right after.
@@ -216,6 +219,12 @@ void CleanerViewModel::itemsEdited() {
   ++itemsRevision_;
   changed(Input::itemsRevision);
   changed(Input::items);
+}
+
+void CleanerViewModel::setQuickCleanConfirmed(bool confirmed) {
+  if (quickCleanConfirmed_ == confirmed) return;
+  quickCleanConfirmed_ = confirmed;
+  pendingChanges_ |= bit(Input::quickCleanConfirmed);
 }
 
 void CleanerViewModel::assignChecked(std::set<std::string> ids) {
@@ -315,6 +324,10 @@ bool CleanerViewModel::isPreparingTrash() const {
 bool CleanerViewModel::isTrashing() const {
   assertOnGuiThread();
   return isTrashing_;
+}
+bool CleanerViewModel::isRemovalBusy() const {
+  assertOnGuiThread();
+  return removalBusy();
 }
 CleanerViewModel::TrashProgress CleanerViewModel::trashProgress() const {
   assertOnGuiThread();

@@ -13,7 +13,7 @@
 namespace hl {
 namespace {
 
-TEST(CompositionRoot, TheSharedModelIsMadeOnceOverTheProgramsSettingsAndServices) {
+TEST(CompositionRoot, TheSharedModelIsMadeOnceOverTheProgramsSettingsAndStartsWithoutAScan) {
   QSettings(QStringLiteral("Harborlume"), QStringLiteral("Harborlume"))
       .setValue(QStringLiteral("extraPaths"), QStringList{QStringLiteral("/srv/builds")});
 
@@ -30,10 +30,9 @@ TEST(CompositionRoot, TheSharedModelIsMadeOnceOverTheProgramsSettingsAndServices
   // The folder scanner reaches the desktop's clipboard.
   model.scanner().copyPaths({"/b", "/a"});
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("/a\n/b"));
-}
 
-TEST(CompositionRoot, StartUpInAProcessThatHostsTestsLoadsTheHistoryWithoutAScan) {
-  AppModel& model = AppModel::shared();
+  // Started in a process that hosts tests: the history loads, and no scan runs. In the same
+  // test, since the shared model is made once per process and starting it is for good.
   bool loaded = false;
   model.start(false, [&] { loaded = true; });
   EXPECT_TRUE(model.isStarted());
