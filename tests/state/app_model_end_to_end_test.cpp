@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app_model_fixture.h"
 #include "platform/trash_folders.h"
 
@@ -25,6 +27,8 @@ struct RealApp {
   std::string logs = home + "/Library/Logs/demo";
 
   RealApp() {
+    // The history file is this test process's: an earlier test's removal must not count here.
+    std::filesystem::remove(HistoryStore::defaultURL());
     writeFile(pip + "/http/blob", 12000);
     writeFile(logs + "/run.log", 20000);
     AppModelDependencies dependencies;

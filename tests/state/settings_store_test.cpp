@@ -293,9 +293,9 @@ TEST(SettingsStore, TheUpdateSwitchReachesTheRunningUpdater) {
 
   auto updater = std::make_shared<FakeUpdater>();
   int boxChanges = 0;
-  // The box outlives the test: its connection ends with this receiver, before the counter goes.
-  QObject receiver;
-  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, &receiver,
+  // The box lives as long as the process: the connection ends with this test.
+  QObject context;
+  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, &context,
                    [&] { ++boxChanges; });
   Updater::box().setCurrent(updater);
   Updater::box().setCurrent(updater);

@@ -25,7 +25,7 @@ TEST(UpdaterBox, ChecksReachTheCurrentUpdaterAndNothingWithoutOne) {
   auto updater = std::make_shared<FakeUpdater>();
   int counted = 0;
   QObject::connect(updater.get(), &FakeUpdater::checkForUpdatesCallCountChanged,
-                   updater.get(), [&] { ++counted; });
+                   [&] { ++counted; });
   Updater::box().setCurrent(updater);
   for (int i = 0; i < 3; ++i) Updater::checkForUpdates();
   EXPECT_EQ(updater->checkForUpdatesCallCount(), 3);
@@ -46,11 +46,11 @@ TEST(UpdaterBox, CheckButtonsFollowTheInstalledUpdaterAndItsChanges) {
 
   int canCheckSignals = 0;
   int currentSignals = 0;
-  // The box outlives the test: its connections end with this receiver, before the counters go.
-  QObject receiver;
-  QObject::connect(&Updater::box(), &UpdaterBox::canCheckForUpdatesChanged, &receiver,
+  // The box lives as long as the process: the connections end with this test.
+  QObject context;
+  QObject::connect(&Updater::box(), &UpdaterBox::canCheckForUpdatesChanged, &context,
                    [&] { ++canCheckSignals; });
-  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, &receiver,
+  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, &context,
                    [&] { ++currentSignals; });
 
   struct Step {

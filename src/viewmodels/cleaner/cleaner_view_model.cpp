@@ -160,11 +160,13 @@ CleanerViewModel::Signal CleanerViewModel::signalOf(Input input) {
     case Input::verification: return &CleanerViewModel::verificationChanged;
     case Input::fullDiskAccess: return &CleanerViewModel::fullDiskAccessChanged;
     case Input::gate: return &CleanerViewModel::readOnlyChanged;
-    // The settings have signals of their own; they only feed the derived values.
+    // The settings have signals of their own, and a confirmed Quick Clean is told only through
+    // the busy state it feeds: these inputs only feed derived values.
     case Input::excludedPaths:
     case Input::extraPaths:
     case Input::quickCleanIncludesModerate:
-    case Input::deleteImmediately: return nullptr;
+    case Input::deleteImmediately:
+    case Input::quickCleanConfirmed: return nullptr;
   }
   return nullptr;
 }
@@ -176,7 +178,7 @@ void CleanerViewModel::announce() {
     Inputs inputs;
     Signal signal;
   };
-  static constexpr std::array<Derived, 9> derived = {{
+  static constexpr std::array<Derived, 10> derived = {{
       {included, &CleanerViewModel::includedItemsChanged},
       {visible, &CleanerViewModel::visibleItemsChanged},
       {included | bit(Input::fullDiskAccess), &CleanerViewModel::totalsChanged},
@@ -191,6 +193,8 @@ void CleanerViewModel::announce() {
            bit(Input::trashProgress) | bit(Input::activeRemovalMode) |
            bit(Input::runningActions) | bit(Input::isScanning) | bit(Input::scanningGroup),
        &CleanerViewModel::statusTextChanged},
+      {bit(Input::isTrashing) | bit(Input::isPreparingTrash) | bit(Input::quickCleanConfirmed),
+       &CleanerViewModel::isRemovalBusyChanged},
   }};
 
   // Changes made by receivers while announcing are collected and announced right after.
@@ -221,6 +225,12 @@ void CleanerViewModel::itemsEdited() {
   ++itemsRevision_;
   changed(Input::itemsRevision);
   changed(Input::items);
+}
+
+void CleanerViewModel::setQuickCleanConfirmed(bool confirmed) {
+  if (quickCleanConfirmed_ == confirmed) return;
+  quickCleanConfirmed_ = confirmed;
+  pendingChanges_ |= bit(Input::quickCleanConfirmed);
 }
 
 void CleanerViewModel::assignChecked(std::set<std::string> ids) {
@@ -320,6 +330,10 @@ bool CleanerViewModel::isPreparingTrash() const {
 bool CleanerViewModel::isTrashing() const {
   assertOnGuiThread();
   return isTrashing_;
+}
+bool CleanerViewModel::isRemovalBusy() const {
+  assertOnGuiThread();
+  return removalBusy();
 }
 CleanerViewModel::TrashProgress CleanerViewModel::trashProgress() const {
   assertOnGuiThread();

@@ -72,6 +72,7 @@ class CleanerViewModel : public QObject, private FlowHost {
                  NOTIFY pendingPlanChanged)
   Q_PROPERTY(bool isPreparingTrash READ isPreparingTrash NOTIFY isPreparingTrashChanged)
   Q_PROPERTY(bool isTrashing READ isTrashing NOTIFY isTrashingChanged)
+  Q_PROPERTY(bool isRemovalBusy READ isRemovalBusy NOTIFY isRemovalBusyChanged)
   Q_PROPERTY(hl::CleanerViewModel::TrashProgress trashProgress READ trashProgress NOTIFY
                  trashProgressChanged)
   Q_PROPERTY(hl::RemovalMode activeRemovalMode READ activeRemovalMode NOTIFY
@@ -111,6 +112,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   SettingsStore& settings() const;
   ActivityLog& activity() const;
   HistoryViewModel& history() const;
+  // The home folder the scan looks in, which paths are shown against ("~").
+  const std::string& home() const { return home_; }
 
   // --- Stored state ---------------------------------------------------------------------------
   const std::vector<CacheItem>& items() const;
@@ -134,6 +137,9 @@ class CleanerViewModel : public QObject, private FlowHost {
   const std::optional<TrashPlan>& pendingPlan() const;
   bool isPreparingTrash() const;
   bool isTrashing() const;
+  // A removal runs or is being planned, or a confirmed Quick Clean has not finished: a new
+  // removal would be refused, so the controls that ask for one are off. `isRemovalBusyChanged`.
+  bool isRemovalBusy() const;
   TrashProgress trashProgress() const;
   RemovalMode activeRemovalMode() const;
   const std::optional<std::string>& resultMessage() const;
@@ -191,7 +197,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   std::vector<std::string> visibleIDs() const;
   // The size of the first visible item. `visibleItemsChanged`.
   std::int64_t largestVisibleSize() const;
-  // The groups the sidebar lists. `sidebarGroupsChanged`.
+  // The groups the sidebar and the details list: every group but those that can find nothing
+  // on this platform, and Custom paths only while there are extra paths. `sidebarGroupsChanged`.
   std::vector<CacheGroup> sidebarGroups() const;
   // The rest follow `totalsChanged`. None: every group.
   std::int64_t totalSize(std::optional<CacheGroup> group) const;
@@ -300,6 +307,7 @@ class CleanerViewModel : public QObject, private FlowHost {
   void pendingPlanChanged();
   void isPreparingTrashChanged();
   void isTrashingChanged();
+  void isRemovalBusyChanged();
   void trashProgressChanged();
   void activeRemovalModeChanged();
   void resultMessageChanged();
@@ -360,6 +368,7 @@ class CleanerViewModel : public QObject, private FlowHost {
     extraPaths,
     quickCleanIncludesModerate,
     deleteImmediately,
+    quickCleanConfirmed,
   };
   using Inputs = std::uint64_t;
   static constexpr Inputs bit(Input input) { return Inputs{1} << static_cast<int>(input); }
@@ -481,6 +490,9 @@ class CleanerViewModel : public QObject, private FlowHost {
   // A removal runs, is being planned, or Quick Clean was confirmed and has not finished.
   bool removalBusy() const;
   void refuseWhileBusy(TrashTrigger trigger);
+  // Marked for the step's announcement, never announced on its own: a flow destroyed with the
+  // model ends its Quick Clean without telling anyone.
+  void setQuickCleanConfirmed(bool confirmed);
 
   // Helpers of the derived values.
   bool isSafe(const CacheItem& item, Date now) const;

@@ -174,7 +174,7 @@ void CleanerViewModel::confirmQuickClean(Date now) {
     return;
   }
   assign(quickClean_, QuickCleanState::running(), Input::quickClean);
-  quickCleanConfirmed_ = true;
+  setQuickCleanConfirmed(true);
   flows_.spawn(runQuickClean(std::move(items), quickCleanMode_, skipped,
                              std::exchange(quickCleanShown_, {})));
 }
@@ -183,9 +183,9 @@ Flow<> CleanerViewModel::runQuickClean(std::vector<CacheItem> items, RemovalMode
                                        int skipped, ShownItems shown) {
   // Every way out of this flow ends the confirmed Quick Clean.
   struct Ending {
-    bool& confirmed;
-    ~Ending() { confirmed = false; }
-  } ending{quickCleanConfirmed_};
+    CleanerViewModel& model;
+    ~Ending() { model.setQuickCleanConfirmed(false); }
+  } ending{*this};
   Flow<GuardRefresh> checking = refreshGuards(items);
   const GuardRefresh guard = co_await checking;
   const std::vector<CacheItem> kept = freeOf(items, guard.inUse, guard.running);

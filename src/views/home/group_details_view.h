@@ -108,9 +108,9 @@ class GroupDetailsView : public QScrollArea {
   // `cleaner` and `settings` must outlive the view.
   GroupDetailsView(CleanerViewModel& cleaner, SettingsStore& settings, QWidget* parent = nullptr);
 
-  // The cards shown for a chosen group (none: all groups).
+  // The cards shown for a chosen group (none: every group the sidebar lists).
   static std::vector<CacheGroup> groups(std::optional<CacheGroup> group,
-                                        const std::vector<std::string>& extraPaths);
+                                        const std::vector<CacheGroup>& listed);
 
   // Seams: where evidence is gathered, the home folder its paths are shown against, and the
   // date the chips are judged against.

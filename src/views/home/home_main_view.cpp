@@ -47,7 +47,7 @@ HomeMainView::HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings,
 
   column_ = new QWidget(this);
   auto* column = new QVBoxLayout(column_);
-  column->setContentsMargins(24, 16, 24, 0);
+  column->setContentsMargins(24, 16, 24, 16);
   column->setSpacing(16);
   QStringList tabTitles;
   for (HomeTab tab : allHomeTabs) tabTitles.append(qtext(rawValue(tab)));
@@ -142,6 +142,11 @@ void HomeMainView::refresh() {
   table_->setVisible(now == Shown::unavailable || now == Shown::table);
   nothingFound_->setVisible(now == Shown::nothingFound);
   summaryBox_->setVisible(showsSummaryCard());
+  // The summary card keeps its own margin above the pane's edge; without it the tab keeps the
+  // page's.
+  QMargins margins = column_->layout()->contentsMargins();
+  margins.setBottom(showsSummaryCard() ? 0 : 16);
+  column_->layout()->setContentsMargins(margins);
 }
 
 }  // namespace hl

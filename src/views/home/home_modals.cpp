@@ -13,16 +13,17 @@
 #include "views/shared/result_alert.h"
 #include "views/shared/status_grammar.h"
 #include "views/shared/text.h"
+#include "views/shared/window_dialog.h"
 
 namespace hl {
 
 namespace {
 
-// The tool's confirmation: its title as a heading over the message, both shown as written.
+// The tool's confirmation: its title as a heading over the message, both shown as written; the
+// window's title is the program's.
 QMessageBox* messageBox(QWidget* host, const QString& title, const QString& message) {
   auto* box = new QMessageBox(host);
-  box->setWindowModality(Qt::WindowModal);
-  box->setWindowTitle(title);
+  makeWindowDialog(*box);
   box->setTextFormat(Qt::PlainText);
   box->setText(title);
   box->setInformativeText(message);
@@ -50,6 +51,9 @@ HomeModals::HomeModals(CleanerViewModel& cleaner, SettingsStore& settings, QWidg
   connect(&cleaner_, &CleanerViewModel::pendingPlanChanged, this, &HomeModals::syncSheet);
   connect(&cleaner_, &CleanerViewModel::pendingActionChanged, this, &HomeModals::syncToolDialog);
   connect(&cleaner_, &CleanerViewModel::resultMessageChanged, this, &HomeModals::syncResultAlert);
+  connect(&cleaner_, &CleanerViewModel::isRemovalBusyChanged, this, [this] {
+    if (sheet_) sheet_->setBusy(cleaner_.isRemovalBusy());
+  });
   syncSheet();
   syncToolDialog();
   syncResultAlert();
@@ -94,6 +98,7 @@ void HomeModals::syncSheet() {
   contents.onConfirm = [this, shown = *plan] { cleaner_.confirmTrash(shown, wallClock_()); };
   contents.onCancel = [this] { cleaner_.setPendingPlan(std::nullopt); };
   sheet_ = new ConfirmTrashSheet(std::move(contents), sheetClock_, host_);
+  sheet_->setBusy(cleaner_.isRemovalBusy());
   sheetPlan_ = plan->id;
   sheet_->open();
 }

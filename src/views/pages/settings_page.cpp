@@ -112,9 +112,10 @@ QWidget* SettingsView::buildGeneral() {
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setWidgetResizable(true);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Its check boxes take the focus; the scroll area itself would be a stop that shows nothing.
+  scroll->setFocusPolicy(Qt::NoFocus);
   scroll->viewport()->setAutoFillBackground(false);
   auto* content = new QWidget;
-  content->setAutoFillBackground(false);
   auto* column = new QVBoxLayout(content);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(18);
@@ -131,8 +132,8 @@ QWidget* SettingsView::buildGeneral() {
   bind(general->addToggle(QStringLiteral("Show in menu bar")), settings_, "showInMenuBar",
        &SettingsStore::showInMenuBar, &SettingsStore::setShowInMenuBar,
        &SettingsStore::showInMenuBarChanged);
-  general->addNote(QStringLiteral("If the icon is hidden by macOS because the menu bar is full, "
-                                  "use Ctrl+Shift+C to open Quick Clean"));
+  general->addNote(QStringLiteral("If the desktop shows no tray icon, use Ctrl+Shift+C to open "
+                                  "Quick Clean"));
   bind(general->addToggle(QStringLiteral("Quick Clean also includes moderate items")), settings_,
        "quickCleanIncludesModerate", &SettingsStore::quickCleanIncludesModerate,
        &SettingsStore::setQuickCleanIncludesModerate,
@@ -175,19 +176,6 @@ QWidget* SettingsView::buildGeneral() {
   showRemovalMode();
   column->addWidget(general);
 
-  // The permission and its settings page do not exist here: the section keeps the Trash's
-  // state and the rescan.
-  auto* access = new FormGroup(QStringLiteral("Full Disk Access"), content);
-  trashStatus_ = access->addValue(QStringLiteral("Trash"), QString());
-  trashStatus_->setObjectName(QStringLiteral("trashStatus"));
-  QPushButton* rescan = access->addButton(QStringLiteral("Rescan"));
-  rescan->setObjectName(QStringLiteral("rescan"));
-  connect(rescan, &QPushButton::clicked, this, [this] {
-    if (actions_.rescan) actions_.rescan(true);
-  });
-  setFullDiskAccess(FullDiskAccess::applicationStatus());
-  column->addWidget(access);
-
   auto* updates = new FormGroup(QStringLiteral("Updates"), content);
   bind(updates->addToggle(QStringLiteral("Check for updates automatically")), settings_,
        "checkForUpdatesAutomatically", &SettingsStore::checkForUpdatesAutomatically,
@@ -207,6 +195,8 @@ QWidget* SettingsView::buildGeneral() {
 
   column->addStretch(1);
   scroll->setWidget(content);
+  // Set after the scroll area turned it on: the page's own background shows through.
+  content->setAutoFillBackground(false);
   return scroll;
 }
 
@@ -268,16 +258,6 @@ void SettingsView::setSection(SettingsSection section) {
   title_->setText(qtext(title(section)));
   title_->setAccessibleName(title_->text());
   stack_->setCurrentIndex(indexOf(section));
-}
-
-void SettingsView::setFullDiskAccess(FullDiskAccess::Status status) {
-  const bool blocked = status == FullDiskAccess::Status::denied;
-  trashStatus_->setText(blocked ? QStringLiteral("Blocked by macOS") : QStringLiteral("Readable"));
-  if (blocked) {
-    setTextTint(trashStatus_, &PaletteColors::orange);
-  } else {
-    setTextTint(trashStatus_, &PaletteColors::secondaryText);
-  }
 }
 
 void SettingsView::addFolder() {

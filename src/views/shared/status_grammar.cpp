@@ -83,7 +83,8 @@ StatusTagModel stateTag(const CacheItem& item, std::string_view home) {
   switch (item.risk) {
     case RiskLevel::review:
       return chip(Kind::state, "Review only", "eye", StatusTint::review,
-                  "Review only: " + name + " is never selected here. Check it in Finder.");
+                  "Review only: " + name +
+                      " is never selected here. Check it in your file manager.");
     case RiskLevel::moderate:
       return chip(Kind::state, "Moderate", "exclamationmark.triangle", StatusTint::moderate,
                   "Moderate: opt-in, never ticked automatically.");

@@ -75,6 +75,8 @@ class RootView : public QWidget {
   HomeMainView* homeView() const { return homeView_; }
 
  protected:
+  // Tab and Backtab go through the window in reading order (see `FocusOrder`).
+  bool focusNextPrevChild(bool next) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 

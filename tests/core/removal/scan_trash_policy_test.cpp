@@ -183,10 +183,12 @@ TEST(ScanTrashPolicyRules, TheFirstRuleThatAppliesDecides) {
        "proj"},
       {"a review-only location",
        [](PolicyFixture& f) { f.home.dir("Library/Developer/Xcode/Archives/2024"); },
-       "Library/Developer/Xcode/Archives/2024", "review-only location: check it in Finder"},
+       "Library/Developer/Xcode/Archives/2024",
+       "review-only location: check it in your file manager"},
       {"a folder holding a review-only location",
        [](PolicyFixture& f) { f.home.dir("Library/Containers/com.docker.docker/Data"); },
-       "Library/Containers/com.docker.docker", "review-only location: check it in Finder"},
+       "Library/Containers/com.docker.docker",
+       "review-only location: check it in your file manager"},
       {"a generic runtime never blocks by itself",
        [](PolicyFixture& f) {
          f.home.file(".npm/_cacache/index", 9);

@@ -59,6 +59,7 @@ const std::vector<Pair> kPairs = {
     {Input::extraPaths, nullptr, "a setting"},
     {Input::quickCleanIncludesModerate, nullptr, "a setting"},
     {Input::deleteImmediately, nullptr, "a setting"},
+    {Input::quickCleanConfirmed, nullptr, "a confirmed Quick Clean"},
 };
 
 TEST(CleanerAnnouncements, EachInputFiresExactlyItsOwnSignal) {

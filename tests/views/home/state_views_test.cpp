@@ -85,7 +85,7 @@ TEST(EmptyStateView, EachHomeCaseHasItsTextsAndButton) {
   };
   const std::vector<Case> cases = {
       {EmptyStateView::Kind::nothingFound, "checkmark", "Nothing to clean here",
-       "This Mac has no matching caches, or they're excluded.", "Rescan", false},
+       "This computer has no matching caches, or they're excluded.", "Rescan", false},
       {EmptyStateView::Kind::notScanned, "internaldrive", "Not scanned yet",
        "Scan to find caches, build output and stale worktrees.", "Scan now", true},
   };
