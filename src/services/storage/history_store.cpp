@@ -2,18 +2,17 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QString>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/aside_copy.h"
+#include "platform/atomic_file.h"
 #include "utilities/path_canonical.h"
 
 namespace hl {
@@ -68,48 +67,6 @@ ReadOutcome readWhole(const std::string& path) {
   return outcome;
 }
 
-// "20260301-140000" in the local time zone.
-std::string localStamp(Date date) {
-  ::tzset();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
-  std::tm local{};
-  ::localtime_r(&seconds, &local);
-  char text[32];
-  const std::size_t length = std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-  return std::string(text, length);
-}
-
-// Moves `from` to `base`, or to "base-2", "base-3"… when that name is taken. An existing file
-// is never replaced: it may be the damaged history of an earlier recovery.
-std::optional<HistoryStore::Error> moveAside(const std::string& from, const std::string& base,
-                                             std::string& movedTo) {
-  for (int attempt = 1; attempt <= 1000; ++attempt) {
-    const std::string candidate = attempt == 1 ? base : base + "-" + std::to_string(attempt);
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) ==
-        0) {
-      movedTo = candidate;
-      return std::nullopt;
-    }
-    if (errno == EEXIST) continue;
-    if (errno != EINVAL && errno != ENOSYS) {
-      return failure(from, std::string("cannot move it aside: ") + std::strerror(errno));
-    }
-    // A file system without no-replace renames: a hard link also refuses an existing name.
-    if (::link(from.c_str(), candidate.c_str()) != 0) {
-      if (errno == EEXIST) continue;
-      return failure(from, std::string("cannot move it aside: ") + std::strerror(errno));
-    }
-    if (::unlink(from.c_str()) != 0) {
-      const int error = errno;
-      ::unlink(candidate.c_str());
-      return failure(from, std::string("cannot move it aside: ") + std::strerror(error));
-    }
-    movedTo = candidate;
-    return std::nullopt;
-  }
-  return failure(from, "cannot move it aside: no free name");
-}
-
 }  // namespace
 
 std::string HistoryStore::defaultURL() {
@@ -141,10 +98,11 @@ HistoryStore::Result HistoryStore::loadLocked(std::optional<std::string>* movedA
 
   if (auto entries = decodeHistory(read.bytes)) return std::move(*entries);
 
-  std::string movedTo;
-  if (auto error = moveAside(path, path + ".corrupt-" + localStamp(clock_()), movedTo)) {
-    return *error;
+  const AsideCopy::Outcome moved = AsideCopy::moveAside(path, clock_());
+  if (const auto* failure = std::get_if<AsideCopy::Failure>(&moved)) {
+    return Error{failure->description};
   }
+  const std::string& movedTo = std::get<std::string>(moved);
   recoveredCorruptFile_ = movedTo;
   if (movedAside) *movedAside = movedTo;
   return std::vector<HistoryEntry>{};
@@ -164,20 +122,7 @@ HistoryStore::Result HistoryStore::append(const std::vector<HistoryEntry>& entri
   std::filesystem::create_directories(folder, ec);
   if (ec) return failure(folder, ec.message());
 
-  const std::string text = encodeHistory(*stored);
-  QSaveFile file(QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size()))));
-  // Never fall back to writing the file in place: a reader must never see half a file.
-  file.setDirectWriteFallback(false);
-  if (!file.open(QIODevice::WriteOnly)) {
-    return failure(path, file.errorString().toStdString());
-  }
-  if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-      static_cast<qint64>(text.size())) {
-    const std::string reason = file.errorString().toStdString();
-    file.cancelWriting();
-    return failure(path, reason);
-  }
-  if (!file.commit()) return failure(path, file.errorString().toStdString());
+  if (auto failed = AtomicFile::replace(path, encodeHistory(*stored))) return Error{*failed};
   return loaded;
 }
 

@@ -13,7 +13,7 @@
 namespace hl {
 namespace {
 
-TEST(CompositionRoot, TheSharedModelIsMadeOnceOverTheProgramsSettingsAndServices) {
+TEST(CompositionRoot, TheSharedModelIsMadeOnceOverTheProgramsSettingsAndStartsWithoutAScan) {
   QSettings(QStringLiteral("Harborlume"), QStringLiteral("Harborlume"))
       .setValue(QStringLiteral("extraPaths"), QStringList{QStringLiteral("/srv/builds")});
 
@@ -30,10 +30,9 @@ TEST(CompositionRoot, TheSharedModelIsMadeOnceOverTheProgramsSettingsAndServices
   // The folder scanner reaches the desktop's clipboard.
   model.scanner().copyPaths({"/b", "/a"});
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("/a\n/b"));
-}
 
-TEST(CompositionRoot, StartUpInAProcessThatHostsTestsLoadsTheHistoryWithoutAScan) {
-  AppModel& model = AppModel::shared();
+  // Start-up in a process that hosts tests loads the history without a scan. One test, since
+  // the shared model is made once per process, whatever order tests run in.
   bool loaded = false;
   model.start(false, [&] { loaded = true; });
   EXPECT_TRUE(model.isStarted());
