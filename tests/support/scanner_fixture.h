@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QSettings>
 #include <QTimer>
 #include <functional>
 #include <map>
@@ -97,9 +96,7 @@ struct ScannerFixture {
       std::make_shared<HistoryStore>(makeScratchFolder("history") + "/history.json");
   HistoryViewModel history{store, activity};
   std::unique_ptr<SettingsStore> settings =
-      std::make_unique<SettingsStore>(std::make_unique<QSettings>(
-          QString::fromStdString(makeScratchFolder("settings") + "/Harborlume.conf"),
-          QSettings::IniFormat));
+      std::make_unique<SettingsStore>(makeScratchFolder("settings") + "/Harborlume.conf");
   ManualTaskQueue executor;
   ManualWallClock clock{referenceDate()};
   FakePolicy policy;

@@ -6,16 +6,18 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QSettings>
 #include <string>
 #include <vector>
+
+#include "platform/settings_file.h"
 
 namespace hl {
 namespace {
 
 TEST(CompositionRoot, TheSharedModelIsMadeOnceOverTheProgramsSettingsAndStartsWithoutAScan) {
-  QSettings(QStringLiteral("Harborlume"), QStringLiteral("Harborlume"))
-      .setValue(QStringLiteral("extraPaths"), QStringList{QStringLiteral("/srv/builds")});
+  SettingsFile::write(SettingsFile::standardPath(),
+                      {{"extraPaths", IniDocument::encodeList({"/srv/builds"})}},
+                      std::chrono::system_clock::now());
 
   AppModel& model = AppModel::shared();
   EXPECT_EQ(&model, &AppModel::shared());
