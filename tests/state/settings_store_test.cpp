@@ -280,7 +280,9 @@ TEST(SettingsStore, TheUpdateSwitchReachesTheRunningUpdater) {
 
   auto updater = std::make_shared<FakeUpdater>();
   int boxChanges = 0;
-  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, [&] { ++boxChanges; });
+  // The box outlives the test: the connection goes with this context.
+  QObject context;
+  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, &context, [&] { ++boxChanges; });
   Updater::box().setCurrent(updater);
   Updater::box().setCurrent(updater);
   EXPECT_EQ(boxChanges, 1);
