@@ -70,7 +70,14 @@ AppModel::AppModel(std::unique_ptr<SettingsStore> settings, AppModelDependencies
     if (self) self->refreshVolume();
   };
   cleaner_->setOnDiskChanged(diskChanged);
-  scanner_->setOnDiskChanged(diskChanged);
+  scanner_->setOnDiskChanged([self] {
+    if (!self) return;
+    // What the folder scanner moved to the Trash makes the cleaner's Trash row stale.
+    if (self->scanner_->activeRemovalMode() == RemovalMode::trash) {
+      self->cleaner_->forgetTrashSize();
+    }
+    self->refreshVolume();
+  });
 
   for (auto signal : {&CleanerViewModel::isScanningChanged, &CleanerViewModel::isTrashingChanged}) {
     connect(cleaner_.get(), signal, this, &AppModel::busyInputChanged);

@@ -37,6 +37,14 @@ struct ToolRoot {
            (target && PathRelation::isSameOrDescendant(path, *target));
   }
   bool is(const std::string& path) const { return path == identity || (target && path == *target); }
+  // Whether the folder at `path` holds this root: it lies strictly below and is there.
+  bool liesIn(const std::string& path) const {
+    const auto inside = [&](const std::string& root) {
+      return root != path && PathRelation::isSameOrDescendant(root, path) &&
+             FileIdentity::existsWithoutFollowing(root);
+    };
+    return inside(identity) || (target && inside(*target));
+  }
 };
 
 ToolRoot toolRoot(const std::string& path) {
@@ -250,6 +258,13 @@ ScanTrashPolicy::Verdict ScanTrashPolicy::evaluate(const std::vector<std::string
         refuse(std::string(aiToolState));
         continue;
       }
+    }
+    // A folder that holds an AI tool's state (~/.local/bin holds the agent's launcher) would
+    // take that state with it.
+    if (std::any_of(toolRoots.begin(), toolRoots.end(),
+                    [&](const ToolRoot& root) { return root.liesIn(identity); })) {
+      refuse(std::string(aiToolState));
+      continue;
     }
 
     if (const auto inUse = reasons.find(id); inUse != reasons.end()) {

@@ -21,6 +21,7 @@
 #include "models/trash_result.h"
 #include "models/trash_trigger.h"
 #include "services/in_use/in_use_evaluation.h"
+#include "services/removal/shown_items.h"
 #include "services/scan/cache_scan_event.h"
 #include "services/system/full_disk_access.h"
 #include "utilities/time.h"
@@ -243,6 +244,9 @@ class CleanerViewModel : public QObject, private FlowHost {
   // second; otherwise starts the removal. `isTrashing` holds when it returns. Takes its own copy:
   // the pending plan it clears may be the one passed.
   void confirmTrash(TrashPlan plan, Date now);
+  // Drops the Trash row's measured size, so that the next scan measures it again: called after
+  // anything was moved to the Trash, here or on another page.
+  void forgetTrashSize();
   // The repositories whose worktree records git may prune after these items were removed.
   static std::set<std::string> repositoriesToPrune(const std::vector<CacheItem>& removed);
 
@@ -444,6 +448,8 @@ class CleanerViewModel : public QObject, private FlowHost {
     std::map<std::string, std::string> inUse;
     std::set<std::string> running;
     VerificationState verification;
+    // What stood at the items' paths, read just before the in-use check.
+    ShownItems seen;
   };
   struct RemovalOutcome {
     TrashResult result;
@@ -452,14 +458,17 @@ class CleanerViewModel : public QObject, private FlowHost {
   };
   Flow<GuardRefresh> refreshGuards(std::vector<CacheItem> items);
   Flow<> planRemoval(std::vector<CacheItem> items);
+  // `shown`: what stood at the items' paths when the user was shown them (the plan, Quick
+  // Clean's confirmation); an item that is anything else now is skipped as changed.
   Flow<RemovalOutcome> performTrash(std::vector<CacheItem> items, TrashTrigger trigger,
-                                    RemovalMode mode);
+                                    RemovalMode mode, ShownItems shown);
   // The passed items whose list item still stands as confirmed; the others fail into `failures`.
   std::vector<CacheItem> stillAsConfirmed(const std::vector<CacheItem>& items,
                                           std::vector<TrashResult::Failure>& failures) const;
   Flow<> prepareQuickClean(std::vector<CacheItem> candidates, std::uint64_t token,
                            int heldBefore);
-  Flow<> runQuickClean(std::vector<CacheItem> items, RemovalMode confirmedMode, int skipped);
+  Flow<> runQuickClean(std::vector<CacheItem> items, RemovalMode confirmedMode, int skipped,
+                       ShownItems shown);
   Flow<std::optional<std::string>> runningBlocker(NativeAction action);
   Flow<> checkAction(CacheItem item);
   Flow<> runTool(CacheItem item, DestructiveGate gate);
@@ -518,6 +527,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   LiveSummary liveSummary_;
   VerificationState verification_;
   Date quickCleanConfirmableAt_ = Date::max();
+  // What stood at the paths of the items Quick Clean offers, read when it offered them.
+  ShownItems quickCleanShown_;
   std::uint64_t quickCleanToken_ = 0;
   // From Quick Clean's confirmation until its flow ends. Not the tray's state: a cancel shows
   // idle at once while the confirmed removal still goes ahead.

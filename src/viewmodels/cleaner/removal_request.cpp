@@ -73,7 +73,8 @@ Flow<> CleanerViewModel::planRemoval(std::vector<CacheItem> items) {
   });
   assign(pendingPlan_,
          std::optional<TrashPlan>(TrashPlan{UUID::random(), std::move(kept), wallClock_(),
-                                            std::move(warnings), settings_.removalMode()}),
+                                            std::move(warnings), settings_.removalMode(),
+                                            guard.seen}),
          Input::pendingPlan);
 }
 
@@ -114,7 +115,8 @@ void CleanerViewModel::confirmTrash(TrashPlan plan, Date now) {
   // Permanent only when both the plan and the setting as it is now say so.
   const RemovalMode mode = effectiveRemovalMode(plan.mode, settings_.removalMode());
   assign(pendingPlan_, std::optional<TrashPlan>{}, Input::pendingPlan);
-  flows_.spawn(performTrash(std::move(items), TrashTrigger::confirmationSheet, mode));
+  flows_.spawn(
+      performTrash(std::move(items), TrashTrigger::confirmationSheet, mode, std::move(plan.shown)));
 }
 
 }  // namespace hl

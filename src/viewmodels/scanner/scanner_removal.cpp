@@ -1,6 +1,7 @@
 #include <QPointer>
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 
 #include "models/trash_trigger.h"
 #include "platform/directory_listing.h"
@@ -43,6 +44,9 @@ struct ScannerViewModel::Removal {
   // The measured folder and its worktree roots as they were when the removal started.
   std::string root;
   std::set<std::string> worktreeRoots;
+  // What stood at the nodes' paths when the plan was made, and just before the last judgement.
+  ShownItems shown;
+  ShownItems seen;
   Verdict verdict;
   TrashResult result;
   std::unordered_set<std::string> removedIDs;
@@ -73,7 +77,7 @@ void ScannerViewModel::requestTrash(std::optional<std::set<std::string>> ids) {
   if (nodes.empty() || isCheckingPolicy_) return;
 
   setIsCheckingPolicy(true);
-  evaluatePolicy(nodes, [this, nodes](Verdict verdict) {
+  evaluatePolicy(nodes, [this, nodes](Verdict verdict, ShownItems seen) {
     setIsCheckingPolicy(false);
     std::vector<FileNode> allowed;
     std::set<std::string> reasons;  // distinct, in ascending order
@@ -91,6 +95,7 @@ void ScannerViewModel::requestTrash(std::optional<std::set<std::string>> ids) {
       setPendingRefusedCount(refused);
       setPendingMode(removalMode());
       pendingPlanCreatedAt_ = services_.clock();
+      pendingShown_ = std::move(seen);
       setPendingPlan(std::move(allowed));
       return;
     }
@@ -117,6 +122,7 @@ void ScannerViewModel::confirmTrash(const std::vector<FileNode>& nodes) {
   // Taken before the plan is cleared: the caller may hand in the pending plan itself.
   auto removal = std::make_shared<Removal>();
   for (const FileNode& confirmed : nodes) removal->nodes.push_back(planNode(confirmed));
+  removal->shown = std::exchange(pendingShown_, {});
   setPendingPlan(std::nullopt);
   const RemovalMode mode = effectiveRemovalMode(pendingMode_, removalMode());
   setIsTrashing(true);
@@ -144,8 +150,9 @@ void ScannerViewModel::confirmTrash(const std::vector<FileNode>& nodes) {
       [self = QPointer<ScannerViewModel>(this), removal] {
         if (!self) return;
         self->evaluate(removal->nodes, removal->root, removal->worktreeRoots,
-                       [self, removal](Verdict verdict) {
+                       [self, removal](Verdict verdict, ShownItems seen) {
                          removal->verdict = std::move(verdict);
+                         removal->seen = std::move(seen);
                          self->removeAccepted(removal);
                        });
       });
@@ -156,6 +163,11 @@ void ScannerViewModel::removeAccepted(std::shared_ptr<Removal> removal) {
   std::vector<TrashItem> items;
   for (const FileNode& confirmed : removal->nodes) {
     const auto reason = removal->verdict.refusals.find(confirmed.id());
+    if (removal->shown.changedIn(removal->seen, {confirmed.url()})) {
+      // Another folder or file stands there now than the one the user chose.
+      refused.push_back({confirmed.url(), StateChanged::changedSinceShown()});
+      continue;
+    }
     if (reason != removal->verdict.refusals.end()) {
       // Its state changed since the user chose it.
       refused.push_back({confirmed.url(), StateChanged{reason->second}});
@@ -168,6 +180,7 @@ void ScannerViewModel::removeAccepted(std::shared_ptr<Removal> removal) {
     item.allowRootItself = false;
     item.shellSnapshotRuleVerified =
         removal->verdict.shellSnapshotsVerified.count(confirmed.id()) > 0;
+    item.shown = removal->shown.at(confirmed.url());
     items.push_back(std::move(item));
   }
   removal->result.failed = std::move(refused);

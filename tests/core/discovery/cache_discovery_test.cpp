@@ -191,8 +191,10 @@ TEST(CacheDiscovery, ToolLocationsComeFirst) {
   FakeHome home;
   FakeHome elsewhere("elsewhere");
   home.dir(".npm/_cacache");
-  home.symlink("npm-cache", elsewhere.dir("npm"));
-  home.dir("tools/uv-cache");
+  elsewhere.dir("npm/index-v5");
+  home.symlink("npm-cache", elsewhere / "npm");
+  home.text("tools/uv-cache/CACHEDIR.TAG", "Signature: 8a477f597d28d172789f06886806bc55\n");
+  home.dir("tools/uv-cache/wheels-v5");
   home.dir(".cache/uv");
   home.dir("go/pkg/mod/cache");
   CacheDiscovery d = discovery(home.path());
@@ -201,8 +203,11 @@ TEST(CacheDiscovery, ToolLocationsComeFirst) {
   d.tools.locations[ToolLocationKey::goModCache] = "relative/go";  // names no definite folder
   d.tools.available = {NativeAction::Tool::uv};
   const auto result = d.discover();
-  // A linked tool location is noted even though a later path of its row exists.
-  EXPECT_EQ(result.notes, Paths{"skipped: symlink root ~/npm-cache"});
+  // An answer that names no definite folder is set aside first; a linked tool location is
+  // noted even though a later path of its row exists.
+  EXPECT_EQ(result.notes, (Paths{"Set aside the module cache location go gave, relative/go: it "
+                                 "is not an absolute path; the usual location is used instead.",
+                                 "skipped: symlink root ~/npm-cache"}));
   EXPECT_EQ(find(result, home / ".npm/_cacache"), nullptr);
 
   const CacheItem* uv = find(result, home / "tools/uv-cache");

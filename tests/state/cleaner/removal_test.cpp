@@ -395,8 +395,11 @@ TEST(CleanerRemoval, JudgesTheConfirmedItemsByTheListAsItIsNow) {
          h.deliver(Event::Discovered{{temporary, grown, worktree}, {}});
        },
        false, "/c/agg", "its folders changed"},
-      {"found modified in the last 72 h", touched, false, "/tmp/x", "no longer selectable"},
-      {"made unselectable while git was asked", touched, true, "/tmp/x", "no longer selectable"},
+      // A time rule's reason is an in-use reason: said as the in-use check says it.
+      {"found modified in the last 72 h", touched, false, "/tmp/x",
+       "now in use: modified in the last 72 h"},
+      {"made unselectable while git was asked", touched, true, "/tmp/x",
+       "now in use: modified in the last 72 h"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
