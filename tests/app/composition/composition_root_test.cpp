@@ -6,16 +6,18 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QSettings>
 #include <string>
 #include <vector>
+
+#include "platform/settings_file.h"
 
 namespace hl {
 namespace {
 
 TEST(CompositionRoot, TheSharedModelIsMadeOnceOverTheProgramsSettingsAndStartsWithoutAScan) {
-  QSettings(QStringLiteral("Harborlume"), QStringLiteral("Harborlume"))
-      .setValue(QStringLiteral("extraPaths"), QStringList{QStringLiteral("/srv/builds")});
+  SettingsFile::write(SettingsFile::standardPath(),
+                      {{"extraPaths", IniDocument::encodeList({"/srv/builds"})}},
+                      std::chrono::system_clock::now());
 
   AppModel& model = AppModel::shared();
   EXPECT_EQ(&model, &AppModel::shared());
@@ -31,8 +33,8 @@ TEST(CompositionRoot, TheSharedModelIsMadeOnceOverTheProgramsSettingsAndStartsWi
   model.scanner().copyPaths({"/b", "/a"});
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("/a\n/b"));
 
-  // Started in a process that hosts tests: the history loads, and no scan runs. In the same
-  // test, since the shared model is made once per process and starting it is for good.
+  // Start-up in a process that hosts tests loads the history without a scan. One test, since
+  // the shared model is made once per process, whatever order tests run in.
   bool loaded = false;
   model.start(false, [&] { loaded = true; });
   EXPECT_TRUE(model.isStarted());
