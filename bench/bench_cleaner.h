@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include <QSettings>
 
 #include "services/system/tool_locator.h"
 #include "viewmodels/activity_log.h"
@@ -65,8 +64,7 @@ class BenchEngine : public CleanerScanEngine {
 // moved by the benchmark.
 struct BenchCleaner {
   explicit BenchCleaner(const std::string& folder)
-      : settings(std::make_unique<QSettings>(QString::fromStdString(folder + "/Harborlume.conf"),
-                                             QSettings::IniFormat)),
+      : settings(folder + "/Harborlume.conf"),
         history(std::make_shared<HistoryStore>(folder + "/history.json"), activity) {
     CleanerDependencies dependencies;
     dependencies.executor = executor;

@@ -61,6 +61,9 @@ AppModel::AppModel(std::unique_ptr<SettingsStore> settings, AppModelDependencies
       scanner_(std::make_unique<ScannerViewModel>(
           *activity_, *history_, settings_.get(),
           scannerServices(std::move(dependencies.scanner), desktop_.get()))) {
+  connect(settings_.get(), &SettingsStore::errorOccurred, this,
+          [this](const std::string& message) { activity_->log(ActivityEvent::Kind::error, message); });
+
   // Weakly: the view models never keep the application model alive.
   const QPointer<AppModel> self(this);
   const auto diskChanged = [self] {

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QSettings>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -88,9 +87,7 @@ struct AppHarness : Fakes {
     s.clock = wall.clock();
     d.scanner = std::move(s);
     model = std::make_unique<AppModel>(
-        std::make_unique<SettingsStore>(std::make_unique<QSettings>(
-            QString::fromStdString(makeScratchFolder("settings") + "/Harborlume.conf"),
-            QSettings::IniFormat)),
+        std::make_unique<SettingsStore>(makeScratchFolder("settings") + "/Harborlume.conf"),
         std::move(d));
   }
 

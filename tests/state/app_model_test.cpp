@@ -36,6 +36,16 @@ TEST(AppModelConstruction, StartsNothingAndShowsHomeWithTheShellsFigures) {
   EXPECT_EQ(app->history().store()->fileURL(), HistoryStore::defaultURL());
 }
 
+TEST(AppModelConstruction, ASettingThatCannotBeSavedIsReportedInTheLog) {
+  AppHarness app;
+  std::filesystem::create_directory(app->settings().path());
+  app->settings().setShowInMenuBar(false);
+  EXPECT_EQ(linesSaying(app->activity(), "Could not save settings: " + app->settings().path() +
+                                             ": not a regular file"),
+            1);
+  EXPECT_EQ(app->activity().events().back().kind, ActivityEvent::Kind::error);
+}
+
 TEST(AppModelState, SettersNotifyOnlyOnAChange) {
   AppHarness app;
   int pages = 0, sections = 0, heights = 0, widths = 0;

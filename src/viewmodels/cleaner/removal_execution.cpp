@@ -41,6 +41,19 @@ TrashItem removalEntry(const CacheItem& item, const std::string& url, bool onlyU
   return entry;
 }
 
+// One entry per folder of each item, members in order.
+std::vector<TrashItem> removalEntries(const std::vector<CacheItem>& items,
+                                      const ShownItems& shown) {
+  std::vector<TrashItem> entries;
+  for (const CacheItem& item : items) {
+    const std::vector<std::string> urls = item.targetURLs();
+    for (const std::string& url : urls) {
+      entries.push_back(removalEntry(item, url, urls.size() == 1, shown));
+    }
+  }
+  return entries;
+}
+
 }  // namespace
 
 std::vector<CacheItem> CleanerViewModel::stillAsConfirmed(
@@ -152,16 +165,28 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
     }
     skipped.push_back({item.url, StateChanged{"worktree is no longer clean"}});
   }
+  // One record per category of every item the user confirmed, skipped ones included. A row of
+  // several folders is skipped under its own path, so that path belongs to its category too.
+  HistoryViewModel::Categories categories;
+  for (const CacheItem& item : candidates) {
+    std::vector<std::string>& paths = categories[std::string(displayName(item.group))];
+    const std::vector<std::string> urls = item.targetURLs();
+    paths.insert(paths.end(), urls.begin(), urls.end());
+    if (!item.members.empty()) paths.push_back(item.url);
+  }
+  // Written down before anything is acted on, so that a removal cut short is still recorded at
+  // the next start; before the last check, which stays right before the removal.
+  UUID operation;
+  CallbackWait journaling(*this, [&](std::function<void()> done) {
+    operation = history_.beginRemoval(categories, removalEntries(remaining, shown), skipped,
+                                      trigger, mode, std::move(done));
+  });
+  co_await journaling;
+
   // The waits above let scans and the user in: judge by the list once more.
   remaining = stillAsConfirmed(remaining, skipped);
 
-  std::vector<TrashItem> entries;
-  for (const CacheItem& item : remaining) {
-    const std::vector<std::string> urls = item.targetURLs();
-    for (const std::string& url : urls) {
-      entries.push_back(removalEntry(item, url, urls.size() == 1, shown));
-    }
-  }
+  const std::vector<TrashItem> entries = removalEntries(remaining, shown);
   assign(trashProgress_, TrashProgress{0, static_cast<int>(entries.size())},
          Input::trashProgress);
   BackgroundWait<TrashResult> removing(
@@ -193,20 +218,12 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
     }
   }
 
-  // One record per category of every item the user confirmed, skipped ones included. A row of
-  // several folders is skipped under its own path, so that path belongs to its category too.
-  HistoryViewModel::Categories categories;
-  for (const CacheItem& item : candidates) {
-    std::vector<std::string>& paths = categories[std::string(displayName(item.group))];
-    const std::vector<std::string> urls = item.targetURLs();
-    paths.insert(paths.end(), urls.begin(), urls.end());
-    if (!item.members.empty()) paths.push_back(item.url);
-  }
   // The record is written before the pruning, which may take seconds per repository: a quit in
   // between must not lose it.
-  CallbackWait recording(*this, [this, &result, &categories, trigger](std::function<void()> done) {
-    history_.record(result, categories, trigger, std::move(done));
-  });
+  CallbackWait recording(
+      *this, [this, &result, &categories, trigger, operation](std::function<void()> done) {
+        history_.record(result, categories, trigger, std::move(done), operation);
+      });
   co_await recording;
 
   if (settings_.pruneWorktreesAfterTrash()) {

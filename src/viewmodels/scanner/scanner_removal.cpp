@@ -28,6 +28,12 @@ FileNode planNode(const FileNode& node) {
 
 std::string trigger() { return std::string(rawValue(TrashTrigger::scanner)); }
 
+std::vector<std::string> urlsOf(const std::vector<FileNode>& nodes) {
+  std::vector<std::string> urls;
+  for (const FileNode& node : nodes) urls.push_back(node.url());
+  return urls;
+}
+
 }  // namespace
 
 // One confirmed removal from its start to its message: what was confirmed, where, and what
@@ -44,6 +50,8 @@ struct ScannerViewModel::Removal {
   Verdict verdict;
   TrashResult result;
   std::unordered_set<std::string> removedIDs;
+  // The id the history record carries, given when the removal was written down.
+  UUID operation;
 };
 
 void ScannerViewModel::refuseWhileRemoving() {
@@ -128,12 +136,26 @@ void ScannerViewModel::confirmTrash(const std::vector<FileNode>& nodes) {
   removal->mode = mode;
   removal->root = *rootURL_;
   removal->worktreeRoots = tree_.worktreeRoots;
-  evaluate(removal->nodes, removal->root, removal->worktreeRoots,
-           [this, removal](Verdict verdict, ShownItems seen) {
-             removal->verdict = std::move(verdict);
-             removal->seen = std::move(seen);
-             removeAccepted(removal);
-           });
+  // Written down before anything is acted on, so that a removal cut short is still recorded at
+  // the next start; before the last check, which stays right before the removal.
+  std::vector<TrashItem> confirmed;
+  for (const FileNode& node : removal->nodes) {
+    TrashItem item;
+    item.url = node.url();
+    item.size = node.size();
+    confirmed.push_back(std::move(item));
+  }
+  removal->operation = history_.beginRemoval(
+      {{kCategory, urlsOf(removal->nodes)}}, confirmed, {}, TrashTrigger::scanner, mode,
+      [self = QPointer<ScannerViewModel>(this), removal] {
+        if (!self) return;
+        self->evaluate(removal->nodes, removal->root, removal->worktreeRoots,
+                       [self, removal](Verdict verdict, ShownItems seen) {
+                         removal->verdict = std::move(verdict);
+                         removal->seen = std::move(seen);
+                         self->removeAccepted(removal);
+                       });
+      });
 }
 
 void ScannerViewModel::removeAccepted(std::shared_ptr<Removal> removal) {
@@ -177,14 +199,14 @@ void ScannerViewModel::recordRemoval(std::shared_ptr<Removal> removal, TrashResu
   combined.sizes = std::move(serviceResult.sizes);
   combined.mode = removal->mode;
 
-  std::vector<std::string> urls;
-  for (const FileNode& confirmed : removal->nodes) urls.push_back(confirmed.url());
   // The history calls back on the GUI thread once the file is written; the view model may be
   // gone by then.
-  history_.record(combined, {{kCategory, urls}}, TrashTrigger::scanner,
-                  [self = QPointer<ScannerViewModel>(this), removal] {
-                    if (self) self->cutRemoved(removal);
-                  });
+  history_.record(
+      combined, {{kCategory, urlsOf(removal->nodes)}}, TrashTrigger::scanner,
+      [self = QPointer<ScannerViewModel>(this), removal] {
+        if (self) self->cutRemoved(removal);
+      },
+      removal->operation);
 }
 
 void ScannerViewModel::cutRemoved(std::shared_ptr<Removal> removal) {

@@ -280,8 +280,8 @@ void SettingsView::addFolder() {
     actions_.warn(window(),
                   refused.size() == 1 ? QStringLiteral("Folder not added")
                                       : QStringLiteral("Folders not added"),
-                  QStringLiteral("Only folders whose names are valid UTF-8 can be kept in the "
-                                 "settings. Not added:\n") +
+                  QStringLiteral("Only folders whose names are valid UTF-8 can be chosen "
+                                 "here. Not added:\n") +
                       refused.join(QLatin1Char('\n')));
   }
 }

@@ -6,10 +6,11 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QSettings>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/settings_file.h"
 
 namespace hl {
 namespace {
@@ -17,8 +18,9 @@ namespace {
 // Each test makes its own model: the process's one shared model cannot be made again, and a
 // test that started it would leave it started for the next.
 TEST(CompositionRoot, TheModelIsMadeOverTheProgramsSettingsAndServices) {
-  QSettings(QStringLiteral("Harborlume"), QStringLiteral("Harborlume"))
-      .setValue(QStringLiteral("extraPaths"), QStringList{QStringLiteral("/srv/builds")});
+  SettingsFile::write(SettingsFile::standardPath(),
+                      {{"extraPaths", IniDocument::encodeList({"/srv/builds"})}},
+                      std::chrono::system_clock::now());
 
   const std::unique_ptr<AppModel> model = CompositionRoot::makeModel();
   EXPECT_EQ(model->settings().extraPaths(), std::vector<std::string>{"/srv/builds"});

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QEventLoop>
-#include <QSettings>
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
@@ -59,8 +58,7 @@ struct CleanerHarness {
   std::shared_ptr<ScriptedScanEngine> engine = std::make_shared<ScriptedScanEngine>();
   std::shared_ptr<RecordingDesktop> desktop = std::make_shared<RecordingDesktop>();
   std::string scratch = makeScratchFolder("cleaner");
-  SettingsStore settings{std::make_unique<QSettings>(
-      QString::fromStdString(scratch + "/Harborlume.conf"), QSettings::IniFormat)};
+  SettingsStore settings{scratch + "/Harborlume.conf"};
   ActivityLog activity{wall.clock()};
   HistoryViewModel history{std::make_shared<HistoryStore>(scratch + "/history.json"), activity,
                            wall.clock()};
@@ -156,8 +154,7 @@ void waitFor(CleanerViewModel& model, Signal signal, Predicate done) {
 struct RealCleaner {
   std::string home = homeDirectory();
   std::string scratch = makeScratchFolder("real");
-  SettingsStore settings{std::make_unique<QSettings>(
-      QString::fromStdString(scratch + "/Harborlume.conf"), QSettings::IniFormat)};
+  SettingsStore settings{scratch + "/Harborlume.conf"};
   ActivityLog activity;
   std::string historyFile = scratch + "/history.json";
   HistoryViewModel history{std::make_shared<HistoryStore>(historyFile), activity};

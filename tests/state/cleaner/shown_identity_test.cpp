@@ -25,8 +25,7 @@ struct OwnHomeCleaner {
   FakeHome home{"shown"};
   std::string scratch = makeScratchFolder("shown-state");
   ManualWallClock wall{systemWallClock()() + std::chrono::hours(24 * 10)};
-  SettingsStore settings{std::make_unique<QSettings>(
-      QString::fromStdString(scratch + "/Harborlume.conf"), QSettings::IniFormat)};
+  SettingsStore settings{scratch + "/Harborlume.conf"};
   ActivityLog activity;
   HistoryViewModel history{std::make_shared<HistoryStore>(scratch + "/history.json"), activity};
   std::unique_ptr<CleanerViewModel> cleaner;
