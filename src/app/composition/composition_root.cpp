@@ -22,6 +22,11 @@ AppModelDependencies CompositionRoot::production() {
   return dependencies;
 }
 
+std::unique_ptr<AppModel> CompositionRoot::makeModel() {
+  return std::make_unique<AppModel>(std::make_unique<SettingsStore>(SettingsStore::standardDefaults()),
+                                    production());
+}
+
 namespace {
 
 AppModel*& sharedModel() {
@@ -50,8 +55,7 @@ AppModel& AppModel::shared() {
   if (!model) {
     // There is one model per process: none is made again while the application ends.
     if (sharedModelReleased()) qFatal("AppModel::shared() used after the application ended");
-    model = new AppModel(std::make_unique<SettingsStore>(SettingsStore::standardDefaults()),
-                         CompositionRoot::production());
+    model = CompositionRoot::makeModel().release();
     qAddPostRoutine(&releaseSharedModel);
   }
   return *model;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "viewmodels/app_model.h"
 
 namespace hl {
@@ -15,6 +17,11 @@ namespace CompositionRoot {
 // git and tools for the cleaner, and the folder scanner's standard services with a file dialog
 // as its folder chooser. The removals' gate is the one this launch reads.
 AppModelDependencies production();
+
+// A new application model over the program's settings file and `production()`: what
+// `AppModel::shared()` holds, made here so that its wiring can be tried without the one model
+// of the process.
+std::unique_ptr<AppModel> makeModel();
 
 }  // namespace CompositionRoot
 

@@ -2,6 +2,7 @@
 
 #include <QThread>
 #include <array>
+#include <bit>
 #include <mutex>
 #include <utility>
 
@@ -128,46 +129,49 @@ void CleanerViewModel::changed(Input input) {
   if (batchDepth_ == 0) announce();
 }
 
-void CleanerViewModel::announce() {
-  using Signal = void (CleanerViewModel::*)();
-  // Indexed by `Input`; the settings have signals of their own.
-  static constexpr std::array<Signal, 33> stored = {
-      &CleanerViewModel::itemsChanged,
-      &CleanerViewModel::itemsRevisionChanged,
-      &CleanerViewModel::toolsChanged,
-      &CleanerViewModel::selectedGroupChanged,
-      &CleanerViewModel::tabChanged,
-      &CleanerViewModel::checkedChanged,
-      &CleanerViewModel::tableSelectionChanged,
-      &CleanerViewModel::detailItemIDChanged,
-      &CleanerViewModel::showAllProjectsChanged,
-      &CleanerViewModel::isScanningChanged,
-      &CleanerViewModel::hasScannedChanged,
-      &CleanerViewModel::scanningGroupChanged,
-      &CleanerViewModel::finishedGroupsChanged,
-      &CleanerViewModel::lastScanDateChanged,
-      &CleanerViewModel::pendingPlanChanged,
-      &CleanerViewModel::isPreparingTrashChanged,
-      &CleanerViewModel::isTrashingChanged,
-      &CleanerViewModel::trashProgressChanged,
-      &CleanerViewModel::activeRemovalModeChanged,
-      &CleanerViewModel::resultMessageChanged,
-      &CleanerViewModel::pendingActionChanged,
-      &CleanerViewModel::runningActionsChanged,
-      &CleanerViewModel::quickCleanChanged,
-      &CleanerViewModel::quickCleanModeChanged,
-      &CleanerViewModel::liveSummaryChanged,
-      &CleanerViewModel::verificationChanged,
-      &CleanerViewModel::fullDiskAccessChanged,
-      &CleanerViewModel::readOnlyChanged,
-      nullptr,
-      nullptr,
-      nullptr,
-      nullptr,
-      nullptr,
-  };
-  static_assert(static_cast<int>(Input::quickCleanConfirmed) + 1 == stored.size());
+CleanerViewModel::Signal CleanerViewModel::signalOf(Input input) {
+  // A switch without a default: the compiler names every input that has no answer here.
+  switch (input) {
+    case Input::items: return &CleanerViewModel::itemsChanged;
+    case Input::itemsRevision: return &CleanerViewModel::itemsRevisionChanged;
+    case Input::tools: return &CleanerViewModel::toolsChanged;
+    case Input::selectedGroup: return &CleanerViewModel::selectedGroupChanged;
+    case Input::tab: return &CleanerViewModel::tabChanged;
+    case Input::checked: return &CleanerViewModel::checkedChanged;
+    case Input::tableSelection: return &CleanerViewModel::tableSelectionChanged;
+    case Input::detailItemID: return &CleanerViewModel::detailItemIDChanged;
+    case Input::showAllProjects: return &CleanerViewModel::showAllProjectsChanged;
+    case Input::isScanning: return &CleanerViewModel::isScanningChanged;
+    case Input::hasScanned: return &CleanerViewModel::hasScannedChanged;
+    case Input::scanningGroup: return &CleanerViewModel::scanningGroupChanged;
+    case Input::finishedGroups: return &CleanerViewModel::finishedGroupsChanged;
+    case Input::lastScanDate: return &CleanerViewModel::lastScanDateChanged;
+    case Input::pendingPlan: return &CleanerViewModel::pendingPlanChanged;
+    case Input::isPreparingTrash: return &CleanerViewModel::isPreparingTrashChanged;
+    case Input::isTrashing: return &CleanerViewModel::isTrashingChanged;
+    case Input::trashProgress: return &CleanerViewModel::trashProgressChanged;
+    case Input::activeRemovalMode: return &CleanerViewModel::activeRemovalModeChanged;
+    case Input::resultMessage: return &CleanerViewModel::resultMessageChanged;
+    case Input::pendingAction: return &CleanerViewModel::pendingActionChanged;
+    case Input::runningActions: return &CleanerViewModel::runningActionsChanged;
+    case Input::quickClean: return &CleanerViewModel::quickCleanChanged;
+    case Input::quickCleanMode: return &CleanerViewModel::quickCleanModeChanged;
+    case Input::liveSummary: return &CleanerViewModel::liveSummaryChanged;
+    case Input::verification: return &CleanerViewModel::verificationChanged;
+    case Input::fullDiskAccess: return &CleanerViewModel::fullDiskAccessChanged;
+    case Input::gate: return &CleanerViewModel::readOnlyChanged;
+    // The settings have signals of their own, and a confirmed Quick Clean is told only through
+    // the busy state it feeds: these inputs only feed derived values.
+    case Input::excludedPaths:
+    case Input::extraPaths:
+    case Input::quickCleanIncludesModerate:
+    case Input::deleteImmediately:
+    case Input::quickCleanConfirmed: return nullptr;
+  }
+  return nullptr;
+}
 
+void CleanerViewModel::announce() {
   constexpr Inputs included = bit(Input::itemsRevision) | bit(Input::excludedPaths);
   constexpr Inputs visible = included | bit(Input::selectedGroup) | bit(Input::showAllProjects);
   struct Derived {
@@ -197,8 +201,10 @@ void CleanerViewModel::announce() {
   ++batchDepth_;
   while (pendingChanges_ != 0) {
     const Inputs changes = std::exchange(pendingChanges_, 0);
-    for (std::size_t input = 0; input < stored.size(); ++input) {
-      if ((changes & (Inputs{1} << input)) != 0 && stored[input]) (this->*stored[input])();
+    for (Inputs rest = changes; rest != 0; rest &= rest - 1) {
+      if (const Signal signal = signalOf(static_cast<Input>(std::countr_zero(rest)))) {
+        (this->*signal)();
+      }
     }
     for (const Derived& value : derived) {
       if ((changes & value.inputs) != 0) (this->*value.signal)();

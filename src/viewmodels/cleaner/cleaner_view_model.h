@@ -331,6 +331,9 @@ class CleanerViewModel : public QObject, private FlowHost {
   void statusTextChanged();
 
  private:
+  // Tests announce each input on its own to see which signal answers.
+  friend struct CleanerInputProbe;
+
   // Every input of an announcement: the stored values and the settings the derived values read.
   enum class Input : int {
     items,
@@ -394,6 +397,9 @@ class CleanerViewModel : public QObject, private FlowHost {
 
   void assertOnGuiThread() const;
   void changed(Input input);
+  using Signal = void (CleanerViewModel::*)();
+  // The signal that announces a stored input; none for a setting, which only feeds derived values.
+  static Signal signalOf(Input input);
   void announce();
   // Stores the value; notifies only when it differs.
   template <typename T>

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,39 +15,46 @@
 namespace hl {
 namespace {
 
-TEST(CompositionRoot, TheSharedModelIsMadeOnceOverTheProgramsSettingsAndStartsWithoutAScan) {
+// Each test makes its own model: the process's one shared model cannot be made again, and a
+// test that started it would leave it started for the next.
+TEST(CompositionRoot, TheModelIsMadeOverTheProgramsSettingsAndServices) {
   SettingsFile::write(SettingsFile::standardPath(),
                       {{"extraPaths", IniDocument::encodeList({"/srv/builds"})}},
                       std::chrono::system_clock::now());
 
+  const std::unique_ptr<AppModel> model = CompositionRoot::makeModel();
+  EXPECT_EQ(model->settings().extraPaths(), std::vector<std::string>{"/srv/builds"});
+  EXPECT_EQ(model->history().store()->fileURL(), HistoryStore::defaultURL());
+  // The wiring starts nothing: the program's start-up does.
+  EXPECT_FALSE(model->isStarted());
+  EXPECT_FALSE(model->cleaner().isScanning());
+  // The gate of this launch is the test host's, closed for both view models.
+  EXPECT_TRUE(model->cleaner().isReadOnly());
+  EXPECT_TRUE(model->scanner().isReadOnly());
+  // The folder scanner reaches the desktop's clipboard.
+  model->scanner().copyPaths({"/b", "/a"});
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("/a\n/b"));
+}
+
+TEST(CompositionRoot, TheSharedModelIsMadeOnce) {
   AppModel& model = AppModel::shared();
   EXPECT_EQ(&model, &AppModel::shared());
-  EXPECT_EQ(model.settings().extraPaths(), std::vector<std::string>{"/srv/builds"});
-  EXPECT_EQ(model.history().store()->fileURL(), HistoryStore::defaultURL());
-  // The wiring starts nothing: the program's start-up does.
-  EXPECT_FALSE(model.isStarted());
-  EXPECT_FALSE(model.cleaner().isScanning());
-  // The gate of this launch is the test host's, closed for both view models.
-  EXPECT_TRUE(model.cleaner().isReadOnly());
-  EXPECT_TRUE(model.scanner().isReadOnly());
-  // The folder scanner reaches the desktop's clipboard.
-  model.scanner().copyPaths({"/b", "/a"});
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("/a\n/b"));
+}
 
-  // Start-up in a process that hosts tests loads the history without a scan. One test, since
-  // the shared model is made once per process, whatever order tests run in.
+TEST(CompositionRoot, StartUpInAProcessThatHostsTestsLoadsTheHistoryWithoutAScan) {
+  const std::unique_ptr<AppModel> model = CompositionRoot::makeModel();
   bool loaded = false;
-  model.start(false, [&] { loaded = true; });
-  EXPECT_TRUE(model.isStarted());
-  EXPECT_FALSE(model.cleaner().isScanning());
+  model->start(false, [&] { loaded = true; });
+  EXPECT_TRUE(model->isStarted());
+  EXPECT_FALSE(model->cleaner().isScanning());
   QElapsedTimer elapsed;
   elapsed.start();
-  while ((!loaded || !model.bootVolume()) && elapsed.elapsed() < 60000) {
+  while ((!loaded || !model->bootVolume()) && elapsed.elapsed() < 60000) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   }
   ASSERT_TRUE(loaded);
-  ASSERT_TRUE(model.bootVolume());
-  EXPECT_GT(model.bootVolume()->totalCapacity, 0);
+  ASSERT_TRUE(model->bootVolume());
+  EXPECT_GT(model->bootVolume()->totalCapacity, 0);
 }
 
 }  // namespace

@@ -365,8 +365,14 @@ TEST(CacheDiscovery, TrashRowNamesTheHomeTrash) {
   EXPECT_TRUE(trash->isReportOnly);
   EXPECT_EQ(trash->risk, RiskLevel::review);
 
-  // The user's own home follows XDG_DATA_HOME.
+  // The user's own home follows XDG_DATA_HOME: a data folder of its own, outside the home, so
+  // the row can only have come from the variable.
+  FakeHome ownHome("own");
+  FakeHome data("data");
+  const ScopedEnv homeEnv("HOME", ownHome.path());
+  const ScopedEnv dataEnv("XDG_DATA_HOME", data.path());
   const std::string ownTrash = TrashFolders::homeTrash();
+  ASSERT_EQ(ownTrash, data / "Trash");
   ASSERT_EQ(::mkdir(ownTrash.c_str(), 0700), 0);
   const auto own = discovery(homeDirectory()).discover();
   std::vector<std::string> trashIds;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -28,6 +29,10 @@ class ItemsTableTest : public ::testing::Test {
   void show(std::vector<CacheItem> items, int width = 900, int height = 500) {
     h.scan(std::move(items));
     table = std::make_unique<ItemsTable>(*h);
+    // Every test's resets and row changes are checked against the item-model rules; a broken
+    // rule ends the test process.
+    tester = std::make_unique<QAbstractItemModelTester>(
+        table->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     table->setClock(h.wall.clock());
     test::showAt(*table, width, height);
   }
@@ -77,6 +82,7 @@ class ItemsTableTest : public ::testing::Test {
 
   HomeHarness h;
   std::unique_ptr<ItemsTable> table;
+  std::unique_ptr<QAbstractItemModelTester> tester;
 };
 
 TEST_F(ItemsTableTest, EverySizeTextFitsItsFrameAtEveryWidth) {
