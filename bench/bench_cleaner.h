@@ -13,6 +13,7 @@
 #include <vector>
 
 
+#include "app/composition/real_services.h"
 #include "services/system/tool_locator.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
@@ -66,7 +67,9 @@ struct BenchCleaner {
   explicit BenchCleaner(const std::string& folder)
       : settings(folder + "/Harborlume.conf"),
         history(std::make_shared<HistoryStore>(folder + "/history.json"), activity) {
-    CleanerDependencies dependencies;
+    // The program's services (nothing is removed here), the engine fed by hand.
+    CleanerDependencies dependencies =
+        CompositionRoot::cleanerServices("/home/bench", DestructiveGate::current());
     dependencies.executor = executor;
     dependencies.engine = engine;
     dependencies.home = "/home/bench";

@@ -28,6 +28,8 @@
 #include <memory>
 #include <string>
 
+#include "app/composition/real_services.h"
+#include "platform/user_folders.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/history_view_model.h"
 #include "viewmodels/scanner/scanner_view_model.h"
@@ -69,7 +71,9 @@ int main(int argc, char** argv) {
   hl::ActivityLog activity;
   auto store = std::make_shared<hl::HistoryStore>(scratch.filePath("history.json").toStdString());
   hl::HistoryViewModel history(store, activity);
-  hl::ScannerViewModel scanner(activity, history, nullptr);
+  hl::ScannerViewModel scanner(
+      activity, history, nullptr,
+      hl::CompositionRoot::scannerServices(hl::homeDirectory(), hl::DestructiveGate::current()));
 
   QWidget window;
   auto* row = new QHBoxLayout(&window);

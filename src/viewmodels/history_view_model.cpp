@@ -278,4 +278,6 @@ bool HistoryViewModel::lastCleanupWasPermanent() const {
   return false;
 }
 
+std::string HistoryViewModel::defaultFileURL() { return HistoryStore::defaultURL(); }
+
 }  // namespace hl

@@ -59,6 +59,10 @@ class HistoryViewModel : public QObject {
   const std::vector<HistoryEntry>& entries() const { return entries_; }
   std::optional<UUID> selectedEntryID() const { return selectedEntryID_; }
   const std::shared_ptr<HistoryStore>& store() const { return store_; }
+  // Where the records are kept.
+  const std::string& fileURL() const { return store_->fileURL(); }
+  // Where the program keeps them: the history file in the user's data folder.
+  static std::string defaultFileURL();
 
   void setEntries(std::vector<HistoryEntry> entries);
   void setSelectedEntryID(std::optional<UUID> id);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "app/composition/real_services.h"
 #include "app_model_fixture.h"
 #include "platform/trash_folders.h"
 
@@ -31,11 +32,14 @@ struct RealApp {
     std::filesystem::remove(HistoryStore::defaultURL());
     writeFile(pip + "/http/blob", 12000);
     writeFile(logs + "/run.log", 20000);
+    // The program's own services over this test's home, its gate open: this test means to remove.
     AppModelDependencies dependencies;
     dependencies.wallClock = wall.clock();
     dependencies.desktop = desktop;
-    dependencies.cleaner.trashService = makeRemovalService(
-        std::make_shared<TrashService>(home, DestructiveGate::open()));
+    dependencies.readBootVolume = CompositionRoot::bootVolumeReader();
+    dependencies.historyStore = CompositionRoot::historyStore();
+    dependencies.cleaner = CompositionRoot::cleanerServices(home, DestructiveGate::open());
+    dependencies.scanner = CompositionRoot::scannerServices(home, DestructiveGate::open());
     model = std::make_unique<AppModel>(
         std::make_unique<SettingsStore>(SettingsStore::standardDefaults()),
         std::move(dependencies));

@@ -83,7 +83,7 @@ InUseEvaluation InUseDetector::evaluate(const std::vector<CacheItem>& items, boo
   std::set<std::string> owners;
   for (const CacheItem& item : items) owners.insert(item.owners.begin(), item.owners.end());
   evaluation.runningOwners = snapshot.processes.runningOwners(owners);
-  evaluation.summary = LiveSummary(snapshot, evaluation.reasons, items);
+  evaluation.summary = liveSummary(snapshot, evaluation.reasons, items);
   evaluation.verification = snapshot.verification;
   return evaluation;
 }

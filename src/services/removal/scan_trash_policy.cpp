@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "services/in_use/in_use_reasons.h"
+#include "models/in_use_reasons.h"
+#include "models/owner_names.h"
 #include "services/in_use/process_guard.h"
 #include "services/removal/trash_guard.h"
 #include "services/removal/trash_guard_tables.h"
@@ -291,7 +292,7 @@ ScanTrashPolicy::Verdict ScanTrashPolicy::evaluate(const std::vector<std::string
         item.owners.begin(), item.owners.end(),
         [&](const std::string& key) { return running.count(key) > 0 && generic.count(key) == 0; });
     if (owner != item.owners.end()) {
-      refuse(ProcessGuard::displayName(*owner) + " running");
+      refuse(ownerDisplayName(*owner) + " running");
       continue;
     }
 

@@ -4,11 +4,12 @@
 #include <array>
 #include <bit>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "platform/user_folders.h"
 #include "services/in_use/in_use_detector.h"
-#include "services/system/git_service.h"
 #include "viewmodels/gui_thread.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/history_view_model.h"
@@ -26,39 +27,29 @@ struct CleanerViewModel::Mailbox {
 
 namespace {
 
+// A service that reaches the world is never filled in here: a caller that leaves one out gets
+// an error naming it, never the real one by accident.
+void require(bool present, const char* member) {
+  if (!present) {
+    throw std::invalid_argument(std::string("CleanerViewModel needs CleanerDependencies::") +
+                                member + "; the composition root wires the real one");
+  }
+}
+
 CleanerDependencies completed(CleanerDependencies dependencies) {
   CleanerDependencies& d = dependencies;
+  require(d.engine != nullptr, "engine");
+  require(d.trashService != nullptr, "trashService");
+  require(static_cast<bool>(d.evaluateInUse), "evaluateInUse");
+  require(static_cast<bool>(d.worktreeStatus), "worktreeStatus");
+  require(static_cast<bool>(d.pruneWorktrees), "pruneWorktrees");
+  require(static_cast<bool>(d.runningOwners), "runningOwners");
   if (!d.home) d.home = homeDirectory();
   if (!d.executor) d.executor = std::make_shared<QtFlowExecutor>();
-  if (!d.engine) d.engine = makeCacheScanEngine();
-  if (!d.trashService) {
-    d.trashService =
-        makeRemovalService(std::make_shared<TrashService>(*d.home, DestructiveGate::current()));
-  }
   if (!d.wallClock) d.wallClock = systemWallClock();
   if (!d.monotonicClock) d.monotonicClock = continuousClock();
+  // On this platform a stand-in that reads nothing and always answers "not applicable".
   if (!d.fullDiskAccess) d.fullDiskAccess = &FullDiskAccess::applicationStatus;
-  if (!d.evaluateInUse) {
-    d.evaluateInUse = [home = *d.home](const std::vector<CacheItem>& items, Date now) {
-      InUseDetector detector;
-      detector.home = home;
-      detector.now = now;
-      return detector.evaluate(items, true);
-    };
-  }
-  if (!d.worktreeStatus) {
-    d.worktreeStatus = [](const std::optional<std::string>& gitRoot,
-                          ProcessRunner::Duration timeout) {
-      return GitService::worktreeStatus(gitRoot, timeout);
-    };
-  }
-  if (!d.pruneWorktrees) {
-    d.pruneWorktrees = [](const std::string& repository, const DestructiveGate& gate,
-                          ProcessRunner::Duration timeout) {
-      return GitService::pruneWorktrees(repository, gate, timeout);
-    };
-  }
-  if (!d.runningOwners) d.runningOwners = ProcessGuard::snapshotOwners();
   if (!d.runTool) {
     // The tools run through the locator the scans resolve, so its environment is reused.
     d.runTool = [engine = d.engine](const NativeAction& action, const DestructiveGate& gate,

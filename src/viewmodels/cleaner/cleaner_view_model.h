@@ -200,6 +200,9 @@ class CleanerViewModel : public QObject, private FlowHost {
   // The groups the sidebar and the details list: every group but those that can find nothing
   // on this platform, and Custom paths only while there are extra paths. `sidebarGroupsChanged`.
   std::vector<CacheGroup> sidebarGroups() const;
+  // The locations a group's details list: its catalog rows, and for Custom paths the settings'
+  // extra paths. Follows `sidebarGroupsChanged`.
+  std::vector<std::string> coveredPaths(CacheGroup group) const;
   // The rest follow `totalsChanged`. None: every group.
   std::int64_t totalSize(std::optional<CacheGroup> group) const;
   bool isApproximate(std::optional<CacheGroup> group) const;
@@ -238,6 +241,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   void revealInFinder(const std::set<std::string>& ids);
   // Puts the items' paths on the clipboard, one a line, sorted.
   void copyPaths(const std::set<std::string>& ids);
+  // Opens the platform's Full Disk Access settings, where there are any.
+  void openFullDiskAccessSettings();
 
   // --- Removal request, plan and execution -----------------------------------------------------
   // Plans the removal of the given included selectable items (none given: the ticked ones): checks

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "services/in_use/in_use_reasons.h"
+#include "models/in_use_reasons.h"
 #include "utilities/byte_formatting.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"

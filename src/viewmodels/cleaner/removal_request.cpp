@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "models/owner_names.h"
 #include "services/in_use/process_guard.h"
 #include "utilities/uuid.h"
 #include "viewmodels/activity_log.h"
@@ -91,7 +92,7 @@ std::vector<std::string> CleanerViewModel::runningWarnings(const std::vector<Cac
       }
     }
     if (matched.empty()) continue;
-    const std::string name = ProcessGuard::displayName(owner);
+    const std::string name = ownerDisplayName(owner);
     if (!named.insert(name).second) continue;
     std::string line = name + " is running \u2014 " + matched[0]->name;
     if (matched.size() > 1) line += ", " + matched[1]->name;

@@ -99,6 +99,10 @@ std::vector<CacheGroup> CleanerViewModel::sidebarGroups() const {
   return groups;
 }
 
+std::vector<std::string> CleanerViewModel::coveredPaths(CacheGroup group) const {
+  return CacheCatalog::coveredPaths(group, settings_.extraPaths());
+}
+
 std::int64_t CleanerViewModel::totalSize(std::optional<CacheGroup> group) const {
   assertOnGuiThread();
   std::int64_t total = 0;

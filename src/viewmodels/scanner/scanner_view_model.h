@@ -61,10 +61,10 @@ class ScannerViewModel : public QObject {
   using Verdict = ScanTrashPolicy::Verdict;
 
   // `activity`, `history` and `settings` (optional: removals then go to the Trash) must outlive
-  // the view model. Starts nothing.
+  // the view model. Starts nothing. Throws `std::invalid_argument` naming the first service of
+  // `services` that reaches the world and is missing.
   ScannerViewModel(ActivityLog& activity, HistoryViewModel& history, SettingsStore* settings,
-                   ScannerServices services = ScannerServices::standard(),
-                   QObject* parent = nullptr);
+                   ScannerServices services, QObject* parent = nullptr);
   // Stops a running walk and waits for the view model's own worker threads.
   ~ScannerViewModel() override;
 

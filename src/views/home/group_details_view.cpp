@@ -12,8 +12,6 @@
 #include <QVBoxLayout>
 
 #include "models/risk_level.h"
-#include "platform/user_folders.h"
-#include "services/discovery/cache_catalog.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "viewmodels/settings_store.h"
 #include "views/home/home_texts.h"
@@ -105,7 +103,7 @@ void paintCard(QWidget& widget, const QColor& fill) {
 // --- The item's card -----------------------------------------------------------------------------
 
 ItemDetailCard::ItemDetailCard(CleanerViewModel& cleaner, const CacheItem& item, QWidget* parent)
-    : QFrame(parent), cleaner_(cleaner), item_(item), home_(homeDirectory()) {
+    : QFrame(parent), cleaner_(cleaner), item_(item), home_(cleaner.home()) {
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(16, 16, 16, 16);
@@ -182,7 +180,7 @@ void ItemDetailCard::rebuild() {
   column->addWidget(location);
 
   const Date now = clock_();
-  const StatusTagModel state = StatusGrammar::stateTag(item_);
+  const StatusTagModel state = StatusGrammar::stateTag(item_, home_);
   column->addWidget(chipLine(state, qtext(state.help), false, body_));
   for (const StatusTagModel& qualifier : StatusGrammar::qualifiers(item_, now)) {
     column->addWidget(chipLine(qualifier, qtext(qualifier.help), true, body_));
@@ -221,7 +219,8 @@ void ItemDetailCard::gatherEvidence() {
   const std::uint64_t request = ++request_;
   QPointer<ItemDetailCard> card(this);
   runner_([card, request, item = item_, home = home_] {
-    std::vector<std::string> lines = ItemEvidence::collect(item, home);
+    std::vector<std::string> lines =
+        ItemEvidence::collect(item, gatherEvidenceFacts(item, home), home);
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
         [card, request, id = item.id, lines = std::move(lines)] {
@@ -241,8 +240,7 @@ void ItemDetailCard::paintEvent(QPaintEvent*) {
 
 // --- A group's card ------------------------------------------------------------------------------
 
-GroupDetailCard::GroupDetailCard(CleanerViewModel& cleaner, CacheGroup group,
-                                 const std::vector<std::string>& extraPaths, QWidget* parent)
+GroupDetailCard::GroupDetailCard(CleanerViewModel& cleaner, CacheGroup group, QWidget* parent)
     : QFrame(parent), cleaner_(cleaner), group_(group) {
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   setAccessibleName(qtext(displayName(group)));
@@ -301,7 +299,7 @@ GroupDetailCard::GroupDetailCard(CleanerViewModel& cleaner, CacheGroup group,
   auto* paths = new QVBoxLayout;
   paths->setSpacing(3);
   paths->addWidget(heading(QStringLiteral("Paths"), this));
-  for (const std::string& line : CacheCatalog::coveredPaths(group, extraPaths)) {
+  for (const std::string& line : cleaner_.coveredPaths(group)) {
     paths->addWidget(selectable(qtext(line), monospace(11), this));
   }
   column->addLayout(paths);
@@ -376,7 +374,7 @@ void GroupDetailCard::paintEvent(QPaintEvent*) {
 
 GroupDetailsView::GroupDetailsView(CleanerViewModel& cleaner, SettingsStore& settings,
                                    QWidget* parent)
-    : QScrollArea(parent), cleaner_(cleaner), settings_(settings), home_(homeDirectory()) {
+    : QScrollArea(parent), cleaner_(cleaner), settings_(settings), home_(cleaner.home()) {
   setWidgetResizable(true);
   setFrameShape(QFrame::NoFrame);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -467,7 +465,7 @@ void GroupDetailsView::rebuildGroups() {
   cards->setContentsMargins(0, 0, 0, 0);
   cards->setSpacing(20);
   for (CacheGroup each : groups(group, cleaner_.sidebarGroups())) {
-    auto* card = new GroupDetailCard(cleaner_, each, extraPaths, groupsBox_);
+    auto* card = new GroupDetailCard(cleaner_, each, groupsBox_);
     cards->addWidget(card);
     groupCards_.push_back(card);
   }

@@ -75,8 +75,7 @@ class GroupDetailCard : public QFrame {
   Q_OBJECT
 
  public:
-  GroupDetailCard(CleanerViewModel& cleaner, CacheGroup group,
-                  const std::vector<std::string>& extraPaths, QWidget* parent = nullptr);
+  GroupDetailCard(CleanerViewModel& cleaner, CacheGroup group, QWidget* parent = nullptr);
 
   CacheGroup group() const { return group_; }
   // The first included item of the group for each tool, in the included order.

@@ -4,9 +4,7 @@
 #include <algorithm>
 #include <QVBoxLayout>
 
-#include "services/system/full_disk_access.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
-#include "viewmodels/desktop_services.h"
 #include "viewmodels/settings_store.h"
 #include "views/home/group_details_view.h"
 #include "views/home/home_header.h"
@@ -30,12 +28,9 @@ int tabIndex(HomeTab tab) {
 
 }  // namespace
 
-HomeMainView::HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings,
-                           DesktopServices& desktop, QWidget* parent)
+HomeMainView::HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings, QWidget* parent)
     : QWidget(parent), cleaner_(cleaner), settings_(settings) {
-  const auto openAccessSettings = [&desktop] {
-    desktop.openURL(std::string(FullDiskAccess::settingsURL));
-  };
+  const auto openAccessSettings = [this] { cleaner_.openFullDiskAccessSettings(); };
   const auto rescan = [this] { cleaner_.rescan(true); };
 
   auto* root = new QVBoxLayout(this);

@@ -66,13 +66,14 @@ HomeModals::~HomeModals() {
 }
 
 ConfirmTrashSheet::Contents HomeModals::sheetContents(const TrashPlan& plan, bool isReadOnly,
-                                                      bool pruneWorktreesAfterTrash, Date now) {
+                                                      bool pruneWorktreesAfterTrash, Date now,
+                                                      const std::string& home) {
   const bool permanent = isPermanent(plan.mode);
   ConfirmTrashSheet::Contents contents;
   contents.title = ConfirmTrashTexts::title(plan.items.size(), permanent);
   for (const CacheItem& item : plan.items) {
     contents.rows.push_back(
-        {item.id, item.name, item.subtitle, item.size, StatusGrammar::tags(item, 2, now)});
+        {item.id, item.name, item.subtitle, item.size, StatusGrammar::tags(item, 2, now, home)});
   }
   contents.totalSize = plan.totalSize();
   contents.warnings =
@@ -94,7 +95,8 @@ void HomeModals::syncSheet() {
   // A new plan replaces the one shown: its sheet starts unarmed.
   closeSheet();
   ConfirmTrashSheet::Contents contents = sheetContents(
-      *plan, cleaner_.isReadOnly(), settings_.pruneWorktreesAfterTrash(), wallClock_());
+      *plan, cleaner_.isReadOnly(), settings_.pruneWorktreesAfterTrash(), wallClock_(),
+      cleaner_.home());
   contents.onConfirm = [this, shown = *plan] { cleaner_.confirmTrash(shown, wallClock_()); };
   contents.onCancel = [this] { cleaner_.setPendingPlan(std::nullopt); };
   sheet_ = new ConfirmTrashSheet(std::move(contents), sheetClock_, host_);

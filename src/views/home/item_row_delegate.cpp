@@ -131,9 +131,10 @@ std::vector<std::pair<QRectF, StatusTagModel>> ItemRowDelegate::chips(const Cach
                                                                       const QRectF& status,
                                                                       const QFont& base) const {
   const Date now = clock_();
-  std::vector<StatusTagModel> shown = StatusGrammar::tags(item, layout_.maxTags, now);
+  std::vector<StatusTagModel> shown =
+      StatusGrammar::tags(item, layout_.maxTags, now, cleaner_.home());
   if (StatusTagRow::rowWidth(shown, base) > status.width()) {
-    shown = StatusGrammar::tags(item, 1, now);
+    shown = StatusGrammar::tags(item, 1, now, cleaner_.home());
   }
   std::vector<std::pair<QRectF, StatusTagModel>> placed;
   double x = status.left();

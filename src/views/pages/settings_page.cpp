@@ -13,11 +13,11 @@
 #include <QVBoxLayout>
 
 #include "build_version.h"
-#include "platform/user_folders.h"
-#include "services/storage/history_store.h"
 #include "utilities/path_canonical.h"
+#include "viewmodels/history_view_model.h"
 #include "viewmodels/settings_store.h"
 #include "viewmodels/updater_box.h"
+#include "viewmodels/user_home.h"
 #include "views/pages/folder_chooser.h"
 #include "views/pages/form_group.h"
 #include "views/pages/page_column.h"
@@ -142,7 +142,7 @@ QWidget* SettingsView::buildGeneral() {
                                   "last 7 days, and items whose owning app is running."));
 
   auto* historyFile = new ElidedLabel(
-      qtext(abbreviatedPath(HistoryStore::defaultURL(), homeDirectory())), Qt::ElideMiddle);
+      qtext(abbreviatedPath(HistoryViewModel::defaultFileURL(), userHomeFolder())), Qt::ElideMiddle);
   historyFile->setObjectName(QStringLiteral("historyFile"));
   historyFile->setAlignment(Qt::AlignRight);
   historyFile->setForegroundRole(QPalette::PlaceholderText);
@@ -244,7 +244,7 @@ QWidget* SettingsView::buildCustomPaths() {
 }
 
 void SettingsView::refreshCustomPaths() {
-  customPaths_->setPaths(settings_.extraPaths(), homeDirectory());
+  customPaths_->setPaths(settings_.extraPaths(), userHomeFolder());
 }
 
 void SettingsView::showRemovalMode() {

@@ -18,7 +18,6 @@
 #include "views/pages/scanner/scanner_sidebar.h"
 #include "views/pages/scanner/scanner_view.h"
 #include "views/shared/palette_colors.h"
-#include "views/shared/qt_desktop_services.h"
 #include "views/shell/content_card.h"
 #include "views/shell/focus_order.h"
 #include "views/shell/left_rail.h"
@@ -70,7 +69,6 @@ RootView::RootView(AppModel& model, Services services, QWidget* parent)
   // The window's own colour ("Chrome") lies behind the columns.
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Window);
-  desktop_ = services.desktop ? services.desktop : std::make_shared<QtDesktopServices>();
   wallClock_ = services.wallClock ? services.wallClock : systemWallClock();
 
   auto* outer = new QVBoxLayout(this);
@@ -139,7 +137,7 @@ RootView::~RootView() = default;
 void RootView::buildPages(Services& services) {
   const MonotonicClock sheetClock =
       services.sheetClock ? services.sheetClock : systemMonotonicClock();
-  homeView_ = new HomeMainView(model_.cleaner(), model_.settings(), *desktop_);
+  homeView_ = new HomeMainView(model_.cleaner(), model_.settings());
   homeView_->setClocks(sheetClock, wallClock_);
   addPage(Page::home, new HomeSidebar(model_.cleaner()), homeView_);
   scannerView_ = new ScannerView(model_.scanner(), sheetClock);

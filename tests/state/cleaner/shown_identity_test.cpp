@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 
+#include "app/composition/real_services.h"
 #include "cleaner_harness.h"
 #include "support/fake_home.h"
 #include "support/scratch_mount.h"
@@ -31,7 +32,7 @@ struct OwnHomeCleaner {
   std::unique_ptr<CleanerViewModel> cleaner;
 
   OwnHomeCleaner() {
-    CleanerDependencies d;
+    CleanerDependencies d = CompositionRoot::cleanerServices(home.path(), DestructiveGate::open());
     d.home = home.path();
     d.wallClock = wall.clock();
     d.executor = std::make_shared<QtFlowExecutor>();

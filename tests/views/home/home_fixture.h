@@ -11,9 +11,9 @@
 
 #include "state/cleaner/guarded_fakes.h"
 #include "views/home/home_main_view.h"
+#include "views/home/home_page.h"
 #include "views/home/items_table.h"
 #include "views/home/items_table_model.h"
-#include "views/home/home_page.h"
 
 namespace hl::test {
 
@@ -36,7 +36,7 @@ struct HomeHarness : Guarded {
 // evidence gathered when the test says.
 struct PageHarness : HomeHarness {
   explicit PageHarness(DestructiveGate gate = DestructiveGate::open()) : HomeHarness(std::move(gate)) {
-    page = std::make_unique<HomePage>(**this, settings, *desktop);
+    page = std::make_unique<HomePage>(**this, settings);
     page->mainView()->setClocks(monotonic.clock(), wall.clock());
     tester = std::make_unique<QAbstractItemModelTester>(
         page->mainView()->table()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);

@@ -116,7 +116,8 @@ TEST(HomeModalsSheet, ContentsFollowThePlan) {
   };
   for (const Case& c : cases) {
     plan.mode = c.mode;
-    const auto contents = HomeModals::sheetContents(plan, c.readOnly, c.prune, test::referenceDate());
+    const auto contents = HomeModals::sheetContents(plan, c.readOnly, c.prune, test::referenceDate(),
+                                                      "/home/u");
     EXPECT_EQ(contents.title, c.title);
     ASSERT_EQ(contents.rows.size(), 3u);
     EXPECT_EQ(contents.rows[0].id, "/w/dirty");

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "services/system/full_disk_access.h"
 #include "views/home/state_views.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/empty_state_view.h"
