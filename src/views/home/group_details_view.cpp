@@ -353,7 +353,7 @@ void GroupDetailCard::refreshActions() {
                                       Qt::ElideMiddle, actions_);
         which->setFont(sizedFont(font(), 11));
         which->setForegroundRole(QPalette::PlaceholderText);
-        which->setToolTip(plainToolTip(qtext(item.name)));
+        setHelp(which, qtext(item.name));
         row->addWidget(which, 1);
         box->addLayout(row);
         actionButtons_.push_back(button);

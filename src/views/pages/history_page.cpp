@@ -345,7 +345,6 @@ void HistoryView::refreshMode() {
 
 void HistoryView::showEntry(const HistoryEntry& entry) {
   category_->setText(qtext(entry.category));
-  category_->setAccessibleName(category_->text());
   removal_->setModel(StatusGrammar::removalTag(entry.permanent));
   summary_->setText(summaryLine(entry));
 

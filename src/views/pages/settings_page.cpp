@@ -256,7 +256,6 @@ void SettingsView::showRemovalMode() {
 void SettingsView::setSection(SettingsSection section) {
   section_ = section;
   title_->setText(qtext(title(section)));
-  title_->setAccessibleName(title_->text());
   stack_->setCurrentIndex(indexOf(section));
 }
 

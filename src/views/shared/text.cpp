@@ -15,6 +15,13 @@ QString plainToolTip(const QString& text) {
   return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 
+void setHelp(QWidget* widget, const QString& help) {
+  widget->setToolTip(plainToolTip(help));
+  widget->setAccessibleDescription(help);
+}
+
+void setHelp(QWidget* widget, std::string_view help) { setHelp(widget, qtext(help)); }
+
 QLabel* plainLabel(const QString& text, QWidget* parent) {
   auto* label = new QLabel(parent);
   label->setTextFormat(Qt::PlainText);

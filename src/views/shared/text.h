@@ -15,6 +15,11 @@ namespace hl {
 QString plainToolTip(std::string_view text);
 QString plainToolTip(const QString& text);
 
+// The widget's help: shown as its tooltip (see `plainToolTip`) and given to assistive tools as its
+// description in plain words, never as the tooltip's markup.
+void setHelp(QWidget* widget, const QString& help);
+void setHelp(QWidget* widget, std::string_view help);
+
 // A label that shows its text as written, never as markup.
 QLabel* plainLabel(const QString& text, QWidget* parent = nullptr);
 

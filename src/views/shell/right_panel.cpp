@@ -106,7 +106,7 @@ LargestItemRow::LargestItemRow(const CacheItem& item, QWidget* parent)
   layout->addWidget(size_);
   setAccessibleName(name_->text() + QStringLiteral(", ") + group_->text() + QStringLiteral(", ") +
                     size_->text());
-  setToolTip(plainToolTip(item.url));
+  setHelp(this, qtext(item.url));
 }
 
 QSize LargestItemRow::sizeHint() const { return layout()->sizeHint(); }
@@ -276,6 +276,8 @@ void RightPanel::showDisk() {
   volumeName_->setText(qtext(volume->name));
   const double fraction = volume->usedFraction();
   diskBar_->setFraction(fraction);
+  // The bar tells how full the volume is, under the volume's name.
+  diskBar_->setAccessibleName(volumeName_->text());
   diskBar_->setTint(VolumeInfo::isNearlyFull(fraction)
                         ? std::optional<QColor>(PaletteColors::red(palette()))
                         : std::nullopt);

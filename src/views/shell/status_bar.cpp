@@ -28,9 +28,9 @@ ReadOnlyBadge::ReadOnlyBadge(QWidget* parent) : QLabel(QStringLiteral("READ-ONLY
   setTextFormat(Qt::PlainText);
   setFont(sizedFont(font(), 10, QFont::Bold));
   setAlignment(Qt::AlignCenter);
-  setToolTip(plainToolTip(QStringLiteral(
-      "Launched with -HLMReadOnly (or hosting tests): nothing is moved to the Trash or deleted, "
-      "and no prune command runs.")));
+  setHelp(this, QStringLiteral(
+                    "Launched with -HLMReadOnly (or hosting tests): nothing is moved to the Trash "
+                    "or deleted, and no prune command runs."));
   setAccessibleName(text());
 }
 

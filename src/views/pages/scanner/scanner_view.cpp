@@ -17,6 +17,7 @@
 #include "views/shared/empty_state_view.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/result_alert.h"
+#include "views/shared/sidebar_header.h"
 #include "views/shared/symbol_icon.h"
 #include "views/shared/text.h"
 
@@ -87,7 +88,7 @@ QWidget* ScannerView::buildTreePage() {
 
   auto* header = new QHBoxLayout;
   header->setSpacing(8);
-  title_ = plainLabel(QString(), page);
+  title_ = new HeadingLabel(QString(), page);
   title_->setObjectName(QStringLiteral("title"));
   title_->setFont(sizedFont(font(), 22, QFont::DemiBold));
   title_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
@@ -108,8 +109,7 @@ QWidget* ScannerView::buildTreePage() {
   selectAll_ = new ProminentButton(QStringLiteral("Select All"), page);
   selectAll_->setObjectName(QStringLiteral("selectAll"));
   selectAll_->setControlSize(FilledButton::ControlSize::small);
-  selectAll_->setToolTip(plainToolTip(ScannerTexts::selectAllHelp()));
-  selectAll_->setAccessibleDescription(ScannerTexts::selectAllHelp());
+  setHelp(selectAll_, ScannerTexts::selectAllHelp());
   connect(selectAll_, &QPushButton::clicked, this, [this] { scanner_.selectAll(); });
   header->addWidget(selectAll_, 0, Qt::AlignVCenter);
   deselectAll_ = new QPushButton(QStringLiteral("Deselect All"), page);
