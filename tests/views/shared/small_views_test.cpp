@@ -207,6 +207,7 @@ TEST(SizeBar, FillWidthAndSpokenValue) {
   EXPECT_TRUE(read->text(QAccessible::Description).isEmpty());
   ASSERT_NE(read->valueInterface(), nullptr);
   EXPECT_EQ(read->valueInterface()->currentValue().toInt(), 25);
+  accessibility.clear();
   bar.setFraction(1.5);
   EXPECT_EQ(read->valueInterface()->currentValue().toInt(), 150);
   EXPECT_EQ(read->valueInterface()->maximumValue().toInt(), 150);
