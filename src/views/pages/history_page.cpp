@@ -255,6 +255,8 @@ QWidget* HistoryView::buildTable() {
                                      QStringLiteral("Removal"), QStringLiteral("Items"),
                                      QStringLiteral("Freed"), QStringLiteral("Failures")});
   table_->setSelectionMode(QAbstractItemView::NoSelection);
+  // Tab leaves the table, as it leaves every list; the arrows move between its cells.
+  table_->setTabKeyNavigation(false);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSortingEnabled(false);
   table_->setShowGrid(false);

@@ -1,5 +1,6 @@
 #include "views/pages/scanner/scanner_view.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -137,9 +138,17 @@ ScannerView::State ScannerView::state() const {
 
 void ScannerView::showState() {
   switch (state()) {
-    case State::tree:
+    case State::tree: {
+      // The keyboard was in this pane (on the button that went with the empty state, or on the
+      // scanning state) or nowhere: the tree is what it came for.
+      QWidget* focus = QApplication::focusWidget();
+      const bool keyboardHere =
+          stack_->currentWidget() != treePage_ &&
+          (isAncestorOf(focus) || (isVisible() && (!focus || !focus->isVisible())));
       stack_->setCurrentWidget(treePage_);
+      if (keyboardHere) tree_->setFocus(Qt::OtherFocusReason);
       break;
+    }
     case State::scanning:
       stack_->setCurrentWidget(scanning_);
       break;
