@@ -11,6 +11,7 @@
 #include "views/pages/scanner/file_tree_view.h"
 #include "views/pages/scanner/scanner_sidebar.h"
 #include "views/pages/scanner/scanner_view.h"
+#include "views/shared/destructive_button.h"
 #include "views/shared/empty_state_view.h"
 #include "views/shell/left_rail.h"
 #include "views/shell/status_bar.h"
@@ -139,6 +140,14 @@ TEST(Keyboard, FocusStaysInThePageWhileItScansAndTheTreeTakesItAfter) {
   EXPECT_TRUE(view->tree()->currentIndex().isValid());
   QTest::keyClick(view->tree(), Qt::Key_Tab);
   EXPECT_NE(QApplication::focusWidget(), view->tree());
+
+  // Measured again from the header's button: the tree has the keyboard again, not the button
+  // it was last on.
+  view->selectAllButton()->setFocus(Qt::TabFocusReason);
+  h->rescanCurrentPage();
+  ASSERT_TRUE(h.scanner().isScanning());
+  h.settle();
+  EXPECT_EQ(QApplication::focusWidget(), view->tree());
 }
 
 // A control turned off while it has the keyboard hands it to the next control of its region, not
@@ -158,7 +167,7 @@ TEST(Keyboard, AControlTurnedOffHandsTheKeyboardToTheNextInItsRegion) {
   }
   ASSERT_NE(choose, nullptr);
   choose->setFocus(Qt::TabFocusReason);
-  QTest::keyClick(choose, Qt::Key_Return);
+  QTest::keyClick(choose, Qt::Key_Space);
   ASSERT_TRUE(h.scanner().isScanning());
   ASSERT_FALSE(choose->isEnabled());
   QWidget* now = QApplication::focusWidget();
