@@ -81,6 +81,7 @@ bool Application::launch() {
   actions.openQuickClean = [this] { openQuickClean(); };
   actions.quit = [this] { requestQuit(); };
   actions.selectFocusedRows = [this] { return window_->rootView()->selectFocusedRows(); };
+  actions.focusPage = [this] { window_->rootView()->focusPage(); };
   commands_ = std::make_unique<AppCommands>(model_, *window_, std::move(actions));
   connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { window_->saveFrame(); });
   showMainWindow();
