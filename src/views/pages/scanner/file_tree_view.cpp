@@ -13,6 +13,7 @@
 #include "views/home/table_interactions.h"
 #include "views/pages/scanner/file_tree_model.h"
 #include "views/pages/scanner/file_tree_row.h"
+#include "views/shared/accessibility.h"
 #include "views/shared/text.h"
 
 namespace hl {
@@ -86,9 +87,11 @@ FileTreeView::FileTreeView(ScannerViewModel& scanner, QWidget* parent)
   connect(model_, &FileTreeModel::treeReplaced, this, &FileTreeView::treeReplaced);
   connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
     if (const FileNode* node = FileTreeModel::node(index)) expanded_.insert(node->id());
+    announceOpened(index);
   });
   connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
     if (const FileNode* node = FileTreeModel::node(index)) expanded_.erase(node->id());
+    announceOpened(index);
   });
   if (model_->root()) shownRootID_ = model_->root()->id();
   showSelectionOfModel();
@@ -161,6 +164,41 @@ bool FileTreeView::event(QEvent* event) {
     return true;
   }
   return QTreeView::event(event);
+}
+
+void FileTreeView::announceOpened(const QModelIndex& index) {
+  if (index != currentIndex()) return;
+  QAccessible::State changed;
+  changed.expanded = true;
+  Accessibility::announceCurrentRow(this, changed);
+}
+
+QItemSelectionModel::SelectionFlags FileTreeView::selectionCommand(const QModelIndex& index,
+                                                                   const QEvent* event) const {
+  if (!event || event->type() != QEvent::KeyPress) {
+    return QTreeView::selectionCommand(index, event);
+  }
+  const auto* key = static_cast<const QKeyEvent*>(event);
+  const bool shift = key->modifiers().testFlag(Qt::ShiftModifier);
+  switch (key->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Select:
+      if (shift) break;
+      return QItemSelectionModel::Toggle | QItemSelectionModel::Rows;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+      if (!shift) return QItemSelectionModel::NoUpdate;
+      break;
+    default:
+      break;
+  }
+  return QTreeView::selectionCommand(index, event);
 }
 
 void FileTreeView::contextMenuEvent(QContextMenuEvent* event) {
