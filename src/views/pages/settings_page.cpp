@@ -162,6 +162,7 @@ QWidget* SettingsView::buildGeneral() {
   QLabel* warningText = plainLabel(
       QStringLiteral("Cleaned items are deleted permanently and cannot be recovered."),
       permanentWarning_);
+  permanentWarningText_ = warningText;
   warningText->setFont(sizedFont(warningText->font(), 11, QFont::Medium));
   warningText->setWordWrap(true);
   setTextTint(warningText, [](const QPalette& palette) {
@@ -251,6 +252,11 @@ void SettingsView::showRemovalMode() {
   const bool permanent = settings_.deleteImmediately();
   permanentWarning_->setVisible(permanent);
   trashOnlyNote_->setVisible(!permanent);
+  // The toggle is described by the line shown under it.
+  if (auto* toggle = findChild<QCheckBox*>(QStringLiteral("deleteImmediately"))) {
+    toggle->setAccessibleDescription(permanent ? permanentWarningText_->text()
+                                               : trashOnlyNote_->text());
+  }
 }
 
 void SettingsView::setSection(SettingsSection section) {

@@ -195,6 +195,9 @@ QWidget* ConfirmTrashSheet::buildRows() {
   const int count = static_cast<int>(contents_.rows.size());
   const int content = count * kRowHeight + std::max(0, count - 1) + 2 * scroll->frameWidth();
   scroll->setFixedHeight(std::clamp(content, 160, 300));
+  // A stop for the keyboard only when it has rows to scroll to, and then named for them.
+  scroll->setFocusPolicy(content > scroll->height() ? Qt::StrongFocus : Qt::NoFocus);
+  scroll->setAccessibleName(QStringLiteral("Items"));
   return scroll;
 }
 
@@ -224,7 +227,9 @@ void ConfirmTrashSheet::showEvent(QShowEvent* event) {
   if (shown_) return;
   shown_ = true;
   arming_.start();
-  if (contents_.isReadOnly) cancel_->setFocus();
+  // The keyboard starts on "Cancel": the confirm button is not armed yet (never while
+  // read-only), and Return still confirms once it is.
+  cancel_->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void ConfirmTrashSheet::refreshArming() { arming_.refresh(); }

@@ -143,6 +143,11 @@ void StatusBar::refresh() {
     free_->hide();
   }
   rescan_->setEnabled(!cleaner.isTrashing() && !model_.scanner().isTrashing());
+  // Its tooltip names the shortcut; assistive tools also hear what it rescans on this page.
+  rescan_->setAccessibleDescription(
+      model_.page() != Page::search ? QStringLiteral("Rescans the caches (Ctrl+R)")
+      : model_.scanner().rootURL()  ? QStringLiteral("Rescans the scanned folder (Ctrl+R)")
+                                    : QStringLiteral("Asks for a folder to scan (Ctrl+R)"));
 }
 
 }  // namespace hl
