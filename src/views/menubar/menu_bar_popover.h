@@ -19,6 +19,9 @@ class VolumeBlock;
 // Quick Clean could reclaim now by group, the Quick Clean control, and Rescan, Quit, Check for
 // Updates and the version. It keeps no model state of its own; it reads the application model
 // and the cleaner and calls their operations. 320 px wide; its height follows its contents.
+//
+// The keyboard starts on the Quick Clean control and Tab goes through every control in reading
+// order; Space and Return press the focused one, Escape closes the popover.
 class MenuBarPopover : public QWidget {
   Q_OBJECT
 
@@ -46,6 +49,10 @@ class MenuBarPopover : public QWidget {
   QuickCleanControl* quickClean() const { return quickClean_; }
   PopoverFooter* footer() const { return footer_; }
 
+  // Puts the keyboard on the Quick Clean control (on the first control that takes it when that
+  // one is off).
+  void startKeyboard(Qt::FocusReason reason);
+
   QSize sizeHint() const override;
   bool hasHeightForWidth() const override { return true; }
   int heightForWidth(int width) const override;
@@ -53,7 +60,9 @@ class MenuBarPopover : public QWidget {
  protected:
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
-  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  // Tab goes in reading order, also to a button a new state made.
+  bool focusNextPrevChild(bool next) override;
 
  private:
   void fitHeight();

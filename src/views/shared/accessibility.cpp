@@ -118,6 +118,8 @@ QAccessibleInterface* factory(const QString& className, QObject* object) {
       return nullptr;
     case Kind::text:
       return new PlainWidget(widget, QAccessible::StaticText);
+    case Kind::window:
+      return new PlainWidget(widget, QAccessible::Window);
   }
   return nullptr;
 }

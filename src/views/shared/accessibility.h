@@ -26,6 +26,8 @@ enum class Kind {
   bar,
   // Text the widget paints itself (its accessible name is the text).
   text,
+  // A window of its own that Qt would read as a mere pane (the tray's popover).
+  window,
 };
 
 // Declares what `widget` is. Called from the widget's constructor, before anything asks about
