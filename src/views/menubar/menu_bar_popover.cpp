@@ -100,6 +100,15 @@ QSize MenuBarPopover::sizeHint() const { return {popoverWidth, heightForWidth(po
 bool MenuBarPopover::event(QEvent* event) {
   const bool handled = QWidget::event(event);
   if (event->type() == QEvent::LayoutRequest) fitHeight();
+  if (event->type() == QEvent::WindowActivate && startReason_) {
+    // Given again with the reason it was opened by, so a shortcut shows where the keyboard is.
+    if (QWidget* focus = focusWidget()) {
+      focus->clearFocus();
+      focus->setFocus(*startReason_);
+    }
+    startReason_.reset();
+  }
+  if (event->type() == QEvent::Hide) startReason_.reset();
   return handled;
 }
 
@@ -109,6 +118,8 @@ void MenuBarPopover::fitHeight() {
 }
 
 void MenuBarPopover::startKeyboard(Qt::FocusReason reason) {
+  // A window manager activates the window later: the focus is given again then, with its reason.
+  startReason_ = isActiveWindow() ? std::nullopt : std::optional(reason);
   if (QWidget* target = quickClean_->keyboardTarget()) {
     target->setFocus(reason);
     return;

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "utilities/time.h"
 
@@ -73,6 +74,8 @@ class MenuBarPopover : public QWidget {
   CandidatesBlock* candidates_ = nullptr;
   QuickCleanControl* quickClean_ = nullptr;
   PopoverFooter* footer_ = nullptr;
+  // How the popover was opened, until its window is active.
+  std::optional<Qt::FocusReason> startReason_;
 };
 
 }  // namespace hl
