@@ -352,7 +352,7 @@ void GroupDetailCard::refreshActions() {
         auto* which = new ElidedLabel(QStringLiteral("\u00b7 ") + qtext(item.name),
                                       Qt::ElideMiddle, actions_);
         which->setFont(sizedFont(font(), 11));
-        which->setForegroundRole(QPalette::PlaceholderText);
+        makeSecondary(which);
         setHelp(which, qtext(item.name));
         row->addWidget(which, 1);
         box->addLayout(row);

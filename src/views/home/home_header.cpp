@@ -42,7 +42,7 @@ HomeHeader::HomeHeader(CleanerViewModel& cleaner, std::function<void()> openAcce
 
   subtitle_ = new ElidedLabel({}, Qt::ElideRight, this);
   subtitle_->setFont(sizedFont(font(), 13));
-  subtitle_->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(subtitle_);
   column->addSpacing(4);
   column->addWidget(subtitle_);
 

@@ -43,7 +43,7 @@ QLabel* passive(QLabel* label) {
 void drawFocusRing(QPainter& painter, const HoverButton& button, double radius) {
   if (!button.showsFocusRing()) return;
   painter.setBrush(Qt::NoBrush);
-  painter.setPen(QPen(PaletteColors::accent(button.palette()), 2));
+  painter.setPen(QPen(PaletteColors::focusRing(button.palette()), 2));
   painter.drawPath(roundedShape(QRectF(button.rect()).adjusted(1, 1, -1, -1), radius - 1));
 }
 
@@ -163,7 +163,8 @@ void PopoverFooterButton::paintEvent(QPaintEvent*) {
   painter.drawPath(roundedShape(outer.adjusted(0.5, 0.5, -0.5, -0.5), kFooterRadius - 0.5));
 
   painter.setFont(labelFont());
-  painter.setPen(current.secondaryLabel ? PaletteColors::secondaryText(pal) : ink);
+  painter.setPen(current.secondaryLabel ? PaletteColors::secondaryText(pal)
+                                        : PaletteColors::textOn(ink, pal, current.fillOpacity));
   painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
   painter.setOpacity(1);
   drawFocusRing(painter, *this, kFooterRadius);
@@ -196,8 +197,8 @@ void PopoverLinkButton::paintEvent(QPaintEvent*) {
   QFont textFont = font();
   textFont.setUnderline(current.underlined);
   painter.setFont(textFont);
-  painter.setPen(current.accentOpacity ? PaletteColors::withOpacity(
-                                             PaletteColors::accent(palette()), *current.accentOpacity)
+  const QColor accent = PaletteColors::textOn(PaletteColors::accent(palette()), palette());
+  painter.setPen(current.accentOpacity ? PaletteColors::withOpacity(accent, *current.accentOpacity)
                                        : PaletteColors::secondaryText(palette()));
   painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
   painter.setRenderHint(QPainter::Antialiasing);

@@ -151,7 +151,7 @@ class DetailRowDelegate : public QStyledItemDelegate {
     WrappedText::draw(*painter, shown, option.font, start, width);
     if (kind(index) == HistoryView::RowKind::failure) {
       const double below = WrappedText::height(shown, option.font, width) + 2;
-      painter->setPen(PaletteColors::red(palette));
+      painter->setPen(PaletteColors::textOn(PaletteColors::red(palette), palette));
       WrappedText::draw(*painter, index.data(HistoryView::messageRole).toString(),
                         captionFont(option.font), start + QPointF(0, below), width);
     }

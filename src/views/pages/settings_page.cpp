@@ -145,7 +145,7 @@ QWidget* SettingsView::buildGeneral() {
       qtext(abbreviatedPath(HistoryStore::defaultURL(), homeDirectory())), Qt::ElideMiddle);
   historyFile->setObjectName(QStringLiteral("historyFile"));
   historyFile->setAlignment(Qt::AlignRight);
-  historyFile->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(historyFile);
   historyFile->setToolTip(plainToolTip(historyFile->text()));
   general->addValue(QStringLiteral("History file"), historyFile);
 
@@ -184,7 +184,7 @@ QWidget* SettingsView::buildGeneral() {
        &SettingsStore::checkForUpdatesAutomaticallyChanged);
   QLabel* version = updates->addValue(QStringLiteral("Version"), versionText());
   version->setObjectName(QStringLiteral("version"));
-  version->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(version);
   QPushButton* check = updates->addButton(QStringLiteral("Check for Updates\u2026"));
   check->setObjectName(QStringLiteral("checkForUpdates"));
   UpdaterBox& box = Updater::box();

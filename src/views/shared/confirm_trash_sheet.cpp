@@ -44,7 +44,7 @@ QWidget* messageLine(const std::string& symbol, const std::string& text,
   label->setFont(sizedFont(parent->font(), 12, medium ? QFont::Medium : QFont::Normal));
   if (color) {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, *color);
+    palette.setColor(QPalette::WindowText, PaletteColors::textOn(*color, parent->palette()));
     label->setPalette(palette);
   }
   row->addWidget(label, 1);
@@ -162,7 +162,7 @@ QWidget* ConfirmTrashSheet::buildRows() {
     auto* detail = new ElidedLabel(qtext(r.detail), Qt::ElideMiddle, rowWidget);
     detail->setObjectName(QStringLiteral("detail"));
     detail->setFont(sizedFont(font(), 11));
-    detail->setForegroundRole(QPalette::PlaceholderText);
+    makeSecondary(detail);
     texts->addWidget(detail);
     row->addLayout(texts, 1);
 

@@ -54,7 +54,7 @@ class Segment : public QToolButton {
       painter.drawRoundedRect(face, 5, 5);
     }
     if (hasFocus()) {
-      painter.setPen(QPen(PaletteColors::accent(palette()), 1.5));
+      painter.setPen(QPen(PaletteColors::focusRing(palette()), 1.5));
       painter.setBrush(Qt::NoBrush);
       painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
     }

@@ -69,7 +69,8 @@ void StatusTag::paint(QPainter& painter, const QRectF& rect, const StatusTagMode
     x += kSymbolSide + kGap;
   }
   painter.setFont(titleFont(base));
-  painter.setPen(color);
+  // The title keeps the tint's hue, as dark (or light) as it must be to read on the capsule.
+  painter.setPen(PaletteColors::tintText(model.tint, palette));
   painter.drawText(QRectF(x, rect.top(), rect.right() - x, rect.height()),
                    Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
                    qtext(model.title));

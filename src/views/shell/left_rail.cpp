@@ -67,7 +67,7 @@ void RailButton::paintEvent(QPaintEvent*) {
     // The keyboard's place: an accent ring just inside the square.
     QPainterPath ring;
     ring.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 7, 7);
-    painter.setPen(QPen(PaletteColors::withOpacity(PaletteColors::accent(colors), 0.7), 2));
+    painter.setPen(QPen(PaletteColors::focusRing(colors), 2));
     painter.drawPath(ring);
   }
   const QColor tint =

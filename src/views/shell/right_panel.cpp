@@ -94,7 +94,7 @@ LargestItemRow::LargestItemRow(const CacheItem& item, QWidget* parent)
   names->addWidget(name_);
   group_ = new ElidedLabel(qtext(displayName(item.group)), Qt::ElideRight, this);
   group_->setFont(sizedFont(font(), 11));
-  group_->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(group_);
   names->addWidget(group_);
   layout->addLayout(names, 1);
   layout->addSpacing(4);
@@ -120,7 +120,7 @@ void LargestItemRow::paintEvent(QPaintEvent*) {
   path.addRoundedRect(QRectF(rect()).adjusted(-4, 0, 4, 0).intersected(QRectF(rect())), 6, 6);
   if (isHovered()) painter.fillPath(path, PaletteColors::primary(palette(), 0.05));
   if (ring) {
-    painter.setPen(QPen(PaletteColors::withOpacity(PaletteColors::accent(palette()), 0.7), 1.5));
+    painter.setPen(QPen(PaletteColors::focusRing(palette()), 1.5));
     painter.drawPath(path);
   }
 }

@@ -47,7 +47,7 @@ void ReadOnlyBadge::paintEvent(QPaintEvent*) {
   QPainterPath capsule;
   capsule.addRoundedRect(box, box.height() / 2, box.height() / 2);
   painter.fillPath(capsule, PaletteColors::withOpacity(red, 0.14));
-  painter.setPen(red);
+  painter.setPen(PaletteColors::textOn(red, palette(), 0.14));
   painter.setFont(font());
   painter.drawText(box, Qt::AlignCenter, text());
 }
@@ -70,7 +70,7 @@ StatusBar::StatusBar(AppModel& model, WallClock clock, QWidget* parent)
   idle_->setAccessibleName(QStringLiteral("Idle"));
   row->addWidget(idle_);
   text_ = new ElidedLabel({}, Qt::ElideMiddle, this);
-  text_->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(text_);
   // The line gives up its width before anything to its right does.
   row->addWidget(text_, 1);
   free_ = plainLabel({}, this);

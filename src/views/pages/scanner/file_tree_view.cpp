@@ -14,6 +14,7 @@
 #include "views/pages/scanner/file_tree_model.h"
 #include "views/pages/scanner/file_tree_row.h"
 #include "views/shared/accessibility.h"
+#include "views/shared/palette_colors.h"
 #include "views/shared/text.h"
 
 namespace hl {
@@ -34,6 +35,12 @@ void FileTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
                              const QModelIndex& index) const {
   QStyleOptionViewItem item = option;
   initStyleOption(&item, index);
+  // A chosen row in white on the accent, deep enough for white to read.
+  for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+    const QColor accent = option.palette.color(group, QPalette::Highlight);
+    item.palette.setColor(group, QPalette::Highlight, PaletteColors::fillUnderWhite(accent));
+    item.palette.setColor(group, QPalette::HighlightedText, Qt::white);
+  }
   // The style draws the selection and hover background; the row draws everything on it.
   item.text.clear();
   item.icon = QIcon();
@@ -42,7 +49,7 @@ void FileTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
   if (const auto row = rowAt(index)) {
     const bool selected = option.state.testFlag(QStyle::State_Selected);
-    row->paint(*painter, option.rect, option.palette, option.font, selected);
+    row->paint(*painter, option.rect, item.palette, option.font, selected);
   }
 }
 

@@ -104,7 +104,7 @@ QWidget* ScannerView::buildTreePage() {
   path_ = new ElidedLabel(QString(), Qt::ElideMiddle, page);
   path_->setObjectName(QStringLiteral("path"));
   path_->setFont(sizedFont(font(), 13));
-  path_->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(path_);
   path_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   header->addWidget(path_, 0, Qt::AlignBaseline);
   selectAll_ = new ProminentButton(QStringLiteral("Select All"), page);
