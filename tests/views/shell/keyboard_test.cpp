@@ -28,6 +28,19 @@ std::vector<HistoryEntry> twoCleanups() {
           HistoryEntry::make(UUID::random(), now, "Projects", {"/c"}, 2000, {}, "Home", true)};
 }
 
+// The window on the folder scanner's page, the folder chooser set to answer with a folder of two
+// files.
+RootView& showScanner(ShellHarness& h) {
+  h.folders.file("Downloads/big.bin", 4000);
+  h.folders.file("Downloads/small.bin", 1000);
+  h.chosen = h.folders / "Downloads";
+  RootView& root = h.show();
+  QApplication::setActiveWindow(&root);
+  h->setPage(Page::search);
+  QApplication::processEvents();
+  return root;
+}
+
 // Tab and Shift+Tab (and Ctrl+Tab, which a control that kept Tab would leave by) take the
 // keyboard out of every table and list of every page; the arrows move inside.
 TEST(Keyboard, TabLeavesEveryTableAndList) {
@@ -115,13 +128,7 @@ TEST(Keyboard, ReturnPressesTheFocusedButton) {
 // move in the tree and Tab goes on from it.
 TEST(Keyboard, FocusStaysInThePageWhileItScansAndTheTreeTakesItAfter) {
   ShellHarness h;
-  h.folders.file("Downloads/big.bin", 4000);
-  h.folders.file("Downloads/small.bin", 1000);
-  h.chosen = h.folders / "Downloads";
-  RootView& root = h.show();
-  QApplication::setActiveWindow(&root);
-  h->setPage(Page::search);
-  QApplication::processEvents();
+  RootView& root = showScanner(h);
   auto* view = static_cast<ScannerView*>(root.currentMainView());
   QAbstractButton* choose = view->emptyState()->findChild<QAbstractButton*>();
   ASSERT_NE(choose, nullptr);
@@ -154,12 +161,7 @@ TEST(Keyboard, FocusStaysInThePageWhileItScansAndTheTreeTakesItAfter) {
 // to the first button of the window.
 TEST(Keyboard, AControlTurnedOffHandsTheKeyboardToTheNextInItsRegion) {
   ShellHarness h;
-  h.folders.file("Downloads/big.bin", 4000);
-  h.chosen = h.folders / "Downloads";
-  RootView& root = h.show();
-  QApplication::setActiveWindow(&root);
-  h->setPage(Page::search);
-  QApplication::processEvents();
+  RootView& root = showScanner(h);
   auto* sidebar = static_cast<ScannerSidebar*>(root.currentSidebar());
   QPushButton* choose = nullptr;
   for (auto* button : sidebar->findChildren<QPushButton*>()) {
