@@ -53,7 +53,13 @@ QString ItemsTableModel::description(const CacheItem& item) const {
   for (const StatusTagModel& chip : StatusGrammar::qualifiers(item, clock_())) {
     chips.append(qtext(chip.title));
   }
-  QStringList parts{chips.join(QStringLiteral(", "))};
+  QStringList parts;
+  // Qt's bridge to the desktop's accessibility bus passes "checked" but not "checkable": a row
+  // that can be ticked and is not says so in words.
+  if (item.isSelectable() && !cleaner_.isChecked(item.id)) {
+    parts.append(QStringLiteral("Not ticked"));
+  }
+  parts.append(chips.join(QStringLiteral(", ")));
   const auto size = ItemRowTexts::sizeCell(item, cleaner_.needsFullDiskAccess());
   parts.append(size.kind == ItemRowTexts::SizeCell::Kind::spinner ? QStringLiteral("Measuring")
                                                                    : qtext(size.text));
@@ -102,7 +108,8 @@ void ItemsTableModel::refresh() {
 
 void ItemsTableModel::checksChanged() {
   if (ids_.empty()) return;
-  emit dataChanged(index(0), index(rowCount() - 1), {Qt::CheckStateRole});
+  emit dataChanged(index(0), index(rowCount() - 1),
+                   {Qt::CheckStateRole, Qt::AccessibleDescriptionRole});
 }
 
 }  // namespace hl

@@ -492,7 +492,7 @@ TEST_F(ItemsTableTest, RowsReadAsTheirCheckBoxWithChipsSizeAndWhyNot) {
   };
   const std::vector<Case> cases = {
       {&npm, QStringLiteral("Include .npm"), true,
-       {QStringLiteral("Safe"), QStringLiteral("3 KB"), qtext(npm.subtitle)}},
+       {QStringLiteral("Not ticked, Safe"), QStringLiteral("3 KB"), qtext(npm.subtitle)}},
       {&backup, QStringLiteral("backup"), false,
        {QStringLiteral("Review only"), QStringLiteral("2 KB"),
         qtext(StatusGrammar::stateTag(backup, h->home()).help)}},
@@ -522,6 +522,7 @@ TEST_F(ItemsTableTest, RowsReadAsTheirCheckBoxWithChipsSizeAndWhyNot) {
   ASSERT_EQ(told.size(), 1u);
   EXPECT_TRUE(told.front().changed.checked);
   EXPECT_TRUE(told.front().state.checked);
+  EXPECT_FALSE(cell(npm)->text(QAccessible::Description).contains(QStringLiteral("Not ticked")));
   // A tick of another row is not told as this row's.
   accessibility.clear();
   h->setChecked(npm.id, true);
