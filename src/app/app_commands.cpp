@@ -57,7 +57,10 @@ AppCommands::AppCommands(AppModel& model, QMainWindow& window, Actions actions, 
     const Page page = allPages[offset];
     QAction* action = viewMenu_->addAction(qtext(title(page)));
     action->setShortcut(QKeySequence(QStringLiteral("Ctrl+%1").arg(offset + 1)));
-    connect(action, &QAction::triggered, this, [this, page] { model_.setPage(page); });
+    connect(action, &QAction::triggered, this, [this, page] {
+      model_.setPage(page);
+      if (actions_.focusPage) actions_.focusPage();
+    });
     pages_[page] = action;
   }
 

@@ -19,7 +19,8 @@ class AppModel;
 // Command). Each command forwards to one model operation or one action it is handed:
 //   Harbor Lume: "Check for Updates…", "Open Quick Clean" (Ctrl+Shift+C), "Quit Harbor Lume"
 //   Edit: "Select All" (Ctrl+A), "Deselect All" (Ctrl+Alt+A)
-//   View: "Rescan" (Ctrl+R), then one command per page, Ctrl+1 to Ctrl+5 in the pages' order.
+//   View: "Rescan" (Ctrl+R), then one command per page, Ctrl+1 to Ctrl+5 in the pages' order;
+//   the keyboard follows into the page shown.
 // Select All goes to the focused view: a text field keeps its own; on the folder scanner a
 // focused tree selects its rows; otherwise the page's own rule applies. It is enabled only while
 // the main window is the active one and there is something to select.
@@ -35,6 +36,8 @@ class AppCommands : public QObject {
     std::function<void()> openQuickClean;
     // The user asked to quit.
     std::function<void()> quit;
+    // Puts the keyboard in the page a page command just showed.
+    std::function<void()> focusPage;
     // The focused view's own Select All, where a page's view selects its rows itself; true when
     // it took the command. Otherwise, or when none is given, the page's rule applies.
     std::function<bool()> selectFocusedRows;

@@ -81,6 +81,7 @@ bool Application::launch() {
   actions.openQuickClean = [this] { openQuickClean(); };
   actions.quit = [this] { requestQuit(); };
   actions.selectFocusedRows = [this] { return window_->rootView()->selectFocusedRows(); };
+  actions.focusPage = [this] { window_->rootView()->focusPage(); };
   commands_ = std::make_unique<AppCommands>(model_, *window_, std::move(actions));
   connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { window_->saveFrame(); });
   showMainWindow();
@@ -101,7 +102,7 @@ void Application::openQuickClean() {
   model_.cleaner().selectQuickCleanCandidates();
   const QRect tray = extra_->isTrayIconShown() ? extra_->trayIcon().geometry() : QRect();
   if (tray.isValid() && !tray.isEmpty()) {
-    extra_->showPopover(tray);
+    extra_->showPopover(tray, Qt::ShortcutFocusReason);
     return;
   }
   // Without a tray icon to point at, the popover opens under the window's top bar, above the
@@ -109,7 +110,8 @@ void Application::openQuickClean() {
   const QPoint corner = window_->rootView()->mapToGlobal(
       QPoint(window_->rootView()->width() - 8 - MenuBarPopover::popoverWidth / 2 - 12, 0));
   extra_->showPopover(
-      QRect(corner, QSize(1, static_cast<int>(model_.topBarHeight()) - PopoverPlacement::gap)));
+      QRect(corner, QSize(1, static_cast<int>(model_.topBarHeight()) - PopoverPlacement::gap)),
+      Qt::ShortcutFocusReason);
 }
 
 void Application::requestQuit() {

@@ -4,8 +4,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QToolButton>
+#include <algorithm>
 
 #include "application_harness.h"
+#include "views/accessibility_support.h"
 #include "viewmodels/fake_updater.h"
 #include "viewmodels/updater_box.h"
 #include "views/menubar/menu_bar_extra.h"
@@ -14,6 +17,7 @@
 #include "views/pages/scanner/scanner_view.h"
 #include "views/shell/left_rail.h"
 #include "views/shell/status_bar.h"
+#include "views/shared/text.h"
 
 namespace hl {
 namespace {
@@ -68,9 +72,25 @@ TEST(AppCommands, ShortcutsSwitchPagesAndRescanThePageShown) {
   const std::pair<Qt::Key, Page> pages[] = {{Qt::Key_2, Page::search}, {Qt::Key_3, Page::activity},
                                             {Qt::Key_4, Page::history}, {Qt::Key_5, Page::settings},
                                             {Qt::Key_1, Page::home}};
+  test::AccessibilityOn accessibility;
+  RootView& root = *h.window().rootView();
   for (const auto& [key, page] : pages) {
+    // The keyboard was on the status bar, outside any page.
+    root.statusBar()->findChild<QToolButton*>()->setFocus(Qt::TabFocusReason);
+    accessibility.clear();
     h.press(Qt::CTRL | key);
     EXPECT_EQ(h->page(), page) << key;
+    // It follows into the page shown, and the page's rail button says it is the selected one.
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr) << key;
+    EXPECT_TRUE(root.currentSidebar()->isAncestorOf(focus) ||
+                root.currentMainView()->isAncestorOf(focus))
+        << key << " " << focus->metaObject()->className();
+    const QString name = qtext(title(page));
+    const auto told = accessibility.stateChangesOf(name);
+    EXPECT_TRUE(std::any_of(told.begin(), told.end(), [](const test::Announcement& a) {
+      return a.changed.selected && a.state.selected;
+    })) << key;
   }
   // Ctrl+R on Home rescans the cleaner with force; a second press replaces the running scan.
   h.press(Qt::CTRL | Qt::Key_R);

@@ -350,8 +350,8 @@ void GroupDetailCard::refreshActions() {
         auto* which = new ElidedLabel(QStringLiteral("\u00b7 ") + qtext(item.name),
                                       Qt::ElideMiddle, actions_);
         which->setFont(sizedFont(font(), 11));
-        which->setForegroundRole(QPalette::PlaceholderText);
-        which->setToolTip(plainToolTip(qtext(item.name)));
+        makeSecondary(which);
+        setHelp(which, qtext(item.name));
         row->addWidget(which, 1);
         box->addLayout(row);
         actionButtons_.push_back(button);

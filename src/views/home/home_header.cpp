@@ -14,6 +14,7 @@
 #include "views/shared/full_disk_access_hint.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/segmented_control.h"
+#include "views/shared/sidebar_header.h"
 #include "views/shared/text.h"
 
 namespace hl {
@@ -28,9 +29,8 @@ HomeHeader::HomeHeader(CleanerViewModel& cleaner, std::function<void()> openAcce
 
   titleRow_ = new QHBoxLayout;
   titleRow_->setSpacing(8);
-  title_ = plainLabel({}, this);
+  title_ = new HeadingLabel({}, this);
   title_->setFont(sizedFont(font(), 22, QFont::DemiBold));
-  title_->setAccessibleDescription(QStringLiteral("Heading"));
   titleRow_->addWidget(title_, 0, Qt::AlignBaseline);
   size_ = plainLabel({}, this);
   size_->setFont(sizedFont(font(), 22));
@@ -42,7 +42,7 @@ HomeHeader::HomeHeader(CleanerViewModel& cleaner, std::function<void()> openAcce
 
   subtitle_ = new ElidedLabel({}, Qt::ElideRight, this);
   subtitle_->setFont(sizedFont(font(), 13));
-  subtitle_->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(subtitle_);
   column->addSpacing(4);
   column->addWidget(subtitle_);
 
@@ -59,13 +59,13 @@ HomeHeader::HomeHeader(CleanerViewModel& cleaner, std::function<void()> openAcce
   projects_ = new SegmentedControl(QString::fromUtf8(HomeTexts::projectsPickerLabel),
                                    {QStringLiteral("Stale"), QStringLiteral("All")},
                                    SegmentedControl::Size::small, actions_);
-  projects_->setToolTip(plainToolTip(std::string_view(HomeTexts::projectsPickerHelp)));
+  setHelp(projects_, std::string_view(HomeTexts::projectsPickerHelp));
   connect(projects_, &SegmentedControl::chosen, this,
           [this](int index) { cleaner_.setShowAllProjects(index == 1); });
   controls->addWidget(projects_, 0, Qt::AlignVCenter);
   selectSafe_ = new ProminentButton(QString::fromUtf8(HomeTexts::selectSafeTitle), actions_);
   selectSafe_->setControlSize(FilledButton::ControlSize::small);
-  selectSafe_->setToolTip(plainToolTip(std::string_view(HomeTexts::selectSafeHelp)));
+  setHelp(selectSafe_, std::string_view(HomeTexts::selectSafeHelp));
   connect(selectSafe_, &QPushButton::clicked, this, [this] { cleaner_.selectAllSafe(); });
   controls->addWidget(selectSafe_, 0, Qt::AlignVCenter);
   deselect_ = new QPushButton(QString::fromUtf8(HomeTexts::deselectTitle), actions_);

@@ -7,6 +7,7 @@
 
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "views/home/home_texts.h"
+#include "views/shared/accessibility.h"
 #include "views/shared/coalesced_update.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/sidebar_header.h"
@@ -27,7 +28,7 @@ W* passive(W* widget) {
 
 void drawFocusRing(QPainter& painter, const QWidget& widget, const QRectF& shape, double radius) {
   if (!widget.hasFocus()) return;
-  painter.setPen(QPen(PaletteColors::accent(widget.palette()), 2));
+  painter.setPen(QPen(PaletteColors::focusRing(widget.palette()), 2));
   painter.setBrush(Qt::NoBrush);
   painter.drawRoundedRect(shape.adjusted(1, 1, -1, -1), radius, radius);
 }
@@ -39,7 +40,7 @@ void drawFocusRing(QPainter& painter, const QWidget& widget, const QRectF& shape
 AllReclaimableCard::AllReclaimableCard(QWidget* parent) : QAbstractButton(parent) {
   setFocusPolicy(Qt::StrongFocus);
   setCursor(Qt::PointingHandCursor);
-  setToolTip(plainToolTip(std::string_view(HomeTexts::allReclaimableHelp)));
+  setHelp(this, std::string_view(HomeTexts::allReclaimableHelp));
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(12, 12, 12, 12);
@@ -87,6 +88,8 @@ void AllReclaimableCard::paintEvent(QPaintEvent*) {
 // --- Group rows ----------------------------------------------------------------------------------
 
 GroupRow::GroupRow(CacheGroup group, QWidget* parent) : QAbstractButton(parent), group_(group) {
+  // The rows choose what the table shows, as tabs do: the chosen one reads as selected.
+  Accessibility::declare(this, Accessibility::Kind::tab);
   setFocusPolicy(Qt::StrongFocus);
   setFixedHeight(rowHeight);
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -132,6 +135,7 @@ void GroupRow::setState(const QString& sizeText, bool isMeasuring, bool isSelect
   size_->setText(sizeText);
   spinner_->setVisible(isMeasuring);
   selected_ = isSelected;
+  Accessibility::setSelected(this, isSelected);
   symbol_->setTint(isSelected ? SymbolView::Tint(&PaletteColors::accent)
                               : SymbolView::Tint([](const QPalette& palette) {
                                   return palette.color(QPalette::WindowText);

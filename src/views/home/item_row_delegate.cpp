@@ -173,7 +173,7 @@ void ItemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
                     PaletteColors::primary(palette, 0.06));
   if (option.state & QStyle::State_HasFocus) {
     // The keyboard's current row.
-    painter->setPen(QPen(PaletteColors::withOpacity(PaletteColors::accent(palette), 0.7), 1));
+    painter->setPen(QPen(PaletteColors::focusRing(palette), 1));
     painter->setBrush(Qt::NoBrush);
     painter->drawRoundedRect(rowRect.adjusted(1.5, 1.5, -1.5, -1.5), 4, 4);
   }

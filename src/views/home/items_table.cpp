@@ -12,6 +12,7 @@
 #include "views/home/items_table_header.h"
 #include "views/home/items_table_model.h"
 #include "views/home/table_interactions.h"
+#include "views/shared/accessibility.h"
 #include "views/shared/coalesced_update.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/scroll_bar_look.h"
@@ -183,7 +184,10 @@ ItemsTable::ItemsTable(CleanerViewModel& cleaner, QWidget* parent)
   connect(&cleaner_, &CleanerViewModel::checkStateChanged, this, [this] {
     model_->checksChanged();
     headerState_->request();
+    announceCurrentCheck();
   });
+  connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this] { currentCheck_ = currentCheck(); });
   const auto repaint = [this] { list_->viewport()->update(); };
   connect(&cleaner_, &CleanerViewModel::tableSelectionChanged, this, repaint);
   connect(&cleaner_, &CleanerViewModel::selectedGroupChanged, this, repaint);
@@ -201,6 +205,7 @@ void ItemsTable::setOpenAccessSettings(std::function<void()> open) {
 }
 
 void ItemsTable::setClock(WallClock clock) {
+  model_->setClock(clock);
   delegate_->setClock(std::move(clock));
   list_->viewport()->update();
 }
@@ -220,6 +225,25 @@ ItemRowGeometry::Area ItemsTable::hitArea(int row, QPointF point) const {
 bool ItemsTable::eventFilter(QObject* watched, QEvent* event) {
   if (watched == list_->viewport() && event->type() == QEvent::Resize) updateColumnLayout();
   return QWidget::eventFilter(watched, event);
+}
+
+std::optional<std::pair<std::string, bool>> ItemsTable::currentCheck() const {
+  const QModelIndex current = list_->currentIndex();
+  if (!current.isValid() || current.row() >= model_->rowCount()) return std::nullopt;
+  const std::string& id = model_->id(current.row());
+  return std::pair{id, cleaner_.isChecked(id)};
+}
+
+void ItemsTable::announceCurrentCheck() {
+  // The row the keyboard is on says its new state itself, as a check box does when ticked.
+  const auto now = currentCheck();
+  if (now == currentCheck_) return;
+  const bool sameRow = now && currentCheck_ && now->first == currentCheck_->first;
+  currentCheck_ = now;
+  if (!sameRow) return;
+  QAccessible::State changed;
+  changed.checked = true;
+  Accessibility::announceCurrentRow(list_, changed);
 }
 
 void ItemsTable::updateColumnLayout() {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "utilities/time.h"
 #include "views/home/column_layout.h"
@@ -107,6 +108,9 @@ class ItemsTable : public QWidget {
   void updateHeaderState();
   void rememberScroll();
   void restoreScroll();
+  // The current row's id and whether it is ticked; none without a current row.
+  std::optional<std::pair<std::string, bool>> currentCheck() const;
+  void announceCurrentCheck();
 
   CleanerViewModel& cleaner_;
   ItemsTableModel* model_;
@@ -119,6 +123,7 @@ class ItemsTable : public QWidget {
   CoalescedUpdate* headerState_;
   int savedScroll_ = 0;
   std::optional<std::string> savedCurrent_;
+  std::optional<std::pair<std::string, bool>> currentCheck_;
 };
 
 }  // namespace hl

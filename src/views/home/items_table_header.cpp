@@ -52,7 +52,7 @@ ItemsTableHeader::ItemsTableHeader(QWidget* parent) : QWidget(parent) {
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   checkBox_ = new BulkCheckBox(this);
   checkBox_->setAccessibleName(QString::fromUtf8(ItemRowTexts::selectAllLabel));
-  checkBox_->setToolTip(plainToolTip(std::string_view(ItemRowTexts::selectAllHelp)));
+  setHelp(checkBox_, std::string_view(ItemRowTexts::selectAllHelp));
   name_ = columnTitle(ItemRowTexts::nameTitle, this);
   status_ = columnTitle(ItemRowTexts::statusTitle, this);
   size_ = columnTitle(ItemRowTexts::sizeTitle, this);

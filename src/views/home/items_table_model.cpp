@@ -5,6 +5,7 @@
 
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "views/home/item_row_texts.h"
+#include "views/shared/status_grammar.h"
 #include "views/shared/text.h"
 
 namespace hl {
@@ -29,25 +30,43 @@ QVariant ItemsTableModel::data(const QModelIndex& index, int role) const {
   if (!shown) return {};
   switch (role) {
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole:
       return qtext(shown->name);
-    case Qt::AccessibleDescriptionRole: {
-      // What a sighted user reads across the row: where it is, how large, and why it cannot be
-      // ticked when it cannot.
-      QStringList parts{qtext(shown->subtitle)};
-      const auto size = ItemRowTexts::sizeCell(*shown, cleaner_.needsFullDiskAccess());
-      if (!size.text.empty()) parts.append(qtext(size.text));
-      if (!shown->isSelectable()) {
-        parts.append(qtext(ItemRowTexts::leadingCell(*shown, cleaner_.home()).text));
-      }
-      return parts.join(QStringLiteral(", "));
-    }
+    case Qt::AccessibleTextRole:
+      // The check box's own label where the row has one.
+      return shown->isSelectable()
+                 ? qtext(ItemRowTexts::leadingCell(*shown, cleaner_.home()).text)
+                 : qtext(shown->name);
+    case Qt::AccessibleDescriptionRole:
+      return description(*shown);
     case Qt::CheckStateRole:
       if (!shown->isSelectable()) return {};
       return cleaner_.isChecked(shown->id) ? Qt::Checked : Qt::Unchecked;
     default:
       return {};
   }
+}
+
+QString ItemsTableModel::description(const CacheItem& item) const {
+  const std::string home = cleaner_.home();
+  // Every chip, also those the row has no room for (the state chip's help lists those).
+  QStringList chips{qtext(StatusGrammar::stateTag(item, home).title)};
+  for (const StatusTagModel& chip : StatusGrammar::qualifiers(item, clock_())) {
+    chips.append(qtext(chip.title));
+  }
+  QStringList parts;
+  // Qt's bridge to the desktop's accessibility bus passes "checked" but not "checkable": a row
+  // that can be ticked and is not says so in words.
+  if (item.isSelectable() && !cleaner_.isChecked(item.id)) {
+    parts.append(QStringLiteral("Not ticked"));
+  }
+  parts.append(chips.join(QStringLiteral(", ")));
+  const auto size = ItemRowTexts::sizeCell(item, cleaner_.needsFullDiskAccess());
+  parts.append(size.kind == ItemRowTexts::SizeCell::Kind::spinner ? QStringLiteral("Measuring")
+                                                                   : qtext(size.text));
+  parts.append(qtext(item.subtitle));
+  if (!item.isSelectable()) parts.append(qtext(StatusGrammar::stateTag(item, home).help));
+  parts.removeAll(QString());
+  return parts.join(QStringLiteral(", "));
 }
 
 bool ItemsTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -61,7 +80,9 @@ bool ItemsTableModel::setData(const QModelIndex& index, const QVariant& value, i
 Qt::ItemFlags ItemsTableModel::flags(const QModelIndex& index) const {
   const std::optional<CacheItem> shown = item(index.isValid() ? index.row() : -1);
   if (!shown) return Qt::NoItemFlags;
-  Qt::ItemFlags result = Qt::ItemIsEnabled;
+  // Selectable only so that assistive tools count the row as one the keyboard can reach: the
+  // list's own selection is off.
+  Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
   if (shown->isSelectable()) result |= Qt::ItemIsUserCheckable;
   return result;
 }
@@ -87,7 +108,8 @@ void ItemsTableModel::refresh() {
 
 void ItemsTableModel::checksChanged() {
   if (ids_.empty()) return;
-  emit dataChanged(index(0), index(rowCount() - 1), {Qt::CheckStateRole});
+  emit dataChanged(index(0), index(rowCount() - 1),
+                   {Qt::CheckStateRole, Qt::AccessibleDescriptionRole});
 }
 
 }  // namespace hl

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "models/cache_item.h"
+#include "utilities/time.h"
 
 namespace hl {
 
@@ -18,6 +19,11 @@ class CleanerViewModel;
 // same order the rows are announced as changed, otherwise the model is reset. Rows are never
 // selectable in Qt's sense: the view model owns the highlight and the ticks. A selectable row is
 // checkable, so assistive technologies can tick it.
+//
+// As a screen reader reads a row: a row that can be ticked is named as its check box is,
+// "Include " and the item's name, with its check state; any other row by the item's name. Its
+// description is what a sighted user reads across it: the status chips' titles, the size and
+// where the item is, and, when it cannot be ticked, why (the state chip's help).
 class ItemsTableModel : public QAbstractListModel {
   Q_OBJECT
 
@@ -25,6 +31,9 @@ class ItemsTableModel : public QAbstractListModel {
   enum Role { idRole = Qt::UserRole + 1 };
 
   explicit ItemsTableModel(CleanerViewModel& cleaner, QObject* parent = nullptr);
+
+  // The date the chips of the rows' descriptions are judged against.
+  void setClock(WallClock clock) { clock_ = std::move(clock); }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
@@ -47,7 +56,10 @@ class ItemsTableModel : public QAbstractListModel {
   void checksChanged();
 
  private:
+  QString description(const CacheItem& item) const;
+
   CleanerViewModel& cleaner_;
+  WallClock clock_ = systemWallClock();
   std::vector<std::string> ids_;
   std::int64_t largest_ = 0;
 };

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "viewmodels/settings_store.h"
+#include "views/menubar/menu_bar_popover.h"
 #include "views/menubar/popover_placement.h"
 #include "views/menubar/popover_texts.h"
 #include "views/shared/app_icon.h"
@@ -17,7 +18,8 @@ namespace hl {
 MenuBarExtra::MenuBarExtra(SettingsStore& settings, QWidget* popover, MonotonicClock clock,
                            QObject* parent)
     : QObject(parent), settings_(settings), popover_(popover), clock_(std::move(clock)) {
-  popover_->setParent(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+  popover_->setParent(nullptr,
+                      Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
   popover_->setAttribute(Qt::WA_DeleteOnClose, false);
   popover_->installEventFilter(this);
 
@@ -54,14 +56,14 @@ void MenuBarExtra::activated(QSystemTrayIcon::ActivationReason reason) {
   showPopover();
 }
 
-void MenuBarExtra::showPopover() {
+void MenuBarExtra::showPopover(Qt::FocusReason reason) {
   QRect anchor;
   if (isTrayIconShown()) anchor = tray_.geometry();
   if (!anchor.isValid() || anchor.isEmpty()) anchor = QRect(QCursor::pos(), QSize(1, 1));
-  showPopover(anchor);
+  showPopover(anchor, reason);
 }
 
-void MenuBarExtra::showPopover(const QRect& anchor) {
+void MenuBarExtra::showPopover(const QRect& anchor, Qt::FocusReason reason) {
   anchor_ = anchor;
   if (!everShown_) {
     everShown_ = true;
@@ -72,6 +74,7 @@ void MenuBarExtra::showPopover(const QRect& anchor) {
   popover_->show();
   popover_->raise();
   popover_->activateWindow();
+  if (auto* popover = qobject_cast<MenuBarPopover*>(popover_)) popover->startKeyboard(reason);
 }
 
 void MenuBarExtra::hidePopover() { popover_->hide(); }
@@ -89,6 +92,8 @@ void MenuBarExtra::place() {
 bool MenuBarExtra::eventFilter(QObject* watched, QEvent* event) {
   if (watched == popover_) {
     if (event->type() == QEvent::Hide) hiddenAt_ = clock_();
+    // Another window took the keyboard: the popover goes, as a popup would.
+    if (event->type() == QEvent::WindowDeactivate && popover_->isVisible()) hidePopover();
     // The popover grows and shrinks with its contents: it stays beside its anchor.
     if (event->type() == QEvent::Resize && popover_->isVisible()) place();
   }

@@ -16,10 +16,15 @@ namespace hl {
 class SettingsStore;
 
 // The tray icon and its popover. The icon is shown while the "showInMenuBar" setting holds and
-// follows every change of it at once; clicking it opens the popover as a popup next to the icon
-// when the tray tells where the icon is, otherwise at the pointer (a StatusNotifier tray tells
-// nothing), and a second click closes it again. The window's menu opens the same popover through
+// follows every change of it at once; clicking it opens the popover next to the icon when the
+// tray tells where the icon is, otherwise at the pointer (a StatusNotifier tray tells nothing),
+// and a second click closes it again. The window's menu opens the same popover through
 // `showPopover()`.
+//
+// The popover is a frameless tool window that stays above the others, not a Qt popup: a popup
+// has no place in the tree assistive tools read, and keeps the keyboard from moving through it.
+// It closes as a popup does, when another window (or another program) becomes the active one,
+// and on Escape.
 class MenuBarExtra : public QObject {
   Q_OBJECT
 
@@ -35,10 +40,11 @@ class MenuBarExtra : public QObject {
   bool isTrayIconShown() const;
 
   // Opens the popover next to the tray icon, or at the pointer when the icon's place is not
-  // known; raises it when it is open already.
-  void showPopover();
+  // known; raises it when it is open already. The keyboard starts on its Quick Clean control;
+  // `reason` says how it was opened (a shortcut shows where the keyboard is).
+  void showPopover(Qt::FocusReason reason = Qt::PopupFocusReason);
   // Opens the popover with its top-left corner placed for this anchor rectangle.
-  void showPopover(const QRect& anchor);
+  void showPopover(const QRect& anchor, Qt::FocusReason reason = Qt::PopupFocusReason);
   void hidePopover();
   bool isPopoverShown() const;
 

@@ -1,7 +1,9 @@
 #include "views/menubar/menu_bar_popover.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -10,7 +12,10 @@
 #include "views/menubar/popover_buttons.h"
 #include "views/menubar/popover_parts.h"
 #include "views/menubar/quick_clean_control.h"
+#include "views/shared/accessibility.h"
+#include "views/shared/focus_keys.h"
 #include "views/shared/palette_colors.h"
+#include "views/shell/focus_order.h"
 
 namespace hl {
 
@@ -33,6 +38,7 @@ QFrame* divider(QWidget* parent) {
 MenuBarPopover::MenuBarPopover(AppModel& model, Environment environment, QWidget* parent)
     : QWidget(parent), model_(model) {
   setObjectName(QStringLiteral("menuBarPopover"));
+  Accessibility::declare(this, Accessibility::Kind::window);
   setAccessibleName(QStringLiteral("Harbor Lume"));
   setFixedWidth(popoverWidth);
   setAutoFillBackground(false);
@@ -94,6 +100,15 @@ QSize MenuBarPopover::sizeHint() const { return {popoverWidth, heightForWidth(po
 bool MenuBarPopover::event(QEvent* event) {
   const bool handled = QWidget::event(event);
   if (event->type() == QEvent::LayoutRequest) fitHeight();
+  if (event->type() == QEvent::WindowActivate && startReason_) {
+    // Given again with the reason it was opened by, so a shortcut shows where the keyboard is.
+    if (QWidget* focus = focusWidget()) {
+      focus->clearFocus();
+      focus->setFocus(*startReason_);
+    }
+    startReason_.reset();
+  }
+  if (event->type() == QEvent::Hide) startReason_.reset();
   return handled;
 }
 
@@ -102,10 +117,32 @@ void MenuBarPopover::fitHeight() {
   if (height > 0 && height != this->height()) resize(popoverWidth, height);
 }
 
-void MenuBarPopover::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  // The keyboard starts on the Quick Clean control (its button, or "OK"); Escape closes.
-  if (!focusWidget() || !focusWidget()->isVisible()) focusNextChild();
+void MenuBarPopover::startKeyboard(Qt::FocusReason reason) {
+  // A window manager activates the window later: the focus is given again then, with its reason.
+  startReason_ = isActiveWindow() ? std::nullopt : std::optional(reason);
+  if (QWidget* target = quickClean_->keyboardTarget()) {
+    target->setFocus(reason);
+    return;
+  }
+  // The control offers nothing to press now: the first control that does, in reading order.
+  const std::vector<QWidget*> stops = FocusOrder::stops({this});
+  if (!stops.empty()) stops.front()->setFocus(reason);
+}
+
+bool MenuBarPopover::focusNextPrevChild(bool next) {
+  QWidget* target = FocusOrder::next({this}, QApplication::focusWidget(), next);
+  if (!target) return QWidget::focusNextPrevChild(next);
+  target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  return true;
+}
+
+void MenuBarPopover::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    if (isWindow()) hide();
+    return;
+  }
+  if (FocusKeys::pressFocusedButton(*event)) return;
+  QWidget::keyPressEvent(event);
 }
 
 void MenuBarPopover::paintEvent(QPaintEvent*) {

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "utilities/time.h"
 
@@ -19,6 +20,9 @@ class VolumeBlock;
 // Quick Clean could reclaim now by group, the Quick Clean control, and Rescan, Quit, Check for
 // Updates and the version. It keeps no model state of its own; it reads the application model
 // and the cleaner and calls their operations. 320 px wide; its height follows its contents.
+//
+// The keyboard starts on the Quick Clean control and Tab goes through every control in reading
+// order; Space and Return press the focused one, Escape closes the popover.
 class MenuBarPopover : public QWidget {
   Q_OBJECT
 
@@ -46,6 +50,10 @@ class MenuBarPopover : public QWidget {
   QuickCleanControl* quickClean() const { return quickClean_; }
   PopoverFooter* footer() const { return footer_; }
 
+  // Puts the keyboard on the Quick Clean control (on the first control that takes it when that
+  // one is off).
+  void startKeyboard(Qt::FocusReason reason);
+
   QSize sizeHint() const override;
   bool hasHeightForWidth() const override { return true; }
   int heightForWidth(int width) const override;
@@ -53,7 +61,9 @@ class MenuBarPopover : public QWidget {
  protected:
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
-  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  // Tab goes in reading order, also to a button a new state made.
+  bool focusNextPrevChild(bool next) override;
 
  private:
   void fitHeight();
@@ -64,6 +74,8 @@ class MenuBarPopover : public QWidget {
   CandidatesBlock* candidates_ = nullptr;
   QuickCleanControl* quickClean_ = nullptr;
   PopoverFooter* footer_ = nullptr;
+  // How the popover was opened, until its window is active.
+  std::optional<Qt::FocusReason> startReason_;
 };
 
 }  // namespace hl

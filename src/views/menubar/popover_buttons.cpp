@@ -39,12 +39,20 @@ QLabel* passive(QLabel* label) {
   return label;
 }
 
+// Where the keyboard is: an accent ring just inside the button's shape.
+void drawFocusRing(QPainter& painter, const HoverButton& button, double radius) {
+  if (!button.showsFocusRing()) return;
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(PaletteColors::focusRing(button.palette()), 2));
+  painter.drawPath(roundedShape(QRectF(button.rect()).adjusted(1, 1, -1, -1), radius - 1));
+}
+
 }  // namespace
 
 // --- Header --------------------------------------------------------------------------------------
 
 PopoverHeaderButton::PopoverHeaderButton(QWidget* parent) : HoverButton(parent) {
-  setFocusPolicy(Qt::NoFocus);
+  setFocusPolicy(Qt::TabFocus);
   setToolTip(plainToolTip(PopoverTexts::openWindowToolTip));
   setText(qtext(PopoverTexts::title));
   setAccessibleName(qtext(PopoverTexts::openWindowToolTip));
@@ -92,12 +100,14 @@ double PopoverHeaderButton::highlightOpacity(bool pressed, bool hovered) {
 
 void PopoverHeaderButton::paintEvent(QPaintEvent*) {
   const double opacity = highlightOpacity(isDown(), isHovered());
-  if (opacity <= 0) return;
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(PaletteColors::primary(palette(), opacity));
-  painter.drawPath(roundedShape(shapeRect(*this), kHeaderRadius));
+  if (opacity > 0) {
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(PaletteColors::primary(palette(), opacity));
+    painter.drawPath(roundedShape(shapeRect(*this), kHeaderRadius));
+  }
+  drawFocusRing(painter, *this, kHeaderRadius);
 }
 
 bool PopoverHeaderButton::hitButton(const QPoint& pos) const {
@@ -124,7 +134,7 @@ PopoverFooterButton::PopoverFooterButton(const QString& text, bool accent, QWidg
     : HoverButton(parent), accent_(accent) {
   setText(text);
   setAccessibleName(text);
-  setFocusPolicy(Qt::NoFocus);
+  setFocusPolicy(Qt::TabFocus);
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -153,8 +163,11 @@ void PopoverFooterButton::paintEvent(QPaintEvent*) {
   painter.drawPath(roundedShape(outer.adjusted(0.5, 0.5, -0.5, -0.5), kFooterRadius - 0.5));
 
   painter.setFont(labelFont());
-  painter.setPen(current.secondaryLabel ? PaletteColors::secondaryText(pal) : ink);
+  painter.setPen(current.secondaryLabel ? PaletteColors::secondaryText(pal)
+                                        : PaletteColors::textOn(ink, pal, current.fillOpacity));
   painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
+  painter.setOpacity(1);
+  drawFocusRing(painter, *this, kFooterRadius);
 }
 
 
@@ -169,7 +182,7 @@ PopoverLinkButton::PopoverLinkButton(const QString& text, QWidget* parent)
     : HoverButton(parent) {
   setText(text);
   setAccessibleName(text);
-  setFocusPolicy(Qt::NoFocus);
+  setFocusPolicy(Qt::TabFocus);
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -184,10 +197,12 @@ void PopoverLinkButton::paintEvent(QPaintEvent*) {
   QFont textFont = font();
   textFont.setUnderline(current.underlined);
   painter.setFont(textFont);
-  painter.setPen(current.accentOpacity ? PaletteColors::withOpacity(
-                                             PaletteColors::accent(palette()), *current.accentOpacity)
+  const QColor accent = PaletteColors::textOn(PaletteColors::accent(palette()), palette());
+  painter.setPen(current.accentOpacity ? PaletteColors::withOpacity(accent, *current.accentOpacity)
                                        : PaletteColors::secondaryText(palette()));
   painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+  painter.setRenderHint(QPainter::Antialiasing);
+  drawFocusRing(painter, *this, 3);
 }
 
 void PopoverLinkButton::hoverChanged() {

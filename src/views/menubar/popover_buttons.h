@@ -10,8 +10,8 @@ class QLabel;
 namespace hl {
 
 // The tray popover's three small buttons. Each knows its own hover, so the popover keeps no
-// state for them, and none takes keyboard focus (the popover's keyboard path is its Quick Clean
-// control; Escape closes it). Each paints from a look computed by a pure function.
+// state for them. Tab reaches each (a click does not take the keyboard), and an accent ring shows
+// where the keyboard is. Each paints from a look computed by a pure function.
 
 // The header button that opens the main window: the program's icon, its name, and "Open ›". A
 // faint rounded highlight shows while the pointer is over it and a stronger one while pressed;

@@ -202,6 +202,7 @@ PopoverFooter::PopoverFooter(CleanerViewModel& cleaner, UpdaterBox& updater, Act
   auto* first = row(8);
   rescan_ = new PopoverFooterButton(qtext(PopoverTexts::rescan), true, this);
   rescan_->setObjectName(QStringLiteral("rescan"));
+  rescan_->setAccessibleDescription(QStringLiteral("Rescans the caches"));
   connect(rescan_, &QAbstractButton::clicked, this, [this] {
     cleaner_.rescan(true);
     if (actions_.refreshVolume) actions_.refreshVolume();

@@ -16,7 +16,7 @@ QuickCleanConfirmButton::QuickCleanConfirmButton(std::int64_t size, bool permane
   setObjectName(QStringLiteral("quickCleanConfirm"));
   setIcon(symbolIcon("trash"));
   setControlSize(ControlSize::large);
-  setFocusPolicy(Qt::NoFocus);
+  setFocusPolicy(Qt::TabFocus);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   connect(this, &QPushButton::clicked, this, [this] {
     if (enabled_ && arming_.isArmed() && action_) action_();

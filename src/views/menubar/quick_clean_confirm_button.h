@@ -12,8 +12,9 @@ namespace hl {
 // Quick Clean's second step: "Confirm — move 12 MB to Trash" (or "… delete … permanently"). It
 // can be pressed only one second after it was shown (on the injected monotonic clock), and
 // every time it is shown again the second starts over, so a popover opened under the pointer
-// never offers an armed removal. It takes no keyboard focus, so no key can press it by
-// accident.
+// never offers an armed removal. Tab reaches it, and the keyboard that waited on the Quick Clean
+// control comes to it only once it is armed: a key pressed twice, or held, within the second
+// presses nothing.
 class QuickCleanConfirmButton : public DestructiveButton {
   Q_OBJECT
 

@@ -1,5 +1,6 @@
 #include "views/menubar/quick_clean_control.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -56,6 +57,7 @@ QuickCleanControl::QuickCleanControl(CleanerViewModel& cleaner, MonotonicClock c
                                      WallClock now, QWidget* parent)
     : QWidget(parent), cleaner_(cleaner), clock_(std::move(clock)), now_(std::move(now)) {
   setObjectName(QStringLiteral("quickCleanControl"));
+  setAccessibleName(QStringLiteral("Quick Clean"));
   auto* layout = column(this, 0);
   for (QWidget* page :
        {buildIdle(), buildPreparing(), buildConfirming(), buildRunning(), buildDone()}) {
@@ -158,7 +160,43 @@ QWidget* QuickCleanControl::buildDone() {
   return done_;
 }
 
+QWidget* QuickCleanControl::keyboardTarget() const {
+  QWidget* offered = nullptr;
+  switch (shown_) {
+    case QuickCleanState::Case::idle: offered = idleButton_; break;
+    case QuickCleanState::Case::confirming: offered = confirm_; break;
+    case QuickCleanState::Case::done: offered = ok_; break;
+    default: break;
+  }
+  return offered && offered->isEnabled() ? offered : nullptr;
+}
+
+bool QuickCleanControl::hasKeyboard() const {
+  const QWidget* focus = QApplication::focusWidget();
+  return focus && (focus == this || isAncestorOf(focus));
+}
+
+bool QuickCleanControl::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == confirm_ && event->type() == QEvent::EnabledChange && confirm_->isEnabled() &&
+      QApplication::focusWidget() == this) {
+    confirm_->setFocus(Qt::OtherFocusReason);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 void QuickCleanControl::refresh() {
+  // Asked before the parts change: a part that is hidden hands the keyboard on.
+  const bool keyboard = hasKeyboard();
+  refreshState();
+  if (!keyboard || (hasKeyboard() && QApplication::focusWidget() != this)) return;
+  if (QWidget* target = keyboardTarget()) {
+    target->setFocus(Qt::OtherFocusReason);
+  } else {
+    setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void QuickCleanControl::refreshState() {
   const QuickCleanState& state = cleaner_.quickClean();
   switch (state.kind()) {
     case QuickCleanState::Case::idle:
@@ -214,6 +252,8 @@ void QuickCleanControl::refreshConfirming(const QuickCleanState::Confirming& con
     confirm_ = new QuickCleanConfirmButton(
         confirming.size, permanent, enabled, [this] { cleaner_.confirmQuickClean(now_()); },
         clock_, confirming_);
+    // Armed a second later, it takes the keyboard that waited on the control.
+    confirm_->installEventFilter(this);
     confirmIDs_ = confirming.ids;
     static_cast<QVBoxLayout*>(confirming_->layout())->insertWidget(0, confirm_);
   }

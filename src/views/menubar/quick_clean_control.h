@@ -26,7 +26,9 @@ class Spinner;
 //   running     "Checking that nothing is in use…", then a bar with "Moving to Trash… 3 of 10"
 //   done        the cleaner's message and "OK"
 // It draws what the cleaner holds and calls its operations; the flow itself is the cleaner's.
-// While hidden it ignores the cleaner and catches up when shown.
+// While hidden it ignores the cleaner and catches up when shown. The keyboard that is on it
+// stays on it from state to state: on the button each state offers (once the second step is
+// armed, on that), on the control itself while a state offers none.
 class QuickCleanControl : public QWidget {
   Q_OBJECT
 
@@ -49,9 +51,13 @@ class QuickCleanControl : public QWidget {
   QPushButton* okButton() const { return ok_; }
   // The page shown now.
   QuickCleanState::Case shownCase() const { return shown_; }
+  // What the keyboard presses in the state shown: the enabled button it offers; none while it
+  // offers none.
+  QWidget* keyboardTarget() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QWidget* buildIdle();
@@ -59,11 +65,14 @@ class QuickCleanControl : public QWidget {
   QWidget* buildConfirming();
   QWidget* buildRunning();
   QWidget* buildDone();
+  void refreshState();
   void refreshIdle();
   void refreshConfirming(const QuickCleanState::Confirming& confirming);
   void refreshRunning();
   void showPage(QuickCleanState::Case which);
   void dropConfirmButton();
+  // Whether the keyboard is on the control or on one of its parts.
+  bool hasKeyboard() const;
 
   CleanerViewModel& cleaner_;
   MonotonicClock clock_;

@@ -101,6 +101,7 @@ QWidget* FormGroup::newCell() {
   column->setSpacing(3);
   rows_->addWidget(cell);
   lastCell_ = cell;
+  lastToggle_ = nullptr;
   return cell;
 }
 
@@ -123,6 +124,7 @@ QCheckBox* FormGroup::addToggle(const QString& text, const QString& richText) {
   line->addWidget(label, 1);
   line->addWidget(box, 0, Qt::AlignRight | Qt::AlignVCenter);
   static_cast<QVBoxLayout*>(cell->layout())->addLayout(line);
+  lastToggle_ = box;
   return box;
 }
 
@@ -130,6 +132,7 @@ QLabel* FormGroup::addNote(const QString& text) {
   if (!lastCell_) newCell();
   QLabel* note = formNote(text, lastCell_);
   lastCell_->layout()->addWidget(note);
+  if (lastToggle_) lastToggle_->setAccessibleDescription(text);
   return note;
 }
 

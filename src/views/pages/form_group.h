@@ -13,7 +13,7 @@ namespace hl {
 // One group of a settings form: an optional title above a rounded box whose rows are parted by
 // hairlines. A toggle row shows its text at the leading edge and its check box at the trailing
 // edge; a click on the text toggles too. A note belongs to the row above it and shares its
-// cell.
+// cell; under a toggle it is also the check box's description for assistive tools.
 class FormGroup : public QWidget {
   Q_OBJECT
 
@@ -45,6 +45,8 @@ class FormGroup : public QWidget {
   QFrame* box_;
   QVBoxLayout* rows_;
   QWidget* lastCell_ = nullptr;
+  // The check box of the last cell when it is a toggle's.
+  QCheckBox* lastToggle_ = nullptr;
 };
 
 // Caption-sized text in the secondary colour, wrapping onto as many lines as it needs.

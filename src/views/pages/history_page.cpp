@@ -150,7 +150,7 @@ class DetailRowDelegate : public QStyledItemDelegate {
     WrappedText::draw(*painter, shown, option.font, start, width);
     if (kind(index) == HistoryView::RowKind::failure) {
       const double below = WrappedText::height(shown, option.font, width) + 2;
-      painter->setPen(PaletteColors::red(palette));
+      painter->setPen(PaletteColors::textOn(PaletteColors::red(palette), palette));
       WrappedText::draw(*painter, index.data(HistoryView::messageRole).toString(),
                         captionFont(option.font), start + QPointF(0, below), width);
     }
@@ -254,6 +254,8 @@ QWidget* HistoryView::buildTable() {
                                      QStringLiteral("Removal"), QStringLiteral("Items"),
                                      QStringLiteral("Freed"), QStringLiteral("Failures")});
   table_->setSelectionMode(QAbstractItemView::NoSelection);
+  // Tab leaves the table, as it leaves every list; the arrows move between its cells.
+  table_->setTabKeyNavigation(false);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSortingEnabled(false);
   table_->setShowGrid(false);
@@ -344,7 +346,6 @@ void HistoryView::refreshMode() {
 
 void HistoryView::showEntry(const HistoryEntry& entry) {
   category_->setText(qtext(entry.category));
-  category_->setAccessibleName(category_->text());
   removal_->setModel(StatusGrammar::removalTag(entry.permanent));
   summary_->setText(summaryLine(entry));
 

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "views/shared/palette_colors.h"
+#include "views/shared/sidebar_header.h"
 #include "views/shared/text.h"
 
 namespace hl {
@@ -16,9 +17,8 @@ QVBoxLayout* pageColumnLayout(QWidget* column, int spacing) {
 }
 
 QLabel* pageTitleLabel(const QString& title, QWidget* parent) {
-  QLabel* label = plainLabel(title, parent);
+  auto* label = new HeadingLabel(title, parent);
   label->setFont(sizedFont(label->font(), 17, QFont::DemiBold));
-  label->setAccessibleName(title);
   return label;
 }
 

@@ -12,7 +12,8 @@ namespace hl {
 // given spacing between its parts.
 QVBoxLayout* pageColumnLayout(QWidget* column, int spacing);
 
-// A page's title at the top of its main column: the second-level title font, semibold.
+// A page's title at the top of its main column: the second-level title font, semibold;
+// announced as a heading.
 QLabel* pageTitleLabel(const QString& title, QWidget* parent = nullptr);
 
 }  // namespace hl

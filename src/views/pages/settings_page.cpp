@@ -145,7 +145,7 @@ QWidget* SettingsView::buildGeneral() {
       qtext(abbreviatedPath(HistoryViewModel::defaultFileURL(), userHomeFolder())), Qt::ElideMiddle);
   historyFile->setObjectName(QStringLiteral("historyFile"));
   historyFile->setAlignment(Qt::AlignRight);
-  historyFile->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(historyFile);
   historyFile->setToolTip(plainToolTip(historyFile->text()));
   general->addValue(QStringLiteral("History file"), historyFile);
 
@@ -162,6 +162,7 @@ QWidget* SettingsView::buildGeneral() {
   QLabel* warningText = plainLabel(
       QStringLiteral("Cleaned items are deleted permanently and cannot be recovered."),
       permanentWarning_);
+  permanentWarningText_ = warningText;
   warningText->setFont(sizedFont(warningText->font(), 11, QFont::Medium));
   warningText->setWordWrap(true);
   setTextTint(warningText, [](const QPalette& palette) {
@@ -183,7 +184,7 @@ QWidget* SettingsView::buildGeneral() {
        &SettingsStore::checkForUpdatesAutomaticallyChanged);
   QLabel* version = updates->addValue(QStringLiteral("Version"), versionText());
   version->setObjectName(QStringLiteral("version"));
-  version->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(version);
   QPushButton* check = updates->addButton(QStringLiteral("Check for Updates\u2026"));
   check->setObjectName(QStringLiteral("checkForUpdates"));
   UpdaterBox& box = Updater::box();
@@ -251,12 +252,16 @@ void SettingsView::showRemovalMode() {
   const bool permanent = settings_.deleteImmediately();
   permanentWarning_->setVisible(permanent);
   trashOnlyNote_->setVisible(!permanent);
+  // The toggle is described by the line shown under it.
+  if (auto* toggle = findChild<QCheckBox*>(QStringLiteral("deleteImmediately"))) {
+    toggle->setAccessibleDescription(permanent ? permanentWarningText_->text()
+                                               : trashOnlyNote_->text());
+  }
 }
 
 void SettingsView::setSection(SettingsSection section) {
   section_ = section;
   title_->setText(qtext(title(section)));
-  title_->setAccessibleName(title_->text());
   stack_->setCurrentIndex(indexOf(section));
 }
 

@@ -89,6 +89,7 @@ class SettingsView : public QWidget {
   QLabel* title_ = nullptr;
   QStackedWidget* stack_ = nullptr;
   QWidget* permanentWarning_ = nullptr;
+  QLabel* permanentWarningText_ = nullptr;
   QLabel* trashOnlyNote_ = nullptr;
   PathListView* customPaths_ = nullptr;
 };

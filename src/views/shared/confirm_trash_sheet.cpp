@@ -44,7 +44,7 @@ QWidget* messageLine(const std::string& symbol, const std::string& text,
   label->setFont(sizedFont(parent->font(), 12, medium ? QFont::Medium : QFont::Normal));
   if (color) {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, *color);
+    palette.setColor(QPalette::WindowText, PaletteColors::textOn(*color, parent->palette()));
     label->setPalette(palette);
   }
   row->addWidget(label, 1);
@@ -162,7 +162,7 @@ QWidget* ConfirmTrashSheet::buildRows() {
     auto* detail = new ElidedLabel(qtext(r.detail), Qt::ElideMiddle, rowWidget);
     detail->setObjectName(QStringLiteral("detail"));
     detail->setFont(sizedFont(font(), 11));
-    detail->setForegroundRole(QPalette::PlaceholderText);
+    makeSecondary(detail);
     texts->addWidget(detail);
     row->addLayout(texts, 1);
 
@@ -195,6 +195,9 @@ QWidget* ConfirmTrashSheet::buildRows() {
   const int count = static_cast<int>(contents_.rows.size());
   const int content = count * kRowHeight + std::max(0, count - 1) + 2 * scroll->frameWidth();
   scroll->setFixedHeight(std::clamp(content, 160, 300));
+  // A stop for the keyboard only when it has rows to scroll to, and then named for them.
+  scroll->setFocusPolicy(content > scroll->height() ? Qt::StrongFocus : Qt::NoFocus);
+  scroll->setAccessibleName(QStringLiteral("Items"));
   return scroll;
 }
 
@@ -224,7 +227,9 @@ void ConfirmTrashSheet::showEvent(QShowEvent* event) {
   if (shown_) return;
   shown_ = true;
   arming_.start();
-  if (contents_.isReadOnly) cancel_->setFocus();
+  // The keyboard starts on "Cancel": the confirm button is not armed yet (never while
+  // read-only), and Return still confirms once it is.
+  cancel_->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void ConfirmTrashSheet::refreshArming() { arming_.refresh(); }

@@ -132,8 +132,9 @@ void FilledButton::paintEvent(QPaintEvent*) {
   QColor fill;
   QColor ink;
   if (enabled) {
-    const QColor base =
-        role_ == Role::destructive ? PaletteColors::red(pal) : PaletteColors::accent(pal);
+    // Deep enough for the white label to read.
+    const QColor base = PaletteColors::fillUnderWhite(
+        role_ == Role::destructive ? PaletteColors::red(pal) : PaletteColors::accent(pal));
     fill = PaletteColors::withOpacity(base, isDown() ? 0.85 : 1.0);
     ink = Qt::white;
   } else {

@@ -3,10 +3,13 @@
 #include <QPainter>
 #include <cmath>
 
+#include "views/shared/accessibility.h"
+
 namespace hl {
 
 ElidedLabel::ElidedLabel(const QString& text, Qt::TextElideMode mode, QWidget* parent)
     : QWidget(parent), mode_(mode) {
+  Accessibility::declare(this, Accessibility::Kind::text);
   setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   setText(text);
 }

@@ -92,17 +92,22 @@ EmptyStateView::EmptyStateView(std::string symbol, const QString& title, const Q
 }
 
 EmptyStateView* EmptyStateView::make(Kind kind, std::function<void()> action, QWidget* parent) {
+  EmptyStateView* view = nullptr;
   if (kind == Kind::nothingFound) {
-    return new EmptyStateView("checkmark", QStringLiteral("Nothing to clean here"),
+    view = new EmptyStateView("checkmark", QStringLiteral("Nothing to clean here"),
                               QStringLiteral("This computer has no matching caches, or "
                                              "they're excluded."),
                               Button{QStringLiteral("Rescan"), ButtonStyle::bordered, std::move(action)},
                               parent);
+  } else {
+    view = new EmptyStateView("internaldrive", QStringLiteral("Not scanned yet"),
+                              QStringLiteral("Scan to find caches, build output and stale worktrees."),
+                              Button{QStringLiteral("Scan now"), ButtonStyle::prominent, std::move(action)},
+                              parent);
   }
-  return new EmptyStateView("internaldrive", QStringLiteral("Not scanned yet"),
-                            QStringLiteral("Scan to find caches, build output and stale worktrees."),
-                            Button{QStringLiteral("Scan now"), ButtonStyle::prominent, std::move(action)},
-                            parent);
+  // Beside the status bar's "Rescan", which rescans whatever page is shown.
+  view->button()->setAccessibleDescription(QStringLiteral("Rescans the caches"));
+  return view;
 }
 
 }  // namespace hl

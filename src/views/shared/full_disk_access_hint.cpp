@@ -19,8 +19,8 @@ FullDiskAccessHint::FullDiskAccessHint(bool compact, std::function<void()> openS
 
   if (compact) {
     button_ = new QPushButton(QStringLiteral("Open Full Disk Access Settings\u2026"), this);
-    button_->setToolTip(
-        plainToolTip(QStringLiteral("System Settings \u203a Privacy & Security \u203a Full Disk Access")));
+    setHelp(button_,
+            QStringLiteral("System Settings \u203a Privacy & Security \u203a Full Disk Access"));
     padButton(button_);
     layout->addWidget(button_);
     layout->addStretch(1);

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "views/shared/accessibility.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/symbol_icon.h"
 #include "views/shared/text.h"
@@ -28,6 +29,8 @@ PanelSection::PanelSection(const QString& title, std::optional<QString> info, QW
     info_ = new QLabel(this);
     info_->setPixmap(symbolIcon("info.circle", PaletteColors::secondaryText(palette()))
                          .pixmap(QSize(11, 11), devicePixelRatioF()));
+    // The symbol's name is its text; its tooltip is not read out again as markup.
+    Accessibility::declare(info_, Accessibility::Kind::text);
     info_->setToolTip(plainToolTip(*info));
     info_->setAccessibleName(*info);
     header->addWidget(info_);

@@ -79,7 +79,7 @@ void PathListView::setPaths(const std::vector<std::string>& paths, const std::st
     line->setSpacing(8);
     line->addWidget(new SymbolView(symbol_, 16, {}, row));
     auto* label = new ElidedLabel(qtext(abbreviatedPath(path, home)), Qt::ElideMiddle, row);
-    label->setToolTip(plainToolTip(path));
+    setHelp(label, qtext(path));
     line->addWidget(label, 1);
     auto* button = new QPushButton(buttonTitle_, row);
     padButton(button);

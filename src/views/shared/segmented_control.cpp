@@ -6,6 +6,7 @@
 #include <QStyleOptionToolButton>
 #include <QToolButton>
 
+#include "views/shared/accessibility.h"
 #include "views/shared/palette_colors.h"
 
 namespace hl {
@@ -13,11 +14,14 @@ namespace hl {
 namespace {
 
 // One segment: its text on a clear ground, or on a raised face while chosen; a focus ring when
-// the keyboard is on it.
+// the keyboard is on it. Assistive tools read it as a page tab, selected while chosen.
 class Segment : public QToolButton {
  public:
   Segment(const QString& text, SegmentedControl::Size size, QWidget* parent)
       : QToolButton(parent), size_(size) {
+    Accessibility::declare(this, Accessibility::Kind::tab);
+    connect(this, &QAbstractButton::toggled, this,
+            [this](bool on) { Accessibility::setSelected(this, on); });
     setText(text);
     setCheckable(true);
     setAutoRaise(true);
@@ -50,7 +54,7 @@ class Segment : public QToolButton {
       painter.drawRoundedRect(face, 5, 5);
     }
     if (hasFocus()) {
-      painter.setPen(QPen(PaletteColors::accent(palette()), 1.5));
+      painter.setPen(QPen(PaletteColors::focusRing(palette()), 1.5));
       painter.setBrush(Qt::NoBrush);
       painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
     }
@@ -71,6 +75,7 @@ class Segment : public QToolButton {
 SegmentedControl::SegmentedControl(const QString& label, const QStringList& segments, Size size,
                                    QWidget* parent)
     : QWidget(parent), group_(new QButtonGroup(this)), size_(size) {
+  Accessibility::declare(this, Accessibility::Kind::tabList);
   setAccessibleName(label);
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   auto* row = new QHBoxLayout(this);

@@ -5,19 +5,23 @@
 #include <algorithm>
 #include <cmath>
 
+#include "views/shared/accessibility.h"
 #include "views/shared/palette_colors.h"
 
 namespace hl {
 
 SizeBar::SizeBar(double fraction, std::optional<QColor> tint, QWidget* parent)
     : QWidget(parent), tint_(tint) {
+  Accessibility::declare(this, Accessibility::Kind::bar);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   setFraction(fraction);
 }
 
 void SizeBar::setFraction(double fraction) {
-  fraction_ = fraction;
-  setAccessibleDescription(accessibilityValue(fraction));
+  if (fraction_ != fraction) {
+    fraction_ = fraction;
+    Accessibility::announceValue(this, accessibilityValue(fraction));
+  }
   update();
 }
 

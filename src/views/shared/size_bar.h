@@ -9,7 +9,7 @@ namespace hl {
 
 // A proportional bar: a faint track across the whole width and a fill of `fraction` (clamped to
 // 0…1) in the tint, at least 2 wide when the fraction is above 0. The tint defaults to the
-// accent colour.
+// accent colour. Assistive tools read it as a bar named by its owner whose value is "<n> percent".
 class SizeBar : public QWidget {
   Q_OBJECT
 

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QResizeEvent>
 
+#include "views/shared/accessibility.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/symbol_icon.h"
 #include "views/shared/text.h"
@@ -23,6 +24,7 @@ QFont titleFont(const QFont& base) { return sizedFont(base, 11, QFont::Medium); 
 }  // namespace
 
 StatusTag::StatusTag(StatusTagModel model, QWidget* parent) : QWidget(parent) {
+  Accessibility::declare(this, Accessibility::Kind::text);
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   setFocusPolicy(Qt::NoFocus);
   setModel(std::move(model));
@@ -36,9 +38,8 @@ void StatusTag::setModel(StatusTagModel model) {
 }
 
 void StatusTag::describe() {
-  setToolTip(plainToolTip(model_.help));
   setAccessibleName(qtext(model_.title));
-  setAccessibleDescription(qtext(model_.help));
+  setHelp(this, model_.help);
 }
 
 QSize StatusTag::sizeHint() const { return sizeFor(model_, font()); }
@@ -68,7 +69,8 @@ void StatusTag::paint(QPainter& painter, const QRectF& rect, const StatusTagMode
     x += kSymbolSide + kGap;
   }
   painter.setFont(titleFont(base));
-  painter.setPen(color);
+  // The title keeps the tint's hue, as dark (or light) as it must be to read on the capsule.
+  painter.setPen(PaletteColors::tintText(model.tint, palette));
   painter.drawText(QRectF(x, rect.top(), rect.right() - x, rect.height()),
                    Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
                    qtext(model.title));

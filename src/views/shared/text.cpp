@@ -1,10 +1,13 @@
 #include "views/shared/text.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QTextDocument>
 #include <algorithm>
 #include <cmath>
+
+#include "views/shared/palette_colors.h"
 
 namespace hl {
 
@@ -15,6 +18,13 @@ QString plainToolTip(const QString& text) {
   return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 
+void setHelp(QWidget* widget, const QString& help) {
+  widget->setToolTip(plainToolTip(help));
+  widget->setAccessibleDescription(help);
+}
+
+void setHelp(QWidget* widget, std::string_view help) { setHelp(widget, qtext(help)); }
+
 QLabel* plainLabel(const QString& text, QWidget* parent) {
   auto* label = new QLabel(parent);
   label->setTextFormat(Qt::PlainText);
@@ -22,14 +32,14 @@ QLabel* plainLabel(const QString& text, QWidget* parent) {
   return label;
 }
 
-void makeSecondary(QLabel* label) { label->setForegroundRole(QPalette::PlaceholderText); }
+void makeSecondary(QWidget* label) { setTextTint(label, &PaletteColors::secondaryText); }
 
 namespace {
 
 // Keeps a label's text colour computed from its palette.
 class TextTint : public QObject {
  public:
-  TextTint(QLabel* label, std::function<QColor(const QPalette&)> tint)
+  TextTint(QWidget* label, std::function<QColor(const QPalette&)> tint)
       : QObject(label), label_(label), tint_(std::move(tint)) {
     setObjectName(QStringLiteral("hl-text-tint"));
     label_->installEventFilter(this);
@@ -43,8 +53,11 @@ class TextTint : public QObject {
   void apply() {
     applying_ = true;
     label_->setForegroundRole(QPalette::WindowText);
+    // The palette it is shown in, not its own, whose text colour this sets.
+    QWidget* parent = label_->parentWidget();
+    const QPalette shownIn = parent ? parent->palette() : QApplication::palette(label_);
+    const QColor color = PaletteColors::textOn(tint_(shownIn), shownIn);
     QPalette palette = label_->palette();
-    const QColor color = tint_(palette);
     palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::Text, color);
     label_->setPalette(palette);
@@ -58,14 +71,14 @@ class TextTint : public QObject {
   }
 
  private:
-  QLabel* label_;
+  QWidget* label_;
   std::function<QColor(const QPalette&)> tint_;
   bool applying_ = false;
 };
 
 }  // namespace
 
-void setTextTint(QLabel* label, std::function<QColor(const QPalette&)> tint) {
+void setTextTint(QWidget* label, std::function<QColor(const QPalette&)> tint) {
   auto* existing = dynamic_cast<TextTint*>(
       label->findChild<QObject*>(QStringLiteral("hl-text-tint"), Qt::FindDirectChildrenOnly));
   if (existing) {

@@ -15,16 +15,22 @@ namespace hl {
 QString plainToolTip(std::string_view text);
 QString plainToolTip(const QString& text);
 
+// The widget's help: shown as its tooltip (see `plainToolTip`) and given to assistive tools as its
+// description in plain words, never as the tooltip's markup.
+void setHelp(QWidget* widget, const QString& help);
+void setHelp(QWidget* widget, std::string_view help);
+
 // A label that shows its text as written, never as markup.
 QLabel* plainLabel(const QString& text, QWidget* parent = nullptr);
 
-// Draws the label in the secondary text colour of whatever palette it is shown in (the
-// palette's placeholder-text role), so it follows light and dark.
-void makeSecondary(QLabel* label);
+// Draws the text (of a label, or of a widget that paints its text in its foreground role) in the
+// secondary text colour of whatever palette it is shown in, so it follows light and dark.
+void makeSecondary(QWidget* label);
 
-// Draws the label's text in a colour taken from its palette (red, orange…), again whenever the
-// palette changes, so it follows light and dark. A later call replaces the tint.
-void setTextTint(QLabel* label, std::function<QColor(const QPalette&)> tint);
+// Draws the text in a colour taken from the palette it is shown in (red, orange…), again whenever
+// that palette changes, so it follows light and dark; the colour is made to read on the program's
+// grounds (`PaletteColors::textOn`). A later call replaces the tint.
+void setTextTint(QWidget* label, std::function<QColor(const QPalette&)> tint);
 
 // Gives a bordered push button room around its title, whatever the style's own padding.
 void padButton(QAbstractButton* button, int minimumHeight = 24);

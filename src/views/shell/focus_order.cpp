@@ -92,4 +92,37 @@ QWidget* neighbour(const std::vector<QWidget*>& stops, const QWidget* current, b
   return next ? stops.front() : stops.back();
 }
 
+QWidget* next(const std::vector<QWidget*>& regions, QWidget* current, bool next) {
+  const std::vector<QWidget*> all = stops(regions);
+  const auto holds = [current](const QWidget* widget) {
+    return widget == current || widget->isAncestorOf(current);
+  };
+  if (!current || std::any_of(all.begin(), all.end(), holds)) {
+    return neighbour(all, current, next);
+  }
+  const auto region = std::find_if(regions.begin(), regions.end(), [&](const QWidget* r) {
+    return r && r->isVisible() && holds(r);
+  });
+  if (region == regions.end()) return neighbour(all, current, next);
+
+  // The region's stops with the widget in its place among them.
+  std::vector<QWidget*> placed = stops({*region});
+  placed.push_back(current);
+  sortByReading(placed);
+  const auto at = std::find(placed.begin(), placed.end(), current);
+  if (next && at + 1 != placed.end()) return *(at + 1);
+  if (!next && at != placed.begin()) return *(at - 1);
+
+  const bool vanished = !current->isVisible() || !current->isEnabled();
+  if (vanished && placed.size() == 1) return *region;
+  // On to the regions after (or before) this one, cycling.
+  const std::size_t n = regions.size();
+  const std::size_t from = static_cast<std::size_t>(region - regions.begin());
+  for (std::size_t step = 1; step <= n; ++step) {
+    const std::vector<QWidget*> found = stops({regions[(from + (next ? step : n - step)) % n]});
+    if (!found.empty()) return next ? found.front() : found.back();
+  }
+  return nullptr;
+}
+
 }  // namespace hl::FocusOrder

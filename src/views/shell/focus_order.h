@@ -25,6 +25,15 @@ std::vector<QWidget*> stops(const std::vector<QWidget*>& regions);
 // them or lies inside none of them. Null when there are no stops.
 QWidget* neighbour(const std::vector<QWidget*>& stops, const QWidget* current, bool next);
 
+// Where Tab (or Backtab, `next` false) goes from `current` through the regions. From a stop, or
+// from inside one, to its neighbour. From a widget that is no stop (a control that was just
+// hidden or turned off, whose focus Qt hands on this way, or a container that holds the focus) to
+// the first stop of its own region that follows its place in reading order (precedes it for
+// Backtab). When its region has none: a control that vanished leaves the focus on the region
+// itself, so the keyboard stays in the page until it has a control again; any other widget
+// passes it to the next region that has a stop. Null when there are no stops and nowhere to stay.
+QWidget* next(const std::vector<QWidget*>& regions, QWidget* current, bool next);
+
 }  // namespace FocusOrder
 
 }  // namespace hl

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "viewmodels/app_model.h"
+#include "views/shared/accessibility.h"
 #include "views/shared/app_icon.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/symbol_icon.h"
@@ -16,6 +17,7 @@
 namespace hl {
 
 RailButton::RailButton(Page page, QWidget* parent) : HoverButton(parent), page_(page) {
+  Accessibility::declare(this, Accessibility::Kind::tab);
   setCheckable(true);
   setFocusPolicy(Qt::StrongFocus);
   setCursor(Qt::ArrowCursor);
@@ -26,6 +28,7 @@ RailButton::RailButton(Page page, QWidget* parent) : HoverButton(parent), page_(
 }
 
 void RailButton::setSelected(bool selected) {
+  Accessibility::setSelected(this, selected);
   if (selected == isChecked()) return;
   setChecked(selected);
   update();
@@ -64,7 +67,7 @@ void RailButton::paintEvent(QPaintEvent*) {
     // The keyboard's place: an accent ring just inside the square.
     QPainterPath ring;
     ring.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 7, 7);
-    painter.setPen(QPen(PaletteColors::withOpacity(PaletteColors::accent(colors), 0.7), 2));
+    painter.setPen(QPen(PaletteColors::focusRing(colors), 2));
     painter.drawPath(ring);
   }
   const QColor tint =
@@ -77,6 +80,7 @@ void RailButton::paintEvent(QPaintEvent*) {
 
 LeftRail::LeftRail(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
   setObjectName(QStringLiteral("leftRail"));
+  Accessibility::declare(this, Accessibility::Kind::tabList);
   column_ = new QVBoxLayout(this);
   column_->setSpacing(8);
   for (Page page : allPages) {

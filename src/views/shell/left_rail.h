@@ -16,8 +16,9 @@ class WindowDragArea;
 
 // One page's button in the rail: the page's symbol (filled while selected) in a 36 × 36 rounded
 // square, accent-tinted on an accent fill while selected, with a faint fill under the pointer
-// otherwise. Its tooltip and accessible name are the page's title; it reads as checked while its
-// page is shown. A click only reports: the page follows the model, never the click.
+// otherwise. Its tooltip and accessible name are the page's title; assistive tools read it as a
+// page tab, selected while its page is shown. A click only reports: the page follows the model,
+// never the click.
 class RailButton : public HoverButton {
   Q_OBJECT
 

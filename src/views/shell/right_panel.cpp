@@ -94,7 +94,7 @@ LargestItemRow::LargestItemRow(const CacheItem& item, QWidget* parent)
   names->addWidget(name_);
   group_ = new ElidedLabel(qtext(displayName(item.group)), Qt::ElideRight, this);
   group_->setFont(sizedFont(font(), 11));
-  group_->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(group_);
   names->addWidget(group_);
   layout->addLayout(names, 1);
   layout->addSpacing(4);
@@ -106,7 +106,7 @@ LargestItemRow::LargestItemRow(const CacheItem& item, QWidget* parent)
   layout->addWidget(size_);
   setAccessibleName(name_->text() + QStringLiteral(", ") + group_->text() + QStringLiteral(", ") +
                     size_->text());
-  setToolTip(plainToolTip(item.url));
+  setHelp(this, qtext(item.url));
 }
 
 QSize LargestItemRow::sizeHint() const { return layout()->sizeHint(); }
@@ -120,7 +120,7 @@ void LargestItemRow::paintEvent(QPaintEvent*) {
   path.addRoundedRect(QRectF(rect()).adjusted(-4, 0, 4, 0).intersected(QRectF(rect())), 6, 6);
   if (isHovered()) painter.fillPath(path, PaletteColors::primary(palette(), 0.05));
   if (ring) {
-    painter.setPen(QPen(PaletteColors::withOpacity(PaletteColors::accent(palette()), 0.7), 1.5));
+    painter.setPen(QPen(PaletteColors::focusRing(palette()), 1.5));
     painter.drawPath(path);
   }
 }
@@ -276,6 +276,8 @@ void RightPanel::showDisk() {
   volumeName_->setText(qtext(volume->name));
   const double fraction = volume->usedFraction();
   diskBar_->setFraction(fraction);
+  // The bar tells how full the volume is, under the volume's name.
+  diskBar_->setAccessibleName(volumeName_->text());
   diskBar_->setTint(VolumeInfo::isNearlyFull(fraction)
                         ? std::optional<QColor>(PaletteColors::red(palette()))
                         : std::nullopt);

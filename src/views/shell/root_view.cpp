@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
@@ -17,6 +18,7 @@
 #include "views/pages/history_page.h"
 #include "views/pages/scanner/scanner_sidebar.h"
 #include "views/pages/scanner/scanner_view.h"
+#include "views/shared/focus_keys.h"
 #include "views/shared/palette_colors.h"
 #include "views/shell/content_card.h"
 #include "views/shell/focus_order.h"
@@ -209,10 +211,19 @@ void RootView::placeHandle() {
   handle_->raise();
 }
 
+std::vector<QWidget*> RootView::regions() const {
+  return {rail_, sidebars_->currentWidget(), mains_->currentWidget(), rightPanel_, statusBar_};
+}
+
+void RootView::focusPage() {
+  const std::vector<QWidget*> page =
+      FocusOrder::stops({sidebars_->currentWidget(), mains_->currentWidget()});
+  QWidget* target = page.empty() ? mains_->currentWidget() : page.front();
+  target->setFocus(Qt::ShortcutFocusReason);
+}
+
 bool RootView::focusNextPrevChild(bool next) {
-  const std::vector<QWidget*> order = FocusOrder::stops(
-      {rail_, sidebars_->currentWidget(), mains_->currentWidget(), rightPanel_, statusBar_});
-  QWidget* target = FocusOrder::neighbour(order, QApplication::focusWidget(), next);
+  QWidget* target = FocusOrder::next(regions(), QApplication::focusWidget(), next);
   if (!target) return QWidget::focusNextPrevChild(next);
   target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
   // A stop scrolled out of its column comes into view, as it would by Qt's own chain.
@@ -221,6 +232,22 @@ bool RootView::focusNextPrevChild(bool next) {
     if (auto* scroll = qobject_cast<QScrollArea*>(above)) scroll->ensureWidgetVisible(target);
   }
   return true;
+}
+
+void RootView::keyPressEvent(QKeyEvent* event) {
+  // Ctrl+Tab leaves a control that keeps Tab for itself, as on the desktop.
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (event->key() == Qt::Key_Tab && modifiers == Qt::ControlModifier) {
+    focusNextPrevChild(true);
+    return;
+  }
+  if ((event->key() == Qt::Key_Backtab || event->key() == Qt::Key_Tab) &&
+      modifiers == (Qt::ControlModifier | Qt::ShiftModifier)) {
+    focusNextPrevChild(false);
+    return;
+  }
+  if (FocusKeys::pressFocusedButton(*event)) return;
+  QWidget::keyPressEvent(event);
 }
 
 void RootView::resizeEvent(QResizeEvent* event) {

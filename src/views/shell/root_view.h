@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 #include "utilities/time.h"
 #include "viewmodels/page.h"
@@ -54,6 +55,10 @@ class RootView : public QWidget {
   QWidget* currentSidebar() const;
   QWidget* currentMainView() const;
 
+  // Puts the keyboard in the page shown: on its first control in reading order (sidebar, then
+  // main view), as a page chosen by its shortcut should.
+  void focusPage();
+
   // The window's Select All, taken by the focused view of the page shown when it selects rows
   // of its own (the folder scanner's tree); false when the command is left to the page's rule.
   bool selectFocusedRows();
@@ -71,12 +76,18 @@ class RootView : public QWidget {
   HomeMainView* homeView() const { return homeView_; }
 
  protected:
-  // Tab and Backtab go through the window in reading order (see `FocusOrder`).
+  // Tab and Backtab go through the window in reading order (see `FocusOrder`); Qt asks the
+  // same when the focused control is hidden or turned off, and the keyboard then stays near it.
   bool focusNextPrevChild(bool next) override;
+  // Ctrl+Tab and Ctrl+Shift+Tab move on as Tab does, also out of a control that keeps Tab;
+  // Return presses the focused button.
+  void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The rail, the page's sidebar and main view, the right panel, the status bar.
+  std::vector<QWidget*> regions() const;
   void buildPages(Services& services);
   void addPage(Page page, QWidget* sidebar, QWidget* main);
   void showPage();

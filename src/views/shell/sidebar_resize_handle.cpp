@@ -15,7 +15,7 @@ SidebarResizeHandle::SidebarResizeHandle(SettingsStore& settings, QWidget* paren
   setObjectName(QStringLiteral("sidebarResizeHandle"));
   setAttribute(Qt::WA_NoSystemBackground);
   setCursor(Qt::SplitHCursor);
-  setToolTip(plainToolTip(QStringLiteral("Drag to resize the sidebar")));
+  setHelp(this, QStringLiteral("Drag to resize the sidebar"));
   setAccessibleName(QStringLiteral("Drag to resize the sidebar"));
   setFixedWidth(stripWidth);
 }

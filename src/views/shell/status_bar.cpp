@@ -28,9 +28,9 @@ ReadOnlyBadge::ReadOnlyBadge(QWidget* parent) : QLabel(QStringLiteral("READ-ONLY
   setTextFormat(Qt::PlainText);
   setFont(sizedFont(font(), 10, QFont::Bold));
   setAlignment(Qt::AlignCenter);
-  setToolTip(plainToolTip(QStringLiteral(
-      "Launched with -HLMReadOnly (or hosting tests): nothing is moved to the Trash or deleted, "
-      "and no prune command runs.")));
+  setHelp(this, QStringLiteral(
+                    "Launched with -HLMReadOnly (or hosting tests): nothing is moved to the Trash "
+                    "or deleted, and no prune command runs."));
   setAccessibleName(text());
 }
 
@@ -47,7 +47,7 @@ void ReadOnlyBadge::paintEvent(QPaintEvent*) {
   QPainterPath capsule;
   capsule.addRoundedRect(box, box.height() / 2, box.height() / 2);
   painter.fillPath(capsule, PaletteColors::withOpacity(red, 0.14));
-  painter.setPen(red);
+  painter.setPen(PaletteColors::textOn(red, palette(), 0.14));
   painter.setFont(font());
   painter.drawText(box, Qt::AlignCenter, text());
 }
@@ -70,7 +70,7 @@ StatusBar::StatusBar(AppModel& model, WallClock clock, QWidget* parent)
   idle_->setAccessibleName(QStringLiteral("Idle"));
   row->addWidget(idle_);
   text_ = new ElidedLabel({}, Qt::ElideMiddle, this);
-  text_->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(text_);
   // The line gives up its width before anything to its right does.
   row->addWidget(text_, 1);
   free_ = plainLabel({}, this);
@@ -143,6 +143,11 @@ void StatusBar::refresh() {
     free_->hide();
   }
   rescan_->setEnabled(!cleaner.isTrashing() && !model_.scanner().isTrashing());
+  // Its tooltip names the shortcut; assistive tools also hear what it rescans on this page.
+  rescan_->setAccessibleDescription(
+      model_.page() != Page::search ? QStringLiteral("Rescans the caches (Ctrl+R)")
+      : model_.scanner().rootURL()  ? QStringLiteral("Rescans the scanned folder (Ctrl+R)")
+                                    : QStringLiteral("Asks for a folder to scan (Ctrl+R)"));
 }
 
 }  // namespace hl

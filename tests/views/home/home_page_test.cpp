@@ -269,8 +269,10 @@ TEST_F(HomePageTest, SummaryCardCountsTheTicksAndAsksForTheRemoval) {
   step();
   EXPECT_EQ(card.removalButton()->text(), "Delete Immediately");
   EXPECT_EQ(card.sizeLabel()->text(), "1 MB \u00b7 items are deleted permanently");
+  // Red, as deep as it must be to read on the card.
+  const QPalette& shownIn = card.sizeLabel()->parentWidget()->palette();
   EXPECT_EQ(card.sizeLabel()->palette().color(QPalette::WindowText),
-            PaletteColors::red(card.palette()));
+            PaletteColors::textOn(PaletteColors::red(shownIn), shownIn));
   h.settings.setDeleteImmediately(false);
   step();
 

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 
+#include "views/accessibility_support.h"
 #include "views/home/home_fixture.h"
 #include "views/home/items_table.h"
 #include "views/home/items_table_header.h"
@@ -15,6 +16,7 @@
 #include "views/screenshot_support.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/spinner.h"
+#include "views/shared/status_grammar.h"
 #include "views/shared/text.h"
 
 namespace hl {
@@ -469,6 +471,68 @@ TEST_F(ItemsTableTest, KeyboardMovesTicksOpensAndSelectsAll) {
   QTest::keyClick(list, Qt::Key_Return);
   EXPECT_EQ(h->tableSelection(), Ids{"/c/b"});
   EXPECT_EQ(h->tab(), HomeTab::details);
+}
+
+// As a screen reader hears a row: a row that can be ticked by its check box's label and state,
+// every row with its chips, its size and its place, and a row that cannot be ticked with why;
+// Space ticks the row the keyboard is on and the row itself says it is now checked.
+TEST_F(ItemsTableTest, RowsReadAsTheirCheckBoxWithChipsSizeAndWhyNot) {
+  test::AccessibilityOn accessibility;
+  CacheItem npm = HomeHarness::item(h->home() + "/.npm", 3000);
+  CacheItem backup =
+      HomeHarness::item(h->home() + "/backup", 2000, CacheGroup::largeBackups, RiskLevel::review);
+  CacheItem busy = HomeHarness::item(h->home() + "/busy", 1000);
+  busy.inUseReason = "open by node (pid 4)";
+  show({npm, backup, busy});
+  QListView* list = table->listView();
+  QAccessibleInterface* rows = test::accessible(list);
+  ASSERT_TRUE(rows && rows->tableInterface());
+  const auto cell = [&](const CacheItem& item) {
+    return rows->tableInterface()->cellAt(row(item.id), 0);
+  };
+  struct Case {
+    const CacheItem* item;
+    QString name;
+    bool checkable;
+    QStringList described;
+  };
+  const std::vector<Case> cases = {
+      {&npm, QStringLiteral("Include .npm"), true,
+       {QStringLiteral("Not ticked, Safe"), QStringLiteral("3 KB"), qtext(npm.subtitle)}},
+      {&backup, QStringLiteral("backup"), false,
+       {QStringLiteral("Review only"), QStringLiteral("2 KB"),
+        qtext(StatusGrammar::stateTag(backup, h->home()).help)}},
+      {&busy, QStringLiteral("busy"), false,
+       {QStringLiteral("In use"), QStringLiteral("1 KB"),
+        QStringLiteral("In use: ~/busy is open by node (pid 4).")}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name.toStdString());
+    QAccessibleInterface* shown = cell(*c.item);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->text(QAccessible::Name), c.name);
+    EXPECT_EQ(shown->state().checkable, c.checkable);
+    EXPECT_FALSE(shown->state().checked);
+    const QString description = shown->text(QAccessible::Description);
+    for (const QString& part : c.described) {
+      EXPECT_TRUE(description.contains(part)) << description.toStdString();
+    }
+  }
+
+  list->setFocus();
+  list->setCurrentIndex(table->model()->index(row(npm.id), 0));
+  accessibility.clear();
+  QTest::keyClick(list, Qt::Key_Space);
+  EXPECT_TRUE(cell(npm)->state().checked);
+  const auto told = accessibility.stateChangesOf(QStringLiteral("Include .npm"));
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_TRUE(told.front().changed.checked);
+  EXPECT_TRUE(told.front().state.checked);
+  EXPECT_FALSE(cell(npm)->text(QAccessible::Description).contains(QStringLiteral("Not ticked")));
+  // A tick of another row is not told as this row's.
+  accessibility.clear();
+  h->setChecked(npm.id, true);
+  EXPECT_TRUE(accessibility.stateChangesOf(QStringLiteral("Include .npm")).empty());
 }
 
 TEST_F(ItemsTableTest, NewSizesRepaintRowsWithoutAResetAndANewOrderKeepsTheScroll) {

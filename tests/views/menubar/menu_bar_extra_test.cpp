@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalSpy>
@@ -48,10 +49,12 @@ TEST(MenuBarExtra, TheIconFollowsTheSettingAtOnce) {
   EXPECT_EQ(announced.count(), 2);
 }
 
-TEST(MenuBarExtra, OpensAsAPopupBesideItsAnchorAndTellsTheFirstTime) {
+TEST(MenuBarExtra, OpensBesideItsAnchorAndTellsTheFirstTime) {
   ExtraHarness h;
   QSignalSpy firstShown(h.extra.get(), &MenuBarExtra::popoverFirstShown);
-  EXPECT_EQ(h.popover->windowType(), Qt::Popup);
+  // A window of its own above the others, not a Qt popup, which assistive tools never see.
+  EXPECT_EQ(h.popover->windowType(), Qt::Tool);
+  EXPECT_TRUE(h.popover->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   const QRect anchor(screen.right() - 40, screen.top() + 2, 22, 22);
   h.extra->showPopover(anchor);
@@ -93,6 +96,13 @@ TEST(MenuBarExtra, AClickOnTheIconOpensAndASecondClosesIt) {
   emit h.extra->trayIcon().activated(QSystemTrayIcon::DoubleClick);
   emit h.extra->trayIcon().activated(QSystemTrayIcon::Context);
   EXPECT_TRUE(h.extra->isPopoverShown());
+
+  // Another window taking the keyboard closes it, as a click outside a popup would.
+  QApplication::setActiveWindow(h.popover);
+  QWidget other;
+  other.show();
+  QApplication::setActiveWindow(&other);
+  EXPECT_FALSE(h.extra->isPopoverShown());
 }
 
 }  // namespace

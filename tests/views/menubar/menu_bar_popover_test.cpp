@@ -9,6 +9,8 @@
 #include "state/app_model_fixture.h"
 #include "viewmodels/fake_updater.h"
 #include "viewmodels/updater_box.h"
+#include "views/accessibility_support.h"
+#include "views/menubar/menu_bar_extra.h"
 #include "views/menubar/menu_bar_popover.h"
 #include "views/menubar/popover_buttons.h"
 #include "views/menubar/popover_parts.h"
@@ -149,17 +151,68 @@ TEST(MenuBarPopover, HeaderQuitAndUpdatesReachTheirActions) {
   EXPECT_EQ(updater->checkForUpdatesCallCount(), 1);
 }
 
-TEST(MenuBarPopover, TheKeyboardStartsOnQuickCleanAndEscapeCloses) {
+// Opened from the keyboard, the popover is a window of the accessible tree with its texts; the
+// keyboard starts on Quick Clean, Tab goes through every control in reading order and round,
+// Return and Space press them, the keyboard stays on Quick Clean through its states and comes to
+// the second step once it is armed; Escape closes the popover.
+TEST(MenuBarPopover, WorksFromTheKeyboardAndIsInTheAccessibleTree) {
   PopoverHarness h;
   h.scanSample();
-  h.popover->setWindowFlag(Qt::Popup);
-  h.show();
-  DestructiveButton* quickClean = h.popover->quickClean()->quickCleanButton();
-  EXPECT_EQ(h.popover->focusWidget(), quickClean);
-  QTest::keyClick(quickClean, Qt::Key_Space);
-  EXPECT_EQ(h.popover->quickClean()->shownCase(), Case::preparing);
-  QTest::keyClick(quickClean, Qt::Key_Escape);
-  EXPECT_FALSE(h.popover->isVisible());
+  MenuBarPopover* popover = h.popover.release();
+  MenuBarExtra extra(h->settings(), popover, h.buttonClock.clock());
+  extra.showPopover(QRect(200, 200, 1, 1), Qt::ShortcutFocusReason);
+  QApplication::setActiveWindow(popover);
+  ASSERT_TRUE(extra.isPopoverShown());
+
+  QAccessibleInterface* application = test::accessible(qApp);
+  QAccessibleInterface* window = nullptr;
+  for (int i = 0; i < application->childCount(); ++i) {
+    if (application->child(i)->object() == popover) window = application->child(i);
+  }
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->role(), QAccessible::Window);
+  EXPECT_EQ(window->text(QAccessible::Name), QStringLiteral("Harbor Lume"));
+  QStringList texts;
+  test::forEachShown(window, [&](QAccessibleInterface* element) {
+    texts << element->text(QAccessible::Name);
+  });
+  for (const QString& text :
+       {QStringLiteral("Safe to clean now"), QStringLiteral("Rescan"), QStringLiteral("Quit"),
+        QStringLiteral("Check for Updates"), QStringLiteral("Open the Harbor Lume window")}) {
+    EXPECT_TRUE(texts.contains(text)) << text.toStdString();
+  }
+
+  DestructiveButton* quickClean = popover->quickClean()->quickCleanButton();
+  EXPECT_EQ(QApplication::focusWidget(), quickClean);
+  // Round the popover and back; Check for Updates is off without an updater.
+  std::vector<QString> round;
+  for (int i = 0; i < 8; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    if (QApplication::focusWidget() == quickClean) break;
+    round.push_back(QApplication::focusWidget()->accessibleName());
+  }
+  EXPECT_EQ(round, (std::vector<QString>{QStringLiteral("Rescan"), QStringLiteral("Quit"),
+                                         QStringLiteral("Open the Harbor Lume window")}));
+  QTest::keyClick(quickClean, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget()->accessibleName(), QStringLiteral("Open the Harbor Lume window"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(h.windowOpens, 1);
+  extra.showPopover(QRect(200, 200, 1, 1), Qt::ShortcutFocusReason);
+  QApplication::setActiveWindow(popover);
+
+  // Quick Clean by Return; the keyboard waits on the control, then takes the armed second step.
+  QTest::keyClick(quickClean, Qt::Key_Return);
+  EXPECT_EQ(popover->quickClean()->shownCase(), Case::preparing);
+  h.settle();
+  ASSERT_EQ(popover->quickClean()->shownCase(), Case::confirming);
+  EXPECT_EQ(QApplication::focusWidget(), popover->quickClean());
+  h.buttonClock.advance(1s);
+  h.wall.advance(1s);
+  popover->quickClean()->confirmButton()->refreshArming();
+  EXPECT_EQ(QApplication::focusWidget(), popover->quickClean()->confirmButton());
+
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_FALSE(extra.isPopoverShown());
 }
 
 TEST(MenuBarPopover, ItsHeightFollowsItsContents) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -62,7 +63,7 @@ TEST(PopoverButtonStyles, LinkAndHeaderLooks) {
   EXPECT_EQ(PopoverHeaderButton::highlightOpacity(true, true), 0.12);
 }
 
-TEST(PopoverButtonStyles, ADisabledButtonNeverLightsUpAndNoneTakesFocus) {
+TEST(PopoverButtonStyles, ADisabledButtonNeverLightsUpAndTheKeyboardShowsARing) {
   Footer rescan(QStringLiteral("Rescan"), true);
   rescan.show();
   rescan.setEnabled(false);
@@ -79,11 +80,32 @@ TEST(PopoverButtonStyles, ADisabledButtonNeverLightsUpAndNoneTakesFocus) {
   rescan.setEnabled(false);
   EXPECT_FALSE(rescan.isHovered());
 
+  // Tab reaches each and a ring shows where the keyboard is; a click takes no focus.
+  rescan.setEnabled(true);
   Link link(QStringLiteral("Check for Updates"));
   PopoverHeaderButton header;
+  QWidget window;
+  auto* row = new QHBoxLayout(&window);
   for (QWidget* button : std::initializer_list<QWidget*>{&rescan, &link, &header}) {
-    EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+    row->addWidget(button);
+  }
+  window.show();
+  QApplication::setActiveWindow(&window);
+  for (QWidget* button : std::initializer_list<QWidget*>{&rescan, &link, &header}) {
+    SCOPED_TRACE(button->accessibleName().toStdString());
+    EXPECT_EQ(button->focusPolicy(), Qt::TabFocus);
     EXPECT_FALSE(button->accessibleName().isEmpty());
+    const QImage unfocused = button->grab().toImage();
+    button->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(button->grab().toImage(), unfocused);
+    button->clearFocus();
+    button->setFocus(Qt::TabFocusReason);
+    EXPECT_NE(button->grab().toImage(), unfocused);
+    button->clearFocus();
+  }
+  for (QWidget* button : std::initializer_list<QWidget*>{&rescan, &link, &header}) {
+    row->removeWidget(button);
+    button->setParent(nullptr);
   }
   EXPECT_EQ(header.toolTip(), plainToolTip(std::string_view("Open the Harbor Lume window")));
 }

@@ -136,7 +136,7 @@ TEST(QuickCleanControl, WalksThroughEveryStateOfAQuickClean) {
     ASSERT_TRUE(confirm);
     EXPECT_EQ(confirm->text(), permanent ? "Confirm — delete 3 KB permanently"
                                          : "Confirm — move 3 KB to Trash");
-    EXPECT_EQ(confirm->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(confirm->focusPolicy(), Qt::TabFocus);
     EXPECT_EQ(h.control->confirmCaption()->text(), "2 items · cancels in 5 s");
 
     // Within its first second the button does nothing.

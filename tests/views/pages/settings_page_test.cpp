@@ -259,10 +259,11 @@ TEST(SettingsView, TheRemovalLineFollowsDeleteImmediatelyLive) {
     EXPECT_EQ(warning->isVisibleTo(&page.view), permanent);
     EXPECT_EQ(note->isVisibleTo(&page.view), !permanent);
   }
-  // The warning is red: the colour of a locked chip.
+  // The warning is red: the colour of a locked chip's title.
   QLabel* text = warning->findChild<QLabel*>();
+  const QPalette& shownIn = text->parentWidget()->palette();
   EXPECT_EQ(text->palette().color(text->foregroundRole()),
-            PaletteColors::tint(StatusTint::locked, text->palette()));
+            PaletteColors::textOn(PaletteColors::tint(StatusTint::locked, shownIn), shownIn));
 }
 
 TEST(SettingsView, RescanNowInCustomPathsIsNotForced) {

@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 
 #include "scanner_page_harness.h"
+#include "views/accessibility_support.h"
 #include "support/git_repository.h"
 #include "utilities/path_canonical.h"
 #include "views/pages/scanner/scanner_folder_chooser.h"
@@ -269,6 +270,52 @@ TEST(ScannerPage, SelectionStaysInStepWithTheViewModelBothWays) {
   // A row deep inside is shown selected too.
   p.scanner().setSelection({p.f.id("t/mid/inner/deep.bin")});
   EXPECT_EQ(p.tree().selectedIDs(), p.ids({"t/mid/inner/deep.bin"}));
+}
+
+// From the keyboard as in a file manager: the arrows move the cursor and choose nothing that
+// would be moved to the Trash; Space adds the cursor's row or takes it out again; Shift with the
+// arrows takes the range. A folder opened or closed there says so from its row.
+TEST(ScannerPage, ArrowsMoveTheCursorAndSpaceChoosesRows) {
+  test::AccessibilityOn accessibility;
+  ScannerPage p;
+  plantTree(p.f);
+  p.showScanned("t");
+  FileTreeView& tree = p.tree();
+  tree.setFocus(Qt::TabFocusReason);
+  tree.selectionModel()->setCurrentIndex(p.row("t/big"), QItemSelectionModel::NoUpdate);
+  const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(&tree, key, modifiers);
+    return p.scanner().selection();
+  };
+  EXPECT_TRUE(press(Qt::Key_Down).empty());
+  EXPECT_EQ(tree.currentIndex(), p.row("t/mid"));
+  EXPECT_FALSE(p.sidebar->selectionSection()->isVisible());
+  EXPECT_EQ(press(Qt::Key_Space), p.ids({"t/mid"}));
+  EXPECT_EQ(press(Qt::Key_Down), p.ids({"t/mid"}));
+  EXPECT_EQ(press(Qt::Key_Space), p.ids({"t/mid", "t/small"}));
+  EXPECT_EQ(press(Qt::Key_Space), p.ids({"t/mid"}));
+  EXPECT_EQ(press(Qt::Key_Up, Qt::ControlModifier), p.ids({"t/mid"}));
+  EXPECT_EQ(press(Qt::Key_Up, Qt::ControlModifier), p.ids({"t/mid"}));
+  EXPECT_EQ(tree.currentIndex(), p.row("t/big"));
+  const std::set<std::string> range = press(Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_TRUE(range.count(p.f.id("t/big")) && range.count(p.f.id("t/mid")));
+
+  // Opening and closing the folder under the cursor.
+  tree.selectionModel()->setCurrentIndex(p.row("t/mid"), QItemSelectionModel::NoUpdate);
+  accessibility.clear();
+  press(Qt::Key_Right);
+  ASSERT_TRUE(tree.isExpanded(p.row("t/mid")));
+  press(Qt::Key_Left);
+  ASSERT_FALSE(tree.isExpanded(p.row("t/mid")));
+  std::vector<test::Announcement> told;
+  for (const test::Announcement& a : accessibility.announcements()) {
+    if (a.type == QAccessible::StateChanged && a.name.startsWith(QStringLiteral("mid, "))) {
+      told.push_back(a);
+    }
+  }
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_TRUE(told[0].changed.expanded && told[0].state.expanded);
+  EXPECT_TRUE(told[1].changed.expanded && !told[1].state.expanded);
 }
 
 TEST(ScannerPage, SelectingEightyRowsJudgesFiftyOfThem) {

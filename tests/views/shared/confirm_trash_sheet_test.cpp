@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -111,6 +112,21 @@ TEST(ConfirmTrashSheet, ArmsOneSecondAfterItIsShown) {
   EXPECT_TRUE(h.sheet->isVisible());
   h.sheet->dismiss();
   EXPECT_FALSE(h.sheet->isVisible());
+}
+
+// The keyboard starts on "Cancel", never on the list or an unarmed button; the list of rows is a
+// stop only when there is more of it than shows, and then it is named.
+TEST(ConfirmTrashSheet, TheKeyboardStartsOnCancelAndTheListIsAStopOnlyWhenItScrolls) {
+  for (const int count : {2, 20}) {
+    SCOPED_TRACE(count);
+    Harness h(contents(rows(count)));
+    QApplication::setActiveWindow(h.sheet.get());
+    EXPECT_EQ(h.sheet->focusWidget(), h.sheet->cancelButton());
+    auto* list = h.sheet->findChild<QScrollArea*>(QStringLiteral("rows"));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(bool(list->focusPolicy() & Qt::TabFocus), count == 20);
+    EXPECT_EQ(list->accessibleName(), QStringLiteral("Items"));
+  }
 }
 
 TEST(ConfirmTrashSheet, CancelTakesEscapeButNeverReturn) {

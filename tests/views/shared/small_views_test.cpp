@@ -11,6 +11,7 @@
 #include <limits>
 #include <memory>
 
+#include "views/accessibility_support.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/symbol_icon.h"
 #include "views/shared/palette_colors.h"
@@ -195,8 +196,23 @@ TEST(SizeBar, FillWidthAndSpokenValue) {
   EXPECT_EQ(SizeBar::accessibilityValue(1.5), QStringLiteral("150 percent"));
   EXPECT_EQ(SizeBar::accessibilityValue(0.004), QStringLiteral("0 percent"));
   EXPECT_EQ(SizeBar::accessibilityValue(0.425), QStringLiteral("43 percent"));
+  // Read as a bar whose value is the percentage, not a description of an unnamed filler.
+  test::AccessibilityOn accessibility;
   SizeBar bar(0.25);
-  EXPECT_EQ(bar.accessibleDescription(), QStringLiteral("25 percent"));
+  bar.setAccessibleName(QStringLiteral("Disk"));
+  QAccessibleInterface* read = test::accessible(&bar);
+  EXPECT_EQ(read->role(), QAccessible::ProgressBar);
+  EXPECT_EQ(read->text(QAccessible::Name), QStringLiteral("Disk"));
+  EXPECT_EQ(read->text(QAccessible::Value), QStringLiteral("25 percent"));
+  EXPECT_TRUE(read->text(QAccessible::Description).isEmpty());
+  ASSERT_NE(read->valueInterface(), nullptr);
+  EXPECT_EQ(read->valueInterface()->currentValue().toInt(), 25);
+  accessibility.clear();
+  bar.setFraction(1.5);
+  EXPECT_EQ(read->valueInterface()->currentValue().toInt(), 150);
+  EXPECT_EQ(read->valueInterface()->maximumValue().toInt(), 150);
+  ASSERT_EQ(accessibility.announcements().size(), 1u);
+  EXPECT_EQ(accessibility.announcements().front().type, QAccessible::ValueChanged);
 }
 
 TEST(Spinner, TheSharedTimerRunsOnlyWhileASpinnerIsVisible) {

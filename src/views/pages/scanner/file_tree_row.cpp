@@ -107,8 +107,7 @@ void FileTreeRow::paint(QPainter& painter, const QRect& rect, const QPalette& pa
   painter.save();
   painter.setClipRect(rect);
   const QColor primary = palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
-  const QColor secondary = selected ? PaletteColors::withOpacity(primary, 0.8)
-                                    : PaletteColors::secondaryText(palette);
+  const QColor secondary = selected ? primary : PaletteColors::secondaryText(palette);
 
   symbolIcon(symbol(*node_), secondary).paint(&painter, g.icon);
 

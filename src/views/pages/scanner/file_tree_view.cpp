@@ -13,6 +13,8 @@
 #include "views/home/table_interactions.h"
 #include "views/pages/scanner/file_tree_model.h"
 #include "views/pages/scanner/file_tree_row.h"
+#include "views/shared/accessibility.h"
+#include "views/shared/palette_colors.h"
 #include "views/shared/text.h"
 
 namespace hl {
@@ -33,6 +35,12 @@ void FileTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
                              const QModelIndex& index) const {
   QStyleOptionViewItem item = option;
   initStyleOption(&item, index);
+  // A chosen row in white on the accent, deep enough for white to read.
+  for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+    const QColor accent = option.palette.color(group, QPalette::Highlight);
+    item.palette.setColor(group, QPalette::Highlight, PaletteColors::fillUnderWhite(accent));
+    item.palette.setColor(group, QPalette::HighlightedText, Qt::white);
+  }
   // The style draws the selection and hover background; the row draws everything on it.
   item.text.clear();
   item.icon = QIcon();
@@ -41,7 +49,7 @@ void FileTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
   if (const auto row = rowAt(index)) {
     const bool selected = option.state.testFlag(QStyle::State_Selected);
-    row->paint(*painter, option.rect, option.palette, option.font, selected);
+    row->paint(*painter, option.rect, item.palette, option.font, selected);
   }
 }
 
@@ -86,9 +94,11 @@ FileTreeView::FileTreeView(ScannerViewModel& scanner, QWidget* parent)
   connect(model_, &FileTreeModel::treeReplaced, this, &FileTreeView::treeReplaced);
   connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
     if (const FileNode* node = FileTreeModel::node(index)) expanded_.insert(node->id());
+    announceOpened(index);
   });
   connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
     if (const FileNode* node = FileTreeModel::node(index)) expanded_.erase(node->id());
+    announceOpened(index);
   });
   if (model_->root()) shownRootID_ = model_->root()->id();
   showSelectionOfModel();
@@ -161,6 +171,41 @@ bool FileTreeView::event(QEvent* event) {
     return true;
   }
   return QTreeView::event(event);
+}
+
+void FileTreeView::announceOpened(const QModelIndex& index) {
+  if (index != currentIndex()) return;
+  QAccessible::State changed;
+  changed.expanded = true;
+  Accessibility::announceCurrentRow(this, changed);
+}
+
+QItemSelectionModel::SelectionFlags FileTreeView::selectionCommand(const QModelIndex& index,
+                                                                   const QEvent* event) const {
+  if (!event || event->type() != QEvent::KeyPress) {
+    return QTreeView::selectionCommand(index, event);
+  }
+  const auto* key = static_cast<const QKeyEvent*>(event);
+  const bool shift = key->modifiers().testFlag(Qt::ShiftModifier);
+  switch (key->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Select:
+      if (shift) break;
+      return QItemSelectionModel::Toggle | QItemSelectionModel::Rows;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+      if (!shift) return QItemSelectionModel::NoUpdate;
+      break;
+    default:
+      break;
+  }
+  return QTreeView::selectionCommand(index, event);
 }
 
 void FileTreeView::contextMenuEvent(QContextMenuEvent* event) {

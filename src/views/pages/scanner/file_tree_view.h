@@ -28,6 +28,11 @@ class FileTreeDelegate : public QStyledItemDelegate {
 // The outline of the measured folder: multiple selection kept in step with the view model's
 // `selection` both ways, a context menu request for the rows it applies to, and Ctrl+A taken
 // while it has the focus (it selects every visible row, as a list does).
+//
+// From the keyboard, as in a file manager: the arrows (and Ctrl with them) move the cursor and
+// change nothing that would be moved to the Trash; Space (and Ctrl+Space) adds the cursor's row
+// to the selection or takes it out; Shift with the arrows selects the range. A folder opened or
+// closed from the keyboard says so from its row.
 class FileTreeView : public QTreeView {
   Q_OBJECT
 
@@ -50,11 +55,15 @@ class FileTreeView : public QTreeView {
  protected:
   bool event(QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event) const override;
 
  private:
   void showSelectionOfModel();
   void takeSelectionFromRows();
   void treeReplaced();
+  // A folder of the cursor's row was opened or closed: its row tells assistive tools.
+  void announceOpened(const QModelIndex& index);
 
   ScannerViewModel& scanner_;
   FileTreeModel* model_;

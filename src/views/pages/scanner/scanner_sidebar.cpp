@@ -85,7 +85,7 @@ ScannerSidebar::ScannerSidebar(ScannerViewModel& scanner, QWidget* parent)
   progress_->addContent(progressLine_);
   currentPath_ = new ElidedLabel(QString(), Qt::ElideMiddle, progress_);
   currentPath_->setFont(sizedFont(font(), 11));
-  currentPath_->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(currentPath_);
   currentPath_->setMaximumLines(2);
   progress_->addContent(currentPath_);
   stop_ = new QPushButton(QStringLiteral("Stop"), progress_);

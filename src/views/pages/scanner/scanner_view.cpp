@@ -1,5 +1,6 @@
 #include "views/pages/scanner/scanner_view.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -17,6 +18,7 @@
 #include "views/shared/empty_state_view.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/result_alert.h"
+#include "views/shared/sidebar_header.h"
 #include "views/shared/symbol_icon.h"
 #include "views/shared/text.h"
 
@@ -87,7 +89,7 @@ QWidget* ScannerView::buildTreePage() {
 
   auto* header = new QHBoxLayout;
   header->setSpacing(8);
-  title_ = plainLabel(QString(), page);
+  title_ = new HeadingLabel(QString(), page);
   title_->setObjectName(QStringLiteral("title"));
   title_->setFont(sizedFont(font(), 22, QFont::DemiBold));
   title_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
@@ -102,14 +104,13 @@ QWidget* ScannerView::buildTreePage() {
   path_ = new ElidedLabel(QString(), Qt::ElideMiddle, page);
   path_->setObjectName(QStringLiteral("path"));
   path_->setFont(sizedFont(font(), 13));
-  path_->setForegroundRole(QPalette::PlaceholderText);
+  makeSecondary(path_);
   path_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   header->addWidget(path_, 0, Qt::AlignBaseline);
   selectAll_ = new ProminentButton(QStringLiteral("Select All"), page);
   selectAll_->setObjectName(QStringLiteral("selectAll"));
   selectAll_->setControlSize(FilledButton::ControlSize::small);
-  selectAll_->setToolTip(plainToolTip(ScannerTexts::selectAllHelp()));
-  selectAll_->setAccessibleDescription(ScannerTexts::selectAllHelp());
+  setHelp(selectAll_, ScannerTexts::selectAllHelp());
   connect(selectAll_, &QPushButton::clicked, this, [this] { scanner_.selectAll(); });
   header->addWidget(selectAll_, 0, Qt::AlignVCenter);
   deselectAll_ = new QPushButton(QStringLiteral("Deselect All"), page);
@@ -137,9 +138,17 @@ ScannerView::State ScannerView::state() const {
 
 void ScannerView::showState() {
   switch (state()) {
-    case State::tree:
+    case State::tree: {
+      // The keyboard was in this pane (on the button that went with the empty state, or on the
+      // scanning state) or nowhere: the tree is what it came for.
+      QWidget* focus = QApplication::focusWidget();
+      const bool keyboardHere =
+          stack_->currentWidget() != treePage_ &&
+          (isAncestorOf(focus) || (isVisible() && (!focus || !focus->isVisible())));
       stack_->setCurrentWidget(treePage_);
+      if (keyboardHere) tree_->setFocus(Qt::OtherFocusReason);
       break;
+    }
     case State::scanning:
       stack_->setCurrentWidget(scanning_);
       break;

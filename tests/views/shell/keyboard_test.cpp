@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include "shell_harness.h"
+#include "views/pages/history_page.h"
+#include "views/pages/scanner/file_tree_view.h"
+#include "views/pages/scanner/scanner_sidebar.h"
+#include "views/pages/scanner/scanner_view.h"
+#include "views/shared/destructive_button.h"
+#include "views/shared/empty_state_view.h"
+#include "views/shell/left_rail.h"
+#include "views/shell/status_bar.h"
+
+namespace hl {
+namespace {
+
+using test::ShellHarness;
+
+std::vector<HistoryEntry> twoCleanups() {
+  const Date now = test::referenceDate();
+  return {HistoryEntry::make(UUID::random(), now, "Package caches", {"/a", "/b"}, 1000, {}, "Home",
+                             false),
+          HistoryEntry::make(UUID::random(), now, "Projects", {"/c"}, 2000, {}, "Home", true)};
+}
+
+// The window on the folder scanner's page, the folder chooser set to answer with a folder of two
+// files.
+RootView& showScanner(ShellHarness& h) {
+  h.folders.file("Downloads/big.bin", 4000);
+  h.folders.file("Downloads/small.bin", 1000);
+  h.chosen = h.folders / "Downloads";
+  RootView& root = h.show();
+  QApplication::setActiveWindow(&root);
+  h->setPage(Page::search);
+  QApplication::processEvents();
+  return root;
+}
+
+// Tab and Shift+Tab (and Ctrl+Tab, which a control that kept Tab would leave by) take the
+// keyboard out of every table and list of every page; the arrows move inside.
+TEST(Keyboard, TabLeavesEveryTableAndList) {
+  ShellHarness h;
+  RootView& root = h.show();
+  QApplication::setActiveWindow(&root);
+  h.scanCleaner({h.item("a", 3000), h.item("b", 2000)});
+  h->history().setEntries(twoCleanups());
+  struct Key {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  };
+  const std::vector<Key> keys = {{Qt::Key_Tab, Qt::NoModifier},
+                                 {Qt::Key_Backtab, Qt::ShiftModifier},
+                                 {Qt::Key_Tab, Qt::ControlModifier},
+                                 {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier}};
+  int views = 0;
+  for (Page page : allPages) {
+    h->setPage(page);
+    h->history().setSelectedEntryID(std::nullopt);
+    QApplication::processEvents();
+    // The main view's first: moving in a sidebar list may change what the main view shows.
+    QList<QAbstractItemView*> shown = root.currentMainView()->findChildren<QAbstractItemView*>();
+    shown += root.currentSidebar()->findChildren<QAbstractItemView*>();
+    for (QAbstractItemView* view : shown) {
+      if (!view->isVisible() || !(view->focusPolicy() & Qt::TabFocus) ||
+          view->model()->rowCount() == 0) {
+        continue;
+      }
+      ++views;
+      SCOPED_TRACE(std::string(id(page)) + " " + view->metaObject()->className() + " " +
+                   view->accessibleName().toStdString());
+      for (const Key& key : keys) {
+        view->setFocus(Qt::TabFocusReason);
+        view->setCurrentIndex(view->model()->index(0, 0));
+        QTest::keyClick(view, key.key, key.modifiers);
+        QWidget* now = QApplication::focusWidget();
+        EXPECT_TRUE(now && now != view && !view->isAncestorOf(now)) << key.key;
+      }
+      // The arrows stay inside.
+      view->setFocus(Qt::TabFocusReason);
+      view->setCurrentIndex(view->model()->index(0, 0));
+      QTest::keyClick(view, Qt::Key_Down);
+      EXPECT_EQ(QApplication::focusWidget(), view);
+      EXPECT_EQ(view->currentIndex().row(), 1);
+    }
+  }
+  // The items table, the three sidebar lists, the activity list and the History table.
+  EXPECT_GE(views, 6);
+}
+
+// Return presses the focused button as Space does; a check box is ticked by Space only.
+TEST(Keyboard, ReturnPressesTheFocusedButton) {
+  ShellHarness h;
+  RootView& root = h.show();
+  QApplication::setActiveWindow(&root);
+  QToolButton* rescan = nullptr;
+  for (auto* button : root.statusBar()->findChildren<QToolButton*>()) {
+    if (button->text() == QStringLiteral("Rescan")) rescan = button;
+  }
+  ASSERT_NE(rescan, nullptr);
+  rescan->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(rescan, Qt::Key_Return);
+  EXPECT_EQ(h.scans(), 1);
+  QTest::keyClick(rescan, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(h.scans(), 2);
+
+  // A rail button, which Qt's own buttons would leave to Space.
+  RailButton* history = root.rail()->button(Page::history);
+  history->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(history, Qt::Key_Return);
+  EXPECT_EQ(h->page(), Page::history);
+
+  h->setPage(Page::search);
+  auto* hidden = root.currentSidebar()->findChild<QCheckBox*>();
+  ASSERT_NE(hidden, nullptr);
+  const bool before = hidden->isChecked();
+  hidden->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(hidden, Qt::Key_Return);
+  EXPECT_EQ(hidden->isChecked(), before);
+}
+
+// A folder chosen from the keyboard: the focused button goes with the empty state, the keyboard
+// stays in the page while it scans, and the tree has it once the scan is done; the arrows then
+// move in the tree and Tab goes on from it.
+TEST(Keyboard, FocusStaysInThePageWhileItScansAndTheTreeTakesItAfter) {
+  ShellHarness h;
+  RootView& root = showScanner(h);
+  auto* view = static_cast<ScannerView*>(root.currentMainView());
+  QAbstractButton* choose = view->emptyState()->findChild<QAbstractButton*>();
+  ASSERT_NE(choose, nullptr);
+  choose->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(choose, Qt::Key_Space);
+  ASSERT_TRUE(h.scanner().isScanning());
+  QWidget* scanning = QApplication::focusWidget();
+  ASSERT_NE(scanning, nullptr);
+  EXPECT_TRUE(view->isAncestorOf(scanning) || scanning == view)
+      << scanning->metaObject()->className();
+
+  h.settle();
+  ASSERT_EQ(view->state(), ScannerView::State::tree);
+  EXPECT_EQ(QApplication::focusWidget(), view->tree());
+  QTest::keyClick(view->tree(), Qt::Key_Down);
+  EXPECT_TRUE(view->tree()->currentIndex().isValid());
+  QTest::keyClick(view->tree(), Qt::Key_Tab);
+  EXPECT_NE(QApplication::focusWidget(), view->tree());
+
+  // Measured again from the header's button: the tree has the keyboard again, not the button
+  // it was last on.
+  view->selectAllButton()->setFocus(Qt::TabFocusReason);
+  h->rescanCurrentPage();
+  ASSERT_TRUE(h.scanner().isScanning());
+  h.settle();
+  EXPECT_EQ(QApplication::focusWidget(), view->tree());
+}
+
+// A control turned off while it has the keyboard hands it to the next control of its region, not
+// to the first button of the window.
+TEST(Keyboard, AControlTurnedOffHandsTheKeyboardToTheNextInItsRegion) {
+  ShellHarness h;
+  RootView& root = showScanner(h);
+  auto* sidebar = static_cast<ScannerSidebar*>(root.currentSidebar());
+  QPushButton* choose = nullptr;
+  for (auto* button : sidebar->findChildren<QPushButton*>()) {
+    if (button->text().startsWith(QStringLiteral("Choose Folder"))) choose = button;
+  }
+  ASSERT_NE(choose, nullptr);
+  choose->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(choose, Qt::Key_Space);
+  ASSERT_TRUE(h.scanner().isScanning());
+  ASSERT_FALSE(choose->isEnabled());
+  QWidget* now = QApplication::focusWidget();
+  ASSERT_NE(now, nullptr);
+  EXPECT_TRUE(sidebar->isAncestorOf(now)) << now->metaObject()->className();
+  h.settle();
+}
+
+}  // namespace
+}  // namespace hl
