@@ -49,6 +49,7 @@ void ScannerViewModel::scan(const std::string& url) {
   ScannerTree old = std::exchange(tree_, ScannerTree{});
   ++treeGeneration_;
   policyTokens_.clear();
+  topLevelToken_ = 0;
   const bool hadTree = old.root != nullptr;
   release(std::move(old));
   if (hadTree) emit rootChanged();
@@ -170,16 +171,12 @@ void ScannerViewModel::install(ScannerTree tree, std::optional<std::string> root
 
 void ScannerViewModel::restartPreviews() {
   policyTokens_.clear();
+  topLevelToken_ = 0;
   if (!refusals_.empty()) {
     refusals_.clear();
     emit refusalsChanged();
   }
-  if (tree_.root && tree_.root->children()) {
-    std::vector<std::string> ids;
-    ids.reserve(tree_.root->children()->size());
-    for (const FileNode& child : *tree_.root->children()) ids.push_back(child.id());
-    previewPolicy(ids);
-  }
+  previewTopLevel();
 }
 
 }  // namespace hl
