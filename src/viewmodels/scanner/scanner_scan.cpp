@@ -1,6 +1,7 @@
 #include <QMetaObject>
 #include <mutex>
 
+#include "services/measurement/walk_pool.h"
 #include "utilities/byte_formatting.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"
@@ -98,7 +99,8 @@ void ScannerViewModel::scan(const std::string& url) {
       const bool empty = !tree->children() || tree->children()->empty();
       outcome->readable = !empty || DiskScanner::isListableFolder(url, faults);
       outcome->tree =
-          ScannerTree::prepare(std::make_shared<const FileNode>(std::move(*tree)), home);
+          ScannerTree::prepare(std::make_shared<const FileNode>(std::move(*tree)), home,
+                               WalkPool::spread());
     }
     return [this, generation, url, outcome] { finishScan(generation, url, outcome); };
   });
@@ -152,7 +154,8 @@ void ScannerViewModel::setTree(std::optional<FileNode> tree, std::optional<std::
   assertGuiThread(*this);
   std::shared_ptr<const FileNode> root;
   if (tree) root = std::make_shared<const FileNode>(std::move(*tree));
-  install(ScannerTree::prepare(std::move(root), services_.home), std::move(rootURL), true);
+  install(ScannerTree::prepare(std::move(root), services_.home, WalkPool::spread()),
+          std::move(rootURL), true);
 }
 
 void ScannerViewModel::install(ScannerTree tree, std::optional<std::string> rootURL,

@@ -15,12 +15,6 @@ constexpr std::size_t kIndexedWidth = 32;
 
 constexpr std::string_view kWorktrees = "worktrees";
 
-// The last component of a node's own path.
-std::string ownName(const FileNode& node) {
-  const std::string_view component = node.component();
-  return component.empty() ? lastPathComponent(node.id()) : std::string(component);
-}
-
 // How many levels below the nearest folder named "worktrees" above it a node lies (1 for a
 // node directly in one), judged from its whole id; none when no folder above it has that name.
 std::optional<int> levelsBelowWorktrees(const std::string& id) {
@@ -78,7 +72,81 @@ const FileNode* ScannerTree::find(std::string_view id) const {
   return found;
 }
 
-ScannerTree ScannerTree::prepare(std::shared_ptr<const FileNode> root, const std::string& home) {
+namespace {
+
+// What preparing a part of a tree finds.
+struct Findings {
+  std::set<std::string> worktreeRoots;
+  std::vector<std::pair<const FileNode*, std::vector<std::uint32_t>>> indexes;
+  bool irregular = false;
+};
+
+// A folder still to be looked at, and how many levels below a folder named "worktrees" it lies
+// (0: none above it).
+struct Pending {
+  const FileNode* folder;
+  int levels;
+};
+
+// A node's worktree root follows from its path up to two components below the last folder
+// named "worktrees" above it, so it is asked for only down to there (and for every node whose
+// path is not its folder's followed by its name): deeper nodes share their folder's.
+void addWorktreeRoot(const FileNode& node, const std::string& home, Findings& found) {
+  if (auto root = ScanTrashPolicy::worktreeRoot(node.id(), home)) {
+    found.worktreeRoots.insert(std::move(*root));
+  }
+}
+
+// Looks at the children of one folder: their worktree roots, an index of their names when
+// there are many, and the folders among them, which go to `next`.
+void prepareFolder(const Pending& at, bool namedWorktrees, const std::string& home,
+                   Findings& found, std::vector<Pending>& next) {
+  const std::vector<FileNode>& children = *at.folder->children();
+  for (const FileNode& child : children) {
+    int levels = 0;
+    if (child.component().empty()) {
+      found.irregular = true;
+      levels = levelsBelowWorktrees(child.id()).value_or(0);
+      if (levels > 0) addWorktreeRoot(child, home, found);
+    } else {
+      levels = namedWorktrees ? 1 : at.levels > 0 ? at.levels + 1 : 0;
+      if (levels > 0 && levels <= 3) addWorktreeRoot(child, home, found);
+    }
+    if (child.outlineChildren()) next.push_back({&child, levels});
+  }
+  if (children.size() > kIndexedWidth) {
+    std::vector<std::uint32_t> order;
+    order.reserve(children.size());
+    for (std::uint32_t i = 0; i < children.size(); ++i) {
+      if (!children[i].component().empty()) order.push_back(i);
+    }
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return children[a].component() < children[b].component();
+    });
+    found.indexes.emplace_back(at.folder, std::move(order));
+  }
+}
+
+bool isNamedWorktrees(const FileNode& folder) {
+  const std::string_view component = folder.component();
+  return component.empty() ? lastPathComponent(folder.id()) == kWorktrees
+                           : component == kWorktrees;
+}
+
+// Every folder below `start`, depth first.
+void prepareSubtree(const Pending& start, const std::string& home, Findings& found) {
+  std::vector<Pending> pending{start};
+  while (!pending.empty()) {
+    const Pending at = pending.back();
+    pending.pop_back();
+    prepareFolder(at, isNamedWorktrees(*at.folder), home, found, pending);
+  }
+}
+
+}  // namespace
+
+ScannerTree ScannerTree::prepare(std::shared_ptr<const FileNode> root, const std::string& home,
+                                 const Spread& spread) {
   ScannerTree tree;
   tree.root = std::move(root);
   if (!tree.root) return tree;
@@ -86,53 +154,28 @@ ScannerTree ScannerTree::prepare(std::shared_ptr<const FileNode> root, const std
   // Below "/" and "/private" the canonical form folds "/private/tmp" onto "/tmp".
   tree.irregular_ = tree.rootID_ == "/" || tree.rootID_ == "/private";
 
-  // A node's worktree root follows from its path up to two components below the last folder
-  // named "worktrees" above it, so it is asked for only down to there (and for every node whose
-  // path is not its folder's followed by its name): deeper nodes share their folder's.
-  struct Frame {
-    const FileNode* node;
-    std::optional<int> levels;
-  };
-  std::vector<Frame> pending{{tree.root.get(), levelsBelowWorktrees(tree.rootID_)}};
-  const auto addWorktreeRoot = [&](const FileNode& node) {
-    if (auto found = ScanTrashPolicy::worktreeRoot(node.id(), home)) {
-      tree.worktreeRoots.insert(std::move(*found));
+  Findings first;
+  const int rootLevels = levelsBelowWorktrees(tree.rootID_).value_or(0);
+  if (rootLevels > 0) addWorktreeRoot(*tree.root, home, first);
+  // The top of the tree level by level, until there are enough folders to share out between
+  // threads; then each of their subtrees on its own.
+  std::vector<Pending> frontier;
+  if (tree.root->outlineChildren()) frontier.push_back({tree.root.get(), rootLevels});
+  constexpr std::size_t kShares = 256;
+  while (!frontier.empty() && frontier.size() < kShares) {
+    std::vector<Pending> below;
+    for (const Pending& at : frontier) {
+      prepareFolder(at, isNamedWorktrees(*at.folder), home, first, below);
     }
-  };
-  if (pending.front().levels) addWorktreeRoot(*tree.root);
-  while (!pending.empty()) {
-    const Frame frame = pending.back();
-    pending.pop_back();
-    const std::vector<FileNode>* children = frame.node->children();
-    if (!children || children->empty()) continue;
-    const bool named = ownName(*frame.node) == kWorktrees;
-    for (const FileNode& child : *children) {
-      std::optional<int> levels;
-      if (child.component().empty()) {
-        tree.irregular_ = true;
-        levels = levelsBelowWorktrees(child.id());
-        if (levels) addWorktreeRoot(child);
-      } else {
-        if (named) {
-          levels = 1;
-        } else if (frame.levels) {
-          levels = *frame.levels + 1;
-        }
-        if (levels && *levels <= 3) addWorktreeRoot(child);
-      }
-      if (child.children() && !child.children()->empty()) pending.push_back({&child, levels});
-    }
-    if (children->size() > kIndexedWidth) {
-      std::vector<std::uint32_t> order;
-      order.reserve(children->size());
-      for (std::uint32_t i = 0; i < children->size(); ++i) {
-        if (!(*children)[i].component().empty()) order.push_back(i);
-      }
-      std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return (*children)[a].component() < (*children)[b].component();
-      });
-      tree.byName_.emplace(frame.node, std::move(order));
-    }
+    frontier = std::move(below);
+  }
+  std::vector<Findings> found(frontier.size());
+  spread(frontier.size(), [&](std::size_t i) { prepareSubtree(frontier[i], home, found[i]); });
+  found.push_back(std::move(first));
+  for (Findings& part : found) {
+    tree.worktreeRoots.merge(part.worktreeRoots);
+    tree.irregular_ = tree.irregular_ || part.irregular;
+    for (auto& [folder, order] : part.indexes) tree.byName_.emplace(folder, std::move(order));
   }
   return tree;
 }

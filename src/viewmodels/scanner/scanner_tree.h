@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "models/file_node.h"
+#include "utilities/spread.h"
 
 namespace hl {
 
@@ -27,8 +28,10 @@ struct ScannerTree {
   // The child of `folder` whose path component is `name`; null when there is none.
   const FileNode* child(const FileNode& folder, std::string_view name) const;
 
-  // Indexes a tree; the worktree roots are judged against `home`.
-  static ScannerTree prepare(std::shared_ptr<const FileNode> root, const std::string& home);
+  // Indexes a tree, its parts spread as `spread` does; the worktree roots are judged against
+  // `home`.
+  static ScannerTree prepare(std::shared_ptr<const FileNode> root, const std::string& home,
+                             const Spread& spread = sequentially());
 
  private:
   std::string rootID_;
