@@ -28,6 +28,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/memory_release.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/history_view_model.h"
 #include "viewmodels/scanner/scanner_view_model.h"
@@ -56,6 +57,8 @@ long peakResidentKB() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As the program does, before any thread starts.
+  hl::MemoryRelease::shareHeaps();
   if (argc != 2 || argv[1][0] == '\0') {
     std::fprintf(stderr, "usage: hl_bench_folder_scan TREE\n");
     return 2;

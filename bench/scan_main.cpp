@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/absolute_path.h"
+#include "platform/memory_release.h"
 #include "services/scan/cache_scan_service.h"
 #include "utilities/path_canonical.h"
 
@@ -120,6 +121,8 @@ void scanOnce(hl::CacheScanService& service, const hl::CacheScanConfiguration& c
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As the program does, before any thread starts.
+  hl::MemoryRelease::shareHeaps();
   bool twice = false;
   std::string home;
   for (int i = 1; i < argc; ++i) {

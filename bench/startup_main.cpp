@@ -23,6 +23,7 @@
 #include "app/composition/composition_root.h"
 #include "app/launch_steps.h"
 #include "platform/launch_arguments.h"
+#include "platform/memory_release.h"
 #include "views/shell/main_window.h"
 
 namespace {
@@ -36,6 +37,8 @@ double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As the program does, before any thread starts.
+  hl::MemoryRelease::shareHeaps();
   const Clock::time_point begin = Clock::now();
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s HOME\n", argv[0]);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app_model_fixture.h"
 #include "platform/trash_folders.h"
 
@@ -25,6 +27,10 @@ struct RealApp {
   std::string logs = home + "/Library/Logs/demo";
 
   RealApp() {
+    // The process's fake home is shared by the tests it runs: each starts without the history
+    // and the Trash that an earlier one left.
+    std::filesystem::remove(HistoryStore::defaultURL());
+    std::filesystem::remove_all(TrashFolders::homeTrash());
     writeFile(pip + "/http/blob", 12000);
     writeFile(logs + "/run.log", 20000);
     AppModelDependencies dependencies;

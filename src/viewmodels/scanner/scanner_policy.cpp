@@ -49,13 +49,15 @@ void ScannerViewModel::previewTopLevel() {
   // The locations are gathered with the judgement, off the GUI thread; only the refusals, few as
   // a rule, come back.
   inBackground([this, check, tree = tree_.root, root = *rootURL_,
-                worktreeRoots = tree_.worktreeRoots, token]() -> std::function<void()> {
+                worktreeRoots = tree_.worktreeRoots, token]() mutable -> std::function<void()> {
     const std::string rootID = tree->id();
     std::vector<std::string> urls;
     urls.reserve(tree->children()->size());
     for (const FileNode& child : *tree->children()) {
       if (child.id() != rootID) urls.push_back(child.url());
     }
+    // The judgement may take a while: a tree replaced meanwhile is not kept for it.
+    tree.reset();
     Verdict verdict = check(urls, root, worktreeRoots);
     return [this, refused = std::move(verdict.refusals), token] {
       applyTopLevelRefusals(refused, token);

@@ -210,7 +210,7 @@ void ScannerViewModel::cutRemoved(std::shared_ptr<Removal> removal) {
     if (base && !removal->removedIDs.empty()) {
       std::optional<FileNode> remaining = base->removing(removal->removedIDs);
       cut = std::make_shared<ScannerTree>(ScannerTree::prepare(
-          remaining ? std::make_shared<const FileNode>(std::move(*remaining)) : nullptr, home,
+          remaining ? ScannerTree::share(std::move(*remaining)) : nullptr, home,
           WalkPool::spread()));
     }
     // The old tree is let go of here, on the worker: never by the GUI thread.

@@ -1,6 +1,8 @@
 #include <QMetaObject>
+#include <QThreadPool>
 #include <mutex>
 
+#include "platform/memory_release.h"
 #include "services/measurement/walk_pool.h"
 #include "utilities/byte_formatting.h"
 #include "utilities/path_canonical.h"
@@ -99,9 +101,12 @@ void ScannerViewModel::scan(const std::string& url) {
       const bool empty = !tree->children() || tree->children()->empty();
       outcome->readable = !empty || DiskScanner::isListableFolder(url, faults);
       outcome->tree =
-          ScannerTree::prepare(std::make_shared<const FileNode>(std::move(*tree)), home,
+          ScannerTree::prepare(ScannerTree::share(std::move(*tree)), home,
                                WalkPool::spread());
     }
+    // What the walk needed besides the tree is free now; given back beside the GUI thread's
+    // work of showing the tree, not before it.
+    QThreadPool::globalInstance()->start([] { MemoryRelease::giveBackFreed(); });
     return [this, generation, url, outcome] { finishScan(generation, url, outcome); };
   });
 }
@@ -153,7 +158,7 @@ void ScannerViewModel::finishScan(std::uint64_t generation, const std::string& u
 void ScannerViewModel::setTree(std::optional<FileNode> tree, std::optional<std::string> rootURL) {
   assertGuiThread(*this);
   std::shared_ptr<const FileNode> root;
-  if (tree) root = std::make_shared<const FileNode>(std::move(*tree));
+  if (tree) root = ScannerTree::share(std::move(*tree));
   install(ScannerTree::prepare(std::move(root), services_.home, WalkPool::spread()),
           std::move(rootURL), true);
 }

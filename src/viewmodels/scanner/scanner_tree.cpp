@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/memory_release.h"
 #include "services/removal/scan_trash_policy.h"
 #include "utilities/path_canonical.h"
 #include "utilities/path_relation.h"
@@ -144,6 +145,13 @@ void prepareSubtree(const Pending& start, const std::string& home, Findings& fou
 }
 
 }  // namespace
+
+std::shared_ptr<const FileNode> ScannerTree::share(FileNode tree) {
+  return std::shared_ptr<const FileNode>(new FileNode(std::move(tree)), [](const FileNode* last) {
+    delete last;
+    MemoryRelease::giveBackFreed();
+  });
+}
 
 ScannerTree ScannerTree::prepare(std::shared_ptr<const FileNode> root, const std::string& home,
                                  const Spread& spread) {

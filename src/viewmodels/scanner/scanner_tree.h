@@ -28,6 +28,10 @@ struct ScannerTree {
   // The child of `folder` whose path component is `name`; null when there is none.
   const FileNode* child(const FileNode& folder, std::string_view name) const;
 
+  // A tree to share: whichever holder lets go of it last frees it and gives the memory back to
+  // the system, so that a program that measures folder after folder does not grow with each.
+  static std::shared_ptr<const FileNode> share(FileNode tree);
+
   // Indexes a tree, its parts spread as `spread` does; the worktree roots are judged against
   // `home`.
   static ScannerTree prepare(std::shared_ptr<const FileNode> root, const std::string& home,
