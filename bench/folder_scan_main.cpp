@@ -28,7 +28,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/absolute_path.h"
 #include "platform/memory_release.h"
+#include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/history_view_model.h"
 #include "viewmodels/scanner/scanner_view_model.h"
@@ -63,7 +65,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: hl_bench_folder_scan TREE\n");
     return 2;
   }
-  const std::string tree = argv[1];
+  // A relative path is scanned where it is, by its absolute name, as the page's folder chooser
+  // hands it over: otherwise every node would carry a canonical id apart from its path.
+  const std::optional<std::string> absolute = hl::absolutePath(argv[1]);
+  if (!absolute) {
+    std::fprintf(stderr, "usage: hl_bench_folder_scan TREE\n");
+    return 2;
+  }
+  const std::string tree = hl::cleanPath(*absolute);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
 

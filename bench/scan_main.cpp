@@ -7,7 +7,9 @@
 //   hl_bench_scan [--twice] HOME
 //
 // --twice scans a second time with the same service, so the second run finds every size in
-// its cache. Pair with /usr/bin/time -v for the peak memory.
+// its cache. The last line also gives this process's own peak memory (peak_rss_mb) and, apart,
+// that of the largest command the scan ran (largest_child_rss_mb): a package manager asked
+// where its cache is may well be larger than the scan itself.
 
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +18,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/resource.h>
 
 #include "platform/absolute_path.h"
 #include "platform/memory_release.h"
@@ -158,5 +161,12 @@ int main(int argc, char** argv) {
     std::printf("--- second run, same service\n");
     scanOnce(service, configuration);
   }
+  rusage own{};
+  ::getrusage(RUSAGE_SELF, &own);
+  rusage tools{};
+  ::getrusage(RUSAGE_CHILDREN, &tools);
+  std::printf("peak_rss_mb=%.1f largest_child_rss_mb=%.1f\n",
+              static_cast<double>(own.ru_maxrss) / 1024.0,
+              static_cast<double>(tools.ru_maxrss) / 1024.0);
   return 0;
 }
