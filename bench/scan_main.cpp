@@ -9,7 +9,8 @@
 // --twice scans a second time with the same service, so the second run finds every size in
 // its cache. The last line also gives this process's own peak memory (peak_rss_mb) and, apart,
 // that of the largest command the scan ran (largest_child_rss_mb): a package manager asked
-// where its cache is may well be larger than the scan itself.
+// where its cache is may well be larger than the scan itself; and the processor time of this
+// process (cpu_s) and of the commands it ran (commands_cpu_s: git, the tool probe).
 
 #include <chrono>
 #include <condition_variable>
@@ -165,8 +166,12 @@ int main(int argc, char** argv) {
   ::getrusage(RUSAGE_SELF, &own);
   rusage tools{};
   ::getrusage(RUSAGE_CHILDREN, &tools);
-  std::printf("peak_rss_mb=%.1f largest_child_rss_mb=%.1f\n",
+  const auto seconds = [](const rusage& usage) {
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  };
+  std::printf("peak_rss_mb=%.1f largest_child_rss_mb=%.1f cpu_s=%.3f commands_cpu_s=%.3f\n",
               static_cast<double>(own.ru_maxrss) / 1024.0,
-              static_cast<double>(tools.ru_maxrss) / 1024.0);
+              static_cast<double>(tools.ru_maxrss) / 1024.0, seconds(own), seconds(tools));
   return 0;
 }
