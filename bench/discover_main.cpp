@@ -43,7 +43,7 @@ struct Figures {
 
 int main(int argc, char** argv) {
   // As the program does, before any thread starts.
-  hl::MemoryRelease::shareHeaps();
+  hl::MemoryRelease::configure();
   const bool list = argc > 1 && std::string(argv[1]) == "--list";
   if (list) {
     --argc;

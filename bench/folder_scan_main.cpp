@@ -60,7 +60,7 @@ long peakResidentKB() {
 
 int main(int argc, char** argv) {
   // As the program does, before any thread starts.
-  hl::MemoryRelease::shareHeaps();
+  hl::MemoryRelease::configure();
   if (argc != 2 || argv[1][0] == '\0') {
     std::fprintf(stderr, "usage: hl_bench_folder_scan TREE\n");
     return 2;

@@ -25,7 +25,7 @@ int usage() {
 
 int main(int argc, char** argv) {
   // As the program does, before any thread starts.
-  hl::MemoryRelease::shareHeaps();
+  hl::MemoryRelease::configure();
   bool tree = false;
   const char* path = nullptr;
   for (int i = 1; i < argc; ++i) {

@@ -66,7 +66,7 @@ int usage(const char* program) {
 
 int main(int argc, char** argv) {
   // As the program does, before any thread starts.
-  hl::MemoryRelease::shareHeaps();
+  hl::MemoryRelease::configure();
   std::string folder;
   std::vector<std::string> arguments(argv + 1, argv + argc);
   if (!arguments.empty() && arguments.front() == "--folder") {

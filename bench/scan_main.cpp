@@ -126,7 +126,7 @@ void scanOnce(hl::CacheScanService& service, const hl::CacheScanConfiguration& c
 
 int main(int argc, char** argv) {
   // As the program does, before any thread starts.
-  hl::MemoryRelease::shareHeaps();
+  hl::MemoryRelease::configure();
   bool twice = false;
   std::string home;
   for (int i = 1; i < argc; ++i) {

@@ -38,7 +38,7 @@ double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
 
 int main(int argc, char** argv) {
   // As the program does, before any thread starts.
-  hl::MemoryRelease::shareHeaps();
+  hl::MemoryRelease::configure();
   const Clock::time_point begin = Clock::now();
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s HOME\n", argv[0]);

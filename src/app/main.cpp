@@ -10,7 +10,7 @@
 
 int main(int argc, char** argv) {
   // Before any thread starts.
-  hl::MemoryRelease::shareHeaps();
+  hl::MemoryRelease::configure();
   // Before Qt sees them: it removes the arguments it understands.
   hl::recordLaunchArguments(argc, argv);
   QApplication app(argc, argv);

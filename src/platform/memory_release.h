@@ -9,9 +9,15 @@ namespace hl::MemoryRelease {
 // the GUI thread, after what a scan made has been freed.
 void giveBackFreed();
 
-// Limits the allocator to a few heaps that all threads share. By default every thread that
-// allocates may get a heap of its own, up to eight per core, and the walk pool alone has dozens of
-// threads: each heap would keep free memory of its own. Call once, before any thread starts.
-void shareHeaps();
+// The same on a thread of the process's shared pool, from any thread; returns at once.
+void giveBackFreedSoon();
+
+// Sets the allocator up so that what a scan frees can be given back: a few heaps that all
+// threads share (by default every thread that allocates may get a heap of its own, up to eight
+// per core, and the walk pool alone has dozens of threads, each heap keeping free memory of its
+// own), and a mapping of its own for every large block, returned whole when the block is freed
+// (by default the allocator raises that limit as large blocks come and go, and they end up in
+// the heaps between small ones that outlive them). Call once, before any thread starts.
+void configure();
 
 }  // namespace hl::MemoryRelease

@@ -1,5 +1,4 @@
 #include <QMetaObject>
-#include <QThreadPool>
 #include <mutex>
 
 #include "platform/memory_release.h"
@@ -106,7 +105,7 @@ void ScannerViewModel::scan(const std::string& url) {
     }
     // What the walk needed besides the tree is free now; given back beside the GUI thread's
     // work of showing the tree, not before it.
-    QThreadPool::globalInstance()->start([] { MemoryRelease::giveBackFreed(); });
+    MemoryRelease::giveBackFreedSoon();
     return [this, generation, url, outcome] { finishScan(generation, url, outcome); };
   });
 }
