@@ -293,7 +293,9 @@ TEST(SettingsStore, TheUpdateSwitchReachesTheRunningUpdater) {
 
   auto updater = std::make_shared<FakeUpdater>();
   int boxChanges = 0;
-  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, [&] { ++boxChanges; });
+  // The box lives as long as the process: the connection ends with the test.
+  QObject context;
+  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, &context, [&] { ++boxChanges; });
   Updater::box().setCurrent(updater);
   Updater::box().setCurrent(updater);
   EXPECT_EQ(boxChanges, 1);
