@@ -46,9 +46,12 @@ TEST(UpdaterBox, CheckButtonsFollowTheInstalledUpdaterAndItsChanges) {
 
   int canCheckSignals = 0;
   int currentSignals = 0;
-  QObject::connect(&Updater::box(), &UpdaterBox::canCheckForUpdatesChanged,
+  // The box lives as long as the process: the connections end with the test.
+  QObject context;
+  QObject::connect(&Updater::box(), &UpdaterBox::canCheckForUpdatesChanged, &context,
                    [&] { ++canCheckSignals; });
-  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, [&] { ++currentSignals; });
+  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, &context,
+                   [&] { ++currentSignals; });
 
   struct Step {
     std::string what;
