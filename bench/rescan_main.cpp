@@ -25,9 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_launch.h"
 #include "app/composition/composition_root.h"
-#include "app/launch_steps.h"
-#include "platform/launch_arguments.h"
 #include "platform/memory_release.h"
 #include "views/shell/main_window.h"
 
@@ -80,18 +79,9 @@ int main(int argc, char** argv) {
   const std::filesystem::path home = std::filesystem::canonical(arguments[0], error);
   if (error || !std::filesystem::is_directory(home) || rescans < 1) return usage(argv[0]);
   if (!folder.empty() && !std::filesystem::is_directory(folder)) return usage(argv[0]);
-  ::setenv("HOME", home.c_str(), 1);
-  ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
-  ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-  ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  ::unsetenv("XCTestConfigurationFilePath");
-
-  const char* launch[] = {argv[0], "-HLMReadOnly", nullptr};
-  int count = 2;
-  hl::recordLaunchArguments(count, launch);
-  QApplication app(count, const_cast<char**>(launch));
-  hl::LaunchSteps::identifyApplication();
+  hl::bench::ProgramLaunch launch(argv[0], home);
+  QApplication app(launch.count(), launch.arguments());
+  hl::bench::ProgramLaunch::named();
 
   hl::AppModel& model = hl::AppModel::shared();
   hl::CleanerViewModel& cleaner = model.cleaner();
