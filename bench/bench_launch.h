@@ -16,7 +16,8 @@ namespace hl::bench {
 class ProgramLaunch {
  public:
   // Call before anything reads the environment.
-  ProgramLaunch(const char* program, const std::filesystem::path& home) : arguments_{program} {
+  ProgramLaunch(const char* program, const std::filesystem::path& home) {
+    arguments_[0] = program;
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
