@@ -1,4 +1,5 @@
 #include <QMetaObject>
+#include <chrono>
 #include <mutex>
 
 #include "platform/memory_release.h"
@@ -16,7 +17,15 @@ namespace {
 struct ProgressCell {
   std::mutex mutex;
   ScanProgress latest;
+  // A report is on its way to the GUI thread, which shows the latest one when it takes it.
+  bool posted = false;
+  std::chrono::steady_clock::time_point lastPosted;
 };
+
+// Reports closer together than this are shown as one: a walk of a million entries reports two
+// thousand times, and showing each would keep the GUI thread busy for a good part of the walk,
+// taking processors from it. The last report is applied with the tree in any case.
+constexpr auto kShownProgressInterval = std::chrono::milliseconds(40);
 
 constexpr std::string_view kUnreadable = "Could not read this folder.";
 
@@ -75,12 +84,22 @@ void ScannerViewModel::scan(const std::string& url) {
       {
         std::lock_guard lock(cell->mutex);
         cell->latest = progress;
+        const auto now = std::chrono::steady_clock::now();
+        if (cell->posted || now - cell->lastPosted < kShownProgressInterval) return;
+        cell->posted = true;
+        cell->lastPosted = now;
       }
       QMetaObject::invokeMethod(
           this,
-          [this, progress, generation] {
+          [this, cell, generation] {
+            ScanProgress latest;
+            {
+              std::lock_guard lock(cell->mutex);
+              latest = cell->latest;
+              cell->posted = false;
+            }
             // A report of a scan that was replaced or stopped, or that came after the end.
-            if (generation == scanGeneration_ && isScanning_) setProgress(progress);
+            if (generation == scanGeneration_ && isScanning_) setProgress(std::move(latest));
           },
           Qt::QueuedConnection);
     };
