@@ -61,9 +61,13 @@ bool folds(std::string_view path) {
 void sortChildren(std::vector<FileNode>& children) {
   std::vector<std::size_t> order(children.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+  const auto larger = [&](std::size_t a, std::size_t b) {
     return children[a].size() > children[b].size();
-  });
+  };
+  // Often all of a large folder's files have one size: nothing to sort by size then.
+  if (!std::is_sorted(order.begin(), order.end(), larger)) {
+    std::stable_sort(order.begin(), order.end(), larger);
+  }
   // Names are compared only inside runs of equal size, each converted once.
   std::vector<std::string_view> names;
   for (std::size_t start = 0; start < order.size();) {

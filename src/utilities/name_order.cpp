@@ -5,9 +5,16 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <future>
 #include <mutex>
+#include <numeric>
+#include <thread>
 #include <string>
 #include <utility>
+
+#include "utilities/in_parallel.h"
+#include "utilities/in_parts.h"
 
 namespace hl {
 namespace {
@@ -51,9 +58,8 @@ class AsciiOrder {
 
   bool usable() const { return usable_; }
 
-  // The name's key, or false when the name is not one this order covers.
+  // Appends the name's key to `out`; false when the name is not one this order covers.
   bool key(std::string_view name, std::string& out) const {
-    out.clear();
     for (std::size_t i = 0; i < name.size();) {
       const auto c = static_cast<unsigned char>(name[i]);
       if (c < kFirst || c > kLast) return false;
@@ -129,6 +135,7 @@ class AsciiOrder {
     std::string previous;
     std::string current;
     for (std::size_t i = 0; i < sorted.size(); ++i) {
+      current.clear();
       if (!key(names[sorted[i].second], current)) return false;
       if (i > 0) {
         const int expected = sorted[i - 1].first.compare(sorted[i].first);
@@ -145,20 +152,64 @@ class AsciiOrder {
   bool usable_ = false;
 };
 
+// A stable sort in parts, merged pairwise afterwards, the earlier part first on ties.
+template <typename Less>
+void stableSortInParts(std::vector<std::size_t>& items, const Less& less) {
+  const std::size_t parts = partsFor(items.size());
+  const auto at = [&](std::size_t part) {
+    return items.begin() + static_cast<std::ptrdiff_t>(items.size() * part / parts);
+  };
+  inParts(items.size(), parts, [&](std::size_t part, std::size_t, std::size_t) {
+    std::stable_sort(at(part), at(part + 1), less);
+  });
+  for (std::size_t step = 1; step < parts; step *= 2) {
+    std::vector<std::future<void>> merging;
+    for (std::size_t part = 0; part + step < parts; part += 2 * step) {
+      const std::size_t end = std::min(part + 2 * step, parts);
+      merging.push_back(inParallel(
+          [&, part, step, end] { std::inplace_merge(at(part), at(part + step), at(end), less); }));
+    }
+    for (std::future<void>& merge : merging) merge.get();
+  }
+}
+
 // Sorts by the keys of the ASCII order; false, leaving `indices` as they were, when some name
 // is not covered by it.
 bool stableSortByAsciiKeys(std::vector<std::size_t>& indices,
                            const std::vector<std::string_view>& names) {
   const AsciiOrder& order = AsciiOrder::shared();
   if (!order.usable()) return false;
-  std::vector<std::pair<std::string, std::size_t>> keyed(indices.size());
-  for (std::size_t k = 0; k < indices.size(); ++k) {
-    if (!order.key(names[indices[k]], keyed[k].first)) return false;
-    keyed[k].second = indices[k];
-  }
-  std::stable_sort(keyed.begin(), keyed.end(),
-                   [](const auto& x, const auto& y) { return x.first < y.first; });
-  for (std::size_t k = 0; k < keyed.size(); ++k) indices[k] = keyed[k].second;
+  // The keys of each part of the names in one block of text, made side by side.
+  const std::size_t count = indices.size();
+  const std::size_t parts = partsFor(count);
+  std::vector<std::string_view> keys(count);
+  std::vector<std::string> blocks(parts);
+  std::atomic<bool> covered{true};
+  inParts(count, parts, [&](std::size_t part, std::size_t begin, std::size_t end) {
+    std::string& block = blocks[part];
+    block.reserve((end - begin) * 16);
+    std::vector<std::size_t> starts;
+    starts.reserve(end - begin + 1);
+    for (std::size_t k = begin; k < end; ++k) {
+      starts.push_back(block.size());
+      if (!order.key(names[indices[k]], block)) {
+        covered = false;
+        return;
+      }
+    }
+    starts.push_back(block.size());
+    for (std::size_t k = begin; k < end; ++k) {
+      const std::size_t from = starts[k - begin];
+      keys[k] = std::string_view(block).substr(from, starts[k - begin + 1] - from);
+    }
+  });
+  if (!covered) return false;
+  std::vector<std::size_t> sorted(count);
+  std::iota(sorted.begin(), sorted.end(), std::size_t{0});
+  stableSortInParts(sorted, [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+  std::vector<std::size_t> reordered(count);
+  for (std::size_t k = 0; k < count; ++k) reordered[k] = indices[sorted[k]];
+  indices = std::move(reordered);
   return true;
 }
 

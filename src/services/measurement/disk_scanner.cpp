@@ -108,6 +108,10 @@ struct Folder {
   // The tree walk: the nodes found so far, and the shares and subfolders still outstanding.
   std::mutex mutex;
   std::vector<FileNode> children;
+  // The leaves of the shares handed to other threads, each kept whole until the folder is
+  // complete: appended one by one under the lock, thousands of shares would wait for each other
+  // and for the list to grow.
+  std::vector<std::vector<FileNode>> handedBack;
   std::size_t incomplete = 0;
   bool listed = false;
 
@@ -390,11 +394,22 @@ void publish(Walk& walk, WalkPool::Job& job, Folder& folder, std::vector<FolderR
 void complete(Walk& walk, FolderRef folder) {
   while (folder) {
     std::vector<FileNode> children;
+    std::vector<std::vector<FileNode>> handedBack;
     {
       std::lock_guard lock(folder->mutex);
       children = std::move(folder->children);
+      handedBack = std::move(folder->handedBack);
     }
-    // Shares of a large folder that ended before its listing may have left spare room.
+    if (!handedBack.empty()) {
+      std::size_t total = children.size();
+      for (const std::vector<FileNode>& leaves : handedBack) total += leaves.size();
+      children.reserve(total);
+      for (std::vector<FileNode>& leaves : handedBack) {
+        for (FileNode& leaf : leaves) children.push_back(std::move(leaf));
+      }
+      handedBack.clear();
+    }
+    // Subfolders of a large folder that ended before its listing may have left spare room.
     if (children.capacity() - children.size() > children.size() / 8) children.shrink_to_fit();
     FileNode node = FileNode::directory(std::move(folder->path), std::nullopt, std::move(children));
     Folder* parent = folder->parent;
@@ -570,16 +585,23 @@ FolderRef finishShare(Walk& walk, WalkPool::Job& job, const FolderRef& folder, S
   } else {
     if (share.visited > 0) reportProgress(walk, share, *folder);
     std::vector<FileNode>& leaves = share.leaves();
-    std::lock_guard lock(folder->mutex);
+    std::unique_lock lock(folder->mutex);
     std::vector<FileNode>& children = folder->children;
-    const std::size_t needed = children.size() + leaves.size() + share.subfolders.size();
-    if (lister && listed > children.capacity()) {
-      // Room for the whole folder at once, once its listing is known.
-      children.reserve(std::max(needed, listed));
-    } else if (needed > children.capacity()) {
-      children.reserve(std::max(needed, 2 * children.capacity()));
+    if (lister) {
+      // Room for the whole folder at once, now that its listing is known.
+      children.reserve(std::max(children.size() + leaves.size() + share.subfolders.size(), listed));
     }
-    for (FileNode& leaf : leaves) folder->children.push_back(std::move(leaf));
+    if (lister || children.size() + leaves.size() <= children.capacity()) {
+      for (FileNode& leaf : leaves) children.push_back(std::move(leaf));
+    } else if (!leaves.empty()) {
+      // Before the listing has ended the folder's size is not known: kept apart, not appended.
+      lock.unlock();
+      std::vector<FileNode> handed;
+      handed.reserve(leaves.size());
+      for (FileNode& leaf : leaves) handed.push_back(std::move(leaf));
+      lock.lock();
+      folder->handedBack.push_back(std::move(handed));
+    }
     folder->incomplete += share.subfolders.size();
     if (lister) {
       folder->listed = true;
