@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include <QSettings>
 
+#include "app/composition/real_services.h"
 #include "services/system/tool_locator.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
@@ -65,10 +65,11 @@ class BenchEngine : public CleanerScanEngine {
 // moved by the benchmark.
 struct BenchCleaner {
   explicit BenchCleaner(const std::string& folder)
-      : settings(std::make_unique<QSettings>(QString::fromStdString(folder + "/Harborlume.conf"),
-                                             QSettings::IniFormat)),
+      : settings(folder + "/Harborlume.conf"),
         history(std::make_shared<HistoryStore>(folder + "/history.json"), activity) {
-    CleanerDependencies dependencies;
+    // The program's services (nothing is removed here), the engine fed by hand.
+    CleanerDependencies dependencies =
+        CompositionRoot::cleanerServices("/home/bench", DestructiveGate::current());
     dependencies.executor = executor;
     dependencies.engine = engine;
     dependencies.home = "/home/bench";

@@ -31,8 +31,10 @@
 #include <memory>
 #include <string>
 
+#include "app/composition/real_services.h"
 #include "platform/absolute_path.h"
 #include "platform/memory_release.h"
+#include "platform/user_folders.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/history_view_model.h"
@@ -85,7 +87,9 @@ int main(int argc, char** argv) {
   hl::ActivityLog activity;
   auto store = std::make_shared<hl::HistoryStore>(scratch.filePath("history.json").toStdString());
   hl::HistoryViewModel history(store, activity);
-  hl::ScannerViewModel scanner(activity, history, nullptr);
+  hl::ScannerViewModel scanner(
+      activity, history, nullptr,
+      hl::CompositionRoot::scannerServices(hl::homeDirectory(), hl::DestructiveGate::current()));
 
   QWidget window;
   auto* row = new QHBoxLayout(&window);

@@ -49,7 +49,7 @@ void LaunchSteps::installUpdater(std::function<void()> tellNoFeed) {
   if (hostingTests()) return;
   auto updater = std::make_shared<FeedlessUpdater>(std::move(tellNoFeed));
   updater->setAutomaticallyChecksForUpdates(
-      SettingsStore::storedCheckForUpdatesAutomatically(*SettingsStore::standardDefaults()));
+      SettingsStore::storedCheckForUpdatesAutomatically(SettingsStore::standardDefaults()));
   Updater::box().setCurrent(std::move(updater));
 }
 

@@ -40,10 +40,10 @@ constexpr std::array<GroupTexts, 9> kGroups = {{
     {"largeBackups", "Large & backups", "externaldrive", RiskLevel::review,
      "Big items worth knowing about: iOS device backups, Docker's disk image, Time Machine local "
      "snapshots. Report only.",
-     "Not regenerated. Manage these with Finder, Docker or Time Machine."},
+     "Not regenerated. Manage these with your file manager or Docker."},
     {"trash", "Trash", "trash", RiskLevel::review,
-     "Items already in the Trash. Harbor Lume never empties it; empty it from Finder when you are "
-     "sure.",
+     "Items already in the Trash. Harbor Lume never empties it; empty it from your file manager "
+     "when you are sure.",
      "Not applicable."},
     {"custom", "Custom paths", "folder.badge.plus", RiskLevel::moderate,
      "Extra paths you added in Settings.", "Depends on what the path contains."},
@@ -54,7 +54,7 @@ const GroupTexts& texts(CacheGroup group) {
 }
 
 const std::string kSizeCaveat =
-    "Sizes are allocated size. APFS clones and hard links share blocks, so trashing may free "
+    "Sizes are allocated size. Reflinked copies and hard links share blocks, so trashing may free "
     "less than shown.";
 
 }  // namespace

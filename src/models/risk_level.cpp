@@ -24,7 +24,8 @@ std::string_view explanation(RiskLevel level) {
       return "Opt-in. Rebuilding it is slow or it may hold something you want; never ticked "
              "automatically.";
     case RiskLevel::review:
-      return "Not selectable here. Check it in Finder and remove it yourself if you are sure.";
+      return "Not selectable here. Check it in your file manager and remove it yourself if you are "
+             "sure.";
   }
   return {};
 }

@@ -10,6 +10,8 @@ std::string TrashError::description() const {
       return "Refusing to remove " + text + ": it is not inside the folder it was found in.";
     case Kind::alreadyInTrash: return text + " is already in the Trash.";
     case Kind::missing: return text + " no longer exists.";
+    case Kind::mountPoint:
+      return "Refusing to remove " + text + ": another volume is mounted there.";
   }
   return text;
 }

@@ -9,7 +9,16 @@ namespace hl {
 // the item's canonical path otherwise. The descriptions are shown as they stand and are matched
 // by the status chips, so their wording is a contract.
 struct TrashError {
-  enum class Kind { readOnly, protectedPath, outsideAllowedRoot, alreadyInTrash, missing };
+  enum class Kind {
+    readOnly,
+    protectedPath,
+    outsideAllowedRoot,
+    alreadyInTrash,
+    missing,
+    // The item is itself where another volume is mounted: removing it would reach into that
+    // volume, and the words say so rather than calling it protected.
+    mountPoint,
+  };
 
   Kind kind = Kind::missing;
   std::string text;
@@ -25,6 +34,7 @@ struct TrashError {
     return {Kind::alreadyInTrash, std::move(path)};
   }
   static TrashError missing(std::string path) { return {Kind::missing, std::move(path)}; }
+  static TrashError mountPoint(std::string path) { return {Kind::mountPoint, std::move(path)}; }
 
   std::string description() const;
 
@@ -46,6 +56,10 @@ struct StateChanged {
   std::string reason;
   std::string description() const { return "Skipped: " + reason; }
   bool operator==(const StateChanged&) const = default;
+
+  // What stands at the item's path is not what the user was shown: another object, or the same
+  // reached through another mount.
+  static StateChanged changedSinceShown() { return {"it changed since it was shown"}; }
 };
 
 // A refusal of the guard, a failure of the file system, or a re-check that skipped the item.

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "utilities/file_identity.h"
 
 namespace hl {
 
@@ -16,6 +19,10 @@ struct TrashItem {
   // The caller verified the shell-snapshot rule, so the agent's shell-snapshot folder is not
   // forbidden for this item.
   bool shellSnapshotRuleVerified = false;
+  // What stood at `url` when the user was shown the item. Anything else found there now is
+  // another item: it is left alone and fails as changed. None: the caller recorded nothing,
+  // and only the guard's own checks apply.
+  std::optional<SeenIdentity> shown = std::nullopt;
 
   bool operator==(const TrashItem&) const = default;
 };

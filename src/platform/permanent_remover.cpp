@@ -142,8 +142,7 @@ std::optional<RemovalError> remove(const RemovalTarget& target) {
   }
 
   if (MountRoot::isMountRootAt(item.folder.get(), name).value_or(true)) {
-    return FileSystemError{
-        EXDEV, "Refusing to remove " + target.displayPath + ": another volume is mounted there."};
+    return TrashError::mountPoint(target.displayPath);
   }
   UniqueFd folder(
       ::openat(item.folder.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

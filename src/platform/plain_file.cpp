@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "platform/unique_fd.h"
@@ -49,6 +50,37 @@ std::optional<std::string> read(const std::string& path, std::optional<std::size
   });
   if (!whole) return std::nullopt;
   return content;
+}
+
+OwnFile readOwn(const std::string& path) {
+  OwnFile file;
+  auto fail = [&](const char* reason) { file.failure = path + ": " + reason; };
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd.valid()) {
+    if (errno != ENOENT && errno != ENOTDIR) fail(std::strerror(errno));
+    return file;
+  }
+  file.exists = true;
+  struct stat status {};
+  if (::fstat(fd.get(), &status) != 0) {
+    fail(std::strerror(errno));
+    return file;
+  }
+  if (!S_ISREG(status.st_mode)) {
+    fail("not a regular file");
+    return file;
+  }
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      fail(std::strerror(errno));
+      return file;
+    }
+    if (got == 0) return file;
+    file.bytes.append(buffer.data(), static_cast<std::size_t>(got));
+  }
 }
 
 }  // namespace hl::PlainFile

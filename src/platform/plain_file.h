@@ -21,6 +21,18 @@ std::optional<std::string> read(const std::string& path,
 // its end, or is not a regular file.
 bool readInChunks(const std::string& path, const std::function<void(std::string_view)>& chunk);
 
+// A file of the program's own (its history, settings, journal) read whole. Only "no such file"
+// and "not a folder" on the way mean there is none: anything else that stops the read (a folder
+// or a pipe in its place, an I/O error, no permission) is a failure, so that an existing file is
+// never mistaken for a missing one and written over.
+struct OwnFile {
+  bool exists = false;
+  std::string bytes;
+  // "path: reason" when the file exists but could not be read.
+  std::optional<std::string> failure;
+};
+OwnFile readOwn(const std::string& path);
+
 }  // namespace PlainFile
 
 }  // namespace hl

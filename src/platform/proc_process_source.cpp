@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <limits>
 #include <unordered_set>
 #include <utility>
 
@@ -78,18 +79,27 @@ Walk eachProcess(const std::string& procRoot, const std::stop_token& stop, Visit
   return listing.failed() ? Walk::unreadable : Walk::complete;
 }
 
-// The real user id from a process's "status" file.
-std::optional<uid_t> realUserOf(int process) {
-  const std::optional<std::string> status = readFileAt(process, "status");
-  if (!status) return std::nullopt;
-  const std::size_t line = status->find("\nUid:");
+// The first number of the line `field` (such as "Uid:") of a process's "status" file.
+std::optional<std::uint32_t> statusNumber(const std::string& status, std::string_view field) {
+  const std::size_t line = status.find("\n" + std::string(field));
   if (line == std::string::npos) return std::nullopt;
-  std::size_t pos = line + 5;
-  while (pos < status->size() && ((*status)[pos] == '\t' || (*status)[pos] == ' ')) ++pos;
+  std::size_t pos = line + 1 + field.size();
+  while (pos < status.size() && (status[pos] == '\t' || status[pos] == ' ')) ++pos;
   std::size_t end = pos;
-  while (end < status->size() && (*status)[end] >= '0' && (*status)[end] <= '9') ++end;
+  while (end < status.size() && status[end] >= '0' && status[end] <= '9') ++end;
   if (end == pos || end - pos > 10) return std::nullopt;
-  return static_cast<uid_t>(std::stoull(status->substr(pos, end - pos)));
+  const unsigned long long value = std::stoull(status.substr(pos, end - pos));
+  if (value > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+// The parent's pid from a process's "status" file; none when it cannot be read.
+std::optional<std::int32_t> parentOf(const std::string& status) {
+  const auto parent = statusNumber(status, "PPid:");
+  if (!parent || *parent > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(*parent);
 }
 
 
@@ -180,6 +190,9 @@ ProcessSnapshot readProcesses(const std::string& procRoot_, std::stop_token stop
     }
     snapshot.executables[pid] = std::move(*executable);
     if (!others.empty()) snapshot.otherNames[pid] = std::move(others);
+    if (const auto status = readFileAt(process, "status")) {
+      if (const auto parent = parentOf(*status)) snapshot.parents[pid] = *parent;
+    }
 
     if (const auto cwd = readLinkAt(process, "cwd")) {
       ++readableDirectories;
@@ -211,9 +224,12 @@ OpenFiles readOpenFiles(const std::string& procRoot_, uid_t user_,
   PathOverlapSet rootSet;
   for (const std::string& root : roots) rootSet.insert(root);
   const Walk walk = eachProcess(procRoot_, stop, [&](std::int32_t pid, int process) {
-    const std::optional<uid_t> user = realUserOf(process);
+    const std::optional<std::string> status = readFileAt(process, "status");
+    if (!status) return;
+    const std::optional<std::uint32_t> user = statusNumber(*status, "Uid:");
     if (!user || *user != user_) return;
     ++listed;
+    if (const auto parent = parentOf(*status)) result.parents[pid] = *parent;
     const auto add = [&](const std::string& path) {
       if (!path.empty() && path.front() == '/' &&
           rootSet.holds(FileIdentity::normalizedPath(path))) {

@@ -1,6 +1,7 @@
 #include "platform/removal_target.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -75,6 +76,17 @@ std::variant<AnchoredItem, RemovalError> anchorTarget(const RemovalTarget& targe
     return fileSystemError(error, "Could not read", target.displayPath);
   }
   if (identifierOf(item.status) != target.identifier) return changedAfterCheck(target.displayPath);
+  if (target.shownMount) {
+    struct statx sx {};
+    if (::statx(folder.get(), item.name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                STATX_MNT_ID, &sx) != 0) {
+      const int error = errno;
+      return fileSystemError(error, "Could not read", target.displayPath);
+    }
+    if ((sx.stx_mask & STATX_MNT_ID) != 0 && sx.stx_mnt_id != *target.shownMount) {
+      return StateChanged::changedSinceShown();
+    }
+  }
   item.folder = std::move(folder);
   return item;
 }

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -19,6 +21,9 @@ struct RemovalTarget {
   FileIdentifier identifier;
   // The path named in messages (the item's canonical path).
   std::string displayPath;
+  // The mount the object was reached through when the user was shown it; none when not
+  // recorded. Another mount now (a bind mount over a folder on the way) is another item.
+  std::optional<std::uint64_t> shownMount = std::nullopt;
 };
 
 // The target reached without following any symbolic link: its folder open, its name in that
@@ -31,8 +36,10 @@ struct AnchoredItem {
 };
 
 // Opens the target's folder one component at a time, refusing every symbolic link, and checks
-// the target's device and inode. Fails with `TrashError::missing` when the target or its
-// folder is gone, and with a file-system error when anything else changed or cannot be read.
+// the target's device and inode, and the mount it was shown on when that was recorded. Fails
+// with `TrashError::missing` when the target or its folder is gone, with "it changed since it
+// was shown" when it lies on another mount now, and with a file-system error when anything else
+// changed or cannot be read.
 std::variant<AnchoredItem, RemovalError> anchorTarget(const RemovalTarget& target);
 
 // Whether the entry `name` in `folderFd` is still the object with `identifier`.

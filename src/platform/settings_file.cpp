@@ -1,12 +1,66 @@
 #include "platform/settings_file.h"
 
-#include <QSettings>
+#include <QByteArray>
+#include <QFile>
+#include <QStandardPaths>
 #include <QString>
-#include <QVariant>
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
+#include <mutex>
+
+#include "platform/aside_copy.h"
+#include "platform/atomic_file.h"
+#include "platform/plain_file.h"
+#include "utilities/path_canonical.h"
 
 namespace hl::SettingsFile {
+namespace {
+
+using Scalar = IniDocument::Scalar;
+
+const Scalar* scalarOf(const std::optional<IniDocument::Value>& value) {
+  return value ? std::get_if<Scalar>(&*value) : nullptr;
+}
+
+std::optional<std::string> textValue(const IniDocument& document, std::string_view key) {
+  const std::optional<IniDocument::Value> value = document.value(key);
+  const Scalar* scalar = scalarOf(value);
+  if (!scalar || scalar->kind != Scalar::Kind::text) return std::nullopt;
+  return scalar->bytes;
+}
+
+std::string trimmedLower(std::string_view text) {
+  const auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  while (!text.empty() && space(text.front())) text.remove_prefix(1);
+  while (!text.empty() && space(text.back())) text.remove_suffix(1);
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
+
+// One write at a time in this process: each reads the file, changes it and puts it back.
+std::mutex& writing() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+}  // namespace
+
+std::string standardPath() {
+  const QByteArray folder = QFile::encodeName(
+      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+  return appendingPath(std::string(folder.constData(), static_cast<std::size_t>(folder.size())),
+                       std::string(organization) + "/" + std::string(application) + ".conf");
+}
+
+Contents read(const std::string& path) {
+  const PlainFile::OwnFile file = PlainFile::readOwn(path);
+  return Contents{IniDocument::parse(file.bytes), file.failure};
+}
 
 std::optional<bool> parseBool(std::string_view text) {
   if (text == "true") return true;
@@ -25,54 +79,109 @@ std::optional<double> parseNumber(std::string_view text) {
   return value;
 }
 
-namespace {
-
-QString qtText(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
-
-std::optional<bool> readBool(std::string_view key) {
-  QSettings settings(qtText(organization), qtText(application));
-  const QVariant value = settings.value(qtText(key));
-  if (!value.isValid()) return std::nullopt;
-  if (value.typeId() == QMetaType::Bool) return value.toBool();
-  if (value.typeId() == QMetaType::QString) return parseBool(value.toString().toStdString());
-  return std::nullopt;
+std::string formatNumber(double value) {
+  char text[64];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return error == std::errc() ? std::string(text, end) : std::string("0");
 }
 
 bool parseFailingClosed(std::string_view text) {
-  const QString folded = qtText(text).trimmed().toLower();
-  if (folded == QLatin1String("false") || folded == QLatin1String("no") ||
-      folded == QLatin1String("off")) {
-    return false;
-  }
-  const std::optional<double> number = parseNumber(folded.toStdString());
+  const std::string folded = trimmedLower(text);
+  if (folded == "false" || folded == "no" || folded == "off") return false;
+  const std::optional<double> number = parseNumber(folded);
   return !(number && *number == 0);
 }
 
-std::optional<bool> readFailingClosed(std::string_view key) {
-  QSettings settings(qtText(organization), qtText(application));
-  const QVariant value = settings.value(qtText(key));
-  if (!value.isValid()) return std::nullopt;
-  switch (value.typeId()) {
-    case QMetaType::Bool: return value.toBool();
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double: return value.toDouble() != 0;
-    case QMetaType::QString: return parseFailingClosed(value.toString().toStdString());
-    default: return true;  // a list or anything else is not a plain "off"
+std::optional<bool> boolValue(const IniDocument& document, std::string_view key) {
+  const std::optional<std::string> text = textValue(document, key);
+  return text ? parseBool(*text) : std::nullopt;
+}
+
+std::optional<double> numberValue(const IniDocument& document, std::string_view key) {
+  const std::optional<std::string> text = textValue(document, key);
+  return text ? parseNumber(*text) : std::nullopt;
+}
+
+std::vector<std::string> listValue(const IniDocument& document, std::string_view key) {
+  const std::optional<IniDocument::Value> value = document.value(key);
+  if (!value) return {};
+  const auto isPath = [](const Scalar& scalar) {
+    return scalar.kind == Scalar::Kind::text || scalar.kind == Scalar::Kind::bytes;
+  };
+  if (const Scalar* scalar = scalarOf(value)) {
+    // An empty text is no path at all: a list holding "" would exclude every item.
+    if (!isPath(*scalar) || scalar->bytes.empty()) return {};
+    return {scalar->bytes};
   }
+  std::vector<std::string> list;
+  for (const Scalar& element : std::get<std::vector<Scalar>>(*value)) {
+    if (!isPath(element)) return {};
+    list.push_back(element.bytes);
+  }
+  return list;
+}
+
+std::optional<std::string> bytesValue(const IniDocument& document, std::string_view key) {
+  const std::optional<IniDocument::Value> value = document.value(key);
+  const Scalar* scalar = scalarOf(value);
+  if (!scalar || scalar->kind != Scalar::Kind::bytes) return std::nullopt;
+  return scalar->bytes;
+}
+
+std::optional<bool> failingClosedValue(const Contents& contents, std::string_view key) {
+  if (contents.unreadable()) return true;
+  const std::optional<IniDocument::Value> value = contents.document.value(key);
+  if (!value) return std::nullopt;
+  const Scalar* scalar = scalarOf(value);
+  // A list or a typed value is not a plain "off".
+  if (!scalar || scalar->kind != Scalar::Kind::text) return true;
+  return parseFailingClosed(scalar->bytes);
+}
+
+WriteOutcome write(const std::string& path, const std::map<std::string, std::string>& values,
+                   Date now) {
+  std::lock_guard lock(writing());
+  WriteOutcome outcome;
+  const PlainFile::OwnFile file = PlainFile::readOwn(path);
+  // A file that cannot be read cannot be kept: it is not written over.
+  if (file.failure) {
+    outcome.failure = *file.failure;
+    return outcome;
+  }
+  IniDocument document = IniDocument::parse(file.bytes);
+  if (document.damaged()) {
+    const AsideCopy::Outcome kept = AsideCopy::copyAside(path, file.bytes, now);
+    if (const auto* failure = std::get_if<AsideCopy::Failure>(&kept)) {
+      outcome.failure = failure->description;
+      return outcome;
+    }
+    outcome.keptCopy = std::get<std::string>(kept);
+  }
+  for (const auto& [key, encoded] : values) document.set(key, encoded);
+
+  std::error_code ec;
+  std::filesystem::create_directories(parentPath(path), ec);
+  if (ec) {
+    outcome.failure = parentPath(path) + ": " + ec.message();
+    return outcome;
+  }
+  outcome.failure = AtomicFile::replace(path, document.serialize());
+  return outcome;
+}
+
+std::optional<bool> readBool(std::string_view key) {
+  return boolValue(read(standardPath()).document, key);
+}
+
+std::optional<bool> readFailingClosed(std::string_view key) {
+  return failingClosedValue(read(standardPath()), key);
 }
 
 bool writeBool(std::string_view key, bool value) {
-  QSettings settings(qtText(organization), qtText(application));
-  settings.setValue(qtText(key), value);
-  settings.sync();
-  return settings.status() == QSettings::NoError;
+  const WriteOutcome outcome =
+      write(standardPath(), {{std::string(key), IniDocument::encodeText(value ? "true" : "false")}},
+            std::chrono::system_clock::now());
+  return !outcome.failure;
 }
 
 }  // namespace hl::SettingsFile

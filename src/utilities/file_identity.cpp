@@ -2,7 +2,9 @@
 
 #include <climits>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unordered_map>
 #include <vector>
 
@@ -143,6 +145,25 @@ std::optional<FileIdentifier> identifier(std::string_view path) {
 bool existsWithoutFollowing(std::string_view path) {
   struct stat st {};
   return ::lstat(std::string(path).c_str(), &st) == 0;
+}
+
+SeenIdentity seen(std::string_view path) {
+  SeenIdentity found;
+  // A NUL byte would cut the path short and name another file.
+  if (path.find('\0') != std::string_view::npos) return found;
+  struct statx sx {};
+  if (::statx(AT_FDCWD, std::string(path).c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+              STATX_INO | STATX_MNT_ID, &sx) != 0) {
+    return found;
+  }
+  found.object = FileIdentifier{static_cast<std::uint64_t>(makedev(sx.stx_dev_major, sx.stx_dev_minor)),
+                                static_cast<std::uint64_t>(sx.stx_ino)};
+  if ((sx.stx_mask & STATX_MNT_ID) != 0) found.mount = sx.stx_mnt_id;
+  return found;
+}
+
+bool isAnotherItem(const SeenIdentity& before, const SeenIdentity& now) {
+  return now.object && now != before;
 }
 
 }  // namespace hl::FileIdentity

@@ -15,6 +15,18 @@ struct FileIdentifier {
   bool operator==(const FileIdentifier&) const = default;
 };
 
+// What one look at a path found there: the object, if any, and the mount it was reached
+// through. A bind mount shows the same object through another mount, so both must agree for
+// two looks to have found the same item the same way.
+struct SeenIdentity {
+  // Device and inode of the object at the path, a final link not followed; none when nothing
+  // was there or it could not be read.
+  std::optional<FileIdentifier> object = std::nullopt;
+  // The kernel's id of the mount the object was reached through; 0 where it cannot tell.
+  std::uint64_t mount = 0;
+  bool operator==(const SeenIdentity&) const = default;
+};
+
 // The paths and identifiers by which safety code decides that two locations are one object.
 namespace FileIdentity {
 
@@ -46,6 +58,14 @@ std::optional<FileIdentifier> identifier(std::string_view path);
 // Whether something exists at the path without following a final link (a dangling link
 // exists).
 bool existsWithoutFollowing(std::string_view path);
+
+// What is at the path now, read fresh without following a final link.
+SeenIdentity seen(std::string_view path);
+
+// Whether what `now` found is something else than what `before` found: another object, another
+// mount, or something where there was nothing. Nothing found now is no change: the item is
+// gone, which the removal reports as such.
+bool isAnotherItem(const SeenIdentity& before, const SeenIdentity& now);
 
 }  // namespace FileIdentity
 

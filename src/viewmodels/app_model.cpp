@@ -1,10 +1,11 @@
 #include "viewmodels/app_model.h"
 
 #include <QPointer>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "services/storage/history_store.h"
-#include "services/system/volume_service.h"
 #include "viewmodels/gui_thread.h"
 
 namespace hl {
@@ -17,10 +18,14 @@ std::shared_ptr<FlowExecutor> executorOrDefault(std::shared_ptr<FlowExecutor> ex
   return executor ? std::move(executor) : std::make_shared<QtFlowExecutor>();
 }
 
-std::function<std::optional<VolumeInfo>()> volumeReaderOrDefault(
-    std::function<std::optional<VolumeInfo>()> read) {
-  if (read) return read;
-  return [] { return VolumeService::volume(VolumeService::defaultVolumeURL()); };
+// Never a real service by default: a caller that leaves one out learns which.
+template <typename Service>
+Service required(Service service, const char* member) {
+  if (!service) {
+    throw std::invalid_argument(std::string("AppModel needs AppModelDependencies::") + member +
+                                "; the composition root wires the real one");
+  }
+  return service;
 }
 
 CleanerDependencies cleanerDependencies(CleanerDependencies cleaner,
@@ -33,9 +38,7 @@ CleanerDependencies cleanerDependencies(CleanerDependencies cleaner,
   return cleaner;
 }
 
-ScannerServices scannerServices(std::optional<ScannerServices> scanner,
-                                DesktopServices* desktop) {
-  ScannerServices services = scanner ? std::move(*scanner) : ScannerServices::standard();
+ScannerServices scannerServices(ScannerServices services, DesktopServices* desktop) {
   if (!services.desktop) services.desktop = desktop;
   return services;
 }
@@ -48,11 +51,11 @@ AppModel::AppModel(std::unique_ptr<SettingsStore> settings, AppModelDependencies
       settings_(std::move(settings)),
       executor_(executorOrDefault(std::move(dependencies.executor))),
       desktop_(std::move(dependencies.desktop)),
-      readBootVolume_(volumeReaderOrDefault(std::move(dependencies.readBootVolume))),
+      readBootVolume_(required(std::move(dependencies.readBootVolume), "readBootVolume")),
       activity_(std::make_unique<ActivityLog>(
           dependencies.wallClock ? dependencies.wallClock : systemWallClock())),
       history_(std::make_unique<HistoryViewModel>(
-          std::make_shared<HistoryStore>(HistoryStore::defaultURL()), *activity_,
+          required(std::move(dependencies.historyStore), "historyStore"), *activity_,
           dependencies.wallClock ? dependencies.wallClock : systemWallClock())),
       cleaner_(std::make_unique<CleanerViewModel>(
           *settings_, *activity_, *history_,
@@ -61,13 +64,23 @@ AppModel::AppModel(std::unique_ptr<SettingsStore> settings, AppModelDependencies
       scanner_(std::make_unique<ScannerViewModel>(
           *activity_, *history_, settings_.get(),
           scannerServices(std::move(dependencies.scanner), desktop_.get()))) {
+  connect(settings_.get(), &SettingsStore::errorOccurred, this,
+          [this](const std::string& message) { activity_->log(ActivityEvent::Kind::error, message); });
+
   // Weakly: the view models never keep the application model alive.
   const QPointer<AppModel> self(this);
   const auto diskChanged = [self] {
     if (self) self->refreshVolume();
   };
   cleaner_->setOnDiskChanged(diskChanged);
-  scanner_->setOnDiskChanged(diskChanged);
+  scanner_->setOnDiskChanged([self] {
+    if (!self) return;
+    // What the folder scanner moved to the Trash makes the cleaner's Trash row stale.
+    if (self->scanner_->activeRemovalMode() == RemovalMode::trash) {
+      self->cleaner_->forgetTrashSize();
+    }
+    self->refreshVolume();
+  });
 
   for (auto signal : {&CleanerViewModel::isScanningChanged, &CleanerViewModel::isTrashingChanged}) {
     connect(cleaner_.get(), signal, this, &AppModel::busyInputChanged);

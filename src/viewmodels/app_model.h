@@ -22,16 +22,18 @@ namespace hl {
 
 class DesktopServices;
 
-// Everything the application model and the view models it makes reach outside themselves.
-// Empty members take the real service; the composition root supplies what only the program
-// has (the desktop, the folder chooser), tests replace what they need.
+// Everything the application model and the view models it makes reach outside themselves. The
+// services that reach the world (the volume reading, the history file, the cleaner's and the
+// folder scanner's services) must be given: the composition root wires the real ones, tests
+// their own, and the model refuses to be made without them. The rest has a default.
 struct AppModelDependencies {
   // Background work and its way back to the GUI thread: the boot volume's reading and the
   // cleaner's flows (unless the cleaner brings its own). Default: a pool of worker threads.
   std::shared_ptr<FlowExecutor> executor;
-  // Reads the boot volume's capacity; blocks, runs off the GUI thread. Default: the volume
-  // holding the default volume location.
+  // Reads the boot volume's capacity; blocks, runs off the GUI thread.
   std::function<std::optional<VolumeInfo>()> readBootVolume;
+  // The history file the history view model keeps.
+  std::shared_ptr<HistoryStore> historyStore;
   // Dates the activity log's lines and the history's records, and the cleaner's dates when it
   // brings no clock of its own. Default: the system's.
   WallClock wallClock;
@@ -39,8 +41,7 @@ struct AppModelDependencies {
   // their own. Kept alive by the model.
   std::shared_ptr<DesktopServices> desktop;
   CleanerDependencies cleaner;
-  // Default: the scanner's standard services (no folder chooser).
-  std::optional<ScannerServices> scanner;
+  ScannerServices scanner;
 };
 
 // The one shared state of the application: the settings, the activity log, the history, the

@@ -9,11 +9,42 @@
 namespace hl {
 namespace {
 
-std::vector<HistoryEntry> entriesFor(const TrashResult& result,
+// What one removal did, as its record takes it.
+struct Outcome {
+  std::vector<std::string> succeeded;
+  std::vector<HistoryEntry::Failure> failed;
+  std::map<std::string, std::int64_t> sizes;  // by canonical path
+  bool permanent = false;
+};
+
+Outcome outcomeOf(const TrashResult& result) {
+  Outcome outcome{result.succeeded, {}, result.sizes, isPermanent(result.mode)};
+  for (const TrashResult::Failure& failure : result.failed) {
+    outcome.failed.push_back({failure.url, describe(failure.error)});
+  }
+  return outcome;
+}
+
+// A removal cut short: what is gone from its path was removed, the rest was not.
+Outcome outcomeOf(const PendingRemoval& removal) {
+  Outcome outcome{{}, removal.skipped, {}, removal.permanent};
+  std::set<std::string> gone;
+  for (const PendingRemoval::Item& item : removal.gone()) {
+    outcome.succeeded.push_back(item.path);
+    outcome.sizes[PathCanonical::canonical(item.path)] = item.size;
+    gone.insert(item.path);
+  }
+  for (const PendingRemoval::Item& item : removal.items) {
+    if (!gone.contains(item.path)) outcome.failed.push_back({item.path, "interrupted"});
+  }
+  return outcome;
+}
+
+std::vector<HistoryEntry> entriesFor(const Outcome& outcome,
                                      const HistoryViewModel::Categories& categories,
-                                     TrashTrigger trigger, UUID operationID, Date date) {
+                                     const std::string& trigger, UUID operationID, Date date) {
   std::set<std::string> succeeded;
-  for (const std::string& url : result.succeeded) succeeded.insert(PathCanonical::canonical(url));
+  for (const std::string& url : outcome.succeeded) succeeded.insert(PathCanonical::canonical(url));
 
   std::vector<HistoryEntry> entries;
   // The map is ordered by title, which is the order the records are written in.
@@ -26,17 +57,16 @@ std::vector<HistoryEntry> entriesFor(const TrashResult& result,
       own.insert(path);
       if (!succeeded.contains(path)) continue;
       removed.push_back(path);
-      if (auto size = result.sizes.find(path); size != result.sizes.end()) bytes += size->second;
+      if (auto size = outcome.sizes.find(path); size != outcome.sizes.end()) bytes += size->second;
     }
     std::vector<HistoryEntry::Failure> failures;
-    for (const TrashResult::Failure& failure : result.failed) {
-      const std::string path = PathCanonical::canonical(failure.url);
-      if (own.contains(path)) failures.push_back({path, describe(failure.error)});
+    for (const HistoryEntry::Failure& failure : outcome.failed) {
+      const std::string path = PathCanonical::canonical(failure.path);
+      if (own.contains(path)) failures.push_back({path, failure.message});
     }
     if (removed.empty() && failures.empty()) continue;
     entries.push_back(HistoryEntry::make(operationID, date, title, std::move(removed), bytes,
-                                         std::move(failures), std::string(rawValue(trigger)),
-                                         isPermanent(result.mode)));
+                                         std::move(failures), trigger, outcome.permanent));
   }
   return entries;
 }
@@ -45,7 +75,11 @@ std::vector<HistoryEntry> entriesFor(const TrashResult& result,
 
 HistoryViewModel::HistoryViewModel(std::shared_ptr<HistoryStore> store, ActivityLog& activity,
                                    WallClock clock, QObject* parent)
-    : QObject(parent), store_(std::move(store)), activity_(activity), clock_(std::move(clock)) {
+    : QObject(parent),
+      store_(std::move(store)),
+      journal_(std::make_shared<RemovalJournal>(store_->fileURL())),
+      activity_(activity),
+      clock_(std::move(clock)) {
   worker_.setMaxThreadCount(1);
 }
 
@@ -74,25 +108,101 @@ void HistoryViewModel::runOffThread(std::function<std::function<void()>()> work)
 }
 
 void HistoryViewModel::load(std::function<void()> done) {
-  runOffThread([this, store = store_, done = std::move(done)]() -> std::function<void()> {
+  runOffThread([this, store = store_, journal = journal_, now = clock_(),
+                done = std::move(done)]() -> std::function<void()> {
     std::optional<std::string> moved;
     HistoryStore::Result result = store->load(&moved);
-    return [this, result = std::move(result), moved, done] {
-      finishLoad(result, moved);
+    std::vector<std::string> lines;
+    // Removals cut short are recorded first, so the history shows them from the start. A history
+    // that cannot be read takes no records; their journals wait.
+    if (std::holds_alternative<std::vector<HistoryEntry>>(result)) {
+      RemovalJournal::Interrupted found = journal->interrupted(now);
+      for (const AsideCopy::Outcome& damaged : found.damaged) {
+        if (const auto* failure = std::get_if<AsideCopy::Failure>(&damaged)) {
+          lines.push_back("Could not read a removal journal: " + failure->description);
+        } else {
+          lines.push_back("A removal journal was damaged; moved it to " +
+                          lastPathComponent(std::get<std::string>(damaged)));
+        }
+      }
+      for (const PendingRemoval& removal : found.removals) {
+        const Outcome outcome = outcomeOf(removal);
+        const std::vector<HistoryEntry> entries = entriesFor(
+            outcome, removal.categories, removal.trigger, removal.operationID, removal.date);
+        if (!entries.empty()) {
+          HistoryStore::Result stored = store->append(entries);
+          if (const auto* error = std::get_if<HistoryStore::Error>(&stored)) {
+            lines.push_back("Could not save history: " + error->description);
+            continue;
+          }
+          result = std::move(stored);
+        }
+        journal->finish(removal.operationID);
+        const std::size_t removed = outcome.succeeded.size();
+        lines.push_back("A removal was interrupted; its record was completed: " +
+                        std::to_string(removed) + (removed == 1 ? " item" : " items") +
+                        " removed, " + std::to_string(removal.items.size() - removed) +
+                        " not removed");
+      }
+    }
+    return [this, result = std::move(result), moved, lines = std::move(lines), done] {
+      finishLoad(result, moved, lines);
       if (done) done();
     };
   });
 }
 
-void HistoryViewModel::record(const TrashResult& result, const Categories& categories,
-                              TrashTrigger trigger, std::function<void()> done) {
-  std::vector<HistoryEntry> added =
-      entriesFor(result, categories, trigger, UUID::random(), clock_());
-  runOffThread([this, store = store_, added = std::move(added),
+UUID HistoryViewModel::beginRemoval(const Categories& categories,
+                                    const std::vector<TrashItem>& items,
+                                    const std::vector<TrashResult::Failure>& skipped,
+                                    TrashTrigger trigger, RemovalMode mode,
+                                    std::function<void()> done) {
+  PendingRemoval removal;
+  removal.operationID = UUID::random();
+  removal.date = clock_();
+  removal.trigger = std::string(rawValue(trigger));
+  removal.permanent = isPermanent(mode);
+  removal.categories = categories;
+  for (const TrashItem& item : items) removal.items.push_back({item.url, item.size});
+  for (const TrashResult::Failure& failure : skipped) {
+    removal.skipped.push_back({failure.url, describe(failure.error)});
+  }
+  runOffThread([this, journal = journal_, removal,
                 done = std::move(done)]() -> std::function<void()> {
-    if (added.empty()) return done ? done : [] {};
+    std::optional<std::string> failed = journal->begin(removal);
+    return [this, failed = std::move(failed), done] {
+      if (failed) {
+        activity_.log(ActivityEvent::Kind::error,
+                      "Could not write the removal journal: " + *failed);
+      }
+      if (done) done();
+    };
+  });
+  return removal.operationID;
+}
+
+void HistoryViewModel::record(const TrashResult& result, const Categories& categories,
+                              TrashTrigger trigger, std::function<void()> done,
+                              std::optional<UUID> operation) {
+  std::vector<HistoryEntry> added =
+      entriesFor(outcomeOf(result), categories, std::string(rawValue(trigger)),
+                 operation.value_or(UUID::random()), clock_());
+  runOffThread([this, store = store_, journal = journal_, added = std::move(added), operation,
+                done = std::move(done)]() -> std::function<void()> {
+    if (added.empty()) {
+      if (operation) journal->finish(*operation);
+      return done ? done : [] {};
+    }
     std::optional<std::string> moved;
     HistoryStore::Result stored = store->append(added, &moved);
+    if (operation) {
+      // A record that could not be saved is completed from its journal at the next start.
+      if (std::holds_alternative<HistoryStore::Error>(stored)) {
+        journal->release(*operation);
+      } else {
+        journal->finish(*operation);
+      }
+    }
     return [this, stored = std::move(stored), moved, added, done] {
       finishRecord(stored, moved, added);
       if (done) done();
@@ -107,13 +217,15 @@ void HistoryViewModel::reportMovedAside(const std::optional<std::string>& moved)
 }
 
 void HistoryViewModel::finishLoad(const HistoryStore::Result& result,
-                                  const std::optional<std::string>& moved) {
+                                  const std::optional<std::string>& moved,
+                                  const std::vector<std::string>& recoveryLines) {
   if (const auto* error = std::get_if<HistoryStore::Error>(&result)) {
     activity_.log(ActivityEvent::Kind::error, "Could not read history: " + error->description);
     return;
   }
   setEntries(std::get<std::vector<HistoryEntry>>(result));
   reportMovedAside(moved);
+  for (const std::string& line : recoveryLines) activity_.log(ActivityEvent::Kind::error, line);
 }
 
 void HistoryViewModel::finishRecord(const HistoryStore::Result& result,
@@ -165,5 +277,7 @@ bool HistoryViewModel::lastCleanupWasPermanent() const {
   }
   return false;
 }
+
+std::string HistoryViewModel::defaultFileURL() { return HistoryStore::defaultURL(); }
 
 }  // namespace hl

@@ -1,12 +1,9 @@
 #include "viewmodels/settings_store.h"
 
-#include <QString>
-#include <QStringList>
-#include <QVariant>
 #include <algorithm>
-#include <cmath>
 
 #include "platform/settings_file.h"
+#include "utilities/path_canonical.h"
 #include "viewmodels/updater_box.h"
 
 namespace hl {
@@ -25,59 +22,7 @@ constexpr double kDefaultSidebarWidth = 240;
 constexpr double kMinimumSidebarWidth = 220;
 constexpr double kMaximumSidebarWidth = 300;
 
-// The settings file keeps text: a value read back from disk is a string (or a list of strings
-// for a comma-separated value), while a value written earlier in this process keeps its type.
-// Both forms are accepted, nothing else.
-
-std::optional<bool> storedBool(const QVariant& value) {
-  if (value.typeId() == QMetaType::Bool) return value.toBool();
-  if (value.typeId() == QMetaType::QString) {
-    return SettingsFile::parseBool(value.toString().toStdString());
-  }
-  return std::nullopt;
-}
-
-std::optional<double> storedNumber(const QVariant& value) {
-  switch (value.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong: {
-      const double number = value.toDouble();
-      if (std::isfinite(number)) return number;
-      return std::nullopt;
-    }
-    case QMetaType::QString: return SettingsFile::parseNumber(value.toString().toStdString());
-    default: return std::nullopt;
-  }
-}
-
-// In this format a one-element list is written as plain text, so a plain text is a list of
-// one; an empty text is no path at all and reads as the empty list.
-std::vector<std::string> storedList(const QVariant& value) {
-  std::vector<std::string> list;
-  switch (value.typeId()) {
-    case QMetaType::QStringList:
-      for (const QString& text : value.toStringList()) list.push_back(text.toStdString());
-      return list;
-    case QMetaType::QVariantList:
-      for (const QVariant& element : value.toList()) {
-        if (element.typeId() != QMetaType::QString) return {};
-        list.push_back(element.toString().toStdString());
-      }
-      return list;
-    case QMetaType::QString:
-      if (!value.toString().isEmpty()) list.push_back(value.toString().toStdString());
-      return list;
-    default: return {};
-  }
-}
-
-bool readBool(QSettings& defaults, const char* key, bool fallback) {
-  return storedBool(defaults.value(QString::fromLatin1(key))).value_or(fallback);
-}
+constexpr const char* kWindowFrame = "Main";
 
 template <typename T>
 bool assign(T& field, T value) {
@@ -88,51 +33,66 @@ bool assign(T& field, T value) {
 
 }  // namespace
 
-std::unique_ptr<QSettings> SettingsStore::standardDefaults() {
-  return std::make_unique<QSettings>(
-      QString::fromUtf8(SettingsFile::organization.data(),
-                        static_cast<qsizetype>(SettingsFile::organization.size())),
-      QString::fromUtf8(SettingsFile::application.data(),
-                        static_cast<qsizetype>(SettingsFile::application.size())));
-}
+std::string SettingsStore::standardDefaults() { return SettingsFile::standardPath(); }
 
-SettingsStore::SettingsStore(std::unique_ptr<QSettings> defaults, QObject* parent)
-    : QObject(parent), defaults_(std::move(defaults)) {
-  QSettings& d = *defaults_;
+SettingsStore::SettingsStore(std::string path, QObject* parent, WallClock clock)
+    : QObject(parent), path_(std::move(path)), clock_(std::move(clock)) {
+  const IniDocument document = SettingsFile::read(path_).document;
   const double width =
-      storedNumber(d.value(QString::fromLatin1(kSidebarWidth))).value_or(kDefaultSidebarWidth);
+      SettingsFile::numberValue(document, kSidebarWidth).value_or(kDefaultSidebarWidth);
   sidebarWidth_ = width <= kMinimumSidebarWidth   ? kMinimumSidebarWidth
                   : width > kMaximumSidebarWidth ? kMaximumSidebarWidth
                                                   : width;
-  extraPaths_ = storedList(d.value(QString::fromLatin1(kExtraPaths)));
-  excludedPaths_ = storedList(d.value(QString::fromLatin1(kExcludedPaths)));
-  pruneWorktreesAfterTrash_ = readBool(d, kPruneWorktrees, true);
-  showInMenuBar_ = readBool(d, kShowInMenuBar, true);
-  quickCleanIncludesModerate_ = readBool(d, kQuickCleanModerate, false);
-  deleteImmediately_ = readBool(d, kDeleteImmediately, false);
-  checkForUpdatesAutomatically_ = readBool(d, kCheckForUpdates, true);
+  extraPaths_ = SettingsFile::listValue(document, kExtraPaths);
+  excludedPaths_ = SettingsFile::listValue(document, kExcludedPaths);
+  const auto readBool = [&](const char* key, bool fallback) {
+    return SettingsFile::boolValue(document, key).value_or(fallback);
+  };
+  pruneWorktreesAfterTrash_ = readBool(kPruneWorktrees, true);
+  showInMenuBar_ = readBool(kShowInMenuBar, true);
+  quickCleanIncludesModerate_ = readBool(kQuickCleanModerate, false);
+  deleteImmediately_ = readBool(kDeleteImmediately, false);
+  checkForUpdatesAutomatically_ = readBool(kCheckForUpdates, true);
+  if (const auto frame = SettingsFile::bytesValue(document, kWindowFrame)) {
+    windowFrame_ = QByteArray(frame->data(), static_cast<qsizetype>(frame->size()));
+  }
 }
 
-bool SettingsStore::storedCheckForUpdatesAutomatically(QSettings& defaults) {
-  return readBool(defaults, kCheckForUpdates, true);
+bool SettingsStore::storedCheckForUpdatesAutomatically(const std::string& path) {
+  return SettingsFile::boolValue(SettingsFile::read(path).document, kCheckForUpdates)
+      .value_or(true);
+}
+
+void SettingsStore::write(const char* key, std::string encoded) {
+  unsaved_[key] = std::move(encoded);
+  const SettingsFile::WriteOutcome outcome = SettingsFile::write(path_, unsaved_, clock_());
+  if (outcome.keptCopy) {
+    emit errorOccurred("Settings file was damaged; kept its bytes as " +
+                       lastPathComponent(*outcome.keptCopy) + " and rewrote it");
+  }
+  if (outcome.failure) {
+    emit errorOccurred("Could not save settings: " + *outcome.failure);
+    return;
+  }
+  unsaved_.clear();
 }
 
 void SettingsStore::writeBool(const char* key, bool value) {
-  defaults_->setValue(QString::fromLatin1(key), value);
-  defaults_->sync();
+  write(key, IniDocument::encodeText(value ? "true" : "false"));
 }
 
 void SettingsStore::writeNumber(const char* key, double value) {
-  defaults_->setValue(QString::fromLatin1(key), value);
-  defaults_->sync();
+  write(key, IniDocument::encodeText(SettingsFile::formatNumber(value)));
 }
 
 void SettingsStore::writeList(const char* key, const std::vector<std::string>& list) {
-  QStringList texts;
-  texts.reserve(static_cast<qsizetype>(list.size()));
-  for (const std::string& text : list) texts.append(QString::fromStdString(text));
-  defaults_->setValue(QString::fromLatin1(key), texts);
-  defaults_->sync();
+  write(key, IniDocument::encodeList(list));
+}
+
+void SettingsStore::setWindowFrame(const QByteArray& frame) {
+  windowFrame_ = frame;
+  write(kWindowFrame, IniDocument::encodeBytes(std::string_view(
+                          frame.constData(), static_cast<std::size_t>(frame.size()))));
 }
 
 void SettingsStore::setExtraPaths(std::vector<std::string> paths) {

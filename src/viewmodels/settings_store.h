@@ -1,14 +1,15 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
-#include <QSettings>
-#include <memory>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "models/removal_mode.h"
 #include "services/discovery/exclusion_list.h"
+#include "utilities/time.h"
 
 namespace hl {
 
@@ -17,7 +18,11 @@ namespace hl {
 //
 // Every stored value is read strictly: a value of the wrong type reads as the default, so a
 // garbled "deleteImmediately" never switches on permanent deletion. An assignment notifies only
-// when the value changed, but is written in every case.
+// when the value changed, but is written in every case. Paths are kept byte for byte, also
+// those that are not UTF-8.
+//
+// A write that fails (a full disk) leaves the file as it was and is reported through `errorOccurred`;
+// the value holds for the rest of the session and is written again with the next assignment.
 class SettingsStore : public QObject {
   Q_OBJECT
   Q_PROPERTY(std::vector<std::string> extraPaths READ extraPaths WRITE setExtraPaths NOTIFY
@@ -39,16 +44,18 @@ class SettingsStore : public QObject {
 
  public:
   // The program's settings file ($XDG_CONFIG_HOME/Harborlume/Harborlume.conf).
-  static std::unique_ptr<QSettings> standardDefaults();
+  static std::string standardDefaults();
 
-  // Reads every value from `defaults` and keeps it for writing.
-  explicit SettingsStore(std::unique_ptr<QSettings> defaults, QObject* parent = nullptr);
+  // Reads every value from the settings file at `path`, which it writes to from then on.
+  // `clock` dates the copy kept of a damaged file.
+  explicit SettingsStore(std::string path, QObject* parent = nullptr,
+                         WallClock clock = systemWallClock());
 
   // The stored "checkForUpdatesAutomatically" under the same reading rule (true when missing or
   // not a Boolean), without making a store.
-  static bool storedCheckForUpdatesAutomatically(QSettings& defaults);
+  static bool storedCheckForUpdatesAutomatically(const std::string& path);
 
-  QSettings& defaults() const { return *defaults_; }
+  const std::string& path() const { return path_; }
 
   const std::vector<std::string>& extraPaths() const { return extraPaths_; }
   const std::vector<std::string>& excludedPaths() const { return excludedPaths_; }
@@ -83,6 +90,10 @@ class SettingsStore : public QObject {
   // Removes every equal entry from the excluded paths; notifies and writes in every case.
   void include(const std::string& path);
 
+  // The main window's saved frame ("Main"), as read when the store was made or last saved.
+  const QByteArray& windowFrame() const { return windowFrame_; }
+  void setWindowFrame(const QByteArray& frame);
+
  signals:
   void extraPathsChanged();
   void excludedPathsChanged();
@@ -92,13 +103,22 @@ class SettingsStore : public QObject {
   void deleteImmediatelyChanged();
   void checkForUpdatesAutomaticallyChanged();
   void sidebarWidthChanged();
+  // A line for the activity log: the file could not be written, or a damaged file was kept
+  // aside before it was rewritten.
+  void errorOccurred(const std::string& message);
 
  private:
   void writeBool(const char* key, bool value);
   void writeList(const char* key, const std::vector<std::string>& list);
   void writeNumber(const char* key, double value);
+  // Writes `encoded` under `key`, with every earlier value that could not be written.
+  void write(const char* key, std::string encoded);
 
-  std::unique_ptr<QSettings> defaults_;
+  const std::string path_;
+  const WallClock clock_;
+  // Stored forms not yet on disk, by key.
+  std::map<std::string, std::string> unsaved_;
+  QByteArray windowFrame_;
   std::vector<std::string> extraPaths_;
   std::vector<std::string> excludedPaths_;
   bool pruneWorktreesAfterTrash_ = true;

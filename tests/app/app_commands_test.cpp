@@ -127,7 +127,7 @@ TEST(AppCommands, OpenQuickCleanBringsTheWindowBackOnHomeWithTheCandidatesTicked
   const QRect panel(h.window().rootView()->rightPanel()->mapToGlobal(QPoint(0, 0)),
                     h.window().rootView()->rightPanel()->size());
   const QRect popover = extra.popover()->geometry();
-  EXPECT_EQ(popover.top(), h.window().rootView()->mapToGlobal(QPoint(0, 52)).y());
+  EXPECT_EQ(popover.top(), h.window().rootView()->mapToGlobal(QPoint(0, 8)).y());
   EXPECT_GE(popover.left(), panel.left() - 80);
   EXPECT_LE(popover.right(), panel.right() + 8);
   // It removes nothing.

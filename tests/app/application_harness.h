@@ -36,7 +36,6 @@ struct ProgramHarness : AppHarness {
     p.steps.clock = wall.clock();
     p.services.wallClock = wall.clock();
     p.services.sheetClock = monotonic.clock();
-    p.services.desktop = desktop;
     p.quit = [this] { ++quits; };
     p.trayIconShown = [this] { return trayAvailable && model->settings().showInMenuBar(); };
     return p;

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "application_harness.h"
+#include "platform/settings_file.h"
 #include "services/storage/history_store.h"
 #include "viewmodels/fake_updater.h"
 #include "viewmodels/updater_box.h"
@@ -92,7 +93,7 @@ TEST(ApplicationLaunch, TheUpdaterTheLaunchInstalledGoesWithTheProgram) {
   // belongs to the window, so the updater leaves the box with the program.
   ProgramHarness h;
   h.hostingTests = false;
-  h->settings().defaults().setValue(QStringLiteral("checkForUpdatesAutomatically"), false);
+  ASSERT_TRUE(SettingsFile::writeBool("checkForUpdatesAutomatically", false));
   Application::Parts parts = h.parts();
   parts.steps.installUpdater = {};
   // The real step checks the test-host variable itself.
@@ -102,6 +103,7 @@ TEST(ApplicationLaunch, TheUpdaterTheLaunchInstalledGoesWithTheProgram) {
   ::setenv("XCTestConfigurationFilePath", "harborlume-tests", 1);
   ASSERT_TRUE(launched);
   ASSERT_TRUE(Updater::current());
+  EXPECT_FALSE(Updater::current()->automaticallyChecksForUpdates());
   Updater::checkForUpdates();
   ASSERT_TRUE(program->noFeedNotice().openNotice());
   EXPECT_EQ(program->noFeedNotice().openNotice()->parentWidget(), program->window());
@@ -132,14 +134,15 @@ TEST(MainWindow, KeepsItsFrameUnderMainAndOpensFirstAtTheDefaultFrame) {
   first.setGeometry(QRect(137, 91, 1222, 777));
   QApplication::processEvents();
   first.close();
-  EXPECT_TRUE(h->settings().defaults().contains(QStringLiteral("Main")));
+  EXPECT_EQ(SettingsFile::bytesValue(SettingsFile::read(h->settings().path()).document, "Main"),
+            std::optional<std::string>(h->settings().windowFrame().toStdString()));
 
   // A new window over the same settings opens where the last one was closed.
   MainWindow second(*h, h.parts().services);
   EXPECT_EQ(second.geometry().size(), QSize(1222, 777));
   EXPECT_EQ(second.geometry().topLeft(), QPoint(137, 91));
   // A frame that cannot be read is no frame: the default one again.
-  h->settings().defaults().setValue(QStringLiteral("Main"), QByteArray("not a frame"));
+  h->settings().setWindowFrame(QByteArray("not a frame"));
   MainWindow third(*h, h.parts().services);
   EXPECT_EQ(third.size(),
             WindowSizing::defaultFrame(QRectF(screen)).toRect().size().expandedTo({1040, 680}));

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QSettings>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
 #include "app/single_instance/single_instance.h"
+#include "platform/settings_file.h"
 #include "support/test_environment.h"
 #include "viewmodels/updater_box.h"
 
@@ -32,8 +32,7 @@ TEST(LaunchSteps, AProcessThatHostsTestsGetsNoUpdaterAndNoRelocation) {
 
   // The same steps in the program: the updater starts with the stored switch and is the one
   // every check reaches. Relocation is never offered on this system.
-  QSettings(QStringLiteral("Harborlume"), QStringLiteral("Harborlume"))
-      .setValue(QStringLiteral("checkForUpdatesAutomatically"), false);
+  ASSERT_TRUE(SettingsFile::writeBool("checkForUpdatesAutomatically", false));
   asTheProgram([&] {
     EXPECT_FALSE(LaunchSteps::hostingTests());
     EXPECT_FALSE(LaunchSteps::relocateIfNeeded());

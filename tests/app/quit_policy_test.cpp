@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/quit_policy.h"
+#include "services/storage/history_store.h"
 #include "state/app_model_fixture.h"
 
 namespace hl {
@@ -88,6 +91,8 @@ TEST(QuitPolicy, AQuitTheUserAskedForWaitsForTheRemovalOnly) {
 
 // The model's own facts: a windowless program waits for the removal, and quits as it ends.
 TEST(QuitPolicy, WatchesTheApplicationModel) {
+  // The history file is this test process's; removals of earlier tests may be recorded in it.
+  std::filesystem::remove(HistoryStore::defaultURL());
   test::AppHarness app;
   int quits = 0;
   QuitPolicy policy(QuitPolicy::inputs(*app, [] { return false; }, [] { return false; },

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "app/composition/real_services.h"
 #include "app_model_fixture.h"
 #include "platform/trash_folders.h"
 
@@ -27,17 +28,18 @@ struct RealApp {
   std::string logs = home + "/Library/Logs/demo";
 
   RealApp() {
-    // The process's fake home is shared by the tests it runs: each starts without the history
-    // and the Trash that an earlier one left.
+    // The history file is this test process's: an earlier test's removal must not count here.
     std::filesystem::remove(HistoryStore::defaultURL());
-    std::filesystem::remove_all(TrashFolders::homeTrash());
     writeFile(pip + "/http/blob", 12000);
     writeFile(logs + "/run.log", 20000);
+    // The program's own services over this test's home, its gate open: this test means to remove.
     AppModelDependencies dependencies;
     dependencies.wallClock = wall.clock();
     dependencies.desktop = desktop;
-    dependencies.cleaner.trashService = makeRemovalService(
-        std::make_shared<TrashService>(home, DestructiveGate::open()));
+    dependencies.readBootVolume = CompositionRoot::bootVolumeReader();
+    dependencies.historyStore = CompositionRoot::historyStore();
+    dependencies.cleaner = CompositionRoot::cleanerServices(home, DestructiveGate::open());
+    dependencies.scanner = CompositionRoot::scannerServices(home, DestructiveGate::open());
     model = std::make_unique<AppModel>(
         std::make_unique<SettingsStore>(SettingsStore::standardDefaults()),
         std::move(dependencies));

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QSettings>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -55,10 +54,18 @@ struct AppHarness : Fakes {
   std::unique_ptr<AppModel> model;
 
   AppHarness() {
+    model = std::make_unique<AppModel>(
+        std::make_unique<SettingsStore>(makeScratchFolder("settings") + "/Harborlume.conf"),
+        makeDependencies());
+  }
+
+  // The harness's fakes, as the model was made with them.
+  AppModelDependencies makeDependencies() {
     AppModelDependencies d;
     d.executor = executor;
     d.wallClock = wall.clock();
     d.desktop = desktop;
+    d.historyStore = std::make_shared<HistoryStore>(HistoryStore::defaultURL());
     d.readBootVolume = [this]() -> std::optional<VolumeInfo> {
       ++volumeReads;
       std::optional<std::int64_t> available = volumeFree;
@@ -87,11 +94,7 @@ struct AppHarness : Fakes {
     s.executor = scannerWork.executor();
     s.clock = wall.clock();
     d.scanner = std::move(s);
-    model = std::make_unique<AppModel>(
-        std::make_unique<SettingsStore>(std::make_unique<QSettings>(
-            QString::fromStdString(makeScratchFolder("settings") + "/Harborlume.conf"),
-            QSettings::IniFormat)),
-        std::move(d));
+    return d;
   }
 
   AppModel& operator*() { return *model; }

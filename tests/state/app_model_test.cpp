@@ -36,6 +36,16 @@ TEST(AppModelConstruction, StartsNothingAndShowsHomeWithTheShellsFigures) {
   EXPECT_EQ(app->history().store()->fileURL(), HistoryStore::defaultURL());
 }
 
+TEST(AppModelConstruction, ASettingThatCannotBeSavedIsReportedInTheLog) {
+  AppHarness app;
+  std::filesystem::create_directory(app->settings().path());
+  app->settings().setShowInMenuBar(false);
+  EXPECT_EQ(linesSaying(app->activity(), "Could not save settings: " + app->settings().path() +
+                                             ": not a regular file"),
+            1);
+  EXPECT_EQ(app->activity().events().back().kind, ActivityEvent::Kind::error);
+}
+
 TEST(AppModelState, SettersNotifyOnlyOnAChange) {
   AppHarness app;
   int pages = 0, sections = 0, heights = 0, widths = 0;
@@ -314,19 +324,15 @@ TEST(AppModelVolume, OnlyTheLatestReadingStartedIsKept) {
   EXPECT_EQ(announced, 2);
 }
 
-TEST(AppModelVolume, BothViewModelsReadTheVolumeAgainAfterChangingTheDisk) {
-  AppHarness app;
-  app.removing();
-  const int reads = app.volumeReads;
-  app.settle();
-  EXPECT_FALSE(app.cleaner().isTrashing());
-  EXPECT_EQ(app.volumeReads - reads, 1);
+namespace {
 
-  // The folder scanner's removal, confirmed a second after its plan.
-  app.folders.file("t/a.bin", 8000);
+// The folder scanner measures "t" holding a new file `name`, removes it with a confirmation a
+// second after its plan, and finishes.
+void scannerRemoves(AppHarness& app, const std::string& name) {
+  app.folders.file("t/" + name, 8000);
   app.scanFolder("t");
-  const std::string node = PathCanonical::canonical(app.folders / "t/a.bin");
-  app.scanner().requestTrash(std::set<std::string>{node});
+  app.scanner().requestTrash(
+      std::set<std::string>{PathCanonical::canonical(app.folders / ("t/" + name))});
   app.settle();
   ASSERT_TRUE(app.scanner().pendingPlan());
   app.wall.advance(1s);
@@ -335,6 +341,51 @@ TEST(AppModelVolume, BothViewModelsReadTheVolumeAgainAfterChangingTheDisk) {
     app.settle();
     return !app.scanner().isTrashing();
   });
+}
+
+}  // namespace
+
+TEST(AppModelVolume, BothViewModelsReadTheVolumeAgainAfterChangingTheDisk) {
+  AppHarness app;
+  app.removing();
+  const int reads = app.volumeReads;
+  app.settle();
+  EXPECT_FALSE(app.cleaner().isTrashing());
+  EXPECT_EQ(app.volumeReads - reads, 1);
+
+  scannerRemoves(app, "a.bin");
   ASSERT_EQ(app.scannerTrash.calls.size(), 1u);
   EXPECT_EQ(app.volumeReads - reads, 2);
+}
+
+// The Trash row's measured size is dropped whenever anything was moved to the Trash, by the
+// cleaner or the folder scanner, so that the next scan shows what the Trash holds now.
+TEST(AppModelVolume, EveryMoveToTheTrashForgetsTheTrashRowsSize) {
+  AppHarness app;
+  const CacheItem trashRow =
+      app.item(".local/share/Trash", 500, CacheGroup::trash, RiskLevel::review);
+  app.scanCleaner({app.item("a", 100), app.item("b", 100), trashRow});
+  const auto forgetsOfTheTrash = [&] {
+    return std::count(app.engine->forgotten.begin(), app.engine->forgotten.end(),
+                      std::vector<std::string>{trashRow.id});
+  };
+  const auto cleanerRemoves = [&](const std::string& relative) {
+    app.cleaner().setChecked(cleanPath(app.folders / relative), true);
+    app.cleaner().requestTrash();
+    app.settle();
+    ASSERT_TRUE(app.cleaner().pendingPlan());
+    const TrashPlan plan = *app.cleaner().pendingPlan();
+    app.cleaner().confirmTrash(plan, plan.createdAt + 1s);
+    app.settle();
+  };
+
+  app->settings().setDeleteImmediately(true);
+  cleanerRemoves("a");
+  scannerRemoves(app, "x.bin");
+  EXPECT_EQ(forgetsOfTheTrash(), 0);
+  app->settings().setDeleteImmediately(false);
+  cleanerRemoves("b");
+  EXPECT_EQ(forgetsOfTheTrash(), 1);
+  scannerRemoves(app, "y.bin");
+  EXPECT_EQ(forgetsOfTheTrash(), 2);
 }

@@ -3,9 +3,12 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <cerrno>
+#include <filesystem>
 
 #include "support/fake_home.h"
+#include "platform/aside_copy.h"
 #include "support/manual_clock.h"
+#include "support/removal_journals.h"
 #include "viewmodels/activity_log.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/history_view_model.h"
@@ -255,6 +258,55 @@ TEST(HistoryViewModel, AFailedSaveStillShowsTheRemoval) {
   // Nothing is retried, and later removals still land in memory.
   f.record(removed({"/b"}, {}), {{"Trash", {"/b"}}});
   EXPECT_EQ(f.history.entries().size(), 2u);
+}
+
+// A record that could not be saved is not lost with the session: its journal stays, and the next
+// start completes the record from what is gone. A journal that cannot be read is kept aside.
+TEST(HistoryViewModel, ARecordThatCannotBeSavedIsCompletedAtTheNextStart) {
+  Fixture f;
+  const std::string gone = f.tree / "cache/gone";
+  const std::string kept = f.tree.dir("cache/kept");
+  std::vector<TrashItem> items(2);
+  items[0].url = gone;
+  items[0].size = 7;
+  items[1].url = kept;
+  items[1].size = 9;
+  const HistoryViewModel::Categories categories = {{"Package caches", {gone, kept}}};
+  UUID operation;
+  f.await([&](auto done) {
+    operation = f.history.beginRemoval(categories, items, {}, TrashTrigger::confirmationSheet,
+                                       RemovalMode::trash, done);
+  });
+  f.tree.dir("Harborlume/history.json");
+  TrashResult result = removed({gone}, {{gone, 7}});
+  result.failed.push_back({kept, FileSystemError{13, "Permission denied"}});
+  f.await([&](auto done) {
+    f.history.record(result, categories, TrashTrigger::confirmationSheet, done, operation);
+  });
+  ASSERT_EQ(f.logged().size(), 1u);
+  ASSERT_EQ(test::journalsIn(f.tree / "Harborlume").size(), 1u);
+  f.tree.text("Harborlume/removal-0A9619FF-8B86-D011-B42D-00C04FC964FF.journal", "{damaged");
+
+  std::filesystem::remove(f.file);
+  ActivityLog activity;
+  HistoryViewModel next(f.store, activity, f.clock.clock());
+  f.await([&](auto done) { next.load(done); });
+  ASSERT_EQ(next.entries().size(), 1u);
+  EXPECT_EQ(next.entries()[0].operationID, operation);
+  EXPECT_EQ(next.entries()[0].itemPaths, Paths{gone});
+  EXPECT_EQ(next.entries()[0].bytesFreed, 7);
+  EXPECT_EQ(next.entries()[0].failures,
+            (std::vector<HistoryEntry::Failure>{{kept, "interrupted"}}));
+  EXPECT_EQ(onDisk(f.file), next.entries());
+  std::vector<std::string> lines;
+  for (const ActivityEvent& event : activity.events()) lines.push_back(event.message);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "A removal journal was damaged; moved it to "
+                       "removal-0A9619FF-8B86-D011-B42D-00C04FC964FF.journal.corrupt-" +
+                           AsideCopy::localStamp(f.clock.now()),
+                       "A removal was interrupted; its record was completed: 1 item removed, "
+                       "1 not removed"}));
+  EXPECT_TRUE(test::journalsIn(f.tree / "Harborlume").empty());
 }
 
 TEST(HistoryViewModel, AFileDamagedSinceStartUpIsReportedWhenRecording) {

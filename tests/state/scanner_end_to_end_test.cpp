@@ -4,10 +4,37 @@
 #include "services/removal/trash_service.h"
 #include "services/system/git_service.h"
 #include "support/git_repository.h"
+#include "support/scratch_mount.h"
 
 using namespace hl;
 using namespace std::chrono_literals;
 using hl::test::ScannerFixture;
+
+namespace {
+
+// The real policy over the fixture's home (its clock past the agents' two-hour window) and a
+// trash service with a Trash of the test's own.
+void realRemoval(ScannerFixture& f, const std::string& trashFolder) {
+  auto service =
+      std::make_shared<TrashService>(f.home.path(), DestructiveGate::open(), trashFolder);
+  f.services.trash = [service](const std::vector<TrashItem>& items, RemovalMode mode) {
+    return service->trash(items, mode);
+  };
+  const std::string home = f.home.path();
+  f.services.makePolicy = [home](bool includeOpenFiles) -> ScannerServices::PolicyCheck {
+    InUseDetector detector;
+    detector.home = home;
+    detector.now = std::chrono::system_clock::now() + 3h;
+    ScanTrashPolicy policy(home, detector);
+    policy.includeOpenFiles = includeOpenFiles;
+    return [policy](const std::vector<std::string>& urls, const std::string& root,
+                    const std::set<std::string>& worktreeRoots) {
+      return policy.evaluate(urls, root, worktreeRoots);
+    };
+  };
+}
+
+}  // namespace
 
 // The real policy, trash service and git: an agent's clean worktree is measured, judged, moved
 // into a Trash of the test's own, recorded, and forgotten by its repository.
@@ -65,4 +92,71 @@ TEST(ScannerEndToEnd, AnAgentWorktreeGoesToTheTrashAndItsRepositoryForgetsIt) {
   EXPECT_EQ(f.history.entries()[0].itemPaths,
             std::vector<std::string>{f.id("proj/.claude/worktrees/feat")});
   EXPECT_TRUE(scanner.resultMessage()->starts_with("Cleaned 1 item ("));
+}
+
+// A whole project chosen in the tree, then renamed away and replaced, linked elsewhere, or
+// hidden under a mount before the confirmation: nothing is removed and nothing counted.
+TEST(ScannerEndToEnd, AFolderChangedSinceItWasChosenIsNeverRemovedNorCounted) {
+  enum class Change { replaced, link, bindOverParent };
+  const std::string mountReason = hl::test::ScratchMount::unavailableReason();
+  for (const Change change : {Change::replaced, Change::link, Change::bindOverParent}) {
+    if (change == Change::bindOverParent && !mountReason.empty()) continue;
+    for (const bool permanent : {false, true}) {
+      SCOPED_TRACE(static_cast<int>(change) * 10 + permanent);
+      ScannerFixture f;
+      realRemoval(f, hl::test::makeScratchFolder("trash") + "/Trash");
+      f.settings->setDeleteImmediately(permanent);
+      f.home.text("box/site/index.html", "<p>");
+      f.home.text("elsewhere/site/precious", "precious");
+      f.scanned("box");
+      ScannerViewModel& scanner = f.scanner();
+      scanner.requestTrash(std::set<std::string>{f.id("box/site")});
+      f.settle();
+      ASSERT_TRUE(scanner.pendingPlan()) << scanner.resultMessage().value_or("");
+
+      std::optional<hl::test::ScratchMount> mounted;
+      if (change == Change::bindOverParent) {
+        mounted.emplace(hl::test::ScratchMount::bind(f.home / "elsewhere", f.home / "box"));
+      } else {
+        ASSERT_EQ(::rename((f.home / "box/site").c_str(), (f.home / "site.old").c_str()), 0);
+        if (change == Change::replaced) f.home.text("box/site/new", "new");
+        if (change == Change::link) f.home.symlink("box/site", f.home / "elsewhere/site");
+      }
+      f.clock.advance(2s);
+      scanner.confirmTrash(*scanner.pendingPlan());
+      f.settle();
+
+      EXPECT_TRUE(hl::test::existsNoFollow(f.home / "box/site"));
+      EXPECT_EQ(hl::test::readFile(f.home / "elsewhere/site/precious"), "precious");
+      mounted.reset();
+      EXPECT_EQ(hl::test::readFile(f.home / (change == Change::bindOverParent
+                                                 ? "box/site/index.html"
+                                                 : "site.old/index.html")),
+                "<p>");
+      ASSERT_EQ(f.history.entries().size(), 1u);
+      EXPECT_EQ(f.history.entries()[0].bytesFreed, 0);
+      ASSERT_EQ(f.history.entries()[0].failures.size(), 1u);
+      EXPECT_EQ(f.history.entries()[0].failures[0].message,
+                "Skipped: it changed since it was shown");
+    }
+  }
+}
+
+// A project search root holds source code, and ~/.local/bin holds the agent's launcher beside
+// the user's own programs: neither may be chosen for removal.
+TEST(ScannerEndToEnd, ASearchRootAndAFolderHoldingAgentStateAreRefused) {
+  ScannerFixture f;
+  realRemoval(f, hl::test::makeScratchFolder("trash") + "/Trash");
+  f.home.text("work/app/main.c", "int main;");
+  f.home.text(".local/bin/mine", "#!/bin/sh\n");
+  f.home.symlink(".local/bin/claude", f.home / ".local/share/claude/versions/2");
+  f.scanned();
+  ScannerViewModel& scanner = f.scanner();
+  scanner.requestTrash(std::set<std::string>{f.id("work"), f.id(".local/bin")});
+  f.settle();
+  EXPECT_FALSE(scanner.pendingPlan());
+  EXPECT_EQ(scanner.resultMessage(),
+            "Nothing can be removed: AI tool state; Refusing to remove protected location " +
+                f.id("work") + "..");
+  EXPECT_TRUE(f.trash.calls.empty());
 }

@@ -2,6 +2,8 @@
 
 #include "support/scanner_fixture.h"
 #include "support/git_repository.h"
+#include "support/removal_journals.h"
+#include "utilities/path_canonical.h"
 #include "utilities/byte_formatting.h"
 
 using namespace hl;
@@ -131,8 +133,17 @@ TEST(ScannerRemoval, RemovesRecordsCutsAndReports) {
   f.policy.refusals[f.id("t/small")] = "in use: open by vim (pid 9)";
   f.trash.failures[f.home / "t/mid"] = FileSystemError{13, "Permission denied"};
   f.activity.setEvents({});
+  // Written down before anything is acted on, with every confirmed node.
+  const std::string folder = parentPath(f.store->fileURL());
+  std::vector<PendingRemoval> atRemoval;
+  f.trash.onRemove = [&] { atRemoval = hl::test::journalsIn(folder); };
   confirmed(f);
   ScannerViewModel& scanner = f.scanner();
+  ASSERT_EQ(atRemoval.size(), 1u);
+  EXPECT_EQ(atRemoval[0].items.size(), 3u);
+  EXPECT_EQ(atRemoval[0].categories.at("Folder scan").size(), 3u);
+  EXPECT_EQ(atRemoval[0].trigger, "Scanner");
+  EXPECT_TRUE(hl::test::journalsIn(folder).empty());
 
   ASSERT_EQ(f.trash.calls.size(), 1u);
   ASSERT_EQ(f.trash.calls[0].size(), 2u);
@@ -170,6 +181,7 @@ TEST(ScannerRemoval, RemovesRecordsCutsAndReports) {
   EXPECT_EQ(entry.bytesFreed, big);
   EXPECT_EQ(entry.failures.size(), 2u);
   EXPECT_FALSE(entry.permanent);
+  EXPECT_EQ(entry.operationID, atRemoval[0].operationID);
 }
 
 TEST(ScannerRemoval, APlanIsConfirmedOnlyAfterASecondAndThenOnlyInTheModeBothAllow) {
@@ -251,15 +263,12 @@ TEST(ScannerRemoval, NoTreeIsInstalledWhileAScanRuns) {
   requested(f, {f.id("t/big")});
   f.clock.advance(2s);
   f.scanner().confirmTrash(*f.scanner().pendingPlan());
+  f.waitForQueuedWork();  // the journal is written first
   ASSERT_TRUE(f.executor.run());  // the final check
   QCoreApplication::processEvents();
   ASSERT_TRUE(f.executor.run());  // the removal
   // The history is written on its own thread; then the cut is queued.
-  for (int rounds = 0; f.executor.pending() == 0 && rounds < 1000; ++rounds) {
-    QTimer wake;
-    wake.start(100);
-    QEventLoop().processEvents(QEventLoop::WaitForMoreEvents);
-  }
+  f.waitForQueuedWork();
   ASSERT_EQ(f.executor.pending(), 1u);
   f.scanner().scan(f.home / "t");  // a rescan of the same folder starts meanwhile
   ASSERT_TRUE(f.executor.run(0));  // the cut

@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <QSettings>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <optional>
+#include <random>
+#include <set>
 #include <unistd.h>
 
+#include "platform/settings_file.h"
 #include "support/fake_home.h"
 #include "support/test_environment.h"
+#include "support/write_failures.h"
 #include "viewmodels/fake_updater.h"
 #include "viewmodels/settings_store.h"
 #include "viewmodels/updater_box.h"
@@ -26,21 +31,8 @@ std::string handWritten(const std::string& body) {
   return path;
 }
 
-std::unique_ptr<QSettings> settingsAt(const std::string& path) {
-  return std::make_unique<QSettings>(QString::fromStdString(path), QSettings::IniFormat);
-}
-
 std::unique_ptr<SettingsStore> storeAt(const std::string& path) {
-  return std::make_unique<SettingsStore>(settingsAt(path));
-}
-
-// Qt shares what one QSettings wrote with every other QSettings on the same file name in this
-// process, typed values included. A link under another name makes Qt read the disk.
-std::unique_ptr<QSettings> fromDisk(const std::string& path) {
-  static int count = 0;
-  const std::string alias = path + ".alias" + std::to_string(++count) + ".conf";
-  std::filesystem::create_symlink(path, alias);
-  return settingsAt(alias);
+  return std::make_unique<SettingsStore>(path);
 }
 
 bool fileHasLine(const std::string& path, const std::string& line) {
@@ -77,7 +69,7 @@ struct Notifications {
 }  // namespace
 
 TEST(SettingsStore, StartsFromTheDefaultsAndWritesNothingUntilAsked) {
-  EXPECT_EQ(SettingsStore::standardDefaults()->fileName().toStdString(),
+  EXPECT_EQ(SettingsStore::standardDefaults(),
             std::string(std::getenv("XDG_CONFIG_HOME")) + "/Harborlume/Harborlume.conf");
 
   const std::string path = test::makeScratchFolder("settings") + "/Harborlume.conf";
@@ -117,7 +109,7 @@ TEST(SettingsStore, ReadsAHandWrittenFile) {
   EXPECT_TRUE(store->deleteImmediately());
   EXPECT_EQ(store->removalMode(), RemovalMode::deletePermanently);
   EXPECT_FALSE(store->checkForUpdatesAutomatically());
-  EXPECT_FALSE(SettingsStore::storedCheckForUpdatesAutomatically(*settingsAt(path)));
+  EXPECT_FALSE(SettingsStore::storedCheckForUpdatesAutomatically(path));
 }
 
 TEST(SettingsStore, AGarbledBooleanReadsAsItsDefault) {
@@ -137,7 +129,7 @@ TEST(SettingsStore, AGarbledBooleanReadsAsItsDefault) {
     // Above all, nothing but a real Boolean switches on permanent deletion.
     EXPECT_FALSE(store->deleteImmediately());
     EXPECT_TRUE(store->checkForUpdatesAutomatically());
-    EXPECT_TRUE(SettingsStore::storedCheckForUpdatesAutomatically(*settingsAt(path)));
+    EXPECT_TRUE(SettingsStore::storedCheckForUpdatesAutomatically(path));
   }
 }
 
@@ -154,7 +146,7 @@ TEST(SettingsStore, ClampsTheSidebarWidthOnlyWhenReading) {
   const std::string path = handWritten("");
   storeAt(path)->setSidebarWidth(500);
   EXPECT_TRUE(fileHasLine(path, "sidebarWidth=500"));
-  EXPECT_EQ(SettingsStore(fromDisk(path)).sidebarWidth(), 300);
+  EXPECT_EQ(SettingsStore(path).sidebarWidth(), 300);
 }
 
 TEST(SettingsStore, AListOfAnythingButTextsReadsAsEmpty) {
@@ -163,16 +155,13 @@ TEST(SettingsStore, AListOfAnythingButTextsReadsAsEmpty) {
   EXPECT_EQ(store->extraPaths(), Paths{});
   EXPECT_EQ(store->excludedPaths(), Paths{});
 
-  // Values this process wrote keep their types until read back from disk.
-  const std::string typed = test::makeScratchFolder("settings") + "/Harborlume.conf";
-  auto writer = settingsAt(typed);
-  writer->setValue("extraPaths", QVariantList{QVariant(1), QVariant("/a")});
-  writer->setValue("excludedPaths", true);
-  writer->setValue("deleteImmediately", 1);
-  auto fromTyped = storeAt(typed);
-  EXPECT_EQ(fromTyped->extraPaths(), Paths{});
-  EXPECT_EQ(fromTyped->excludedPaths(), Paths{});
-  EXPECT_FALSE(fromTyped->deleteImmediately());
+  // Typed values are not texts.
+  auto typed = storeAt(handWritten("extraPaths=/a, @Rect(1 2 3 4)\n"
+                                   "excludedPaths=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x1)\n"
+                                   "deleteImmediately=@Variant(\\0\\0\\0\\x1\\x1)\n"));
+  EXPECT_EQ(typed->extraPaths(), Paths{});
+  EXPECT_EQ(typed->excludedPaths(), Paths{});
+  EXPECT_FALSE(typed->deleteImmediately());
 }
 
 TEST(SettingsStore, EveryAssignmentReachesTheFile) {
@@ -191,9 +180,7 @@ TEST(SettingsStore, EveryAssignmentReachesTheFile) {
     EXPECT_TRUE(fileHasLine(path, "deleteImmediately=true"));
     EXPECT_TRUE(fileHasLine(path, "sidebarWidth=262.5"));
   }
-  const auto disk = fromDisk(path);
-  EXPECT_EQ(disk->value("deleteImmediately").typeId(), QMetaType::QString);
-  SettingsStore fresh(fromDisk(path));
+  SettingsStore fresh(path);
   EXPECT_EQ(fresh.extraPaths(), (Paths{"/home/u/a b", "/home/u/c,d", "/home/u/\"q\""}));
   EXPECT_EQ(fresh.excludedPaths(), Paths{"/only/one"});
   EXPECT_FALSE(fresh.pruneWorktreesAfterTrash());
@@ -206,7 +193,7 @@ TEST(SettingsStore, EveryAssignmentReachesTheFile) {
   // Emptied lists stay empty.
   fresh.setExtraPaths({});
   fresh.setExcludedPaths({});
-  SettingsStore emptied(fromDisk(path));
+  SettingsStore emptied(path);
   EXPECT_EQ(emptied.extraPaths(), Paths{});
   EXPECT_EQ(emptied.excludedPaths(), Paths{});
 }
@@ -258,7 +245,7 @@ TEST(SettingsStore, ExtraPathEditsKeepTheirOrder) {
   EXPECT_EQ(store->extraPaths(), (Paths{"/a", "/y"}));
   store->removeExtraPath("/not/listed");
   EXPECT_EQ(seen.counts["extraPaths"], 4);
-  EXPECT_EQ(SettingsStore(fromDisk(path)).extraPaths(), (Paths{"/a", "/y"}));
+  EXPECT_EQ(SettingsStore(path).extraPaths(), (Paths{"/a", "/y"}));
 }
 
 TEST(SettingsStore, ExcludeSortsAndIncludeAlwaysNotifies) {
@@ -280,7 +267,7 @@ TEST(SettingsStore, ExcludeSortsAndIncludeAlwaysNotifies) {
   EXPECT_EQ(store->excludedPaths(), (Paths{"/b", "/m", "/z"}));
   EXPECT_EQ(seen.counts["excludedPaths"], 4);
   EXPECT_EQ(store->exclusions().paths, (Paths{"/b", "/m", "/z"}));
-  EXPECT_EQ(SettingsStore(fromDisk(path)).excludedPaths(), (Paths{"/b", "/m", "/z"}));
+  EXPECT_EQ(SettingsStore(path).excludedPaths(), (Paths{"/b", "/m", "/z"}));
 }
 
 TEST(SettingsStore, TheUpdateSwitchReachesTheRunningUpdater) {
@@ -289,13 +276,14 @@ TEST(SettingsStore, TheUpdateSwitchReachesTheRunningUpdater) {
   ASSERT_EQ(Updater::box().current(), nullptr);
   // Before any updater exists the value is only stored; the updater reads it at launch.
   store->setCheckForUpdatesAutomatically(false);
-  EXPECT_FALSE(SettingsStore::storedCheckForUpdatesAutomatically(*fromDisk(path)));
+  EXPECT_FALSE(SettingsStore::storedCheckForUpdatesAutomatically(path));
 
   auto updater = std::make_shared<FakeUpdater>();
   int boxChanges = 0;
-  // The box lives as long as the process: the connection ends with the test.
+  // The box lives as long as the process: the connection ends with this test.
   QObject context;
-  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, &context, [&] { ++boxChanges; });
+  QObject::connect(&Updater::box(), &UpdaterBox::currentChanged, &context,
+                   [&] { ++boxChanges; });
   Updater::box().setCurrent(updater);
   Updater::box().setCurrent(updater);
   EXPECT_EQ(boxChanges, 1);
@@ -310,4 +298,143 @@ TEST(SettingsStore, TheUpdateSwitchReachesTheRunningUpdater) {
   store->setShowInMenuBar(false);
   EXPECT_FALSE(updater->automaticallyChecksForUpdates());
   Updater::box().setCurrent(nullptr);
+}
+
+namespace {
+
+// The error lines the store reports for the activity log.
+struct Reported {
+  std::vector<std::string> lines;
+  explicit Reported(SettingsStore& store) {
+    QObject::connect(&store, &SettingsStore::errorOccurred,
+                     [this](const std::string& line) { lines.push_back(line); });
+  }
+};
+
+std::optional<bool> readOnlySwitch(const std::string& path) {
+  return SettingsFile::failingClosedValue(SettingsFile::read(path), "HLMReadOnly");
+}
+
+}  // namespace
+
+// A full disk must never cost the read-only switch or the exclusions: the file stays as it was,
+// the change holds for the session and reaches the file with the next write that succeeds.
+TEST(SettingsStore, AFailedWriteKeepsTheFileAndIsWrittenWithTheNextAssignment) {
+  auto scenario = [](const std::string& folder, const std::function<void()>& breakWrites,
+                     const std::function<void()>& repair, const std::string& reason) {
+    const std::string path = folder + "/Harborlume.conf";
+    std::ofstream(path) << "[General]\nHLMReadOnly=true\nexcludedPaths=/home/u/keep\n";
+    auto store = storeAt(path);
+    Reported reported(*store);
+    const std::string before = test::readFile(path);
+    breakWrites();
+    store->setDeleteImmediately(true);
+    store->exclude({"/home/u/other"});
+    EXPECT_EQ(test::readFile(path), before);
+    std::set<std::string> names = test::namesIn(folder);
+    names.erase(".filler");
+    EXPECT_EQ(names, std::set<std::string>{"Harborlume.conf"});
+    ASSERT_EQ(reported.lines.size(), 2u);
+    EXPECT_EQ(reported.lines[0].rfind("Could not save settings: " + path + ": ", 0), 0u)
+        << reported.lines[0];
+    EXPECT_NE(reported.lines[0].find(reason), std::string::npos) << reported.lines[0];
+    EXPECT_TRUE(store->deleteImmediately());
+    EXPECT_EQ(store->excludedPaths(), (Paths{"/home/u/keep", "/home/u/other"}));
+
+    repair();
+    store->setShowInMenuBar(false);
+    EXPECT_EQ(reported.lines.size(), 2u);
+    SettingsStore restarted(path);
+    EXPECT_TRUE(restarted.deleteImmediately());
+    EXPECT_FALSE(restarted.showInMenuBar());
+    EXPECT_EQ(restarted.excludedPaths(), (Paths{"/home/u/keep", "/home/u/other"}));
+    EXPECT_EQ(readOnlySwitch(path), true);
+  };
+
+  std::optional<test::FileSizeLimit> limit;
+  scenario(test::makeScratchFolder("settings"), [&] { limit.emplace(16); }, [&] { limit.reset(); },
+           "File too large");
+  if (const std::string reason = test::FullVolume::unavailableReason(); !reason.empty()) {
+    GTEST_SKIP() << "no full volume: " << reason;
+  }
+  const std::string folder = test::makeScratchFolder("settings");
+  test::FullVolume volume(folder);
+  scenario(folder, [&] { volume.fill(); }, [&] { volume.makeRoom(); }, "No space left on device");
+}
+
+// Bytes that could not be read are kept beside the file, once, before it is first rewritten.
+TEST(SettingsStore, ADamagedFileIsKeptAsideBeforeItsFirstRewrite) {
+  std::mt19937 random(26);
+  std::string garbage(2000, '\0');
+  for (char& c : garbage) c = static_cast<char>(random());
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : std::string("[General]\nexcludedPaths=/home/u/keep\n")) {
+    utf16 += std::string{c, '\0'};
+  }
+  struct Case {
+    std::string name;
+    std::string content;
+    Paths excluded;
+    std::optional<bool> readOnlyAfter;
+  };
+  const std::vector<Case> cases = {
+      {"random bytes between good lines",
+       "[General]\nHLMReadOnly=true\n" + garbage + "\nexcludedPaths=/home/u/keep, /home/u/also\n",
+       {"/home/u/keep", "/home/u/also"}, true},
+      {"UTF-16", utf16, {}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = test::makeScratchFolder("settings");
+    const std::string path = folder + "/Harborlume.conf";
+    std::ofstream(path, std::ios::binary) << c.content;
+    // Until it is rewritten, a file that may hold the read-only switch keeps it on.
+    EXPECT_EQ(readOnlySwitch(path), true);
+    auto store = storeAt(path);
+    EXPECT_EQ(store->excludedPaths(), c.excluded);
+    Reported reported(*store);
+
+    store->setSidebarWidth(250);
+    std::set<std::string> copies = test::namesIn(folder);
+    copies.erase("Harborlume.conf");
+    ASSERT_EQ(copies.size(), 1u);
+    const std::string copy = *copies.begin();
+    EXPECT_EQ(copy.rfind("Harborlume.conf.corrupt-", 0), 0u);
+    EXPECT_EQ(test::readFile(folder + "/" + copy), c.content);
+    EXPECT_EQ(reported.lines, std::vector<std::string>{"Settings file was damaged; kept its bytes as " +
+                                                       copy + " and rewrote it"});
+    EXPECT_FALSE(IniDocument::parse(test::readFile(path)).damaged());
+    EXPECT_EQ(SettingsStore(path).excludedPaths(), c.excluded);
+    EXPECT_EQ(readOnlySwitch(path), c.readOnlyAfter);
+
+    // Clean now: no second copy.
+    store->setSidebarWidth(260);
+    EXPECT_EQ(test::namesIn(folder).size(), 2u);
+    EXPECT_EQ(reported.lines.size(), 1u);
+  }
+}
+
+// An excluded folder whose name is not UTF-8 is the same folder after a restart, and no other
+// entry is rewritten on the way.
+TEST(SettingsStore, PathsThatAreNotUtf8AreKeptByteForByte) {
+  const std::string bad = "/home/u/.cache/bad\377name";
+  const std::string path = handWritten("extraPaths=/home/u/src\n");
+  {
+    auto store = storeAt(path);
+    store->exclude({bad, "/home/u/.cache/fine"});
+    store->addExtraPath("/home/u/\xC3(");
+  }
+  for (int restart = 0; restart < 2; ++restart) {
+    auto store = storeAt(path);
+    EXPECT_EQ(store->excludedPaths(), (Paths{bad, "/home/u/.cache/fine"}));
+    EXPECT_TRUE(store->exclusions().isExcluded(bad + "/inner"));
+    EXPECT_FALSE(store->exclusions().isExcluded("/home/u/.cache/bad\uFFFDname"));
+    EXPECT_EQ(store->extraPaths(), (Paths{"/home/u/src", "/home/u/\xC3("}));
+    store->setShowInMenuBar(restart == 0);
+  }
+
+  // A byte someone wrote into the file as it is stays that byte.
+  const std::string raw = handWritten("excludedPaths=/home/u/raw\377, /b\n");
+  storeAt(raw)->setDeleteImmediately(true);
+  EXPECT_EQ(storeAt(raw)->excludedPaths(), (Paths{"/home/u/raw\377", "/b"}));
 }

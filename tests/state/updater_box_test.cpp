@@ -46,7 +46,7 @@ TEST(UpdaterBox, CheckButtonsFollowTheInstalledUpdaterAndItsChanges) {
 
   int canCheckSignals = 0;
   int currentSignals = 0;
-  // The box lives as long as the process: the connections end with the test.
+  // The box lives as long as the process: the connections end with this test.
   QObject context;
   QObject::connect(&Updater::box(), &UpdaterBox::canCheckForUpdatesChanged, &context,
                    [&] { ++canCheckSignals; });

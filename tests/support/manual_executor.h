@@ -71,6 +71,13 @@ class ManualExecutor : public FlowExecutor {
     return ran;
   }
 
+  // Lets the event loop deliver the queued calls flows wait for (the history's worker), and runs
+  // what they post.
+  void finishExternalWaits() {
+    while (externalWaits_ > 0) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    runPosted();
+  }
+
   // Runs jobs and posted tasks until nothing is left; while a flow waits for a queued call of
   // another object (the history's worker), lets the event loop deliver it.
   void settle() {

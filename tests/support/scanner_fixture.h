@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QSettings>
 #include <QTimer>
 #include <functional>
 #include <map>
@@ -69,9 +68,12 @@ struct FakeTrash {
   std::vector<std::vector<TrashItem>> calls;
   std::vector<RemovalMode> modes;
   std::map<std::string, RemovalError> failures;  // by URL
+  // Called as a removal starts, before any item is handled.
+  std::function<void()> onRemove;
 
   ScannerServices::Remover remover() {
     return [this](const std::vector<TrashItem>& items, RemovalMode mode) {
+      if (onRemove) onRemove();
       calls.push_back(items);
       modes.push_back(mode);
       TrashResult result;
@@ -97,9 +99,7 @@ struct ScannerFixture {
       std::make_shared<HistoryStore>(makeScratchFolder("history") + "/history.json");
   HistoryViewModel history{store, activity};
   std::unique_ptr<SettingsStore> settings =
-      std::make_unique<SettingsStore>(std::make_unique<QSettings>(
-          QString::fromStdString(makeScratchFolder("settings") + "/Harborlume.conf"),
-          QSettings::IniFormat));
+      std::make_unique<SettingsStore>(makeScratchFolder("settings") + "/Harborlume.conf");
   ManualTaskQueue executor;
   ManualWallClock clock{referenceDate()};
   FakePolicy policy;
@@ -156,6 +156,16 @@ struct ScannerFixture {
       QEventLoop().processEvents(QEventLoop::WaitForMoreEvents);
     }
     ADD_FAILURE() << "the folder scanner did not settle";
+  }
+
+  // Waits until work is queued for the executor: the history and the removal journal are
+  // written on their own thread, and what follows is queued once they are.
+  void waitForQueuedWork() {
+    for (int rounds = 0; executor.pending() == 0 && rounds < 1000; ++rounds) {
+      QTimer wake;
+      wake.start(100);
+      QEventLoop().processEvents(QEventLoop::WaitForMoreEvents);
+    }
   }
 
   // Scans a folder of the fake home and lets the scan and its first preview finish.

@@ -1,5 +1,7 @@
 #include "support/test_environment.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -39,6 +41,30 @@ void removeRoot() {
   std::filesystem::remove_all(root, ec);
 }
 
+// Points HOME, the XDG folders and TMPDIR at a new fake home below `base`.
+void enterFakeHome(const std::string& base) {
+  const std::string home = base + "/home";
+  makeFolder(home);
+  makeFolder(home + "/.local");
+  makeFolder(home + "/.local/share");
+  makeFolder(home + "/.config");
+  makeFolder(home + "/.cache");
+  makeFolder(base + "/tmp", 0700);
+  ::setenv("HOME", home.c_str(), 1);
+  ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+  ::setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
+  ::setenv("TMPDIR", (base + "/tmp").c_str(), 1);
+}
+
+// Every test starts in a home of its own, so that no test sees the history, settings or Trash
+// an earlier test of the same process left behind, whatever order they run in.
+class FreshHomeForEachTest : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override {
+    enterFakeHome(makeScratchFolder("test"));
+  }
+};
+
 }  // namespace
 
 void prepareFakeEnvironment(int, char**) {
@@ -51,20 +77,10 @@ void prepareFakeEnvironment(int, char**) {
     throw std::runtime_error("cannot create the test root");
   }
   rootStorage() = pattern;
-  const std::string home = pattern + "/home";
-  makeFolder(home);
-  makeFolder(home + "/.local");
-  makeFolder(home + "/.local/share");
-  makeFolder(home + "/.config");
-  makeFolder(home + "/.cache");
-  makeFolder(pattern + "/tmp", 0700);
-  ::setenv("HOME", home.c_str(), 1);
-  ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
-  ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-  ::setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
-  ::setenv("TMPDIR", (pattern + "/tmp").c_str(), 1);
+  enterFakeHome(pattern);
   ::setenv("XCTestConfigurationFilePath", "harborlume-tests", 1);
   std::atexit(removeRoot);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new FreshHomeForEachTest);
 }
 
 const std::string& testRoot() {

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QScreen>
-#include <QSettings>
 #include <QTest>
 #include <QWidget>
 #include <chrono>
@@ -49,9 +48,7 @@ TEST(TrayIcon, AppearsInTheDesktopsTrayAndFollowsTheSetting) {
   ASSERT_TRUE(appears([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
       << "no tray host appeared on " << session.display();
 
-  SettingsStore settings(std::make_unique<QSettings>(
-      QString::fromStdString(test::makeScratchFolder("settings") + "/Harborlume.conf"),
-      QSettings::IniFormat));
+  SettingsStore settings(test::makeScratchFolder("settings") + "/Harborlume.conf");
   auto* popover = new QWidget;
   popover->setFixedSize(320, 240);
   MenuBarExtra extra(settings, popover);

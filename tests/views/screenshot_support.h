@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPalette>
+#include <QWidget>
 #include <QString>
 #include <gtest/gtest.h>
 
@@ -14,6 +15,22 @@ inline void saveScreenshot(const QImage& image, const QString& name) {
   QDir().mkpath(QStringLiteral(HL_SCREENSHOT_DIR));
   const QString path = QStringLiteral(HL_SCREENSHOT_DIR "/") + name + QStringLiteral(".png");
   ASSERT_TRUE(image.save(path)) << path.toStdString();
+}
+
+// Lets every pending layout pass, deferred update and posted event run until no widget in the
+// tree moves any more, then grabs it: a card whose height comes from a later pass is grabbed at
+// that height.
+inline QImage grabSettled(QWidget& widget) {
+  QList<QRect> last;
+  for (int pass = 0; pass < 20; ++pass) {
+    QCoreApplication::sendPostedEvents();
+    QApplication::processEvents();
+    QList<QRect> now{widget.geometry()};
+    for (const QWidget* child : widget.findChildren<QWidget*>()) now.append(child->geometry());
+    if (now == last) break;
+    last = std::move(now);
+  }
+  return widget.grab().toImage();
 }
 
 // A light and a dark palette of the kind a desktop gives the program.

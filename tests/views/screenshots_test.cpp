@@ -180,7 +180,7 @@ TEST(Screenshots, SharedViewsLightAndDark) {
     std::unique_ptr<QWidget> page(gallery());
     page->show();
     page->resize(page->sizeHint().expandedTo(QSize(900, 0)));
-    save(page->grab().toImage(), name);
+    save(test::grabSettled(*page), name);
   }
 }
 
@@ -239,7 +239,7 @@ TEST(Screenshots, ConfirmTrashSheet) {
       sheet.refreshArming();
     }
     QCoreApplication::processEvents();
-    save(sheet.grab().toImage(), shot.name);
+    save(test::grabSettled(sheet), shot.name);
   }
 }
 

@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <memory>
+#include <string>
 
+#include "app/composition/real_services.h"
+#include "platform/user_folders.h"
 #include "viewmodels/settings_store.h"
 #include "views/pages/scanner/scanner_folder_chooser.h"
 #include "views/shared/qt_desktop_services.h"
@@ -11,15 +14,23 @@
 namespace hl {
 
 AppModelDependencies CompositionRoot::production() {
+  const std::string home = homeDirectory();
+  const DestructiveGate gate = DestructiveGate::current();
   AppModelDependencies dependencies;
   dependencies.desktop = std::make_shared<QtDesktopServices>();
-  // Every other member of the cleaner's dependencies defaults to its real service.
-  ScannerServices scanner = ScannerServices::standard();
+  dependencies.readBootVolume = bootVolumeReader();
+  dependencies.historyStore = historyStore();
+  dependencies.cleaner = cleanerServices(home, gate);
+  dependencies.scanner = scannerServices(home, gate);
   // Over whichever of the program's windows is active when the folder is asked for.
-  scanner.chooseFolder =
+  dependencies.scanner.chooseFolder =
       ScannerFolderChooser::dialogChooser([] { return QApplication::activeWindow(); });
-  dependencies.scanner = std::move(scanner);
   return dependencies;
+}
+
+std::unique_ptr<AppModel> CompositionRoot::makeModel() {
+  return std::make_unique<AppModel>(std::make_unique<SettingsStore>(SettingsStore::standardDefaults()),
+                                    production());
 }
 
 namespace {
@@ -50,8 +61,7 @@ AppModel& AppModel::shared() {
   if (!model) {
     // There is one model per process: none is made again while the application ends.
     if (sharedModelReleased()) qFatal("AppModel::shared() used after the application ended");
-    model = new AppModel(std::make_unique<SettingsStore>(SettingsStore::standardDefaults()),
-                         CompositionRoot::production());
+    model = CompositionRoot::makeModel().release();
     qAddPostRoutine(&releaseSharedModel);
   }
   return *model;

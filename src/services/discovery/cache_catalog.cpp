@@ -1,5 +1,6 @@
 #include "services/discovery/cache_catalog.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace hl {
@@ -322,6 +323,18 @@ const std::vector<CacheSource>& sources(CacheGroup group) {
       break;
   }
   return empty;
+}
+
+bool isMacOnly(const CacheSource& source) {
+  return !source.paths.empty() &&
+         std::all_of(source.paths.begin(), source.paths.end(),
+                     [](const std::string& path) { return path.starts_with("Library/"); });
+}
+
+bool coversOnlyMacLocations(CacheGroup group) {
+  const std::vector<CacheSource>& rows = sources(group);
+  return !rows.empty() && std::all_of(rows.begin(), rows.end(),
+                                      [](const CacheSource& row) { return isMacOnly(row); });
 }
 
 std::vector<std::string> coveredPaths(CacheGroup group,

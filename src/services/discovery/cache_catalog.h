@@ -104,6 +104,12 @@ const std::vector<CacheSource>& trash();
 // projects, custom paths).
 const std::vector<CacheSource>& sources(CacheGroup group);
 
+// Whether every location the row names lies in a folder only macOS has (the home's "Library").
+bool isMacOnly(const CacheSource& source);
+// A catalog-backed group all of whose rows are macOS-only: on this platform it can never find
+// anything, so it is not listed.
+bool coversOnlyMacLocations(CacheGroup group);
+
 // The lines that tell the user what a group covers.
 std::vector<std::string> coveredPaths(CacheGroup group, const std::vector<std::string>& extraPaths);
 

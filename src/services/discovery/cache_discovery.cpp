@@ -9,6 +9,7 @@
 #include "platform/directory_listing.h"
 #include "platform/trash_folders.h"
 #include "platform/user_folders.h"
+#include "services/discovery/tool_location_trust.h"
 #include "services/removal/trash_guard.h"
 #include "utilities/file_identity.h"
 #include "utilities/name_order.h"
@@ -94,6 +95,10 @@ DiscoveryResult CacheDiscovery::discover() const {
     for (const CacheSource& source : CacheCatalog::sources(group)) rows.push_back({group, &source});
   }
 
+  // A tool's answer names a cache only where it holds that tool's cache and nothing the guard
+  // protects; the others are set aside, once per scan, with a note.
+  TrustedToolLocations trusted = ToolLocationTrust::vet(tools.locations, home);
+
   // Everything the claim looks at, found side by side before it: the worktree walk, the project
   // walk, and the catalog's rows with the custom paths and the browser's clones. None of them
   // depends on a claim.
@@ -105,8 +110,8 @@ DiscoveryResult CacheDiscovery::discover() const {
     if (part == 0) {
       walks = earlyWalks ? earlyWalks() : walk();
     } else {
-      rowItems = mapInOrder(spread, rows, [this](const Row& row) {
-        return items(*row.source, row.group);
+      rowItems = mapInOrder(spread, rows, [this, &trusted](const Row& row) {
+        return items(*row.source, row.group, trusted.accepted);
       });
       customItems = customPathItems();
       clones = chromeClonesItem();
@@ -115,6 +120,7 @@ DiscoveryResult CacheDiscovery::discover() const {
 
   // The candidates in claim order, with the notes of the rows in the same order.
   DiscoveryResult result;
+  result.notes = std::move(trusted.notes);
   std::vector<CacheItem> candidates;
   const auto take = [&candidates](std::vector<CacheItem>& items) {
     for (CacheItem& item : items) candidates.push_back(std::move(item));
@@ -208,12 +214,13 @@ std::vector<CacheItem> CacheDiscovery::customPathItems() const {
 }
 
 std::pair<std::vector<CacheItem>, std::optional<std::string>> CacheDiscovery::items(
-    const CacheSource& source, CacheGroup group) const {
+    const CacheSource& source, CacheGroup group,
+    const std::map<ToolLocationKey, std::string>& locations) const {
   std::vector<std::string> candidates;
   if (source.toolKey) {
-    const auto reported = tools.locations.find(*source.toolKey);
+    const auto reported = locations.find(*source.toolKey);
     // A tool's answer that is not an absolute path names no definite folder.
-    if (reported != tools.locations.end() && reported->second.starts_with("/")) {
+    if (reported != locations.end() && reported->second.starts_with("/")) {
       candidates.push_back(reported->second);
     }
   }

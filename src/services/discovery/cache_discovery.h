@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,7 +22,8 @@
 
 namespace hl {
 
-// The candidate items of one scan and the notes discovery has for the user.
+// The candidate items of one scan and the notes discovery has for the user (the tools' answers
+// it set aside first, then the rows' own notes).
 struct DiscoveryResult {
   std::vector<CacheItem> items;  // in claim order
   std::vector<std::string> notes;
@@ -71,9 +73,11 @@ struct CacheDiscovery {
 
   DiscoveryResult discover() const;
 
-  // The items of one catalog row, and the note it leaves (a skipped linked root).
-  std::pair<std::vector<CacheItem>, std::optional<std::string>> items(const CacheSource& source,
-                                                                      CacheGroup group) const;
+  // The items of one catalog row, and the note it leaves (a skipped linked root). A row with a
+  // tool's location looks there first: `locations` holds the tools' answers that were trusted.
+  std::pair<std::vector<CacheItem>, std::optional<std::string>> items(
+      const CacheSource& source, CacheGroup group,
+      const std::map<ToolLocationKey, std::string>& locations) const;
 
   // The items of the user's custom paths that exist, in the order given.
   std::vector<CacheItem> customPathItems() const;

@@ -83,7 +83,7 @@ InUseEvaluation InUseDetector::evaluate(const std::vector<CacheItem>& items, boo
   std::set<std::string> owners;
   for (const CacheItem& item : items) owners.insert(item.owners.begin(), item.owners.end());
   evaluation.runningOwners = snapshot.processes.runningOwners(owners);
-  evaluation.summary = LiveSummary(snapshot, evaluation.reasons, items);
+  evaluation.summary = liveSummary(snapshot, evaluation.reasons, items);
   evaluation.verification = snapshot.verification;
   return evaluation;
 }
@@ -191,9 +191,10 @@ InUseDetector::OpenPaths InUseDetector::openPathPrefixes(const std::vector<std::
 
   OpenFiles open = source.openFiles(canonicalRoots, runner, std::move(stop));
   if (open.failure) return CaptureFailure{*open.failure};
-  // This program's own files and folder walks never make an item busy.
-  const auto own = static_cast<std::int32_t>(::getpid());
-  std::erase_if(open.files, [own](const OpenFileRecord& file) { return file.pid == own; });
+  // This program's own files and folder walks never make an item busy, nor those of the
+  // commands it runs.
+  const std::set<std::int32_t> own = ProcessSnapshot::ownFamily(open.parents);
+  std::erase_if(open.files, [&own](const OpenFileRecord& file) { return own.contains(file.pid); });
   return foldOpenFiles(open.files, canonicalRoots);
 }
 

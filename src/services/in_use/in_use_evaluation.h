@@ -6,24 +6,16 @@
 #include <vector>
 
 #include "models/cache_item.h"
+#include "models/live_summary.h"
 #include "services/in_use/in_use_snapshot.h"
 
 namespace hl {
 
-// The live counts shown beside the results: agent processes, worktrees in use and worktrees
-// the desktop agent keeps.
-struct LiveSummary {
-  int claudeProcesses = 0;
-  int codexProcesses = 0;
-  int worktreesInUse = 0;
-  int keptByClaudeApp = 0;
-
-  LiveSummary() = default;
-  LiveSummary(const InUseSnapshot& snapshot, const std::map<std::string, std::string>& reasons,
-              const std::vector<CacheItem>& items);
-
-  bool operator==(const LiveSummary&) const = default;
-};
+// The live counts of a snapshot: its agent processes, and the worktrees among `items` that
+// `reasons` lock, by any reason and by the desktop agent's.
+LiveSummary liveSummary(const InUseSnapshot& snapshot,
+                        const std::map<std::string, std::string>& reasons,
+                        const std::vector<CacheItem>& items);
 
 // The result of one in-use evaluation.
 struct InUseEvaluation {

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <set>
 
+#include "models/in_use_reasons.h"
 #include "platform/file_times.h"
 #include "platform/folder_reader.h"
 #include "platform/unique_fd.h"
 #include "services/in_use/in_use_detector.h"
-#include "services/in_use/in_use_reasons.h"
 #include "services/in_use/worktree_in_use_rules.h"
 #include "utilities/path_canonical.h"
 #include "utilities/path_relation.h"

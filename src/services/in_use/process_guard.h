@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "models/native_action.h"
-#include "services/system/process_runner.h"
 #include "services/in_use/process_source.h"
+#include "services/system/process_runner.h"
 
 namespace hl {
 
@@ -39,9 +39,6 @@ const std::vector<std::string>& blockingOwners(NativeAction::Tool tool);
 // read. An empty set is answered without taking a process list.
 std::optional<std::set<std::string>> running(const std::set<std::string>& ownerKeys,
                                              const RunningOwnersSource& source);
-
-// The human name of an owner key; an unmapped key is returned unchanged.
-std::string displayName(const std::string& ownerKey);
 
 }  // namespace ProcessGuard
 

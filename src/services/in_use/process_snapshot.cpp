@@ -40,11 +40,41 @@ ProcessSnapshot ProcessSnapshot::capture(const ProcessSource& source,
                                          const ProcessRunner::Runner& runner,
                                          std::stop_token stop) {
   ProcessSnapshot snapshot = source.processes(runner, std::move(stop));
-  const auto own = static_cast<std::int32_t>(::getpid());
-  snapshot.executables.erase(own);
-  snapshot.workingDirectories.erase(own);
-  snapshot.otherNames.erase(own);
+  for (const std::int32_t pid : ownFamily(snapshot.parents)) {
+    snapshot.executables.erase(pid);
+    snapshot.workingDirectories.erase(pid);
+    snapshot.otherNames.erase(pid);
+    snapshot.parents.erase(pid);
+  }
   return snapshot;
+}
+
+std::set<std::int32_t> ProcessSnapshot::family(std::int32_t root,
+                                               const std::map<std::int32_t, std::int32_t>& parents) {
+  std::map<std::int32_t, std::vector<std::int32_t>> children;
+  for (const auto& [pid, parent] : parents) {
+    if (pid != parent) children[parent].push_back(pid);
+  }
+  std::set<std::int32_t> found = {root};
+  std::vector<std::int32_t> waiting = {root};
+  while (!waiting.empty()) {
+    const std::int32_t pid = waiting.back();
+    waiting.pop_back();
+    const auto below = children.find(pid);
+    if (below == children.end()) continue;
+    for (const std::int32_t child : below->second) {
+      // A pid met again (a table read while pids were reused) is not walked twice.
+      if (found.insert(child).second) waiting.push_back(child);
+    }
+  }
+  return found;
+}
+
+std::set<std::int32_t> ProcessSnapshot::ownFamily(
+    const std::map<std::int32_t, std::int32_t>& parents) {
+  std::set<std::int32_t> own = {static_cast<std::int32_t>(::getpid())};
+  for (const int child : ProcessRunner::runningChildren()) own.merge(family(child, parents));
+  return own;
 }
 
 std::optional<std::int32_t> ProcessSnapshot::parsePid(std::string_view text) {

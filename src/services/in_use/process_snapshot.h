@@ -30,9 +30,13 @@ struct ProcessSnapshot {
   // The other names a process answers to besides its executable: the first word of its command
   // line and the kernel's name for it. A program reached through a link is known by these.
   std::map<std::int32_t, std::vector<std::string>> otherNames;
+  // The parent of each process whose parent could be read.
+  std::map<std::int32_t, std::int32_t> parents;
 
   // A fresh picture read through `source` (which runs its commands, if any, through `runner`),
-  // with this program's own pid left out. Never fails: problems become `failure`.
+  // with this program's own process, the commands it runs (git pruning a worktree, a tool's
+  // cleanup command) and every process those started left out: what the program does itself
+  // never makes an item busy. Never fails: problems become `failure`.
   static ProcessSnapshot capture(const ProcessSource& source, const ProcessRunner::Runner& runner,
                                  std::stop_token stop = {});
 
@@ -42,6 +46,13 @@ struct ProcessSnapshot {
   static bool hasProcessRecord(std::string_view text);
   // The working directories of lsof field output ("p" and "n" lines), canonical.
   static std::map<std::int32_t, std::string> parseWorkingDirectories(std::string_view text);
+  // `root` and every process descended from it, by the parents given.
+  static std::set<std::int32_t> family(std::int32_t root,
+                                       const std::map<std::int32_t, std::int32_t>& parents);
+  // This program's own process, the commands it runs now and their descendants, by the parents
+  // given.
+  static std::set<std::int32_t> ownFamily(const std::map<std::int32_t, std::int32_t>& parents);
+
   // A decimal signed 32-bit number with an optional leading sign, nothing else.
   static std::optional<std::int32_t> parsePid(std::string_view text);
 

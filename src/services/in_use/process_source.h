@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -27,6 +28,9 @@ struct OpenFiles {
   // "lsof failed", "lsof timed out" or "lsof returned no processes"; the files are then not to
   // be trusted.
   std::optional<std::string> failure;
+  // The parent of each process listed, where the source can tell: the program's own children
+  // are told apart by it.
+  std::map<std::int32_t, std::int32_t> parents;
   bool operator==(const OpenFiles&) const = default;
 };
 

@@ -1,20 +1,21 @@
 #include "services/in_use/worktree_in_use_rules.h"
 
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 
 #include <QString>
 #include <QTextBoundaryFinder>
 #include <memory>
 
+#include "models/in_use_reasons.h"
 #include "platform/file_times.h"
 #include "platform/folder_reader.h"
 #include "platform/plain_file.h"
 #include "platform/unique_fd.h"
-#include "services/in_use/in_use_detector.h"
-#include "services/in_use/in_use_reasons.h"
-#include "services/system/process_runner.h"
 #include "services/discovery/worktree_discovery.h"
+#include "services/in_use/in_use_detector.h"
+#include "services/system/process_runner.h"
 #include "utilities/path_canonical.h"
 #include "utilities/path_extension.h"
 #include "utilities/text_lines.h"
@@ -115,8 +116,13 @@ std::string claudeProjectFolderName(std::string_view path) {
   return name;
 }
 
-std::vector<std::string> recentFiles(const std::string& folder, std::string_view extension,
-                                     double window, Date now, bool recursive) {
+namespace {
+
+// Hands each entry of `folder` (its subtree when `recursive`, links never followed) whose
+// extension is exactly `extension` to `found` with its content date, in listing order. False when
+// the folder cannot be listed, or when it is not walked recursively and cannot be read to its end.
+bool eachFile(const std::string& folder, std::string_view extension, bool recursive,
+              const std::function<void(const std::string& path, Date changed)>& found) {
   struct Level {
     UniqueFd fd;
     std::unique_ptr<FolderListing> listing;
@@ -127,11 +133,10 @@ std::vector<std::string> recentFiles(const std::string& folder, std::string_view
     made.listing = std::make_unique<FolderListing>(made.fd.get());
     return made;
   };
-  std::vector<std::string> found;
   std::vector<Level> open;
   // The folder itself may be reached through a link; nothing below it is.
   const int top = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (top < 0) return {};
+  if (top < 0) return false;
   open.push_back(level(top, folder));
   while (!open.empty()) {
     Level& current = open.back();
@@ -139,32 +144,54 @@ std::vector<std::string> recentFiles(const std::string& folder, std::string_view
     if (name == nullptr) {
       // One level that cannot be read to its end counts as unlistable; deeper ones are passed
       // over, as a walk without an error handler does.
-      if (current.listing->failed() && !recursive) return {};
+      if (current.listing->failed() && !recursive) return false;
       open.pop_back();
       continue;
     }
     const std::string path = appendingPath(current.path, name);
     EntryStatus status;
     if (!FolderAccess::status(current.fd.get(), name, status)) continue;
-    if (pathExtension(name) == extension &&
-        secondsBetween(contentModificationDate(status), now) < window) {
-      found.push_back(path);
-    }
+    if (pathExtension(name) == extension) found(path, contentModificationDate(status));
     if (recursive && status.kind == EntryStatus::Kind::folder) {
       const int child = FolderAccess::openFolder(current.fd.get(), name);
       if (child >= 0) open.push_back(level(child, path));
     }
   }
-  return found;
+  return true;
 }
 
-bool hasGitLock(const std::string& gitRoot) {
+}  // namespace
+
+std::vector<std::string> recentFiles(const std::string& folder, std::string_view extension,
+                                     double window, Date now, bool recursive) {
+  std::vector<std::string> recent;
+  const bool listed = eachFile(folder, extension, recursive, [&](const std::string& path, Date changed) {
+    if (secondsBetween(changed, now) < window) recent.push_back(path);
+  });
+  if (!listed) return {};
+  return recent;
+}
+
+std::optional<Date> newestOwnTranscript(const std::string& home, const std::string& folder) {
+  const std::string sessions = appendingPath(appendingPath(home, kProjectsFolder),
+                                             claudeProjectFolderName(cleanPath(folder)));
+  std::optional<Date> newest;
+  const bool listed = eachFile(sessions, kTranscriptExtension, false, [&](const std::string&, Date changed) {
+    if (!newest || changed > *newest) newest = changed;
+  });
+  if (!listed) return std::nullopt;
+  return newest;
+}
+
+std::vector<std::string> gitLockFiles(const std::string& gitRoot) {
   const std::string gitDir =
       PathCanonical::canonical(WorktreeDiscovery::gitdirTarget(gitRoot).value_or(appendingPath(gitRoot, ".git")));
+  std::vector<std::string> locks;
   for (const char* lock : {"index.lock", "HEAD.lock"}) {
-    if (statusOf(appendingPath(gitDir, lock))) return true;
+    const std::string path = appendingPath(gitDir, lock);
+    if (statusOf(path)) locks.push_back(path);
   }
-  return false;
+  return locks;
 }
 
 std::optional<std::string> worktreeReason(const CacheItem& item, const InUseSnapshot& snapshot,
@@ -179,8 +206,8 @@ std::optional<std::string> worktreeReason(const CacheItem& item, const InUseSnap
                                                          : InUseReasons::claudeAppPool);
   }
 
-  const std::string ownSessions = appendingPath(projects, claudeProjectFolderName(folder));
-  if (!recentFiles(ownSessions, kTranscriptExtension, kTranscriptWindow, now, false).empty()) {
+  if (const std::optional<Date> newest = newestOwnTranscript(home, folder);
+      newest && secondsBetween(*newest, now) < kTranscriptWindow) {
     return std::string(InUseReasons::recentOwnSession);
   }
 
@@ -202,7 +229,7 @@ std::optional<std::string> worktreeReason(const CacheItem& item, const InUseSnap
     }
   }
 
-  if (worktree.gitRoot && hasGitLock(*worktree.gitRoot)) {
+  if (worktree.gitRoot && !gitLockFiles(*worktree.gitRoot).empty()) {
     return std::string(InUseReasons::gitOperationInProgress);
   }
 

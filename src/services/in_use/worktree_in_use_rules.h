@@ -48,9 +48,14 @@ std::string claudeProjectFolderName(std::string_view path);
 std::vector<std::string> recentFiles(const std::string& folder, std::string_view extension,
                                      double window, Date now, bool recursive);
 
-// Whether git's "index.lock" or "HEAD.lock" exists in the git folder of the checkout at
-// `gitRoot` (a linked worktree's private folder, else its ".git" folder).
-bool hasGitLock(const std::string& gitRoot);
+// Git's "index.lock" and "HEAD.lock" where they exist in the git folder of the checkout at
+// `gitRoot` (a linked worktree's private folder, else its ".git" folder): a git operation runs.
+std::vector<std::string> gitLockFiles(const std::string& gitRoot);
+
+// The newest content change among the command-line agent's direct transcripts (".jsonl") of the
+// project at `folder` under `home`; none when there is none or the folder cannot be listed to
+// its end. A session within the last 24 hours locks a worktree.
+std::optional<Date> newestOwnTranscript(const std::string& home, const std::string& folder);
 
 // What the transcript files mention (files that cannot be read are left out).
 TranscriptMentions readMentions(const std::vector<std::string>& files);

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "services/in_use/in_use_reasons.h"
+#include "models/in_use_reasons.h"
+#include "models/owner_names.h"
 #include "services/in_use/process_guard.h"
 #include "services/removal/trash_guard.h"
 #include "services/removal/trash_guard_tables.h"
@@ -37,6 +38,14 @@ struct ToolRoot {
            (target && PathRelation::isSameOrDescendant(path, *target));
   }
   bool is(const std::string& path) const { return path == identity || (target && path == *target); }
+  // Whether the folder at `path` holds this root: it lies strictly below and is there.
+  bool liesIn(const std::string& path) const {
+    const auto inside = [&](const std::string& root) {
+      return root != path && PathRelation::isSameOrDescendant(root, path) &&
+             FileIdentity::existsWithoutFollowing(root);
+    };
+    return inside(identity) || (target && inside(*target));
+  }
 };
 
 ToolRoot toolRoot(const std::string& path) {
@@ -251,6 +260,13 @@ ScanTrashPolicy::Verdict ScanTrashPolicy::evaluate(const std::vector<std::string
         continue;
       }
     }
+    // A folder that holds an AI tool's state (~/.local/bin holds the agent's launcher) would
+    // take that state with it.
+    if (std::any_of(toolRoots.begin(), toolRoots.end(),
+                    [&](const ToolRoot& root) { return root.liesIn(identity); })) {
+      refuse(std::string(aiToolState));
+      continue;
+    }
 
     if (const auto inUse = reasons.find(id); inUse != reasons.end()) {
       refuse(inUse->second == InUseReasons::cannotVerify ? inUse->second
@@ -276,7 +292,7 @@ ScanTrashPolicy::Verdict ScanTrashPolicy::evaluate(const std::vector<std::string
         item.owners.begin(), item.owners.end(),
         [&](const std::string& key) { return running.count(key) > 0 && generic.count(key) == 0; });
     if (owner != item.owners.end()) {
-      refuse(ProcessGuard::displayName(*owner) + " running");
+      refuse(ownerDisplayName(*owner) + " running");
       continue;
     }
 

@@ -76,7 +76,8 @@ struct ScanTrashPolicy {
   // Refusal texts. The status chips match them by lower-cased substrings, so their wording is a
   // contract.
   static constexpr std::string_view aiToolState = "AI tool state";
-  static constexpr std::string_view reviewOnly = "review-only location: check it in Finder";
+  static constexpr std::string_view reviewOnly =
+      "review-only location: check it in your file manager";
   static constexpr std::string_view notDownloaded =
       "not downloaded from iCloud, so it cannot be inspected";
   static constexpr std::string_view notFullyInspected = "could not fully inspect this folder";

@@ -9,6 +9,7 @@
 #include "platform/directory_listing.h"
 #include "platform/mount_root.h"
 #include "platform/trash_folders.h"
+#include "services/discovery/cache_catalog.h"
 #include "services/removal/trash_guard_linux_supplement.h"
 #include "services/removal/trash_guard_tables.h"
 #include "utilities/path_canonical.h"
@@ -156,8 +157,14 @@ std::vector<TrashGuard::Protected> TrashGuard::protectedLocations() const {
   for (const std::string& relative : Supplement::protectedHomePaths()) {
     locations.push_back(inHome(folder, relative));
   }
-  for (const auto* table :
-       {&TrashGuardTables::protectedHomePaths(), &Supplement::protectedHomePaths()}) {
+  // The folders where projects are searched for hold the user's source code, as ~/Projects
+  // does: each is protected itself, whatever the tables above list.
+  for (const std::string& relative : CacheCatalog::repositorySearchRoots()) {
+    locations.push_back(inHome(folder, relative));
+  }
+  for (const auto* table : {&TrashGuardTables::protectedHomePaths(),
+                            &Supplement::protectedHomePaths(),
+                            &CacheCatalog::repositorySearchRoots()}) {
     for (const std::string& relative : *table) {
       if (relative.empty()) continue;
       for (std::string& path : otherSpellings(folder.physical, relative)) {
@@ -303,11 +310,12 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
                                   static_cast<std::uint64_t>(status.st_ino)};
   const HomeFolder folder = homeFolder(home);
 
-  // 3. The root of a volume (a link to one is judged by the other rules).
-  if (!S_ISLNK(status.st_mode) &&
-      MountRoot::isMountRootAt(physical->folder.get(), physical->name.c_str()).value_or(false)) {
-    return TrashError::protectedPath(shown);
-  }
+  // 3. The root of a volume (a link to one is judged by the other rules). Refused as such once
+  // the rules that protect the location itself have had their say: a folder where another
+  // volume is mounted may be anything, and the words say what is in the way.
+  const bool mountPoint =
+      !S_ISLNK(status.st_mode) &&
+      MountRoot::isMountRootAt(physical->folder.get(), physical->name.c_str()).value_or(false);
 
   // 4. The home folder and every folder above it.
   if (PathRelation::isSameOrDescendant(folder.identity, item) ||
@@ -333,6 +341,8 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
       return TrashError::protectedPath(shown);
     }
   }
+
+  if (mountPoint) return TrashError::mountPoint(shown);
 
   // 7. Inside, equal to or holding a forbidden tree.
   for (const std::string& tree : forbiddenTrees(!shellSnapshotRuleVerified)) {
@@ -372,7 +382,7 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
     return TrashError::outsideAllowedRoot(shown);
   }
 
-  return Approval{physical->path, identifier};
+  return Approval{physical->path, identifier, S_ISLNK(status.st_mode)};
 }
 
 }  // namespace hl

@@ -33,6 +33,8 @@ struct TrashGuard {
   struct Approval {
     std::string path;
     FileIdentifier identifier;
+    // What was found there is a symbolic link: removing it frees nothing it points at.
+    bool isSymbolicLink = false;
     bool operator==(const Approval&) const = default;
   };
 

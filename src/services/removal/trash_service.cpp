@@ -36,13 +36,20 @@ TrashResult TrashService::trash(const std::vector<TrashItem>& items, RemovalMode
     const std::string shown = PathCanonical::canonical(item.url);
 
     std::optional<RemovalError> failure;
+    // Whether what is removed is the item itself: what the user was shown, or, where nothing
+    // was recorded, at least not a link standing in its place.
+    bool itself = false;
     auto verdict = guardrail_.judge(item.url, item.allowedRoot, item.allowRootItself, protectedList,
                                     item.shellSnapshotRuleVerified);
     if (auto* refusal = std::get_if<TrashError>(&verdict)) {
       failure = *refusal;
+    } else if (const auto& approval = std::get<TrashGuard::Approval>(verdict);
+               item.shown && item.shown->object != approval.identifier) {
+      failure = StateChanged::changedSinceShown();
     } else {
-      const auto& approval = std::get<TrashGuard::Approval>(verdict);
-      const RemovalTarget target{approval.path, approval.identifier, shown};
+      itself = item.shown.has_value() || !approval.isSymbolicLink;
+      RemovalTarget target{approval.path, approval.identifier, shown};
+      if (item.shown && item.shown->mount != 0) target.shownMount = item.shown->mount;
       if (isPermanent(mode)) {
         failure = PermanentRemover::remove(target);
       } else {
@@ -55,8 +62,9 @@ TrashResult TrashService::trash(const std::vector<TrashItem>& items, RemovalMode
       result.failed.push_back({item.url, std::move(*failure)});
     } else {
       result.succeeded.push_back(item.url);
-      result.bytesFreed += item.size;
-      result.sizes[shown] = item.size;
+      const std::int64_t freed = itself ? item.size : 0;
+      result.bytesFreed += freed;
+      result.sizes[shown] = freed;
     }
     if (progress) progress(i + 1, total);
   }

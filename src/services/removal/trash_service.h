@@ -17,7 +17,9 @@ namespace hl {
 
 // The one place where items are moved to the Trash or deleted. Each item is checked by the
 // guard immediately before it is acted on, one after another in the order given, and nothing
-// at all happens while the read-only gate is closed.
+// at all happens while the read-only gate is closed. An item whose caller recorded what the
+// user was shown is removed only while that is what stands there. Bytes are counted as freed
+// only for items removed themselves, never for a link removed in an item's place.
 class TrashService {
  public:
   // Called after each item, removed or not: (items done, items in total).

@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-namespace hl::FullDiskAccess {
+#include "models/full_disk_access_status.h"
 
-enum class Status { granted, denied, notApplicable };
+namespace hl::FullDiskAccess {
 
 // The address of the platform's privacy settings for full disk access.
 inline constexpr std::string_view settingsURL =

@@ -17,6 +17,8 @@
 #include <cmath>
 #include <csignal>
 #include <cstdint>
+#include <mutex>
+#include <set>
 #include <thread>
 
 extern char** environ;
@@ -88,6 +90,28 @@ int terminationStatus(int waitStatus) {
   return -1;
 }
 
+// The children `run` started and has not reaped yet. A pid is added before the child can do
+// anything worth seeing and removed only once it is reaped, so it is never another process's.
+struct Children {
+  std::mutex mutex;
+  std::set<int> pids;
+};
+
+Children& children() {
+  static Children* const all = new Children;  // never destroyed: reapers may outlive main
+  return *all;
+}
+
+void startedChild(pid_t pid) {
+  std::lock_guard lock(children().mutex);
+  children().pids.insert(pid);
+}
+
+void reapedChild(pid_t pid) {
+  std::lock_guard lock(children().mutex);
+  children().pids.erase(pid);
+}
+
 // Reaps our one child in the background once we no longer wait for it, so it never stays a
 // zombie. Only ever our own pid: other parts of the program own their children.
 void reapLater(pid_t pid) {
@@ -95,6 +119,7 @@ void reapLater(pid_t pid) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    reapedChild(pid);
   }).detach();
 }
 
@@ -166,11 +191,13 @@ class Child {
     const pid_t result = ::waitpid(pid_, &status, WNOHANG);
     if (result == pid_) {
       reaped_ = true;
+      reapedChild(pid_);
       return terminationStatus(status);
     }
     if (result < 0 && errno == ECHILD) {
       // Someone else reaped it; its end is certain, its status is not.
       reaped_ = true;
+      reapedChild(pid_);
       return -1;
     }
     return std::nullopt;
@@ -196,6 +223,11 @@ int pollMilliseconds(Clock::time_point now, Clock::time_point next) {
 }
 
 }  // namespace
+
+std::set<int> runningChildren() {
+  std::lock_guard lock(children().mutex);
+  return children().pids;
+}
 
 std::string repairedUtf8(std::string_view bytes) {
   static constexpr std::string_view replacement = "\xEF\xBF\xBD";
@@ -292,6 +324,7 @@ std::optional<ProcessOutput> run(const std::string& executable,
                     envp.data()) != 0) {
     return std::nullopt;
   }
+  startedChild(pid);
   nullInput.reset();
   outWrite.reset();
   errWrite.reset();

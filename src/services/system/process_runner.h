@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -68,6 +69,10 @@ using Runner = std::function<std::optional<ProcessOutput>(const std::string& exe
 Launcher launcher();
 // `run` with an empty extra environment and no live output.
 Runner defaultRunner();
+
+// The pids of the commands `run` has started and not yet reaped, in this process: what the
+// program runs itself is told apart from the user's processes by them.
+std::set<int> runningChildren();
 
 // `bytes` decoded as UTF-8, each invalid sequence replaced by U+FFFD.
 std::string repairedUtf8(std::string_view bytes);

@@ -213,4 +213,8 @@ void CleanerViewModel::copyPaths(const std::set<std::string>& ids) {
   if (dependencies_.desktop) dependencies_.desktop->copyText(text);
 }
 
+void CleanerViewModel::openFullDiskAccessSettings() {
+  if (dependencies_.desktop) dependencies_.desktop->openURL(std::string(FullDiskAccess::settingsURL));
+}
+
 }  // namespace hl

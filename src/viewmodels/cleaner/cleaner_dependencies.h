@@ -61,8 +61,7 @@ class CleanerScanEngine {
 };
 
 // The real engine behind the interface.
-std::shared_ptr<CleanerScanEngine> makeCacheScanEngine(
-    std::shared_ptr<CacheScanService> service = std::make_shared<CacheScanService>());
+std::shared_ptr<CleanerScanEngine> makeCacheScanEngine(std::shared_ptr<CacheScanService> service);
 
 // The service the cleaner hands confirmed removals to, with the gate it was made with.
 class RemovalService {
@@ -77,12 +76,13 @@ class RemovalService {
 // The real trash service behind the interface.
 std::shared_ptr<RemovalService> makeRemovalService(std::shared_ptr<TrashService> service);
 
-// Everything the cleaner calls on the world. Empty members take the real service; tests replace
-// what they need. The blocking functions are called on worker threads.
+// Everything the cleaner calls on the world. The services that reach it (engine, trash service,
+// in-use evaluation, git, the process list) must be given: the composition root wires the real
+// ones, tests their fakes, and a missing one is an error at construction. The rest has a
+// default. The blocking functions are called on worker threads.
 struct CleanerDependencies {
   std::shared_ptr<FlowExecutor> executor;
   std::shared_ptr<CleanerScanEngine> engine;
-  // Default: a trash service for the home folder behind the gate of this launch.
   std::shared_ptr<RemovalService> trashService;
   // Dates: plan ages, scan dates, Quick Clean's one-second delay, the in-use time rules.
   WallClock wallClock;

@@ -2,12 +2,14 @@
 
 #include <QThread>
 #include <array>
+#include <bit>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "platform/user_folders.h"
 #include "services/in_use/in_use_detector.h"
-#include "services/system/git_service.h"
 #include "viewmodels/gui_thread.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/history_view_model.h"
@@ -25,39 +27,29 @@ struct CleanerViewModel::Mailbox {
 
 namespace {
 
+// A service that reaches the world is never filled in here: a caller that leaves one out gets
+// an error naming it, never the real one by accident.
+void require(bool present, const char* member) {
+  if (!present) {
+    throw std::invalid_argument(std::string("CleanerViewModel needs CleanerDependencies::") +
+                                member + "; the composition root wires the real one");
+  }
+}
+
 CleanerDependencies completed(CleanerDependencies dependencies) {
   CleanerDependencies& d = dependencies;
+  require(d.engine != nullptr, "engine");
+  require(d.trashService != nullptr, "trashService");
+  require(static_cast<bool>(d.evaluateInUse), "evaluateInUse");
+  require(static_cast<bool>(d.worktreeStatus), "worktreeStatus");
+  require(static_cast<bool>(d.pruneWorktrees), "pruneWorktrees");
+  require(static_cast<bool>(d.runningOwners), "runningOwners");
   if (!d.home) d.home = homeDirectory();
   if (!d.executor) d.executor = std::make_shared<QtFlowExecutor>();
-  if (!d.engine) d.engine = makeCacheScanEngine();
-  if (!d.trashService) {
-    d.trashService =
-        makeRemovalService(std::make_shared<TrashService>(*d.home, DestructiveGate::current()));
-  }
   if (!d.wallClock) d.wallClock = systemWallClock();
   if (!d.monotonicClock) d.monotonicClock = continuousClock();
+  // On this platform a stand-in that reads nothing and always answers "not applicable".
   if (!d.fullDiskAccess) d.fullDiskAccess = &FullDiskAccess::applicationStatus;
-  if (!d.evaluateInUse) {
-    d.evaluateInUse = [home = *d.home](const std::vector<CacheItem>& items, Date now) {
-      InUseDetector detector;
-      detector.home = home;
-      detector.now = now;
-      return detector.evaluate(items, true);
-    };
-  }
-  if (!d.worktreeStatus) {
-    d.worktreeStatus = [](const std::optional<std::string>& gitRoot,
-                          ProcessRunner::Duration timeout) {
-      return GitService::worktreeStatus(gitRoot, timeout);
-    };
-  }
-  if (!d.pruneWorktrees) {
-    d.pruneWorktrees = [](const std::string& repository, const DestructiveGate& gate,
-                          ProcessRunner::Duration timeout) {
-      return GitService::pruneWorktrees(repository, gate, timeout);
-    };
-  }
-  if (!d.runningOwners) d.runningOwners = ProcessGuard::snapshotOwners();
   if (!d.runTool) {
     // The tools run through the locator the scans resolve, so its environment is reused.
     d.runTool = [engine = d.engine](const NativeAction& action, const DestructiveGate& gate,
@@ -128,52 +120,56 @@ void CleanerViewModel::changed(Input input) {
   if (batchDepth_ == 0) announce();
 }
 
-void CleanerViewModel::announce() {
-  using Signal = void (CleanerViewModel::*)();
-  // Indexed by `Input`; the settings have signals of their own.
-  static constexpr std::array<Signal, 32> stored = {
-      &CleanerViewModel::itemsChanged,
-      &CleanerViewModel::itemsRevisionChanged,
-      &CleanerViewModel::toolsChanged,
-      &CleanerViewModel::selectedGroupChanged,
-      &CleanerViewModel::tabChanged,
-      &CleanerViewModel::checkedChanged,
-      &CleanerViewModel::tableSelectionChanged,
-      &CleanerViewModel::detailItemIDChanged,
-      &CleanerViewModel::showAllProjectsChanged,
-      &CleanerViewModel::isScanningChanged,
-      &CleanerViewModel::hasScannedChanged,
-      &CleanerViewModel::scanningGroupChanged,
-      &CleanerViewModel::finishedGroupsChanged,
-      &CleanerViewModel::lastScanDateChanged,
-      &CleanerViewModel::pendingPlanChanged,
-      &CleanerViewModel::isPreparingTrashChanged,
-      &CleanerViewModel::isTrashingChanged,
-      &CleanerViewModel::trashProgressChanged,
-      &CleanerViewModel::activeRemovalModeChanged,
-      &CleanerViewModel::resultMessageChanged,
-      &CleanerViewModel::pendingActionChanged,
-      &CleanerViewModel::runningActionsChanged,
-      &CleanerViewModel::quickCleanChanged,
-      &CleanerViewModel::quickCleanModeChanged,
-      &CleanerViewModel::liveSummaryChanged,
-      &CleanerViewModel::verificationChanged,
-      &CleanerViewModel::fullDiskAccessChanged,
-      &CleanerViewModel::readOnlyChanged,
-      nullptr,
-      nullptr,
-      nullptr,
-      nullptr,
-  };
-  static_assert(static_cast<int>(Input::deleteImmediately) + 1 == stored.size());
+CleanerViewModel::Signal CleanerViewModel::signalOf(Input input) {
+  // A switch without a default: the compiler names every input that has no answer here.
+  switch (input) {
+    case Input::items: return &CleanerViewModel::itemsChanged;
+    case Input::itemsRevision: return &CleanerViewModel::itemsRevisionChanged;
+    case Input::tools: return &CleanerViewModel::toolsChanged;
+    case Input::selectedGroup: return &CleanerViewModel::selectedGroupChanged;
+    case Input::tab: return &CleanerViewModel::tabChanged;
+    case Input::checked: return &CleanerViewModel::checkedChanged;
+    case Input::tableSelection: return &CleanerViewModel::tableSelectionChanged;
+    case Input::detailItemID: return &CleanerViewModel::detailItemIDChanged;
+    case Input::showAllProjects: return &CleanerViewModel::showAllProjectsChanged;
+    case Input::isScanning: return &CleanerViewModel::isScanningChanged;
+    case Input::hasScanned: return &CleanerViewModel::hasScannedChanged;
+    case Input::scanningGroup: return &CleanerViewModel::scanningGroupChanged;
+    case Input::finishedGroups: return &CleanerViewModel::finishedGroupsChanged;
+    case Input::lastScanDate: return &CleanerViewModel::lastScanDateChanged;
+    case Input::pendingPlan: return &CleanerViewModel::pendingPlanChanged;
+    case Input::isPreparingTrash: return &CleanerViewModel::isPreparingTrashChanged;
+    case Input::isTrashing: return &CleanerViewModel::isTrashingChanged;
+    case Input::trashProgress: return &CleanerViewModel::trashProgressChanged;
+    case Input::activeRemovalMode: return &CleanerViewModel::activeRemovalModeChanged;
+    case Input::resultMessage: return &CleanerViewModel::resultMessageChanged;
+    case Input::pendingAction: return &CleanerViewModel::pendingActionChanged;
+    case Input::runningActions: return &CleanerViewModel::runningActionsChanged;
+    case Input::quickClean: return &CleanerViewModel::quickCleanChanged;
+    case Input::quickCleanMode: return &CleanerViewModel::quickCleanModeChanged;
+    case Input::liveSummary: return &CleanerViewModel::liveSummaryChanged;
+    case Input::verification: return &CleanerViewModel::verificationChanged;
+    case Input::fullDiskAccess: return &CleanerViewModel::fullDiskAccessChanged;
+    case Input::gate: return &CleanerViewModel::readOnlyChanged;
+    // The settings have signals of their own, and a confirmed Quick Clean is told only through
+    // the busy state it feeds: these inputs only feed derived values.
+    case Input::excludedPaths:
+    case Input::extraPaths:
+    case Input::quickCleanIncludesModerate:
+    case Input::deleteImmediately:
+    case Input::quickCleanConfirmed: return nullptr;
+  }
+  return nullptr;
+}
 
+void CleanerViewModel::announce() {
   constexpr Inputs included = bit(Input::itemsRevision) | bit(Input::excludedPaths);
   constexpr Inputs visible = included | bit(Input::selectedGroup) | bit(Input::showAllProjects);
   struct Derived {
     Inputs inputs;
     Signal signal;
   };
-  static constexpr std::array<Derived, 9> derived = {{
+  static constexpr std::array<Derived, 10> derived = {{
       {included, &CleanerViewModel::includedItemsChanged},
       {visible, &CleanerViewModel::visibleItemsChanged},
       {included | bit(Input::fullDiskAccess), &CleanerViewModel::totalsChanged},
@@ -188,14 +184,18 @@ void CleanerViewModel::announce() {
            bit(Input::trashProgress) | bit(Input::activeRemovalMode) |
            bit(Input::runningActions) | bit(Input::isScanning) | bit(Input::scanningGroup),
        &CleanerViewModel::statusTextChanged},
+      {bit(Input::isTrashing) | bit(Input::isPreparingTrash) | bit(Input::quickCleanConfirmed),
+       &CleanerViewModel::isRemovalBusyChanged},
   }};
 
   // Changes made by receivers while announcing are collected and announced right after.
   ++batchDepth_;
   while (pendingChanges_ != 0) {
     const Inputs changes = std::exchange(pendingChanges_, 0);
-    for (std::size_t input = 0; input < stored.size(); ++input) {
-      if ((changes & (Inputs{1} << input)) != 0 && stored[input]) (this->*stored[input])();
+    for (Inputs rest = changes; rest != 0; rest &= rest - 1) {
+      if (const Signal signal = signalOf(static_cast<Input>(std::countr_zero(rest)))) {
+        (this->*signal)();
+      }
     }
     for (const Derived& value : derived) {
       if ((changes & value.inputs) != 0) (this->*value.signal)();
@@ -216,6 +216,12 @@ void CleanerViewModel::itemsEdited() {
   ++itemsRevision_;
   changed(Input::itemsRevision);
   changed(Input::items);
+}
+
+void CleanerViewModel::setQuickCleanConfirmed(bool confirmed) {
+  if (quickCleanConfirmed_ == confirmed) return;
+  quickCleanConfirmed_ = confirmed;
+  pendingChanges_ |= bit(Input::quickCleanConfirmed);
 }
 
 void CleanerViewModel::assignChecked(std::set<std::string> ids) {
@@ -315,6 +321,10 @@ bool CleanerViewModel::isPreparingTrash() const {
 bool CleanerViewModel::isTrashing() const {
   assertOnGuiThread();
   return isTrashing_;
+}
+bool CleanerViewModel::isRemovalBusy() const {
+  assertOnGuiThread();
+  return removalBusy();
 }
 CleanerViewModel::TrashProgress CleanerViewModel::trashProgress() const {
   assertOnGuiThread();

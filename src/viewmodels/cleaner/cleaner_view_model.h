@@ -21,6 +21,7 @@
 #include "models/trash_result.h"
 #include "models/trash_trigger.h"
 #include "services/in_use/in_use_evaluation.h"
+#include "services/removal/shown_items.h"
 #include "services/scan/cache_scan_event.h"
 #include "services/system/full_disk_access.h"
 #include "utilities/time.h"
@@ -71,6 +72,7 @@ class CleanerViewModel : public QObject, private FlowHost {
                  NOTIFY pendingPlanChanged)
   Q_PROPERTY(bool isPreparingTrash READ isPreparingTrash NOTIFY isPreparingTrashChanged)
   Q_PROPERTY(bool isTrashing READ isTrashing NOTIFY isTrashingChanged)
+  Q_PROPERTY(bool isRemovalBusy READ isRemovalBusy NOTIFY isRemovalBusyChanged)
   Q_PROPERTY(hl::CleanerViewModel::TrashProgress trashProgress READ trashProgress NOTIFY
                  trashProgressChanged)
   Q_PROPERTY(hl::RemovalMode activeRemovalMode READ activeRemovalMode NOTIFY
@@ -110,6 +112,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   SettingsStore& settings() const;
   ActivityLog& activity() const;
   HistoryViewModel& history() const;
+  // The home folder the scan looks in, which paths are shown against ("~").
+  const std::string& home() const { return home_; }
 
   // --- Stored state ---------------------------------------------------------------------------
   const std::vector<CacheItem>& items() const;
@@ -133,6 +137,9 @@ class CleanerViewModel : public QObject, private FlowHost {
   const std::optional<TrashPlan>& pendingPlan() const;
   bool isPreparingTrash() const;
   bool isTrashing() const;
+  // A removal runs or is being planned, or a confirmed Quick Clean has not finished: a new
+  // removal would be refused, so the controls that ask for one are off. `isRemovalBusyChanged`.
+  bool isRemovalBusy() const;
   TrashProgress trashProgress() const;
   RemovalMode activeRemovalMode() const;
   const std::optional<std::string>& resultMessage() const;
@@ -190,8 +197,12 @@ class CleanerViewModel : public QObject, private FlowHost {
   std::vector<std::string> visibleIDs() const;
   // The size of the first visible item. `visibleItemsChanged`.
   std::int64_t largestVisibleSize() const;
-  // The groups the sidebar lists. `sidebarGroupsChanged`.
+  // The groups the sidebar and the details list: every group but those that can find nothing
+  // on this platform, and Custom paths only while there are extra paths. `sidebarGroupsChanged`.
   std::vector<CacheGroup> sidebarGroups() const;
+  // The locations a group's details list: its catalog rows, and for Custom paths the settings'
+  // extra paths. Follows `sidebarGroupsChanged`.
+  std::vector<std::string> coveredPaths(CacheGroup group) const;
   // The rest follow `totalsChanged`. None: every group.
   std::int64_t totalSize(std::optional<CacheGroup> group) const;
   bool isApproximate(std::optional<CacheGroup> group) const;
@@ -230,6 +241,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   void revealInFinder(const std::set<std::string>& ids);
   // Puts the items' paths on the clipboard, one a line, sorted.
   void copyPaths(const std::set<std::string>& ids);
+  // Opens the platform's Full Disk Access settings, where there are any.
+  void openFullDiskAccessSettings();
 
   // --- Removal request, plan and execution -----------------------------------------------------
   // Plans the removal of the given included selectable items (none given: the ticked ones): checks
@@ -243,6 +256,9 @@ class CleanerViewModel : public QObject, private FlowHost {
   // second; otherwise starts the removal. `isTrashing` holds when it returns. Takes its own copy:
   // the pending plan it clears may be the one passed.
   void confirmTrash(TrashPlan plan, Date now);
+  // Drops the Trash row's measured size, so that the next scan measures it again: called after
+  // anything was moved to the Trash, here or on another page.
+  void forgetTrashSize();
   // The repositories whose worktree records git may prune after these items were removed.
   static std::set<std::string> repositoriesToPrune(const std::vector<CacheItem>& removed);
 
@@ -296,6 +312,7 @@ class CleanerViewModel : public QObject, private FlowHost {
   void pendingPlanChanged();
   void isPreparingTrashChanged();
   void isTrashingChanged();
+  void isRemovalBusyChanged();
   void trashProgressChanged();
   void activeRemovalModeChanged();
   void resultMessageChanged();
@@ -319,6 +336,9 @@ class CleanerViewModel : public QObject, private FlowHost {
   void statusTextChanged();
 
  private:
+  // Tests announce each input on its own to see which signal answers.
+  friend struct CleanerInputProbe;
+
   // Every input of an announcement: the stored values and the settings the derived values read.
   enum class Input : int {
     items,
@@ -353,6 +373,7 @@ class CleanerViewModel : public QObject, private FlowHost {
     extraPaths,
     quickCleanIncludesModerate,
     deleteImmediately,
+    quickCleanConfirmed,
   };
   using Inputs = std::uint64_t;
   static constexpr Inputs bit(Input input) { return Inputs{1} << static_cast<int>(input); }
@@ -381,6 +402,9 @@ class CleanerViewModel : public QObject, private FlowHost {
 
   void assertOnGuiThread() const;
   void changed(Input input);
+  using Signal = void (CleanerViewModel::*)();
+  // The signal that announces a stored input; none for a setting, which only feeds derived values.
+  static Signal signalOf(Input input);
   void announce();
   // Stores the value; notifies only when it differs.
   template <typename T>
@@ -444,6 +468,8 @@ class CleanerViewModel : public QObject, private FlowHost {
     std::map<std::string, std::string> inUse;
     std::set<std::string> running;
     VerificationState verification;
+    // What stood at the items' paths, read just before the in-use check.
+    ShownItems seen;
   };
   struct RemovalOutcome {
     TrashResult result;
@@ -452,20 +478,26 @@ class CleanerViewModel : public QObject, private FlowHost {
   };
   Flow<GuardRefresh> refreshGuards(std::vector<CacheItem> items);
   Flow<> planRemoval(std::vector<CacheItem> items);
+  // `shown`: what stood at the items' paths when the user was shown them (the plan, Quick
+  // Clean's confirmation); an item that is anything else now is skipped as changed.
   Flow<RemovalOutcome> performTrash(std::vector<CacheItem> items, TrashTrigger trigger,
-                                    RemovalMode mode);
+                                    RemovalMode mode, ShownItems shown);
   // The passed items whose list item still stands as confirmed; the others fail into `failures`.
   std::vector<CacheItem> stillAsConfirmed(const std::vector<CacheItem>& items,
                                           std::vector<TrashResult::Failure>& failures) const;
   Flow<> prepareQuickClean(std::vector<CacheItem> candidates, std::uint64_t token,
                            int heldBefore);
-  Flow<> runQuickClean(std::vector<CacheItem> items, RemovalMode confirmedMode, int skipped);
+  Flow<> runQuickClean(std::vector<CacheItem> items, RemovalMode confirmedMode, int skipped,
+                       ShownItems shown);
   Flow<std::optional<std::string>> runningBlocker(NativeAction action);
   Flow<> checkAction(CacheItem item);
   Flow<> runTool(CacheItem item, DestructiveGate gate);
   // A removal runs, is being planned, or Quick Clean was confirmed and has not finished.
   bool removalBusy() const;
   void refuseWhileBusy(TrashTrigger trigger);
+  // Marked for the step's announcement, never announced on its own: a flow destroyed with the
+  // model ends its Quick Clean without telling anyone.
+  void setQuickCleanConfirmed(bool confirmed);
 
   // Helpers of the derived values.
   bool isSafe(const CacheItem& item, Date now) const;
@@ -518,6 +550,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   LiveSummary liveSummary_;
   VerificationState verification_;
   Date quickCleanConfirmableAt_ = Date::max();
+  // What stood at the paths of the items Quick Clean offers, read when it offered them.
+  ShownItems quickCleanShown_;
   std::uint64_t quickCleanToken_ = 0;
   // From Quick Clean's confirmation until its flow ends. Not the tray's state: a cancel shows
   // idle at once while the confirmed removal still goes ahead.

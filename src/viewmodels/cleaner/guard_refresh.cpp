@@ -10,11 +10,23 @@ namespace hl {
 Flow<CleanerViewModel::GuardRefresh> CleanerViewModel::refreshGuards(std::vector<CacheItem> items) {
   // The detector's reference date is taken when it is made, before the wait.
   const Date detectorDate = wallClock_();
-  BackgroundWait<InUseEvaluation> evaluating(
-      *this, [evaluate = dependencies_.evaluateInUse, items, detectorDate] {
-        return evaluate(items, detectorDate);
+  // What stands at the items' paths is read first: a removal compares it with what the user
+  // was shown before it looks at what is in use.
+  std::vector<std::string> urls;
+  for (const CacheItem& item : items) {
+    for (const std::string& url : item.targetURLs()) urls.push_back(url);
+  }
+  struct Looked {
+    ShownItems seen;
+    InUseEvaluation evaluation;
+  };
+  BackgroundWait<Looked> evaluating(
+      *this, [evaluate = dependencies_.evaluateInUse, items, urls, detectorDate] {
+        ShownItems seen = ShownItems::record(urls);
+        return Looked{std::move(seen), evaluate(items, detectorDate)};
       });
-  InUseEvaluation evaluation = co_await evaluating;
+  Looked looked = co_await evaluating;
+  InUseEvaluation& evaluation = looked.evaluation;
 
   // Scan events and user actions may have run meanwhile; from here on nothing interleaves.
   const Date now = wallClock_();
@@ -50,7 +62,7 @@ Flow<CleanerViewModel::GuardRefresh> CleanerViewModel::refreshGuards(std::vector
   assignChecked(std::move(stillTicked));
 
   co_return GuardRefresh{std::move(inUse), std::move(evaluation.runningOwners),
-                         std::move(evaluation.verification)};
+                         std::move(evaluation.verification), std::move(looked.seen)};
 }
 
 }  // namespace hl

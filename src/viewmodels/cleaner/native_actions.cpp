@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "models/owner_names.h"
 #include "services/in_use/process_guard.h"
 #include "utilities/text_lines.h"
 #include "viewmodels/activity_log.h"
@@ -27,7 +28,7 @@ Flow<std::optional<std::string>> CleanerViewModel::runningBlocker(NativeAction a
   const std::optional<std::set<std::string>> running = co_await listing;
   if (!running) co_return "an unverifiable process list (cannot check whether its app is running)";
   for (const std::string& owner : owners) {
-    if (running->contains(owner)) co_return ProcessGuard::displayName(owner);
+    if (running->contains(owner)) co_return ownerDisplayName(owner);
   }
   co_return std::nullopt;
 }

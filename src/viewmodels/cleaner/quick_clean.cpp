@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <utility>
 
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "viewmodels/settings_store.h"
@@ -137,6 +138,7 @@ Flow<> CleanerViewModel::prepareQuickClean(std::vector<CacheItem> candidates,
   const int dropped = static_cast<int>(candidates.size() - kept.size());
   assign(quickClean_, QuickCleanState::confirming(std::move(ids), sizeOf(kept), dropped + heldBefore),
          Input::quickClean);
+  quickCleanShown_ = guard.seen;
   quickCleanConfirmableAt_ = wallClock_() + kConfirmationDelay;
 
   SleepWait lapse(*this, kConfirmationLapse);
@@ -172,17 +174,18 @@ void CleanerViewModel::confirmQuickClean(Date now) {
     return;
   }
   assign(quickClean_, QuickCleanState::running(), Input::quickClean);
-  quickCleanConfirmed_ = true;
-  flows_.spawn(runQuickClean(std::move(items), quickCleanMode_, skipped));
+  setQuickCleanConfirmed(true);
+  flows_.spawn(runQuickClean(std::move(items), quickCleanMode_, skipped,
+                             std::exchange(quickCleanShown_, {})));
 }
 
 Flow<> CleanerViewModel::runQuickClean(std::vector<CacheItem> items, RemovalMode confirmedMode,
-                                       int skipped) {
+                                       int skipped, ShownItems shown) {
   // Every way out of this flow ends the confirmed Quick Clean.
   struct Ending {
-    bool& confirmed;
-    ~Ending() { confirmed = false; }
-  } ending{quickCleanConfirmed_};
+    CleanerViewModel& model;
+    ~Ending() { model.setQuickCleanConfirmed(false); }
+  } ending{*this};
   Flow<GuardRefresh> checking = refreshGuards(items);
   const GuardRefresh guard = co_await checking;
   const std::vector<CacheItem> kept = freeOf(items, guard.inUse, guard.running);
@@ -197,7 +200,7 @@ Flow<> CleanerViewModel::runQuickClean(std::vector<CacheItem> items, RemovalMode
     co_return;
   }
   const RemovalMode mode = effectiveRemovalMode(confirmedMode, settings_.removalMode());
-  Flow<RemovalOutcome> removal = performTrash(kept, TrashTrigger::quickClean, mode);
+  Flow<RemovalOutcome> removal = performTrash(kept, TrashTrigger::quickClean, mode, std::move(shown));
   const RemovalOutcome outcome = co_await removal;
   // The tray shows its own message; the Home page shows none for Quick Clean.
   assign(resultMessage_, std::optional<std::string>{}, Input::resultMessage);

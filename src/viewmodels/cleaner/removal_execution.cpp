@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "services/in_use/in_use_reasons.h"
+#include "models/in_use_reasons.h"
 #include "utilities/byte_formatting.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"
@@ -28,7 +28,8 @@ std::set<std::string> canonicalTargets(const CacheItem& item) {
   return paths;
 }
 
-TrashItem removalEntry(const CacheItem& item, const std::string& url, bool onlyURL) {
+TrashItem removalEntry(const CacheItem& item, const std::string& url, bool onlyURL,
+                       const ShownItems& shown) {
   TrashItem entry;
   entry.url = url;
   // Members share the row's size, which overstates any one of them.
@@ -36,7 +37,21 @@ TrashItem removalEntry(const CacheItem& item, const std::string& url, bool onlyU
   entry.allowedRoot = item.discoveryRoot;
   entry.allowRootItself = cleanPath(item.discoveryRoot) == cleanPath(url);
   entry.shellSnapshotRuleVerified = item.guardRule == GuardRule::claudeShellSnapshots;
+  entry.shown = shown.at(url);
   return entry;
+}
+
+// One entry per folder of each item, members in order.
+std::vector<TrashItem> removalEntries(const std::vector<CacheItem>& items,
+                                      const ShownItems& shown) {
+  std::vector<TrashItem> entries;
+  for (const CacheItem& item : items) {
+    const std::vector<std::string> urls = item.targetURLs();
+    for (const std::string& url : urls) {
+      entries.push_back(removalEntry(item, url, urls.size() == 1, shown));
+    }
+  }
+  return entries;
 }
 
 }  // namespace
@@ -54,6 +69,8 @@ std::vector<CacheItem> CleanerViewModel::stillAsConfirmed(
       reason = "no longer in the list";
     } else if (canonicalTargets(*current) != canonicalTargets(item)) {
       reason = "its folders changed";
+    } else if (current->inUseReason) {
+      reason = "now in use: " + *current->inUseReason;
     } else if (!current->isSelectable()) {
       reason = "no longer selectable";
     }
@@ -67,7 +84,7 @@ std::vector<CacheItem> CleanerViewModel::stillAsConfirmed(
 }
 
 Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
-    std::vector<CacheItem> items, TrashTrigger trigger, RemovalMode mode) {
+    std::vector<CacheItem> items, TrashTrigger trigger, RemovalMode mode, ShownItems shown) {
   const std::string triggerText(rawValue(trigger));
   // This removal keeps the service it started with, and its gate.
   const std::shared_ptr<RemovalService> service = trashService_;
@@ -114,7 +131,11 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
 
   std::vector<CacheItem> free;
   for (const CacheItem& item : remaining) {
-    if (const auto found = guard.inUse.find(item.id); found != guard.inUse.end()) {
+    // A folder renamed away and replaced, or a mount put over a folder on the way, is another
+    // item, whatever uses it now.
+    if (shown.changedIn(guard.seen, item.targetURLs())) {
+      skipped.push_back({item.url, StateChanged::changedSinceShown()});
+    } else if (const auto found = guard.inUse.find(item.id); found != guard.inUse.end()) {
       skipped.push_back({item.url, StateChanged{"now in use: " + found->second}});
     } else {
       free.push_back(item);
@@ -144,14 +165,28 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
     }
     skipped.push_back({item.url, StateChanged{"worktree is no longer clean"}});
   }
+  // One record per category of every item the user confirmed, skipped ones included. A row of
+  // several folders is skipped under its own path, so that path belongs to its category too.
+  HistoryViewModel::Categories categories;
+  for (const CacheItem& item : candidates) {
+    std::vector<std::string>& paths = categories[std::string(displayName(item.group))];
+    const std::vector<std::string> urls = item.targetURLs();
+    paths.insert(paths.end(), urls.begin(), urls.end());
+    if (!item.members.empty()) paths.push_back(item.url);
+  }
+  // Written down before anything is acted on, so that a removal cut short is still recorded at
+  // the next start; before the last check, which stays right before the removal.
+  UUID operation;
+  CallbackWait journaling(*this, [&](std::function<void()> done) {
+    operation = history_.beginRemoval(categories, removalEntries(remaining, shown), skipped,
+                                      trigger, mode, std::move(done));
+  });
+  co_await journaling;
+
   // The waits above let scans and the user in: judge by the list once more.
   remaining = stillAsConfirmed(remaining, skipped);
 
-  std::vector<TrashItem> entries;
-  for (const CacheItem& item : remaining) {
-    const std::vector<std::string> urls = item.targetURLs();
-    for (const std::string& url : urls) entries.push_back(removalEntry(item, url, urls.size() == 1));
-  }
+  const std::vector<TrashItem> entries = removalEntries(remaining, shown);
   assign(trashProgress_, TrashProgress{0, static_cast<int>(entries.size())},
          Input::trashProgress);
   BackgroundWait<TrashResult> removing(
@@ -183,20 +218,12 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
     }
   }
 
-  // One record per category of every item the user confirmed, skipped ones included. A row of
-  // several folders is skipped under its own path, so that path belongs to its category too.
-  HistoryViewModel::Categories categories;
-  for (const CacheItem& item : candidates) {
-    std::vector<std::string>& paths = categories[std::string(displayName(item.group))];
-    const std::vector<std::string> urls = item.targetURLs();
-    paths.insert(paths.end(), urls.begin(), urls.end());
-    if (!item.members.empty()) paths.push_back(item.url);
-  }
   // The record is written before the pruning, which may take seconds per repository: a quit in
   // between must not lose it.
-  CallbackWait recording(*this, [this, &result, &categories, trigger](std::function<void()> done) {
-    history_.record(result, categories, trigger, std::move(done));
-  });
+  CallbackWait recording(
+      *this, [this, &result, &categories, trigger, operation](std::function<void()> done) {
+        history_.record(result, categories, trigger, std::move(done), operation);
+      });
   co_await recording;
 
   if (settings_.pruneWorktreesAfterTrash()) {
@@ -225,6 +252,7 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
     forgotten.assign(removedIDs.begin(), removedIDs.end());
   }
   engine_->forget(forgotten);
+  if (!isPermanent(mode) && !result.succeeded.empty()) forgetTrashSize();
 
   std::erase_if(items_, [&](const CacheItem& item) { return removedIDs.contains(item.id); });
   reindex();
@@ -252,6 +280,15 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
   assign(resultMessage_, std::optional<std::string>(message), Input::resultMessage);
   if (onDiskChanged_) onDiskChanged_();
   co_return RemovalOutcome{std::move(result), std::nullopt};
+}
+
+void CleanerViewModel::forgetTrashSize() {
+  assertOnGuiThread();
+  std::vector<std::string> ids;
+  for (const CacheItem& item : items_) {
+    if (item.group == CacheGroup::trash) ids.push_back(item.id);
+  }
+  if (!ids.empty()) engine_->forget(ids);
 }
 
 std::set<std::string> CleanerViewModel::repositoriesToPrune(const std::vector<CacheItem>& removed) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "models/owner_names.h"
 #include "services/in_use/process_guard.h"
 #include "utilities/uuid.h"
 #include "viewmodels/activity_log.h"
@@ -73,7 +74,8 @@ Flow<> CleanerViewModel::planRemoval(std::vector<CacheItem> items) {
   });
   assign(pendingPlan_,
          std::optional<TrashPlan>(TrashPlan{UUID::random(), std::move(kept), wallClock_(),
-                                            std::move(warnings), settings_.removalMode()}),
+                                            std::move(warnings), settings_.removalMode(),
+                                            guard.seen}),
          Input::pendingPlan);
 }
 
@@ -90,7 +92,7 @@ std::vector<std::string> CleanerViewModel::runningWarnings(const std::vector<Cac
       }
     }
     if (matched.empty()) continue;
-    const std::string name = ProcessGuard::displayName(owner);
+    const std::string name = ownerDisplayName(owner);
     if (!named.insert(name).second) continue;
     std::string line = name + " is running \u2014 " + matched[0]->name;
     if (matched.size() > 1) line += ", " + matched[1]->name;
@@ -114,7 +116,8 @@ void CleanerViewModel::confirmTrash(TrashPlan plan, Date now) {
   // Permanent only when both the plan and the setting as it is now say so.
   const RemovalMode mode = effectiveRemovalMode(plan.mode, settings_.removalMode());
   assign(pendingPlan_, std::optional<TrashPlan>{}, Input::pendingPlan);
-  flows_.spawn(performTrash(std::move(items), TrashTrigger::confirmationSheet, mode));
+  flows_.spawn(
+      performTrash(std::move(items), TrashTrigger::confirmationSheet, mode, std::move(plan.shown)));
 }
 
 }  // namespace hl

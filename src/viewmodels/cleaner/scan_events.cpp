@@ -6,8 +6,8 @@
 #include <iterator>
 #include <unordered_set>
 
+#include "models/in_use_reasons.h"
 #include "services/in_use/in_use_detector.h"
-#include "services/in_use/in_use_reasons.h"
 #include "services/in_use/process_guard.h"
 #include "utilities/byte_formatting.h"
 #include "utilities/path_canonical.h"

@@ -6,6 +6,7 @@
 
 #include "models/cache_item.h"
 #include "models/removal_mode.h"
+#include "services/removal/shown_items.h"
 #include "utilities/time.h"
 #include "utilities/uuid.h"
 
@@ -21,6 +22,9 @@ struct TrashPlan {
   // Warning lines of the confirmation: items skipped as in use, applications that own items.
   std::vector<std::string> runningWarnings;
   RemovalMode mode = RemovalMode::trash;
+  // What stood at the items' paths (each member of a row of several folders) when the plan was
+  // made: the removal takes only what still stands there.
+  ShownItems shown = {};
 
   // The items' sizes, an unmeasured size counting 0.
   std::int64_t totalSize() const;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "services/discovery/cache_catalog.h"
 #include "utilities/byte_formatting.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "viewmodels/settings_store.h"
@@ -92,9 +93,14 @@ std::vector<CacheGroup> CleanerViewModel::sidebarGroups() const {
   std::vector<CacheGroup> groups;
   for (CacheGroup group : allCacheGroups) {
     if (group == CacheGroup::custom && settings_.extraPaths().empty()) continue;
+    if (CacheCatalog::coversOnlyMacLocations(group)) continue;
     groups.push_back(group);
   }
   return groups;
+}
+
+std::vector<std::string> CleanerViewModel::coveredPaths(CacheGroup group) const {
+  return CacheCatalog::coveredPaths(group, settings_.extraPaths());
 }
 
 std::int64_t CleanerViewModel::totalSize(std::optional<CacheGroup> group) const {

@@ -88,19 +88,17 @@ void ScannerViewModel::applyTopLevelRefusals(const std::map<std::string, std::st
   emit refusalsChanged();
 }
 
-void ScannerViewModel::evaluatePolicy(const std::vector<FileNode>& nodes,
-                                      std::function<void(Verdict)> done) {
+void ScannerViewModel::evaluatePolicy(const std::vector<FileNode>& nodes, Judged done) {
   assertGuiThread(*this);
   if (!rootURL_) {
-    done(Verdict{});
+    done(Verdict{}, ShownItems{});
     return;
   }
   evaluate(nodes, *rootURL_, tree_.worktreeRoots, std::move(done));
 }
 
 void ScannerViewModel::evaluate(const std::vector<FileNode>& nodes, const std::string& scanRoot,
-                                const std::set<std::string>& worktreeRoots,
-                                std::function<void(Verdict)> done) {
+                                const std::set<std::string>& worktreeRoots, Judged done) {
   std::vector<std::string> urls;
   std::vector<std::string> ids;
   for (const FileNode& judged : nodes) {
@@ -111,11 +109,14 @@ void ScannerViewModel::evaluate(const std::vector<FileNode>& nodes, const std::s
   const std::uint64_t generation = treeGeneration_;
   inBackground([this, check, urls, ids, scanRoot, worktreeRoots, generation,
                 done = std::move(done)]() -> std::function<void()> {
+    // Read before the policy looks at what is in use: a removal compares it with what the
+    // user was shown first.
+    ShownItems seen = ShownItems::record(urls);
     Verdict verdict = check(urls, scanRoot, worktreeRoots);
-    return [this, verdict = std::move(verdict), ids, generation, done] {
+    return [this, verdict = std::move(verdict), seen = std::move(seen), ids, generation, done] {
       // Refusals judged for a tree that has since been replaced describe nothing shown.
       if (generation == treeGeneration_) applyRefusals(ids, verdict);
-      done(verdict);
+      done(verdict, seen);
     };
   });
 }

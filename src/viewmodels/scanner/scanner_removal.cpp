@@ -1,6 +1,7 @@
 #include <QPointer>
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 
 #include "models/trash_trigger.h"
 #include "platform/directory_listing.h"
@@ -28,6 +29,12 @@ FileNode planNode(const FileNode& node) {
 
 std::string trigger() { return std::string(rawValue(TrashTrigger::scanner)); }
 
+std::vector<std::string> urlsOf(const std::vector<FileNode>& nodes) {
+  std::vector<std::string> urls;
+  for (const FileNode& node : nodes) urls.push_back(node.url());
+  return urls;
+}
+
 }  // namespace
 
 // One confirmed removal from its start to its message: what was confirmed, where, and what
@@ -38,9 +45,14 @@ struct ScannerViewModel::Removal {
   // The measured folder and its worktree roots as they were when the removal started.
   std::string root;
   std::set<std::string> worktreeRoots;
+  // What stood at the nodes' paths when the plan was made, and just before the last judgement.
+  ShownItems shown;
+  ShownItems seen;
   Verdict verdict;
   TrashResult result;
   std::unordered_set<std::string> removedIDs;
+  // The id the history record carries, given when the removal was written down.
+  UUID operation;
 };
 
 void ScannerViewModel::refuseWhileRemoving() {
@@ -66,7 +78,7 @@ void ScannerViewModel::requestTrash(std::optional<std::set<std::string>> ids) {
   if (nodes.empty() || isCheckingPolicy_) return;
 
   setIsCheckingPolicy(true);
-  evaluatePolicy(nodes, [this, nodes](Verdict verdict) {
+  evaluatePolicy(nodes, [this, nodes](Verdict verdict, ShownItems seen) {
     setIsCheckingPolicy(false);
     std::vector<FileNode> allowed;
     std::set<std::string> reasons;  // distinct, in ascending order
@@ -84,6 +96,7 @@ void ScannerViewModel::requestTrash(std::optional<std::set<std::string>> ids) {
       setPendingRefusedCount(refused);
       setPendingMode(removalMode());
       pendingPlanCreatedAt_ = services_.clock();
+      pendingShown_ = std::move(seen);
       setPendingPlan(std::move(allowed));
       return;
     }
@@ -110,6 +123,7 @@ void ScannerViewModel::confirmTrash(const std::vector<FileNode>& nodes) {
   // Taken before the plan is cleared: the caller may hand in the pending plan itself.
   auto removal = std::make_shared<Removal>();
   for (const FileNode& confirmed : nodes) removal->nodes.push_back(planNode(confirmed));
+  removal->shown = std::exchange(pendingShown_, {});
   setPendingPlan(std::nullopt);
   const RemovalMode mode = effectiveRemovalMode(pendingMode_, removalMode());
   setIsTrashing(true);
@@ -123,10 +137,26 @@ void ScannerViewModel::confirmTrash(const std::vector<FileNode>& nodes) {
   removal->mode = mode;
   removal->root = *rootURL_;
   removal->worktreeRoots = tree_.worktreeRoots;
-  evaluate(removal->nodes, removal->root, removal->worktreeRoots, [this, removal](Verdict verdict) {
-    removal->verdict = std::move(verdict);
-    removeAccepted(removal);
-  });
+  // Written down before anything is acted on, so that a removal cut short is still recorded at
+  // the next start; before the last check, which stays right before the removal.
+  std::vector<TrashItem> confirmed;
+  for (const FileNode& node : removal->nodes) {
+    TrashItem item;
+    item.url = node.url();
+    item.size = node.size();
+    confirmed.push_back(std::move(item));
+  }
+  removal->operation = history_.beginRemoval(
+      {{kCategory, urlsOf(removal->nodes)}}, confirmed, {}, TrashTrigger::scanner, mode,
+      [self = QPointer<ScannerViewModel>(this), removal] {
+        if (!self) return;
+        self->evaluate(removal->nodes, removal->root, removal->worktreeRoots,
+                       [self, removal](Verdict verdict, ShownItems seen) {
+                         removal->verdict = std::move(verdict);
+                         removal->seen = std::move(seen);
+                         self->removeAccepted(removal);
+                       });
+      });
 }
 
 void ScannerViewModel::removeAccepted(std::shared_ptr<Removal> removal) {
@@ -134,6 +164,11 @@ void ScannerViewModel::removeAccepted(std::shared_ptr<Removal> removal) {
   std::vector<TrashItem> items;
   for (const FileNode& confirmed : removal->nodes) {
     const auto reason = removal->verdict.refusals.find(confirmed.id());
+    if (removal->shown.changedIn(removal->seen, {confirmed.url()})) {
+      // Another folder or file stands there now than the one the user chose.
+      refused.push_back({confirmed.url(), StateChanged::changedSinceShown()});
+      continue;
+    }
     if (reason != removal->verdict.refusals.end()) {
       // Its state changed since the user chose it.
       refused.push_back({confirmed.url(), StateChanged{reason->second}});
@@ -146,6 +181,7 @@ void ScannerViewModel::removeAccepted(std::shared_ptr<Removal> removal) {
     item.allowRootItself = false;
     item.shellSnapshotRuleVerified =
         removal->verdict.shellSnapshotsVerified.count(confirmed.id()) > 0;
+    item.shown = removal->shown.at(confirmed.url());
     items.push_back(std::move(item));
   }
   removal->result.failed = std::move(refused);
@@ -164,14 +200,14 @@ void ScannerViewModel::recordRemoval(std::shared_ptr<Removal> removal, TrashResu
   combined.sizes = std::move(serviceResult.sizes);
   combined.mode = removal->mode;
 
-  std::vector<std::string> urls;
-  for (const FileNode& confirmed : removal->nodes) urls.push_back(confirmed.url());
   // The history calls back on the GUI thread once the file is written; the view model may be
   // gone by then.
-  history_.record(combined, {{kCategory, urls}}, TrashTrigger::scanner,
-                  [self = QPointer<ScannerViewModel>(this), removal] {
-                    if (self) self->cutRemoved(removal);
-                  });
+  history_.record(
+      combined, {{kCategory, urlsOf(removal->nodes)}}, TrashTrigger::scanner,
+      [self = QPointer<ScannerViewModel>(this), removal] {
+        if (self) self->cutRemoved(removal);
+      },
+      removal->operation);
 }
 
 void ScannerViewModel::cutRemoved(std::shared_ptr<Removal> removal) {

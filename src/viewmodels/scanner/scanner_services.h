@@ -20,7 +20,9 @@ namespace hl {
 class DesktopServices;
 
 // Everything the folder scanner reaches outside itself, injected so that tests decide when work
-// finishes and what the disk, the policy, git and the trash answer.
+// finishes and what the disk, the policy, git and the trash answer. The remover, the policy and
+// the pruner must be given (the composition root wires the real ones); the view model refuses to
+// be made without them.
 struct ScannerServices {
   // Runs blocking work off the GUI thread. Empty: the view model's own worker threads.
   using Executor = std::function<void(std::function<void()>)>;
@@ -52,11 +54,6 @@ struct ScannerServices {
   WallClock clock = systemWallClock();
   // Reveals and copies paths; none does nothing.
   DesktopServices* desktop = nullptr;
-
-  // The program's own: the user's home folder, a trash service over the gate of this launch,
-  // the folder-scanner policy, and git's prune with 10 seconds. No folder chooser: the views
-  // supply one.
-  static ScannerServices standard();
 
   // The policy over `home` with the current time and no detector of its own.
   static PolicyFactory standardPolicy(std::string home);

@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 #include <algorithm>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 #include <unordered_set>
 
@@ -22,6 +24,16 @@ ScannerViewModel::ScannerViewModel(ActivityLog& activity, HistoryViewModel& hist
       history_(history),
       settings_(settings),
       services_(std::move(services)) {
+  // Never a real service by default: a caller that leaves one out learns which.
+  for (const auto& [present, member] :
+       {std::pair{static_cast<bool>(services_.trash), "trash"},
+        std::pair{static_cast<bool>(services_.makePolicy), "makePolicy"},
+        std::pair{static_cast<bool>(services_.pruneWorktrees), "pruneWorktrees"}}) {
+    if (!present) {
+      throw std::invalid_argument(std::string("ScannerViewModel needs ScannerServices::") +
+                                  member + "; the composition root wires the real one");
+    }
+  }
   // Walks, policy checks and git may each wait a while; enough threads that a slow check does
   // not hold up a removal.
   workers_.setMaxThreadCount(8);

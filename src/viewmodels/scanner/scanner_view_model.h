@@ -18,6 +18,7 @@
 #include "models/trash_result.h"
 #include "services/measurement/disk_scanner.h"
 #include "services/removal/scan_trash_policy.h"
+#include "services/removal/shown_items.h"
 #include "viewmodels/scanner/scanner_services.h"
 #include "viewmodels/scanner/scanner_tree.h"
 
@@ -60,10 +61,10 @@ class ScannerViewModel : public QObject {
   using Verdict = ScanTrashPolicy::Verdict;
 
   // `activity`, `history` and `settings` (optional: removals then go to the Trash) must outlive
-  // the view model. Starts nothing.
+  // the view model. Starts nothing. Throws `std::invalid_argument` naming the first service of
+  // `services` that reaches the world and is missing.
   ScannerViewModel(ActivityLog& activity, HistoryViewModel& history, SettingsStore* settings,
-                   ScannerServices services = ScannerServices::standard(),
-                   QObject* parent = nullptr);
+                   ScannerServices services, QObject* parent = nullptr);
   // Stops a running walk and waits for the view model's own worker threads.
   ~ScannerViewModel() override;
 
@@ -131,9 +132,12 @@ class ScannerViewModel : public QObject {
   // Judges the nodes in the background (open files not listed) and shows their refusals. A
   // node's refusal is written only by the latest preview that asked about it.
   void previewPolicy(const std::vector<std::string>& ids);
+  // What stood at the nodes' paths, read just before they were judged.
+  using Judged = std::function<void(Verdict, ShownItems)>;
   // Judges the nodes (open files listed), writes their refusals and hands the verdict to
-  // `done` on the GUI thread. Without a measured folder the verdict is empty.
-  void evaluatePolicy(const std::vector<FileNode>& nodes, std::function<void(Verdict)> done);
+  // `done` on the GUI thread, with what stood at the nodes' paths just before. Without a
+  // measured folder the verdict is empty and nothing was read.
+  void evaluatePolicy(const std::vector<FileNode>& nodes, Judged done);
 
   // --- Removal.
   // The gate of the removals has a read-only reason.
@@ -223,7 +227,7 @@ class ScannerViewModel : public QObject {
 
   // The policy.
   void evaluate(const std::vector<FileNode>& nodes, const std::string& scanRoot,
-                const std::set<std::string>& worktreeRoots, std::function<void(Verdict)> done);
+                const std::set<std::string>& worktreeRoots, Judged done);
   void applyRefusals(const std::vector<std::string>& ids, const Verdict& verdict);
 
   // The removal, step by step.
@@ -251,6 +255,8 @@ class ScannerViewModel : public QObject {
   std::set<std::string> selection_;
   std::optional<std::vector<FileNode>> pendingPlan_;
   std::optional<Date> pendingPlanCreatedAt_;
+  // What stood at the pending plan's paths when its nodes were judged for it.
+  ShownItems pendingShown_;
   RemovalMode pendingMode_ = RemovalMode::trash;
   int pendingRefusedCount_ = 0;
   bool isTrashing_ = false;

@@ -12,12 +12,13 @@
 #include <QVBoxLayout>
 
 #include "models/risk_level.h"
-#include "platform/user_folders.h"
-#include "services/discovery/cache_catalog.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "viewmodels/settings_store.h"
 #include "views/home/home_texts.h"
+#include "views/shared/elided_label.h"
 #include "views/shared/palette_colors.h"
+#include "views/shared/scroll_bar_look.h"
+#include "views/shared/selectable_text.h"
 #include "views/shared/status_grammar.h"
 #include "views/shared/status_tag.h"
 #include "views/shared/symbol_view.h"
@@ -57,6 +58,17 @@ QWidget* captionLine(const char* symbol, const std::string& text, QWidget* paren
   return line;
 }
 
+// Selectable text that wraps inside its column even where a long path leaves no space to break
+// at.
+SelectableText* selectable(const QString& text, const QFont& font, QWidget* parent,
+                           bool secondary = false) {
+  auto* label = new SelectableText(0, parent);
+  label->setFont(font);
+  label->setText(text);
+  if (secondary) label->useSecondaryColour();
+  return label;
+}
+
 // A chip beside what it means, aligned on the first line.
 QWidget* chipLine(const StatusTagModel& tag, const QString& text, bool secondary,
                   QWidget* parent) {
@@ -65,9 +77,7 @@ QWidget* chipLine(const StatusTagModel& tag, const QString& text, bool secondary
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(8);
   row->addWidget(new StatusTag(tag, line), 0, Qt::AlignTop);
-  auto* label = wrapping(text, 13, line, secondary);
-  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  row->addWidget(label, 1);
+  row->addWidget(selectable(text, sizedFont(line->font(), 13), line, secondary), 1);
   return line;
 }
 
@@ -93,7 +103,7 @@ void paintCard(QWidget& widget, const QColor& fill) {
 // --- The item's card -----------------------------------------------------------------------------
 
 ItemDetailCard::ItemDetailCard(CleanerViewModel& cleaner, const CacheItem& item, QWidget* parent)
-    : QFrame(parent), cleaner_(cleaner), item_(item), home_(homeDirectory()) {
+    : QFrame(parent), cleaner_(cleaner), item_(item), home_(cleaner.home()) {
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(16, 16, 16, 16);
@@ -130,16 +140,18 @@ void ItemDetailCard::rebuild() {
 
   auto* titleRow = new QHBoxLayout;
   titleRow->setSpacing(8);
-  auto* name = plainLabel(qtext(item_.name), body_);
+  // A long name is shortened in the middle, never pushing the card past its pane.
+  auto* name = new ElidedLabel(qtext(item_.name), Qt::ElideMiddle, body_);
   name->setFont(sizedFont(font(), 17, QFont::DemiBold));
   name->setObjectName(QStringLiteral("name"));
-  titleRow->addWidget(name, 0, Qt::AlignBaseline);
+  name->setToolTip(plainToolTip(name->text()));
+  name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  titleRow->addWidget(name, 1, Qt::AlignVCenter);
   auto* size = plainLabel(qtext(HomeTexts::detailSize(item_.size)), body_);
   size->setFont(sizedFont(font(), 15));
   size->setObjectName(QStringLiteral("size"));
   makeSecondary(size);
-  titleRow->addWidget(size, 0, Qt::AlignBaseline);
-  titleRow->addStretch(1);
+  titleRow->addWidget(size, 0, Qt::AlignVCenter);
   back_ = new QPushButton(QStringLiteral("Back to Items"), body_);
   back_->setFont(sizedFont(font(), 12));
   padButton(back_, 24);
@@ -168,7 +180,7 @@ void ItemDetailCard::rebuild() {
   column->addWidget(location);
 
   const Date now = clock_();
-  const StatusTagModel state = StatusGrammar::stateTag(item_);
+  const StatusTagModel state = StatusGrammar::stateTag(item_, home_);
   column->addWidget(chipLine(state, qtext(state.help), false, body_));
   for (const StatusTagModel& qualifier : StatusGrammar::qualifiers(item_, now)) {
     column->addWidget(chipLine(qualifier, qtext(qualifier.help), true, body_));
@@ -197,9 +209,8 @@ void ItemDetailCard::showEvidence() {
   makeSecondary(evidenceHeading_);
   evidenceLayout_->addWidget(evidenceHeading_);
   for (const std::string& line : evidence_) {
-    auto* label = wrapping(QStringLiteral("\u2022 ") + qtext(line), 12, box);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    evidenceLayout_->addWidget(label);
+    evidenceLayout_->addWidget(
+        selectable(QStringLiteral("\u2022 ") + qtext(line), sizedFont(font(), 12), box));
   }
 }
 
@@ -208,7 +219,8 @@ void ItemDetailCard::gatherEvidence() {
   const std::uint64_t request = ++request_;
   QPointer<ItemDetailCard> card(this);
   runner_([card, request, item = item_, home = home_] {
-    std::vector<std::string> lines = ItemEvidence::collect(item, home);
+    std::vector<std::string> lines =
+        ItemEvidence::collect(item, gatherEvidenceFacts(item, home), home);
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
         [card, request, id = item.id, lines = std::move(lines)] {
@@ -228,8 +240,7 @@ void ItemDetailCard::paintEvent(QPaintEvent*) {
 
 // --- A group's card ------------------------------------------------------------------------------
 
-GroupDetailCard::GroupDetailCard(CleanerViewModel& cleaner, CacheGroup group,
-                                 const std::vector<std::string>& extraPaths, QWidget* parent)
+GroupDetailCard::GroupDetailCard(CleanerViewModel& cleaner, CacheGroup group, QWidget* parent)
     : QFrame(parent), cleaner_(cleaner), group_(group) {
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   setAccessibleName(qtext(displayName(group)));
@@ -288,12 +299,8 @@ GroupDetailCard::GroupDetailCard(CleanerViewModel& cleaner, CacheGroup group,
   auto* paths = new QVBoxLayout;
   paths->setSpacing(3);
   paths->addWidget(heading(QStringLiteral("Paths"), this));
-  for (const std::string& line : CacheCatalog::coveredPaths(group, extraPaths)) {
-    auto* label = plainLabel(qtext(line), this);
-    label->setFont(monospace(11));
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setWordWrap(true);
-    paths->addWidget(label);
+  for (const std::string& line : cleaner_.coveredPaths(group)) {
+    paths->addWidget(selectable(qtext(line), monospace(11), this));
   }
   column->addLayout(paths);
 }
@@ -340,11 +347,12 @@ void GroupDetailCard::refreshActions() {
         command->setTextInteractionFlags(Qt::TextSelectableByMouse);
         makeSecondary(command);
         row->addWidget(command);
-        auto* which = plainLabel(QStringLiteral("\u00b7 ") + qtext(item.name), actions_);
+        auto* which = new ElidedLabel(QStringLiteral("\u00b7 ") + qtext(item.name),
+                                      Qt::ElideMiddle, actions_);
         which->setFont(sizedFont(font(), 11));
-        makeSecondary(which);
-        row->addWidget(which);
-        row->addStretch(1);
+        which->setForegroundRole(QPalette::PlaceholderText);
+        which->setToolTip(plainToolTip(qtext(item.name)));
+        row->addWidget(which, 1);
         box->addLayout(row);
         actionButtons_.push_back(button);
       }
@@ -366,19 +374,25 @@ void GroupDetailCard::paintEvent(QPaintEvent*) {
 
 GroupDetailsView::GroupDetailsView(CleanerViewModel& cleaner, SettingsStore& settings,
                                    QWidget* parent)
-    : QScrollArea(parent), cleaner_(cleaner), settings_(settings), home_(homeDirectory()) {
+    : QScrollArea(parent), cleaner_(cleaner), settings_(settings), home_(cleaner.home()) {
   setWidgetResizable(true);
   setFrameShape(QFrame::NoFrame);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ScrollBarLook::apply(verticalScrollBar());
+  // Its buttons take the focus; the pane itself would be a stop that shows nothing.
+  setFocusPolicy(Qt::NoFocus);
   setAccessibleName(QStringLiteral("Details"));
   auto* content = new QWidget;
   column_ = new QVBoxLayout(content);
-  column_->setContentsMargins(0, 0, 0, 16);
+  // Clear of the scroll bar, whose place is at the right edge.
+  column_->setContentsMargins(0, 0, 12, 16);
   column_->setSpacing(20);
   paragraph_ = wrapping(QString::fromUtf8(HomeTexts::allReclaimableParagraph), 13, content, true);
   column_->addWidget(paragraph_);
   column_->addStretch(1);
   setWidget(content);
+  // Set after the scroll area turned it on: the pane's own background shows through.
+  content->setAutoFillBackground(false);
 
   connect(&cleaner_, &CleanerViewModel::detailItemIDChanged, this, &GroupDetailsView::refreshItem);
   connect(&cleaner_, &CleanerViewModel::itemsRevisionChanged, this, &GroupDetailsView::refreshItem);
@@ -396,14 +410,9 @@ GroupDetailsView::GroupDetailsView(CleanerViewModel& cleaner, SettingsStore& set
 }
 
 std::vector<CacheGroup> GroupDetailsView::groups(std::optional<CacheGroup> group,
-                                                 const std::vector<std::string>& extraPaths) {
+                                                 const std::vector<CacheGroup>& listed) {
   if (group) return {*group};
-  std::vector<CacheGroup> result;
-  for (CacheGroup each : allCacheGroups) {
-    if (each == CacheGroup::custom && extraPaths.empty()) continue;
-    result.push_back(each);
-  }
-  return result;
+  return listed;
 }
 
 void GroupDetailsView::setEvidenceRunner(ItemEvidence::Runner runner) {
@@ -455,8 +464,8 @@ void GroupDetailsView::rebuildGroups() {
   auto* cards = new QVBoxLayout(groupsBox_);
   cards->setContentsMargins(0, 0, 0, 0);
   cards->setSpacing(20);
-  for (CacheGroup each : groups(group, extraPaths)) {
-    auto* card = new GroupDetailCard(cleaner_, each, extraPaths, groupsBox_);
+  for (CacheGroup each : groups(group, cleaner_.sidebarGroups())) {
+    auto* card = new GroupDetailCard(cleaner_, each, groupsBox_);
     cards->addWidget(card);
     groupCards_.push_back(card);
   }

@@ -75,8 +75,7 @@ class GroupDetailCard : public QFrame {
   Q_OBJECT
 
  public:
-  GroupDetailCard(CleanerViewModel& cleaner, CacheGroup group,
-                  const std::vector<std::string>& extraPaths, QWidget* parent = nullptr);
+  GroupDetailCard(CleanerViewModel& cleaner, CacheGroup group, QWidget* parent = nullptr);
 
   CacheGroup group() const { return group_; }
   // The first included item of the group for each tool, in the included order.
@@ -108,9 +107,9 @@ class GroupDetailsView : public QScrollArea {
   // `cleaner` and `settings` must outlive the view.
   GroupDetailsView(CleanerViewModel& cleaner, SettingsStore& settings, QWidget* parent = nullptr);
 
-  // The cards shown for a chosen group (none: all groups).
+  // The cards shown for a chosen group (none: every group the sidebar lists).
   static std::vector<CacheGroup> groups(std::optional<CacheGroup> group,
-                                        const std::vector<std::string>& extraPaths);
+                                        const std::vector<CacheGroup>& listed);
 
   // Seams: where evidence is gathered, the home folder its paths are shown against, and the
   // date the chips are judged against.

@@ -4,9 +4,7 @@
 #include <algorithm>
 #include <QVBoxLayout>
 
-#include "services/system/full_disk_access.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
-#include "viewmodels/desktop_services.h"
 #include "viewmodels/settings_store.h"
 #include "views/home/group_details_view.h"
 #include "views/home/home_header.h"
@@ -30,12 +28,9 @@ int tabIndex(HomeTab tab) {
 
 }  // namespace
 
-HomeMainView::HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings,
-                           DesktopServices& desktop, QWidget* parent)
+HomeMainView::HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings, QWidget* parent)
     : QWidget(parent), cleaner_(cleaner), settings_(settings) {
-  const auto openAccessSettings = [&desktop] {
-    desktop.openURL(std::string(FullDiskAccess::settingsURL));
-  };
+  const auto openAccessSettings = [this] { cleaner_.openFullDiskAccessSettings(); };
   const auto rescan = [this] { cleaner_.rescan(true); };
 
   auto* root = new QVBoxLayout(this);
@@ -47,7 +42,7 @@ HomeMainView::HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings,
 
   column_ = new QWidget(this);
   auto* column = new QVBoxLayout(column_);
-  column->setContentsMargins(24, 16, 24, 0);
+  column->setContentsMargins(24, 16, 24, 16);
   column->setSpacing(16);
   QStringList tabTitles;
   for (HomeTab tab : allHomeTabs) tabTitles.append(qtext(rawValue(tab)));
@@ -142,6 +137,11 @@ void HomeMainView::refresh() {
   table_->setVisible(now == Shown::unavailable || now == Shown::table);
   nothingFound_->setVisible(now == Shown::nothingFound);
   summaryBox_->setVisible(showsSummaryCard());
+  // The summary card keeps its own margin above the pane's edge; without it the tab keeps the
+  // page's.
+  QMargins margins = column_->layout()->contentsMargins();
+  margins.setBottom(showsSummaryCard() ? 0 : 16);
+  column_->layout()->setContentsMargins(margins);
 }
 
 }  // namespace hl

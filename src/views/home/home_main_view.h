@@ -10,7 +10,6 @@ class QStackedWidget;
 namespace hl {
 
 class CleanerViewModel;
-class DesktopServices;
 class EmptyStateView;
 class ExcludedPathsView;
 class GroupDetailsView;
@@ -36,10 +35,8 @@ class HomeMainView : public QWidget {
   // What fills the pane.
   enum class Shown { notScanned, skeleton, unavailable, table, nothingFound, details, excluded };
 
-  // `cleaner`, `settings` and `desktop` must outlive the view; `desktop` opens the Full Disk
-  // Access settings from the hint (never shown on this platform).
-  HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings, DesktopServices& desktop,
-               QWidget* parent = nullptr);
+  // `cleaner` and `settings` must outlive the view.
+  HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings, QWidget* parent = nullptr);
   ~HomeMainView() override;
 
   Shown shown() const;

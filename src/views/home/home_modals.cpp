@@ -13,16 +13,17 @@
 #include "views/shared/result_alert.h"
 #include "views/shared/status_grammar.h"
 #include "views/shared/text.h"
+#include "views/shared/window_dialog.h"
 
 namespace hl {
 
 namespace {
 
-// The tool's confirmation: its title as a heading over the message, both shown as written.
+// The tool's confirmation: its title as a heading over the message, both shown as written; the
+// window's title is the program's.
 QMessageBox* messageBox(QWidget* host, const QString& title, const QString& message) {
   auto* box = new QMessageBox(host);
-  box->setWindowModality(Qt::WindowModal);
-  box->setWindowTitle(title);
+  makeWindowDialog(*box);
   box->setTextFormat(Qt::PlainText);
   box->setText(title);
   box->setInformativeText(message);
@@ -50,6 +51,9 @@ HomeModals::HomeModals(CleanerViewModel& cleaner, SettingsStore& settings, QWidg
   connect(&cleaner_, &CleanerViewModel::pendingPlanChanged, this, &HomeModals::syncSheet);
   connect(&cleaner_, &CleanerViewModel::pendingActionChanged, this, &HomeModals::syncToolDialog);
   connect(&cleaner_, &CleanerViewModel::resultMessageChanged, this, &HomeModals::syncResultAlert);
+  connect(&cleaner_, &CleanerViewModel::isRemovalBusyChanged, this, [this] {
+    if (sheet_) sheet_->setBusy(cleaner_.isRemovalBusy());
+  });
   syncSheet();
   syncToolDialog();
   syncResultAlert();
@@ -62,13 +66,14 @@ HomeModals::~HomeModals() {
 }
 
 ConfirmTrashSheet::Contents HomeModals::sheetContents(const TrashPlan& plan, bool isReadOnly,
-                                                      bool pruneWorktreesAfterTrash, Date now) {
+                                                      bool pruneWorktreesAfterTrash, Date now,
+                                                      const std::string& home) {
   const bool permanent = isPermanent(plan.mode);
   ConfirmTrashSheet::Contents contents;
   contents.title = ConfirmTrashTexts::title(plan.items.size(), permanent);
   for (const CacheItem& item : plan.items) {
     contents.rows.push_back(
-        {item.id, item.name, item.subtitle, item.size, StatusGrammar::tags(item, 2, now)});
+        {item.id, item.name, item.subtitle, item.size, StatusGrammar::tags(item, 2, now, home)});
   }
   contents.totalSize = plan.totalSize();
   contents.warnings =
@@ -90,10 +95,12 @@ void HomeModals::syncSheet() {
   // A new plan replaces the one shown: its sheet starts unarmed.
   closeSheet();
   ConfirmTrashSheet::Contents contents = sheetContents(
-      *plan, cleaner_.isReadOnly(), settings_.pruneWorktreesAfterTrash(), wallClock_());
+      *plan, cleaner_.isReadOnly(), settings_.pruneWorktreesAfterTrash(), wallClock_(),
+      cleaner_.home());
   contents.onConfirm = [this, shown = *plan] { cleaner_.confirmTrash(shown, wallClock_()); };
   contents.onCancel = [this] { cleaner_.setPendingPlan(std::nullopt); };
   sheet_ = new ConfirmTrashSheet(std::move(contents), sheetClock_, host_);
+  sheet_->setBusy(cleaner_.isRemovalBusy());
   sheetPlan_ = plan->id;
   sheet_->open();
 }

@@ -42,9 +42,10 @@ class HomeModals : public QObject {
   QPushButton* toolRunButton() const { return toolRun_; }
   QPushButton* toolCancelButton() const { return toolCancel_; }
 
-  // What the sheet shows for a plan.
+  // What the sheet shows for a plan; chips' help names paths with `home` as "~".
   static ConfirmTrashSheet::Contents sheetContents(const TrashPlan& plan, bool isReadOnly,
-                                                   bool pruneWorktreesAfterTrash, Date now);
+                                                   bool pruneWorktreesAfterTrash, Date now,
+                                                   const std::string& home);
 
  private:
   void syncSheet();

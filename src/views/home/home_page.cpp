@@ -10,8 +10,7 @@
 
 namespace hl {
 
-HomePage::HomePage(CleanerViewModel& cleaner, SettingsStore& settings, DesktopServices& desktop,
-                   QWidget* parent)
+HomePage::HomePage(CleanerViewModel& cleaner, SettingsStore& settings, QWidget* parent)
     : QWidget(parent), cleaner_(cleaner) {
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
@@ -23,7 +22,7 @@ HomePage::HomePage(CleanerViewModel& cleaner, SettingsStore& settings, DesktopSe
   divider->setFrameShape(QFrame::VLine);
   divider->setForegroundRole(QPalette::Mid);
   row->addWidget(divider);
-  main_ = new HomeMainView(cleaner, settings, desktop, this);
+  main_ = new HomeMainView(cleaner, settings, this);
   row->addWidget(main_, 1);
   connect(&settings, &SettingsStore::sidebarWidthChanged, this, [this, &settings] {
     sidebar_->setFixedWidth(static_cast<int>(settings.sidebarWidth()));

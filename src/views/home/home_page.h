@@ -5,7 +5,6 @@
 namespace hl {
 
 class CleanerViewModel;
-class DesktopServices;
 class HomeMainView;
 class HomeSidebar;
 class SettingsStore;
@@ -13,16 +12,14 @@ class SettingsStore;
 // The Home page: the sidebar of cache groups beside the main pane. The window shell places it
 // (or its two halves) and routes the Select All command to `selectAll()`.
 //
-// `cleaner` is the page's one view model; `settings` gives the sidebar's width, the excluded
-// paths, the extra paths and the pruning setting; `desktop` opens the Full Disk Access settings
-// from the hint (reveal and copy go through the view model's own desktop services). All three
-// must outlive the page.
+// `cleaner` is the page's one view model (reveal, copy and the Full Disk Access settings go
+// through its desktop services); `settings` gives the sidebar's width, the excluded paths, the
+// extra paths and the pruning setting. Both must outlive the page.
 class HomePage : public QWidget {
   Q_OBJECT
 
  public:
-  HomePage(CleanerViewModel& cleaner, SettingsStore& settings, DesktopServices& desktop,
-           QWidget* parent = nullptr);
+  HomePage(CleanerViewModel& cleaner, SettingsStore& settings, QWidget* parent = nullptr);
 
   HomeSidebar* sidebar() const { return sidebar_; }
   HomeMainView* mainView() const { return main_; }

@@ -165,6 +165,8 @@ HomeSidebar::HomeSidebar(CleanerViewModel& cleaner, QWidget* parent)
   setWidgetResizable(true);
   setFrameShape(QFrame::NoFrame);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Its card and rows take the focus; the sidebar itself would be a stop that shows nothing.
+  setFocusPolicy(Qt::NoFocus);
   setAccessibleName(QString::fromUtf8(HomeTexts::sidebarTitle));
   auto* content = new QWidget;
   content->setBackgroundRole(QPalette::Window);

@@ -47,8 +47,9 @@ std::string subtitle(bool medium, const std::string& headingSizeText,
                      std::optional<CacheGroup> selected, ContentState state) {
   std::string line = medium ? "" : headingSizeText + " \u00b7 ";
   if (selected) return line + text(summary(*selected));
-  return line + (state == ContentState::scanning ? "Rows appear as they are measured."
-                                                 : "Everything found on this Mac, largest first.");
+  return line + (state == ContentState::scanning
+                     ? "Rows appear as they are measured."
+                     : "Everything found on this computer, largest first.");
 }
 
 std::string countLine(std::size_t count) { return plural(count, "item") + " selected"; }
@@ -65,9 +66,8 @@ std::string removalButtonTitle(bool readOnly, bool permanent) {
 
 std::string removalButtonSymbol(bool readOnly) { return readOnly ? "lock.fill" : "trash"; }
 
-bool removalButtonEnabled(std::size_t count, bool isTrashing, bool isPreparingTrash,
-                          bool readOnly) {
-  return count >= 1 && !isTrashing && !isPreparingTrash && !readOnly;
+bool removalButtonEnabled(std::size_t count, bool removalBusy, bool readOnly) {
+  return count >= 1 && !removalBusy && !readOnly;
 }
 
 std::string allReclaimableDetail(bool isScanning, std::int64_t totalFound) {

@@ -64,8 +64,9 @@ std::string sizeLine(std::int64_t size, bool permanent);
 // "Read-only mode", "Delete Immediately" or "Move to Trash", and its symbol.
 std::string removalButtonTitle(bool readOnly, bool permanent);
 std::string removalButtonSymbol(bool readOnly);
-bool removalButtonEnabled(std::size_t count, bool isTrashing, bool isPreparingTrash,
-                          bool readOnly);
+// Off while nothing is ticked, in read-only mode, and while the cleaner would refuse a new
+// removal (`CleanerViewModel::isRemovalBusy`).
+bool removalButtonEnabled(std::size_t count, bool removalBusy, bool readOnly);
 
 // --- Sidebar -----------------------------------------------------------------------------------
 
@@ -83,8 +84,8 @@ std::string groupRowLabel(CacheGroup group, const std::string& sizeText);
 inline constexpr const char* allReclaimableParagraph =
     "\u201cAll reclaimable\u201d lists everything Harbor Lume found, largest first. The size in "
     "the heading is what can be selected; review, report-only and in-use items are listed but "
-    "never selectable. Sizes are allocated size: APFS clones and hard links may free less than "
-    "shown.";
+    "never selectable. Sizes are allocated size: reflinked copies and hard links may free less "
+    "than shown.";
 // The item's size, or "—" while it is not measured.
 std::string detailSize(const std::optional<std::int64_t>& size);
 

@@ -12,6 +12,7 @@
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "views/home/item_row_texts.h"
 #include "views/home/items_table_model.h"
+#include "views/shared/check_mark.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/size_bar.h"
 #include "views/shared/spinner.h"
@@ -27,7 +28,6 @@ namespace {
 constexpr double kBarWidth = 64;
 constexpr double kBarHeight = 6;
 constexpr double kBarGap = 8;
-constexpr double kSizeTextWidth = 76;
 constexpr int kSymbolSide = 14;
 constexpr int kSpinnerSide = 12;
 
@@ -79,7 +79,7 @@ ItemRowGeometry ItemRowGeometry::of(const QRectF& row, const ColumnLayout& layou
   g.status = QRectF(x, top, layout.status, height);
   x += layout.status + ColumnLayout::spacing;
   g.size = QRectF(x, top, layout.sizeColumn(), height);
-  g.sizeText = QRectF(g.size.right() - kSizeTextWidth, top, kSizeTextWidth, height);
+  g.sizeText = QRectF(g.size.right() - layout.sizeText, top, layout.sizeText, height);
   if (layout.showSizeBar) {
     g.sizeBar = QRectF(g.size.left(), row.center().y() - kBarHeight / 2, kBarWidth, kBarHeight);
   }
@@ -131,9 +131,10 @@ std::vector<std::pair<QRectF, StatusTagModel>> ItemRowDelegate::chips(const Cach
                                                                       const QRectF& status,
                                                                       const QFont& base) const {
   const Date now = clock_();
-  std::vector<StatusTagModel> shown = StatusGrammar::tags(item, layout_.maxTags, now);
+  std::vector<StatusTagModel> shown =
+      StatusGrammar::tags(item, layout_.maxTags, now, cleaner_.home());
   if (StatusTagRow::rowWidth(shown, base) > status.width()) {
-    shown = StatusGrammar::tags(item, 1, now);
+    shown = StatusGrammar::tags(item, 1, now, cleaner_.home());
   }
   std::vector<std::pair<QRectF, StatusTagModel>> placed;
   double x = status.left();
@@ -193,17 +194,12 @@ void ItemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 void ItemRowDelegate::paintLeading(QPainter& painter, const ItemRowGeometry& g,
                                    const CacheItem& item,
                                    const QStyleOptionViewItem& option) const {
-  const auto cell = ItemRowTexts::leadingCell(item, {});
+  const auto cell = ItemRowTexts::leadingCell(item, cleaner_.home());
   using Kind = ItemRowTexts::LeadingCell::Kind;
   if (cell.kind == Kind::checkbox) {
-    QStyleOptionButton box;
-    box.rect = g.indicator.toRect();
-    box.palette = option.palette;
-    box.state = QStyle::State_Enabled |
-                (cleaner_.isChecked(item.id) ? QStyle::State_On : QStyle::State_Off);
-    if (option.state & QStyle::State_Active) box.state |= QStyle::State_Active;
-    const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
-    style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, &painter, option.widget);
+    CheckMark::paint(painter, g.indicator,
+                     cleaner_.isChecked(item.id) ? Qt::Checked : Qt::Unchecked, option.palette,
+                     true);
     return;
   }
   const QRectF symbolBox = centred(g.leading, QSizeF(kSymbolSide, kSymbolSide));
@@ -286,7 +282,7 @@ QString ItemRowDelegate::helpAt(QPointF point, const QRectF& row, int modelRow,
   switch (g.hit(point, item, cleaner_.needsFullDiskAccess())) {
     case Area::reviewButton:
     case Area::leading:
-      return qtext(ItemRowTexts::leadingCell(item, {}).text);
+      return qtext(ItemRowTexts::leadingCell(item, cleaner_.home()).text);
     case Area::name:
       return qtext(ItemRowTexts::nameHelp(item));
     case Area::accessHint:

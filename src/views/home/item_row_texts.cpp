@@ -23,7 +23,7 @@ LeadingCell leadingCell(const CacheItem& item, std::string_view home) {
     return {LeadingCell::Kind::checkbox, "Include " + item.name, std::nullopt};
   }
   if (item.risk == RiskLevel::review && item.kind == ItemKind::path && !item.inUseReason) {
-    return {LeadingCell::Kind::reviewButton, "Review in Finder", "eye"};
+    return {LeadingCell::Kind::reviewButton, "Review in File Manager", "eye"};
   }
   const std::string help = StatusGrammar::stateTag(item, home).help;
   if (item.isReportOnly && !item.inUseReason) {

@@ -13,6 +13,8 @@
 #include "views/home/items_table_model.h"
 #include "views/home/table_interactions.h"
 #include "views/shared/coalesced_update.h"
+#include "views/shared/palette_colors.h"
+#include "views/shared/scroll_bar_look.h"
 #include "views/shared/spinner.h"
 #include "views/shared/text.h"
 
@@ -41,6 +43,7 @@ ItemsListView::ItemsListView(ItemsTable& table, QWidget* parent)
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setBackgroundRole(QPalette::Base);
   verticalScrollBar()->setSingleStep(ItemRowDelegate::rowPitch / 2);
+  ScrollBarLook::apply(verticalScrollBar());
 }
 
 void ItemsListView::mousePressEvent(QMouseEvent* event) {
@@ -221,7 +224,9 @@ bool ItemsTable::eventFilter(QObject* watched, QEvent* event) {
 
 void ItemsTable::updateColumnLayout() {
   // The width inside the list wins over the table's own: a scroll bar takes its share.
-  const ColumnLayout layout(std::min(width(), list_->viewport()->width()));
+  // The Size column fits the widest size text in the font the rows draw it in.
+  const ColumnLayout layout(std::min(width(), list_->viewport()->width()),
+                            widestSizeText(sizedFont(list_->font(), 13)));
   if (layout == delegate_->columnLayout()) return;
   delegate_->setColumnLayout(layout);
   header_->setColumnLayout(layout);
@@ -307,8 +312,7 @@ std::unique_ptr<QMenu> ItemsTable::buildMenu(const std::set<std::string>& ids) {
   }
   TableInteractions::MenuFacts facts;
   facts.isReadOnly = cleaner_.isReadOnly();
-  facts.isTrashing = cleaner_.isTrashing();
-  facts.isPreparingTrash = cleaner_.isPreparingTrash();
+  facts.removalBusy = cleaner_.isRemovalBusy();
   facts.removalMode = cleaner_.removalMode();
   facts.runningActions = cleaner_.runningActions();
 

@@ -24,7 +24,7 @@ QLabel* columnTitle(const char* title, QWidget* parent) {
 
 }  // namespace
 
-BulkCheckBox::BulkCheckBox(QWidget* parent) : QCheckBox(parent) {
+BulkCheckBox::BulkCheckBox(QWidget* parent) : CheckBox({}, parent) {
   setTristate(true);
   setFocusPolicy(Qt::StrongFocus);
 }

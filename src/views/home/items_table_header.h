@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QCheckBox>
 #include <QWidget>
 #include <functional>
 
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "views/home/column_layout.h"
+#include "views/shared/check_box.h"
 
 class QLabel;
 
@@ -14,7 +14,7 @@ namespace hl {
 // The header's select-all box. It shows the view model's bulk state; a click runs `action` and
 // shows the state it returns, so a click from the mixed state goes to all rather than through
 // Qt's own cycle.
-class BulkCheckBox : public QCheckBox {
+class BulkCheckBox : public CheckBox {
   Q_OBJECT
 
  public:

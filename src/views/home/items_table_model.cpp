@@ -37,7 +37,9 @@ QVariant ItemsTableModel::data(const QModelIndex& index, int role) const {
       QStringList parts{qtext(shown->subtitle)};
       const auto size = ItemRowTexts::sizeCell(*shown, cleaner_.needsFullDiskAccess());
       if (!size.text.empty()) parts.append(qtext(size.text));
-      if (!shown->isSelectable()) parts.append(qtext(ItemRowTexts::leadingCell(*shown, {}).text));
+      if (!shown->isSelectable()) {
+        parts.append(qtext(ItemRowTexts::leadingCell(*shown, cleaner_.home()).text));
+      }
       return parts.join(QStringLiteral(", "));
     }
     case Qt::CheckStateRole:

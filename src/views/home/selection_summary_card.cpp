@@ -55,7 +55,7 @@ SelectionSummaryCard::SelectionSummaryCard(CleanerViewModel& cleaner, QWidget* p
   // One step of the view model announces several of these together: the card follows once.
   auto* refresh = new CoalescedUpdate(this, [this] { this->refresh(); });
   for (auto signal : {&CleanerViewModel::checkStateChanged, &CleanerViewModel::isTrashingChanged,
-                      &CleanerViewModel::isPreparingTrashChanged,
+                      &CleanerViewModel::isRemovalBusyChanged,
                       &CleanerViewModel::trashProgressChanged,
                       &CleanerViewModel::removalModeChanged, &CleanerViewModel::readOnlyChanged,
                       &CleanerViewModel::includedItemsChanged}) {
@@ -88,8 +88,8 @@ void SelectionSummaryCard::refresh() {
   button_->setText(qtext(HomeTexts::removalButtonTitle(readOnly, permanent)));
   button_->setIcon(symbolIcon(HomeTexts::removalButtonSymbol(readOnly)));
   button_->setAccessibleName(button_->text());
-  button_->setEnabled(HomeTexts::removalButtonEnabled(checked.size(), trashing,
-                                                      cleaner_.isPreparingTrash(), readOnly));
+  button_->setEnabled(
+      HomeTexts::removalButtonEnabled(checked.size(), cleaner_.isRemovalBusy(), readOnly));
 }
 
 void SelectionSummaryCard::paintEvent(QPaintEvent*) {

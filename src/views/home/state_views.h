@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "services/in_use/in_use_evaluation.h"
+#include "models/live_summary.h"
 
 class QLabel;
 class QPushButton;

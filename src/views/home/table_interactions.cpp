@@ -39,7 +39,7 @@ std::vector<MenuEntry> menu(std::size_t idCount, const std::vector<CacheItem>& i
   const MenuEntry divider{Action::divider, "", true, false};
 
   std::vector<MenuEntry> entries;
-  entries.push_back({Action::reveal, "Reveal in Finder", !allVirtual, false});
+  entries.push_back({Action::reveal, "Open Containing Folder", !allVirtual, false});
   entries.push_back({Action::copyPaths, idCount == 1 ? "Copy Path" : "Copy Paths", true, false});
   entries.push_back(divider);
   entries.push_back({Action::check, "Check", anySelectable, false});
@@ -53,9 +53,8 @@ std::vector<MenuEntry> menu(std::size_t idCount, const std::vector<CacheItem>& i
   }
   entries.push_back({Action::exclude, "Exclude", true, false});
   entries.push_back(divider);
-  const bool removalBusy = facts.isTrashing || facts.isPreparingTrash;
   entries.push_back({Action::remove, std::string(actionTitle(facts.removalMode)) + "\u2026",
-                     !facts.isReadOnly && anySelectable && !removalBusy, true});
+                     !facts.isReadOnly && anySelectable && !facts.removalBusy, true});
   return entries;
 }
 

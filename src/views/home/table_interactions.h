@@ -42,9 +42,8 @@ struct MenuEntry {
 // The facts the menu's titles and enabled states depend on.
 struct MenuFacts {
   bool isReadOnly = false;
-  // A removal runs, or is being checked and planned: a second one cannot be asked for.
-  bool isTrashing = false;
-  bool isPreparingTrash = false;
+  // The cleaner would refuse a new removal (`CleanerViewModel::isRemovalBusy`).
+  bool removalBusy = false;
   RemovalMode removalMode = RemovalMode::trash;
   // The raw names of the tools whose cleanup command runs now.
   std::set<std::string> runningActions;

@@ -34,7 +34,7 @@ std::string policyLine(bool includesModerate) {
 
 IdleButton idleButton(const IdleFacts& facts) {
   IdleButton button;
-  button.enabled = facts.hasCandidates && !facts.isScanning && !facts.isTrashing &&
+  button.enabled = facts.hasCandidates && !facts.isScanning && !facts.removalBusy &&
                    !facts.unverifiableReason && !facts.isReadOnly;
   if (facts.isReadOnly) {
     button.label = "Read-only mode";
@@ -73,7 +73,9 @@ std::string confirmCaption(std::size_t count, int skippedForProcesses) {
   return caption + " · cancels in 5 s";
 }
 
-bool canConfirm(std::size_t count, bool isReadOnly) { return count > 0 && !isReadOnly; }
+bool canConfirm(std::size_t count, bool isReadOnly, bool removalBusy) {
+  return count > 0 && !isReadOnly && !removalBusy;
+}
 
 std::optional<std::string> progressLine(RemovalMode mode, int done, int total) {
   if (total == 0) return std::nullopt;

@@ -39,7 +39,8 @@ struct IdleFacts {
   bool hasCandidates = false;
   std::int64_t candidatesSize = 0;
   bool isScanning = false;
-  bool isTrashing = false;
+  // The cleaner would refuse a new removal (`CleanerViewModel::isRemovalBusy`).
+  bool removalBusy = false;
   // The reason while the in-use state cannot be verified.
   std::optional<std::string> unverifiableReason;
   bool isReadOnly = false;
@@ -62,7 +63,7 @@ std::string confirmLabel(std::int64_t size, bool permanent);
 // The line under it: "2 items · 1 skipped (in use or app running) · cancels in 5 s".
 std::string confirmCaption(std::size_t count, int skippedForProcesses);
 // Whether the second step may be confirmed at all (the button also waits to be armed).
-bool canConfirm(std::size_t count, bool isReadOnly);
+bool canConfirm(std::size_t count, bool isReadOnly, bool removalBusy);
 
 // "Moving to Trash… 3 of 10" once the removal reports a total; none before.
 std::optional<std::string> progressLine(RemovalMode mode, int done, int total);

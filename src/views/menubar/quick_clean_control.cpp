@@ -66,7 +66,7 @@ QuickCleanControl::QuickCleanControl(CleanerViewModel& cleaner, MonotonicClock c
 
   using C = CleanerViewModel;
   for (auto signal : {&C::quickCleanChanged, &C::quickCleanCandidatesChanged,
-                      &C::isScanningChanged, &C::isTrashingChanged, &C::verificationChanged,
+                      &C::isScanningChanged, &C::isRemovalBusyChanged, &C::verificationChanged,
                       &C::readOnlyChanged, &C::trashProgressChanged, &C::activeRemovalModeChanged,
                       &C::quickCleanModeChanged}) {
     connect(&cleaner_, signal, this, [this] {
@@ -184,7 +184,7 @@ void QuickCleanControl::refreshIdle() {
   facts.hasCandidates = !cleaner_.quickCleanCandidates().empty();
   facts.candidatesSize = cleaner_.quickCleanSize();
   facts.isScanning = cleaner_.isScanning();
-  facts.isTrashing = cleaner_.isTrashing();
+  facts.removalBusy = cleaner_.isRemovalBusy();
   if (const std::string* reason = cleaner_.verification().unavailableReason()) {
     facts.unverifiableReason = *reason;
   }
@@ -205,7 +205,8 @@ void QuickCleanControl::refreshIdle() {
 
 void QuickCleanControl::refreshConfirming(const QuickCleanState::Confirming& confirming) {
   const bool permanent = isPermanent(cleaner_.quickCleanMode());
-  const bool enabled = PopoverTexts::canConfirm(confirming.ids.size(), cleaner_.isReadOnly());
+  const bool enabled = PopoverTexts::canConfirm(confirming.ids.size(), cleaner_.isReadOnly(),
+                                                cleaner_.isRemovalBusy());
   if (confirm_ && confirmIDs_ == confirming.ids) {
     confirm_->setValues(confirming.size, permanent, enabled);
   } else {

@@ -168,9 +168,10 @@ void ActivityEventsModel::sync() {
     std::vector<Texts> texts;
     texts.reserve(now.size());
     for (std::size_t i = 0; i < added; ++i) texts.push_back(textsOf(now[i]));
+    // The rows below stay readable until the insertion begins: views ask for them just before.
+    beginInsertRows({}, 0, static_cast<int>(added) - 1);
     texts.insert(texts.end(), std::make_move_iterator(texts_.begin()),
                  std::make_move_iterator(texts_.end()));
-    beginInsertRows({}, 0, static_cast<int>(added) - 1);
     rows_ = std::move(now);
     texts_ = std::move(texts);
     endInsertRows();

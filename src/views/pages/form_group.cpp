@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "views/shared/check_box.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/text.h"
 
@@ -107,7 +108,7 @@ QCheckBox* FormGroup::addToggle(const QString& text, const QString& richText) {
   QWidget* cell = newCell();
   auto* line = new QHBoxLayout;
   line->setSpacing(12);
-  auto* box = new QCheckBox(cell);
+  auto* box = new CheckBox({}, cell);
   box->setAccessibleName(text);
   auto* label = new ToggleText(box, cell);
   if (richText.isEmpty()) {

@@ -11,12 +11,11 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "platform/user_folders.h"
-#include "services/storage/history_store.h"
 #include "utilities/byte_formatting.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/history_view_model.h"
 #include "viewmodels/page.h"
+#include "viewmodels/user_home.h"
 #include "views/pages/page_column.h"
 #include "views/pages/page_dates.h"
 #include "views/shared/copyable_rows.h"
@@ -241,7 +240,7 @@ QWidget* HistoryView::buildTable() {
   QVBoxLayout* column = pageColumnLayout(page, 10);
   column->addWidget(pageTitleLabel(QStringLiteral("History"), page));
   location_ = plainLabel(QStringLiteral("Every cleanup is appended to ") +
-                             qtext(abbreviatedPath(HistoryStore::defaultURL(), homeDirectory())) +
+                             qtext(abbreviatedPath(history_.fileURL(), userHomeFolder())) +
                              QStringLiteral("."),
                          page);
   location_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

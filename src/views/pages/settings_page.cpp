@@ -13,11 +13,11 @@
 #include <QVBoxLayout>
 
 #include "build_version.h"
-#include "platform/user_folders.h"
-#include "services/storage/history_store.h"
 #include "utilities/path_canonical.h"
+#include "viewmodels/history_view_model.h"
 #include "viewmodels/settings_store.h"
 #include "viewmodels/updater_box.h"
+#include "viewmodels/user_home.h"
 #include "views/pages/folder_chooser.h"
 #include "views/pages/form_group.h"
 #include "views/pages/page_column.h"
@@ -112,9 +112,10 @@ QWidget* SettingsView::buildGeneral() {
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setWidgetResizable(true);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Its check boxes take the focus; the scroll area itself would be a stop that shows nothing.
+  scroll->setFocusPolicy(Qt::NoFocus);
   scroll->viewport()->setAutoFillBackground(false);
   auto* content = new QWidget;
-  content->setAutoFillBackground(false);
   auto* column = new QVBoxLayout(content);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(18);
@@ -131,8 +132,8 @@ QWidget* SettingsView::buildGeneral() {
   bind(general->addToggle(QStringLiteral("Show in menu bar")), settings_, "showInMenuBar",
        &SettingsStore::showInMenuBar, &SettingsStore::setShowInMenuBar,
        &SettingsStore::showInMenuBarChanged);
-  general->addNote(QStringLiteral("If the icon is hidden by macOS because the menu bar is full, "
-                                  "use Ctrl+Shift+C to open Quick Clean"));
+  general->addNote(QStringLiteral("If the desktop shows no tray icon, use Ctrl+Shift+C to open "
+                                  "Quick Clean"));
   bind(general->addToggle(QStringLiteral("Quick Clean also includes moderate items")), settings_,
        "quickCleanIncludesModerate", &SettingsStore::quickCleanIncludesModerate,
        &SettingsStore::setQuickCleanIncludesModerate,
@@ -141,7 +142,7 @@ QWidget* SettingsView::buildGeneral() {
                                   "last 7 days, and items whose owning app is running."));
 
   auto* historyFile = new ElidedLabel(
-      qtext(abbreviatedPath(HistoryStore::defaultURL(), homeDirectory())), Qt::ElideMiddle);
+      qtext(abbreviatedPath(HistoryViewModel::defaultFileURL(), userHomeFolder())), Qt::ElideMiddle);
   historyFile->setObjectName(QStringLiteral("historyFile"));
   historyFile->setAlignment(Qt::AlignRight);
   historyFile->setForegroundRole(QPalette::PlaceholderText);
@@ -175,19 +176,6 @@ QWidget* SettingsView::buildGeneral() {
   showRemovalMode();
   column->addWidget(general);
 
-  // The permission and its settings page do not exist here: the section keeps the Trash's
-  // state and the rescan.
-  auto* access = new FormGroup(QStringLiteral("Full Disk Access"), content);
-  trashStatus_ = access->addValue(QStringLiteral("Trash"), QString());
-  trashStatus_->setObjectName(QStringLiteral("trashStatus"));
-  QPushButton* rescan = access->addButton(QStringLiteral("Rescan"));
-  rescan->setObjectName(QStringLiteral("rescan"));
-  connect(rescan, &QPushButton::clicked, this, [this] {
-    if (actions_.rescan) actions_.rescan(true);
-  });
-  setFullDiskAccess(FullDiskAccess::applicationStatus());
-  column->addWidget(access);
-
   auto* updates = new FormGroup(QStringLiteral("Updates"), content);
   bind(updates->addToggle(QStringLiteral("Check for updates automatically")), settings_,
        "checkForUpdatesAutomatically", &SettingsStore::checkForUpdatesAutomatically,
@@ -207,6 +195,8 @@ QWidget* SettingsView::buildGeneral() {
 
   column->addStretch(1);
   scroll->setWidget(content);
+  // Set after the scroll area turned it on: the page's own background shows through.
+  content->setAutoFillBackground(false);
   return scroll;
 }
 
@@ -254,7 +244,7 @@ QWidget* SettingsView::buildCustomPaths() {
 }
 
 void SettingsView::refreshCustomPaths() {
-  customPaths_->setPaths(settings_.extraPaths(), homeDirectory());
+  customPaths_->setPaths(settings_.extraPaths(), userHomeFolder());
 }
 
 void SettingsView::showRemovalMode() {
@@ -268,16 +258,6 @@ void SettingsView::setSection(SettingsSection section) {
   title_->setText(qtext(title(section)));
   title_->setAccessibleName(title_->text());
   stack_->setCurrentIndex(indexOf(section));
-}
-
-void SettingsView::setFullDiskAccess(FullDiskAccess::Status status) {
-  const bool blocked = status == FullDiskAccess::Status::denied;
-  trashStatus_->setText(blocked ? QStringLiteral("Blocked by macOS") : QStringLiteral("Readable"));
-  if (blocked) {
-    setTextTint(trashStatus_, &PaletteColors::orange);
-  } else {
-    setTextTint(trashStatus_, &PaletteColors::secondaryText);
-  }
 }
 
 void SettingsView::addFolder() {
@@ -300,8 +280,8 @@ void SettingsView::addFolder() {
     actions_.warn(window(),
                   refused.size() == 1 ? QStringLiteral("Folder not added")
                                       : QStringLiteral("Folders not added"),
-                  QStringLiteral("Only folders whose names are valid UTF-8 can be kept in the "
-                                 "settings. Not added:\n") +
+                  QStringLiteral("Only folders whose names are valid UTF-8 can be chosen "
+                                 "here. Not added:\n") +
                       refused.join(QLatin1Char('\n')));
   }
 }

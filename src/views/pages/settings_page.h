@@ -6,7 +6,6 @@
 #include <optional>
 #include <string_view>
 
-#include "services/system/full_disk_access.h"
 #include "viewmodels/page.h"
 #include "views/shared/sidebar_list.h"
 
@@ -42,15 +41,15 @@ class SettingsSidebar : public PageSidebar {
 // writes through to the settings at once; nothing waits for an Apply.
 //
 // What belongs to other objects comes in through small seams the window shell wires: the
-// current section (`setSection`), the Trash's Full Disk Access status (`setFullDiskAccess`) and
-// the actions of `Actions`. The update controls follow the updater box.
+// current section (`setSection`) and the actions of `Actions`. The update controls follow the
+// updater box. There is no Full Disk Access section: the permission does not exist here, and the
+// status bar keeps the rescan.
 class SettingsView : public QWidget {
   Q_OBJECT
 
  public:
   struct Actions {
-    // Asks the cleaner for a rescan: forced from the Full Disk Access section ("Rescan"),
-    // unforced from the Custom paths section ("Rescan Now").
+    // Asks the cleaner for an unforced rescan, from the Custom paths section ("Rescan Now").
     std::function<void(bool force)> rescan;
     // Asks the user for folders to measure; none when cancelled. `chooseFoldersToAdd` when not
     // given.
@@ -64,8 +63,6 @@ class SettingsView : public QWidget {
 
   void setSection(SettingsSection section);
   SettingsSection section() const { return section_; }
-
-  void setFullDiskAccess(FullDiskAccess::Status status);
 
   // The "Add Folder…" flow: asks for folders and adds each one not yet listed, in the order
   // chosen, in canonical form. Starts no scan.
@@ -91,7 +88,6 @@ class SettingsView : public QWidget {
   SettingsSection section_ = SettingsSection::general;
   QLabel* title_ = nullptr;
   QStackedWidget* stack_ = nullptr;
-  QLabel* trashStatus_ = nullptr;
   QWidget* permanentWarning_ = nullptr;
   QLabel* trashOnlyNote_ = nullptr;
   PathListView* customPaths_ = nullptr;

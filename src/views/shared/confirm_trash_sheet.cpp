@@ -14,6 +14,7 @@
 #include "views/shared/status_tag.h"
 #include "views/shared/symbol_icon.h"
 #include "views/shared/text.h"
+#include "views/shared/window_dialog.h"
 
 namespace hl {
 
@@ -56,9 +57,8 @@ ConfirmTrashSheet::ConfirmTrashSheet(Contents contents, MonotonicClock clock, QW
     : QDialog(parent),
       contents_(std::move(contents)),
       arming_(std::move(clock), [this] { updateConfirm(); }, armingDelay) {
-  setWindowModality(Qt::WindowModal);
   setWindowTitle(qtext(contents_.title));
-  setFixedWidth(sheetWidth);
+  makeWindowDialog(*this);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(20, 20, 20, 20);
@@ -91,9 +91,10 @@ ConfirmTrashSheet::ConfirmTrashSheet(Contents contents, MonotonicClock clock, QW
   buttons->addWidget(confirm_);
   layout->addLayout(buttons);
 
-  // Wrapped message lines need their height at the sheet's fixed width, not at their own.
-  resize(sheetWidth, layout->hasHeightForWidth() ? layout->heightForWidth(sheetWidth)
-                                                 : sizeHint().height());
+  // Wrapped message lines need their height at the sheet's fixed width, not at their own. The
+  // height is fixed too: a sheet is never resized or maximised apart from its window.
+  setFixedSize(sheetWidth, layout->hasHeightForWidth() ? layout->heightForWidth(sheetWidth)
+                                                       : sizeHint().height());
 
   updateConfirm();
 }
@@ -169,6 +170,8 @@ QWidget* ConfirmTrashSheet::buildRows() {
     size->setObjectName(QStringLiteral("size"));
     size->setFont(sizedFont(font(), 12));
     size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Every size in one column, so the chips before it line up whatever the size reads.
+    size->setFixedWidth(static_cast<int>(widestSizeText(size->font())));
     makeSecondary(size);
     row->addWidget(size);
     column->addWidget(rowWidget);
@@ -226,12 +229,17 @@ void ConfirmTrashSheet::showEvent(QShowEvent* event) {
 
 void ConfirmTrashSheet::refreshArming() { arming_.refresh(); }
 
+void ConfirmTrashSheet::setBusy(bool busy) {
+  busy_ = busy;
+  updateConfirm();
+}
+
 void ConfirmTrashSheet::updateConfirm() {
-  confirm_->setEnabled(arming_.isArmed() && !contents_.isReadOnly);
+  confirm_->setEnabled(arming_.isArmed() && !contents_.isReadOnly && !busy_);
 }
 
 void ConfirmTrashSheet::confirmPressed() {
-  if (!arming_.isArmed() || contents_.isReadOnly) return;
+  if (!arming_.isArmed() || contents_.isReadOnly || busy_) return;
   if (contents_.onConfirm) contents_.onConfirm();
 }
 

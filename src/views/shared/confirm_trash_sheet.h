@@ -63,6 +63,8 @@ class ConfirmTrashSheet : public QDialog {
   void refreshArming();
   // Closes the sheet for good; the builder calls it when the pending removal is cleared.
   void dismiss();
+  // While another removal keeps the builder from starting this one, confirming is off.
+  void setBusy(bool busy);
 
   QPushButton* confirmButton() const;
   QPushButton* cancelButton() const { return cancel_; }
@@ -86,6 +88,7 @@ class ConfirmTrashSheet : public QDialog {
   Contents contents_;
   ArmingDelay arming_;
   bool shown_ = false;
+  bool busy_ = false;
   QLabel* summary_ = nullptr;
   QPushButton* cancel_ = nullptr;
   DestructiveButton* confirm_ = nullptr;

@@ -13,6 +13,9 @@ namespace {
 
 constexpr int kIconSide = 14;
 constexpr int kIconGap = 6;
+// The smallest size a label is set in before a word would have to be cut.
+constexpr int kSmallestLabelPixels = 9;
+constexpr int kWrapFlags = Qt::TextWordWrap | Qt::AlignHCenter;
 
 }  // namespace
 
@@ -59,12 +62,63 @@ QFont FilledButton::labelFont() const {
   return sizedFont(font(), metrics(controlSize_).fontPixels, QFont::DemiBold);
 }
 
+int FilledButton::iconSlot() const {
+  if (!hasIconSlot()) return 0;
+  return kIconSide + (text().isEmpty() ? 0 : kIconGap);
+}
+
+int FilledButton::lineHeight() const {
+  return std::max(metrics(controlSize_).minimumHeight, QFontMetrics(labelFont()).height() + 8);
+}
+
 QSize FilledButton::sizeHint() const {
   const Metrics m = metrics(controlSize_);
   const QFontMetrics fm(labelFont());
-  int width = 2 * m.horizontalPadding + fm.horizontalAdvance(text());
-  if (hasIconSlot()) width += kIconSide + (text().isEmpty() ? 0 : kIconGap);
-  return {width, std::max(m.minimumHeight, fm.height() + 8)};
+  const int width = 2 * m.horizontalPadding + fm.horizontalAdvance(text()) + iconSlot();
+  // Layouts that do not ask for the height at a width still get the height of the label as it
+  // is set at the width the button has now.
+  const int height = testAttribute(Qt::WA_Resized) && this->width() < width
+                         ? heightForWidth(this->width())
+                         : lineHeight();
+  return {width, height};
+}
+
+void FilledButton::resizeEvent(QResizeEvent* event) {
+  QPushButton::resizeEvent(event);
+  if (heightForWidth(width()) != height()) updateGeometry();
+}
+
+QSize FilledButton::minimumSizeHint() const {
+  // Room for the widest word in the smallest size: anything narrower would cut it.
+  const Metrics m = metrics(controlSize_);
+  QFont smallest = labelFont();
+  smallest.setPixelSize(std::min(smallest.pixelSize(), kSmallestLabelPixels));
+  const QFontMetrics fm(smallest);
+  int word = 0;
+  for (const QString& part : text().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    word = std::max(word, fm.horizontalAdvance(part));
+  }
+  return {2 * m.horizontalPadding + word + iconSlot() + 1, lineHeight()};
+}
+
+FilledButton::Label FilledButton::label(int width) const {
+  const Metrics m = metrics(controlSize_);
+  const int room = std::max(1, width - 2 * m.horizontalPadding - iconSlot());
+  QFont font = labelFont();
+  for (;;) {
+    const QFontMetrics fm(font);
+    const int line = fm.horizontalAdvance(text());
+    if (line <= room) return {font, QSize(line, fm.height())};
+    const QRect block = fm.boundingRect(QRect(0, 0, room, 1 << 16), kWrapFlags, text());
+    if (block.width() <= room || font.pixelSize() <= kSmallestLabelPixels) {
+      return {font, block.size()};
+    }
+    font.setPixelSize(font.pixelSize() - 1);
+  }
+}
+
+int FilledButton::heightForWidth(int width) const {
+  return std::max(lineHeight(), label(width).block.height() + 8);
 }
 
 void FilledButton::paintEvent(QPaintEvent*) {
@@ -76,15 +130,15 @@ void FilledButton::paintEvent(QPaintEvent*) {
 
   const QRectF shape = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
   QColor fill;
-  QColor label;
+  QColor ink;
   if (enabled) {
     const QColor base =
         role_ == Role::destructive ? PaletteColors::red(pal) : PaletteColors::accent(pal);
     fill = PaletteColors::withOpacity(base, isDown() ? 0.85 : 1.0);
-    label = Qt::white;
+    ink = Qt::white;
   } else {
     fill = PaletteColors::primary(pal, 0.12);
-    label = PaletteColors::secondaryText(pal);
+    ink = PaletteColors::secondaryText(pal);
   }
   painter.setPen(Qt::NoPen);
   painter.setBrush(fill);
@@ -92,36 +146,34 @@ void FilledButton::paintEvent(QPaintEvent*) {
 
   if (hasFocus() && enabled) {
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(PaletteColors::withOpacity(pal.color(QPalette::Base), 0.9), 1.5));
+    // White as the label, so it reads on the fill in light and dark windows alike.
+    painter.setPen(QPen(QColor(255, 255, 255, 230), 1.5));
     painter.drawRoundedRect(shape.adjusted(1, 1, -1, -1), m.cornerRadius - 1, m.cornerRadius - 1);
   }
 
-  const QFontMetrics fm(labelFont());
-  const int textWidth = fm.horizontalAdvance(text());
-  const bool hasIcon = hasIconSlot();
-  const int contentWidth =
-      textWidth + (hasIcon ? kIconSide + (text().isEmpty() ? 0 : kIconGap) : 0);
-  double x = (width() - contentWidth) / 2.0;
+  const Label set = label(width());
+  const int slot = iconSlot();
+  double x = (width() - (set.block.width() + slot)) / 2.0;
   if (showsSpinner_) {
     Spinner::paint(painter, QRectF(x, (height() - kIconSide) / 2.0, kIconSide, kIconSide),
-                   SpinnerTicker::shared().phase(), label);
-    x += kIconSide + kIconGap;
-  } else if (hasIcon) {
+                   SpinnerTicker::shared().phase(), ink);
+  } else if (slot > 0) {
     // The icon is drawn in the label's colour: a removal symbol in white on red.
     QIcon tinted = icon();
     QPixmap pixmap = tinted.pixmap(QSize(kIconSide, kIconSide), devicePixelRatioF());
     QImage image = pixmap.toImage();
     QPainter recolor(&image);
     recolor.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    recolor.fillRect(image.rect(), label);
+    recolor.fillRect(image.rect(), ink);
     recolor.end();
     painter.drawImage(QRectF(x, (height() - kIconSide) / 2.0, kIconSide, kIconSide), image);
-    x += kIconSide + kIconGap;
   }
-  painter.setFont(labelFont());
-  painter.setPen(label);
-  painter.drawText(QRectF(x, 0, textWidth + 1, height()), Qt::AlignVCenter | Qt::AlignLeft,
-                   text());
+  x += slot;
+  painter.setFont(set.font);
+  painter.setPen(ink);
+  painter.drawText(QRectF(x, (height() - set.block.height()) / 2.0, set.block.width() + 1,
+                          set.block.height()),
+                   kWrapFlags, text());
 }
 
 }  // namespace hl

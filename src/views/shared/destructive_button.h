@@ -7,6 +7,9 @@ namespace hl {
 // A button filled with a colour and labelled in white: the red one of every removal action and
 // the accent-coloured prominent one. Disabled, it keeps its size and shows a grey fill with a
 // secondary label and no pressed look. Callers set the enabled state themselves.
+//
+// Given less width than its label needs on one line, the label wraps between words and the
+// button grows taller; a word wider than the button is set in a smaller size. It is never cut.
 class FilledButton : public QPushButton {
   Q_OBJECT
 
@@ -38,16 +41,30 @@ class FilledButton : public QPushButton {
   bool showsSpinner() const { return showsSpinner_; }
 
   QSize sizeHint() const override;
-  QSize minimumSizeHint() const override { return sizeHint(); }
+  QSize minimumSizeHint() const override;
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override;
+
+  // The label as it is set in a button `width` wide: its font and the block its lines take.
+  struct Label {
+    QFont font;
+    QSize block;
+  };
+  Label label(int width) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 
  private:
   QFont labelFont() const;
   bool hasIconSlot() const { return showsSpinner_ || !icon().isNull(); }
+  // The icon's width and its gap before the label; 0 without an icon.
+  int iconSlot() const;
+  // The height with the label on one line.
+  int lineHeight() const;
 
   Role role_;
   ControlSize controlSize_ = ControlSize::regular;

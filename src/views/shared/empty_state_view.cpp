@@ -94,7 +94,8 @@ EmptyStateView::EmptyStateView(std::string symbol, const QString& title, const Q
 EmptyStateView* EmptyStateView::make(Kind kind, std::function<void()> action, QWidget* parent) {
   if (kind == Kind::nothingFound) {
     return new EmptyStateView("checkmark", QStringLiteral("Nothing to clean here"),
-                              QStringLiteral("This Mac has no matching caches, or they're excluded."),
+                              QStringLiteral("This computer has no matching caches, or "
+                                             "they're excluded."),
                               Button{QStringLiteral("Rescan"), ButtonStyle::bordered, std::move(action)},
                               parent);
   }

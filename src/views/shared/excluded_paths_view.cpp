@@ -2,8 +2,8 @@
 
 #include <QVBoxLayout>
 
-#include "platform/user_folders.h"
 #include "viewmodels/settings_store.h"
+#include "viewmodels/user_home.h"
 #include "views/shared/empty_state_view.h"
 #include "views/shared/path_list_view.h"
 
@@ -24,6 +24,6 @@ ExcludedPathsView::ExcludedPathsView(SettingsStore& settings, QWidget* parent)
   refresh();
 }
 
-void ExcludedPathsView::refresh() { list_->setPaths(settings_.excludedPaths(), homeDirectory()); }
+void ExcludedPathsView::refresh() { list_->setPaths(settings_.excludedPaths(), userHomeFolder()); }
 
 }  // namespace hl

@@ -14,7 +14,6 @@ namespace hl {
 FullDiskAccessHint::FullDiskAccessHint(bool compact, std::function<void()> openSettings,
                                        QWidget* parent)
     : QWidget(parent), compact_(compact) {
-  if (!openSettings) openSettings = [] { FullDiskAccess::openSettings(); };
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
 

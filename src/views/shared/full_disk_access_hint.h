@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "services/system/full_disk_access.h"
+#include "models/full_disk_access_status.h"
 
 class QPushButton;
 
@@ -16,9 +16,8 @@ class FullDiskAccessHint : public QWidget {
   Q_OBJECT
 
  public:
-  // `openSettings` defaults to the platform's settings opener.
-  explicit FullDiskAccessHint(bool compact, std::function<void()> openSettings = {},
-                              QWidget* parent = nullptr);
+  // `openSettings` opens the platform's settings (the view model's way to them).
+  FullDiskAccessHint(bool compact, std::function<void()> openSettings, QWidget* parent = nullptr);
 
   static bool isShown(FullDiskAccess::Status status) {
     return status == FullDiskAccess::Status::denied;

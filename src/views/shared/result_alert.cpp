@@ -4,18 +4,18 @@
 #include <QPushButton>
 
 #include "views/shared/app_icon.h"
+#include "views/shared/window_dialog.h"
 
 namespace hl {
 
 ResultAlert::ResultAlert(const QString& message, QWidget* parent) : QMessageBox(parent) {
-  setWindowModality(Qt::WindowModal);
+  makeWindowDialog(*this);
   const QIcon icon = AppIcon::image();
   if (icon.isNull()) {
     setIcon(QMessageBox::Information);
   } else {
     setIconPixmap(icon.pixmap(64, 64));
   }
-  setWindowTitle(QStringLiteral("Cleanup finished"));
   setTextFormat(Qt::PlainText);
   setText(QStringLiteral("Cleanup finished"));
   ok_ = addButton(QStringLiteral("OK"), QMessageBox::RejectRole);

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/user_folders.h"
-#include "services/in_use/in_use_reasons.h"
-#include "services/in_use/process_guard.h"
+#include "models/in_use_reasons.h"
+#include "models/owner_names.h"
 #include "utilities/path_canonical.h"
 
 namespace hl::StatusGrammar {
@@ -57,8 +56,6 @@ StatusTint tint(RiskLevel risk) {
   return StatusTint::neutral;
 }
 
-StatusTagModel stateTag(const CacheItem& item) { return stateTag(item, homeDirectory()); }
-
 StatusTagModel stateTag(const CacheItem& item, std::string_view home) {
   const std::string name = label(item, home);
   if (item.inUseReason) {
@@ -83,7 +80,8 @@ StatusTagModel stateTag(const CacheItem& item, std::string_view home) {
   switch (item.risk) {
     case RiskLevel::review:
       return chip(Kind::state, "Review only", "eye", StatusTint::review,
-                  "Review only: " + name + " is never selected here. Check it in Finder.");
+                  "Review only: " + name +
+                      " is never selected here. Check it in your file manager.");
     case RiskLevel::moderate:
       return chip(Kind::state, "Moderate", "exclamationmark.triangle", StatusTint::moderate,
                   "Moderate: opt-in, never ticked automatically.");
@@ -124,7 +122,7 @@ std::vector<StatusTagModel> qualifiers(const CacheItem& item, Date now) {
                           "removed."));
   }
   if (item.runningOwner) {
-    const std::string owner = ProcessGuard::displayName(*item.runningOwner);
+    const std::string owner = ownerDisplayName(*item.runningOwner);
     result.push_back(chip(Kind::guardTag, owner + " running", "play.circle",
                           StatusTint::moderate,
                           owner + " is running and may recreate or lock this item."));
@@ -166,10 +164,6 @@ std::vector<StatusTagModel> qualifiers(const CacheItem& item, Date now) {
                           "Shown for information; never trashed."));
   }
   return result;
-}
-
-std::vector<StatusTagModel> tags(const CacheItem& item, int limit, Date now) {
-  return tags(item, limit, now, homeDirectory());
 }
 
 std::vector<StatusTagModel> tags(const CacheItem& item, int limit, Date now,

@@ -14,12 +14,11 @@ namespace hl {
 // never compose chip titles, symbols or tints themselves. Pure functions; any thread.
 //
 // Help texts name an item by its name for a virtual row, else by its path with the home folder
-// written "~"; the overloads without `home` use the user's home folder.
+// written "~" for the `home` given (the view model's).
 namespace StatusGrammar {
 
 // The one chip that says whether and why the row may be ticked. In-use reasons are compared
 // exactly, case included.
-StatusTagModel stateTag(const CacheItem& item);
 StatusTagModel stateTag(const CacheItem& item, std::string_view home);
 
 // The guard and information chips in their fixed order; empty for a review-only row that is
@@ -28,7 +27,6 @@ std::vector<StatusTagModel> qualifiers(const CacheItem& item, Date now);
 
 // What a row shows: the state chip, then the first qualifier when `limit` is 2 or more. Every
 // qualifier not shown is listed in the state chip's help as a "• title" line.
-std::vector<StatusTagModel> tags(const CacheItem& item, int limit, Date now);
 std::vector<StatusTagModel> tags(const CacheItem& item, int limit, Date now,
                                  std::string_view home);
 

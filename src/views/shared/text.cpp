@@ -1,7 +1,10 @@
 #include "views/shared/text.h"
 
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QTextDocument>
+#include <algorithm>
+#include <cmath>
 
 namespace hl {
 
@@ -77,6 +80,30 @@ void padButton(QAbstractButton* button, int minimumHeight) {
   int width = metrics.horizontalAdvance(button->text()) + 28;
   if (!button->icon().isNull()) width += button->iconSize().width() + 6;
   button->setMinimumSize(width, minimumHeight);
+}
+
+double widestSizeText(const QFont& font) {
+  const QFontMetricsF metrics(font);
+  QChar widest = QLatin1Char('0');
+  for (char digit = '1'; digit <= '9'; ++digit) {
+    if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(widest)) {
+      widest = QLatin1Char(digit);
+    }
+  }
+  const auto digits = [&](int count) { return QString(count, widest); };
+  // The formatter's longest figure of each unit: three places, then no, one or two decimals.
+  const QString approximate = QStringLiteral("\u2248 ");
+  QStringList texts = {approximate + digits(3) + QStringLiteral(" bytes"),
+                       approximate + digits(3) + QStringLiteral(" KB"),
+                       approximate + digits(3) + QLatin1Char('.') + digits(1) +
+                           QStringLiteral(" MB"),
+                       QStringLiteral("No access")};
+  for (const char* unit : {" GB", " TB", " PB", " EB"}) {
+    texts.append(approximate + digits(3) + QLatin1Char('.') + digits(2) + QLatin1String(unit));
+  }
+  double width = 0;
+  for (const QString& text : texts) width = std::max(width, metrics.horizontalAdvance(text));
+  return std::ceil(width);
 }
 
 }  // namespace hl

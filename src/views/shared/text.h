@@ -29,6 +29,10 @@ void setTextTint(QLabel* label, std::function<QColor(const QPalette&)> tint);
 // Gives a bordered push button room around its title, whatever the style's own padding.
 void padButton(QAbstractButton* button, int minimumHeight = 24);
 
+// The width of the widest size text in `font`: an approximate size of each unit with its widest
+// digits, and "No access". A column of sizes is laid out for it, so no size is ever cut.
+double widestSizeText(const QFont& font);
+
 // Text from the program's UTF-8 strings.
 inline QString qtext(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSettings>
 #include <QShowEvent>
 
 #include "viewmodels/app_model.h"
@@ -18,21 +17,17 @@ MainWindow::MainWindow(AppModel& model, RootView::Services services, QWidget* pa
   setMinimumSize(WindowSizing::minimumSize);
   root_ = new RootView(model_, std::move(services), this);
   setCentralWidget(root_);
-  restoreFrame(model_.settings().defaults(), QGuiApplication::primaryScreen());
+  restoreFrame(QGuiApplication::primaryScreen());
 }
 
-void MainWindow::restoreFrame(QSettings& settings, const QScreen* screen) {
-  const QByteArray saved = settings.value(QLatin1String(frameKey)).toByteArray();
+void MainWindow::restoreFrame(const QScreen* screen) {
+  const QByteArray& saved = model_.settings().windowFrame();
   if (!saved.isEmpty() && restoreGeometry(saved)) return;
   if (!screen) return;
   setGeometry(WindowSizing::defaultFrame(QRectF(screen->availableGeometry())).toRect());
 }
 
-void MainWindow::saveFrame(QSettings& settings) const {
-  settings.setValue(QLatin1String(frameKey), saveGeometry());
-}
-
-void MainWindow::saveFrame() const { saveFrame(model_.settings().defaults()); }
+void MainWindow::saveFrame() const { model_.settings().setWindowFrame(saveGeometry()); }
 
 void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);

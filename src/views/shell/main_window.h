@@ -5,7 +5,6 @@
 #include "views/shell/root_view.h"
 
 class QScreen;
-class QSettings;
 
 namespace hl {
 
@@ -24,14 +23,11 @@ class MainWindow : public QMainWindow {
 
   RootView* rootView() const { return root_; }
 
-  // Puts back the frame saved in `settings`, or, when none can be read, places the window at
+  // Puts back the frame saved in the settings, or, when none can be read, places the window at
   // its default frame on `screen` (none: leaves the frame alone).
-  void restoreFrame(QSettings& settings, const QScreen* screen);
+  void restoreFrame(const QScreen* screen);
   // Saves the frame as it is now.
-  void saveFrame(QSettings& settings) const;
   void saveFrame() const;
-
-  static constexpr const char* frameKey = "Main";
 
  signals:
   // The window was shown, at its opening or when brought back after a close.

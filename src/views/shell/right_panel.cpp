@@ -132,6 +132,8 @@ RightPanel::RightPanel(AppModel& model, QWidget* parent) : QScrollArea(parent), 
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   viewport()->setAutoFillBackground(false);
+  // Its rows take the focus; the panel itself would be a stop that shows nothing.
+  setFocusPolicy(Qt::NoFocus);
 
   auto* column = new QWidget;
   column->setAutoFillBackground(false);

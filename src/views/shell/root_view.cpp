@@ -1,9 +1,11 @@
 #include "views/shell/root_view.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <cmath>
@@ -16,8 +18,8 @@
 #include "views/pages/scanner/scanner_sidebar.h"
 #include "views/pages/scanner/scanner_view.h"
 #include "views/shared/palette_colors.h"
-#include "views/shared/qt_desktop_services.h"
 #include "views/shell/content_card.h"
+#include "views/shell/focus_order.h"
 #include "views/shell/left_rail.h"
 #include "views/shell/right_panel.h"
 #include "views/shell/sidebar_resize_handle.h"
@@ -67,7 +69,6 @@ RootView::RootView(AppModel& model, Services services, QWidget* parent)
   // The window's own colour ("Chrome") lies behind the columns.
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Window);
-  desktop_ = services.desktop ? services.desktop : std::make_shared<QtDesktopServices>();
   wallClock_ = services.wallClock ? services.wallClock : systemWallClock();
 
   auto* outer = new QVBoxLayout(this);
@@ -121,6 +122,8 @@ RootView::RootView(AppModel& model, Services services, QWidget* parent)
   handle_ = new SidebarResizeHandle(model_.settings(), this);
   handle_->raise();
 
+  // What measuring the title bar's buttons would set on a window that draws its own title bar.
+  model_.setTopBarHeight(WindowSizing::topMargin);
   connect(&model_, &AppModel::pageChanged, this, &RootView::showPage);
   connect(&model_, &AppModel::topBarHeightChanged, this, &RootView::layOutColumns);
   connect(&model_.settings(), &SettingsStore::sidebarWidthChanged, this,
@@ -134,7 +137,7 @@ RootView::~RootView() = default;
 void RootView::buildPages(Services& services) {
   const MonotonicClock sheetClock =
       services.sheetClock ? services.sheetClock : systemMonotonicClock();
-  homeView_ = new HomeMainView(model_.cleaner(), model_.settings(), *desktop_);
+  homeView_ = new HomeMainView(model_.cleaner(), model_.settings());
   homeView_->setClocks(sheetClock, wallClock_);
   addPage(Page::home, new HomeSidebar(model_.cleaner()), homeView_);
   scannerView_ = new ScannerView(model_.scanner(), sheetClock);
@@ -158,11 +161,6 @@ void RootView::buildPages(Services& services) {
           &AppModel::setSettingsSection);
   connect(&model_, &AppModel::settingsSectionChanged, this, showSection);
   showSection();
-  const auto showAccess = [this] {
-    settingsView_->setFullDiskAccess(model_.cleaner().fullDiskAccess());
-  };
-  connect(&model_.cleaner(), &CleanerViewModel::fullDiskAccessChanged, this, showAccess);
-  showAccess();
 }
 
 void RootView::addPage(Page page, QWidget* sidebar, QWidget* main) {
@@ -209,6 +207,20 @@ void RootView::placeHandle() {
   handle_->setGeometry(column.right() + 1 - SidebarResizeHandle::stripWidth / 2, top,
                        SidebarResizeHandle::stripWidth, std::max(0, column.bottom() + 1 - top));
   handle_->raise();
+}
+
+bool RootView::focusNextPrevChild(bool next) {
+  const std::vector<QWidget*> order = FocusOrder::stops(
+      {rail_, sidebars_->currentWidget(), mains_->currentWidget(), rightPanel_, statusBar_});
+  QWidget* target = FocusOrder::neighbour(order, QApplication::focusWidget(), next);
+  if (!target) return QWidget::focusNextPrevChild(next);
+  target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  // A stop scrolled out of its column comes into view, as it would by Qt's own chain.
+  for (QWidget* above = target->parentWidget(); above && above != this;
+       above = above->parentWidget()) {
+    if (auto* scroll = qobject_cast<QScrollArea*>(above)) scroll->ensureWidgetVisible(target);
+  }
+  return true;
 }
 
 void RootView::resizeEvent(QResizeEvent* event) {

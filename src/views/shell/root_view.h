@@ -15,7 +15,6 @@ class ActivitySidebar;
 class ActivityView;
 class AppModel;
 class ContentCard;
-class DesktopServices;
 class HistorySidebar;
 class HistoryView;
 class HomeMainView;
@@ -40,9 +39,6 @@ class RootView : public QWidget {
     WallClock wallClock;
     // Arms the confirmation sheets the pages show. Default: the system's.
     MonotonicClock sheetClock;
-    // The Home page's way to the desktop (the Full Disk Access settings). Default: the
-    // desktop's own services.
-    std::shared_ptr<DesktopServices> desktop;
     // The Settings page's folder chooser and warnings; empty members take the page's own. The
     // rescan action is always the cleaner's.
     SettingsView::Actions settings;
@@ -75,6 +71,8 @@ class RootView : public QWidget {
   HomeMainView* homeView() const { return homeView_; }
 
  protected:
+  // Tab and Backtab go through the window in reading order (see `FocusOrder`).
+  bool focusNextPrevChild(bool next) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -86,7 +84,6 @@ class RootView : public QWidget {
   void placeHandle();
 
   AppModel& model_;
-  std::shared_ptr<DesktopServices> desktop_;
   WallClock wallClock_;
   LeftRail* rail_;
   QWidget* sidebarColumn_;

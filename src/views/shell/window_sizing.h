@@ -26,6 +26,10 @@ struct ColumnWidths {
 // on the sidebar takes the stored width and the right panel 260.
 ColumnWidths columnWidths(double offeredWidth, double storedSidebarWidth);
 
+// The window manager draws the title bar and the menu bar sits inside the window, so the band
+// kept above the columns for a title bar drawn over the content shrinks to a margin.
+inline constexpr double topMargin = 8;
+
 inline constexpr double wideThreshold = 1180;
 inline constexpr double narrowSidebar = 220;
 inline constexpr double narrowRightPanel = 220;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QSettings>
 #include <QString>
 #include <filesystem>
 #include <fstream>
@@ -54,14 +53,16 @@ class RelocationLog {
 };
 
 // The declined flag as the settings file holds it: missing, a Boolean, or any other text.
+// The flag is the only thing this test keeps in its home's settings file.
 void storeDeclined(const std::optional<QString>& value) {
-  QSettings settings(QStringLiteral("Harborlume"), QStringLiteral("Harborlume"));
-  if (value) {
-    settings.setValue(QString::fromLatin1(AppRelocator::declinedMoveKey), *value);
-  } else {
-    settings.remove(QString::fromLatin1(AppRelocator::declinedMoveKey));
+  if (!value) {
+    std::filesystem::remove(SettingsFile::standardPath());
+    return;
   }
-  settings.sync();
+  SettingsFile::write(SettingsFile::standardPath(),
+                      {{std::string(AppRelocator::declinedMoveKey),
+                        IniDocument::encodeText(value->toStdString())}},
+                      std::chrono::system_clock::now());
 }
 
 std::optional<bool> storedDeclined() {

@@ -34,6 +34,19 @@ TEST(CacheCatalog, TablesKeepTheirRowsAndGroupsWithoutRowsAreEmpty) {
   EXPECT_EQ(&CacheCatalog::sources(CacheGroup::xcode), &CacheCatalog::xcode());
 }
 
+TEST(CacheCatalog, OnlyAGroupWhoseEveryRowLiesInTheMacLibraryCoversOnlyMacLocations) {
+  std::vector<CacheGroup> macOnly;
+  for (CacheGroup group : allCacheGroups) {
+    if (CacheCatalog::coversOnlyMacLocations(group)) macOnly.push_back(group);
+  }
+  EXPECT_EQ(macOnly, std::vector<CacheGroup>{CacheGroup::xcode});
+  // A row with a Linux place beside its macOS one is not macOS-only.
+  EXPECT_FALSE(CacheCatalog::isMacOnly(CacheCatalog::packageCaches()[2]));
+  EXPECT_TRUE(CacheCatalog::isMacOnly(CacheSource::children("Library/Caches")));
+  EXPECT_FALSE(CacheCatalog::isMacOnly(CacheSource::children("$TMPDIR")));
+  EXPECT_FALSE(CacheCatalog::isMacOnly(CacheSource::itself(".cache/Library/x")));
+}
+
 TEST(CacheCatalog, RowsCarryTheirRulesAndActions) {
   const CacheSource& pnpm = CacheCatalog::packageCaches()[2];
   EXPECT_EQ(pnpm.paths, (std::vector<std::string>{"Library/pnpm/store", ".local/share/pnpm/store"}));

@@ -1,8 +1,6 @@
 #include "services/discovery/cache_discovery.h"
 
 #include <gtest/gtest.h>
-
-#include <cerrno>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -193,8 +191,10 @@ TEST(CacheDiscovery, ToolLocationsComeFirst) {
   FakeHome home;
   FakeHome elsewhere("elsewhere");
   home.dir(".npm/_cacache");
-  home.symlink("npm-cache", elsewhere.dir("npm"));
-  home.dir("tools/uv-cache");
+  elsewhere.dir("npm/index-v5");
+  home.symlink("npm-cache", elsewhere / "npm");
+  home.text("tools/uv-cache/CACHEDIR.TAG", "Signature: 8a477f597d28d172789f06886806bc55\n");
+  home.dir("tools/uv-cache/wheels-v5");
   home.dir(".cache/uv");
   home.dir("go/pkg/mod/cache");
   CacheDiscovery d = discovery(home.path());
@@ -203,8 +203,11 @@ TEST(CacheDiscovery, ToolLocationsComeFirst) {
   d.tools.locations[ToolLocationKey::goModCache] = "relative/go";  // names no definite folder
   d.tools.available = {NativeAction::Tool::uv};
   const auto result = d.discover();
-  // A linked tool location is noted even though a later path of its row exists.
-  EXPECT_EQ(result.notes, Paths{"skipped: symlink root ~/npm-cache"});
+  // An answer that names no definite folder is set aside first; a linked tool location is
+  // noted even though a later path of its row exists.
+  EXPECT_EQ(result.notes, (Paths{"Set aside the module cache location go gave, relative/go: it "
+                                 "is not an absolute path; the usual location is used instead.",
+                                 "skipped: symlink root ~/npm-cache"}));
   EXPECT_EQ(find(result, home / ".npm/_cacache"), nullptr);
 
   const CacheItem* uv = find(result, home / "tools/uv-cache");
@@ -362,10 +365,15 @@ TEST(CacheDiscovery, TrashRowNamesTheHomeTrash) {
   EXPECT_TRUE(trash->isReportOnly);
   EXPECT_EQ(trash->risk, RiskLevel::review);
 
-  // The user's own home follows XDG_DATA_HOME.
-  // Another test of this process may have made it already.
+  // The user's own home follows XDG_DATA_HOME: a data folder of its own, outside the home, so
+  // the row can only have come from the variable.
+  FakeHome ownHome("own");
+  FakeHome data("data");
+  const ScopedEnv homeEnv("HOME", ownHome.path());
+  const ScopedEnv dataEnv("XDG_DATA_HOME", data.path());
   const std::string ownTrash = TrashFolders::homeTrash();
-  ASSERT_TRUE(::mkdir(ownTrash.c_str(), 0700) == 0 || errno == EEXIST);
+  ASSERT_EQ(ownTrash, data / "Trash");
+  ASSERT_EQ(::mkdir(ownTrash.c_str(), 0700), 0);
   const auto own = discovery(homeDirectory()).discover();
   std::vector<std::string> trashIds;
   for (const CacheItem& item : own.items) {

@@ -9,10 +9,10 @@
 #include <atomic>
 #include <mutex>
 
+#include "models/in_use_reasons.h"
 #include "platform/proc_process_source.h"
 #include "platform/unique_fd.h"
 #include "services/in_use/command_process_source.h"
-#include "services/in_use/in_use_reasons.h"
 #include "services/in_use/in_use_rules.h"
 #include "support/child_process.h"
 #include "support/fake_home.h"
@@ -460,7 +460,7 @@ TEST(InUseRules, LiveSummaryCounts) {
                                                       {kept.id, "kept by Claude app"},
                                                       {busy.id, "git operation in progress"},
                                                       {plain.id, "open by a running process"}};
-  const LiveSummary summary(snapshot, reasons, {pooled, kept, busy, free, plain});
+  const LiveSummary summary = liveSummary(snapshot, reasons, {pooled, kept, busy, free, plain});
   EXPECT_EQ(summary.claudeProcesses, 2);
   EXPECT_EQ(summary.codexProcesses, 1);
   EXPECT_EQ(summary.worktreesInUse, 3);

@@ -8,8 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <future>
 #include <stop_token>
+#include <thread>
 
+#include "services/in_use/in_use_detector.h"
+#include "services/system/process_runner.h"
 #include "support/child_process.h"
 #include "support/fake_home.h"
 #include "support/test_environment.h"
@@ -220,4 +225,58 @@ TEST(ProcProcessSource, SeesTheTestsOwnChildren) {
                 file.path.rfind(home / "projects", 0) == 0)
         << file.path;
   }
+}
+
+// Git pruning a worktree, run by the program itself, must not make the repository look busy;
+// a process of the user's sitting in the same folder still does.
+TEST(ProcProcessSource, TheCommandsTheProgramRunsAreLeftOut) {
+  FakeHome home;
+  const std::string folder = home.dir("repo");
+  const std::string gate = home / "gate";
+  ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
+
+  // The command sits in the folder, and so does a child of its own, until the gate opens.
+  std::promise<void> ready;
+  std::atomic<bool> told{false};
+  std::thread command;
+  // Opens the gate and waits for the command, however the test ends.
+  struct Release {
+    const std::string& gate;
+    std::thread& command;
+    ~Release() {
+      const int writer = ::open(gate.c_str(), O_WRONLY | O_CLOEXEC);
+      if (writer >= 0) ::close(writer);
+      if (command.joinable()) command.join();
+    }
+  } release{gate, command};
+  command = std::thread([&] {
+    ProcessRunner::run(
+        "/bin/sh",
+        {"-c", "cd \"$0\" && sh -c 'echo ready; read line < \"$0\"' \"$1\"", folder, gate},
+        ProcessRunner::Duration(60), {}, [&](std::string_view chunk) {
+          if (chunk.find("ready") != std::string_view::npos && !told.exchange(true)) {
+            ready.set_value();
+          }
+        });
+    // A command that never got ready must not leave the test waiting.
+    if (!told.exchange(true)) ready.set_value();
+  });
+  ready.get_future().wait();
+  ChildProcess sitter(hl::test::shellScript("cd \"$0\" && echo ready && read line", folder));
+  ASSERT_EQ(sitter.readLine(), "ready");
+
+  const ProcProcessSource source;
+  const ProcessSnapshot snapshot = ProcessSnapshot::capture(source, {});
+  std::set<std::int32_t> inFolder;
+  for (const auto& [pid, directory] : snapshot.workingDirectories) {
+    if (directory == PathCanonical::canonical(folder)) inFolder.insert(pid);
+  }
+  const auto open = InUseDetector::openPathPrefixes({folder}, source, {});
+  std::set<std::int32_t> holders;
+  for (const auto& [path, pid] : std::get<std::map<std::string, std::int32_t>>(open)) {
+    holders.insert(pid);
+  }
+
+  EXPECT_EQ(inFolder, std::set<std::int32_t>{sitter.pid()});
+  EXPECT_EQ(holders, std::set<std::int32_t>{sitter.pid()});
 }

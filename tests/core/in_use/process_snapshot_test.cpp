@@ -270,6 +270,16 @@ TEST(ProcessSnapshotCapture, LeavesOutThisProgramsOwnProcess) {
   EXPECT_TRUE(fixed.workingDirectories.empty());
 }
 
+TEST(ProcessSnapshotCapture, AFamilyIsAProcessAndEveryoneDescendedFromIt) {
+  // 6 names itself its parent; 7 and 8 each other: a table read while pids were reused.
+  const std::map<std::int32_t, std::int32_t> parents = {
+      {2, 1}, {3, 2}, {4, 1}, {5, 9}, {6, 6}, {7, 8}, {8, 7}};
+  EXPECT_EQ(ProcessSnapshot::family(1, parents), (std::set<std::int32_t>{1, 2, 3, 4}));
+  EXPECT_EQ(ProcessSnapshot::family(6, parents), std::set<std::int32_t>{6});
+  EXPECT_EQ(ProcessSnapshot::family(7, parents), (std::set<std::int32_t>{7, 8}));
+  EXPECT_EQ(ProcessSnapshot::family(42, {}), std::set<std::int32_t>{42});
+}
+
 TEST(ProcessGuard, SnapshotSourceAnswersFromAFreshSnapshotAndNothingWhenItFailed) {
   ProcessSnapshot running;
   running.executables = {{20, "/opt/docker-desktop/bin/com.docker.backend"}};

@@ -210,21 +210,21 @@ TEST(WorktreeRules, GitLocks) {
   f.home.text("repo/.claude/worktrees/b/.git", "# note\r\ngitdir: ../../../.git/worktrees/b\n");
   f.home.text("repo/.git/worktrees/b/HEAD.lock", "");
   EXPECT_EQ(WorktreeDiscovery::gitdirTarget(relative), f.home / "repo/.git/worktrees/b");
-  EXPECT_TRUE(Rules::hasGitLock(relative));
+  EXPECT_FALSE(Rules::gitLockFiles(relative).empty());
 
   // A plain checkout with its own ".git" folder.
   const std::string plain = f.home.dir("plain");
   f.home.dir("plain/.git");
   EXPECT_EQ(WorktreeDiscovery::gitdirTarget(plain), std::nullopt);
-  EXPECT_FALSE(Rules::hasGitLock(plain));
+  EXPECT_TRUE(Rules::gitLockFiles(plain).empty());
   f.home.text("plain/.git/HEAD.lock", "");
-  EXPECT_TRUE(Rules::hasGitLock(plain));
+  EXPECT_FALSE(Rules::gitLockFiles(plain).empty());
 
   // A lock in the worktree folder itself is none of git's.
   const std::string stray = f.home.dir("stray");
   f.home.text("stray/index.lock", "");
   f.home.text("stray/.git", "gitdir: " + (f.home / "nowhere") + "\n");
-  EXPECT_FALSE(Rules::hasGitLock(stray));
+  EXPECT_TRUE(Rules::gitLockFiles(stray).empty());
 
   // A ".git" file that is not text, or names no folder.
   const std::string odd = f.home.dir("odd");

@@ -46,13 +46,30 @@ TEST(DestructiveGate, TheReadOnlyDefaultFailsClosed) {
     EXPECT_EQ(SettingsFile::parseFailingClosed(text), on) << "'" << text << "'";
   }
 
-  // Read from the settings file as the running program reads it.
+  // Read from the settings file as the running program reads it. A file that cannot be read as
+  // text at all may hold the switch: it reads as on.
   EXPECT_EQ(DestructiveGate::processGateSources()().readOnlyDefault, std::nullopt);
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : std::string("[General]\nHLMReadOnly=false\n")) utf16 += std::string{c, '\0'};
+  const std::vector<std::pair<std::string, std::optional<bool>>> files = {
+      {"[General]\nHLMReadOnly=YES\n", true},
+      {"[General]\nHLMReadOnly=off\n", false},
+      {"[General]\nHLMReadOnly=off, on\n", true},
+      {"[General]\nshowInMenuBar=false\n", std::nullopt},
+      {"[General]\nHLMReadOnly=false\n\x93\x01garbage\n", false},
+      {utf16, true},
+      {std::string(64, '\0'), true},
+  };
   const std::string folder = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Harborlume";
   std::filesystem::create_directories(folder);
-  std::ofstream(folder + "/Harborlume.conf") << "[General]\nHLMReadOnly=YES\n";
-  EXPECT_EQ(DestructiveGate::processGateSources()().readOnlyDefault, true);
+  for (const auto& [content, on] : files) {
+    std::ofstream(folder + "/Harborlume.conf", std::ios::binary | std::ios::trunc) << content;
+    EXPECT_EQ(DestructiveGate::processGateSources()().readOnlyDefault, on) << content;
+  }
+  // So does one that cannot be read.
   std::filesystem::remove(folder + "/Harborlume.conf");
+  std::filesystem::create_directory(folder + "/Harborlume.conf");
+  EXPECT_EQ(DestructiveGate::processGateSources()().readOnlyDefault, true);
 }
 
 TEST(DestructiveGate, TheTestProcessIsAlwaysReadOnly) {

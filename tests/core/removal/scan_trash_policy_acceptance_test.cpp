@@ -19,7 +19,9 @@ TEST(ScanTrashPolicyAcceptance, EveryRefusalIsTheRightOne) {
   FakeHome home("developer");
 
   // Local commits that no remote holds.
-  const std::string app = home / "code/app";
+  const std::string app = home / "mine/app";
+  // A project search root: protected itself, whatever it holds.
+  home.dir("code/app");
   hl::test::initRepository(app);
   hl::test::commitFile(app, "a.txt", "a", "one");
   hl::test::commitFile(app, "b.txt", "b", "two");
@@ -47,6 +49,7 @@ TEST(ScanTrashPolicyAcceptance, EveryRefusalIsTheRightOne) {
   detector.now = std::chrono::system_clock::now() + 3h;  // past the agents' two-hour window
   const ScanTrashPolicy policy(home.path(), detector);
   const std::vector<std::string> selected = {home / "code",
+                                             home / "mine",
                                              home / "work/draft",
                                              home / "work/site/.claude/worktrees/agent",
                                              home / "work/site",
@@ -55,7 +58,9 @@ TEST(ScanTrashPolicyAcceptance, EveryRefusalIsTheRightOne) {
   const ScanTrashPolicy::Verdict verdict = policy.evaluate(selected, home.path(), {});
 
   const std::map<std::string, std::string> expected = {
-      {cleanPath(home / "code"), "contains repository app (2 unpushed)"},
+      {cleanPath(home / "code"),
+       "Refusing to remove protected location " + cleanPath(home / "code") + "."},
+      {cleanPath(home / "mine"), "contains repository app (2 unpushed)"},
       {cleanPath(home / "work/draft"), "contains worktree draft (dirty)"},
       // Removing the repository strands its worktree beside it, whose changes come first.
       {cleanPath(home / "work/site"), "contains worktree draft (dirty)"},

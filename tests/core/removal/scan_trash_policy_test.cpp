@@ -161,6 +161,14 @@ TEST(ScanTrashPolicyRules, TheFirstRuleThatAppliesDecides) {
          f.home.file(".codex/worktrees/a1b2/notes.txt", 5);
        },
        ".codex/worktrees/a1b2/notes.txt", "AI tool state"},
+      {"a folder holding an AI tool's launcher",
+       [](PolicyFixture& f) {
+         f.home.file(".local/bin/mine", 3);
+         f.home.symlink(".local/bin/claude", f.home / ".local/share/claude/versions/2");
+       },
+       ".local/bin", "AI tool state"},
+      {"the same folder without it", [](PolicyFixture& f) { f.home.file(".local/bin/mine", 3); },
+       ".local/bin", ""},
       {"a desktop tool's Linux folder",
        [](PolicyFixture& f) { f.home.file(".config/Code/Crashpad/x", 3); }, ".config/Code/Crashpad",
        "AI tool state"},
@@ -175,10 +183,12 @@ TEST(ScanTrashPolicyRules, TheFirstRuleThatAppliesDecides) {
        "proj"},
       {"a review-only location",
        [](PolicyFixture& f) { f.home.dir("Library/Developer/Xcode/Archives/2024"); },
-       "Library/Developer/Xcode/Archives/2024", "review-only location: check it in Finder"},
+       "Library/Developer/Xcode/Archives/2024",
+       "review-only location: check it in your file manager"},
       {"a folder holding a review-only location",
        [](PolicyFixture& f) { f.home.dir("Library/Containers/com.docker.docker/Data"); },
-       "Library/Containers/com.docker.docker", "review-only location: check it in Finder"},
+       "Library/Containers/com.docker.docker",
+       "review-only location: check it in your file manager"},
       {"a generic runtime never blocks by itself",
        [](PolicyFixture& f) {
          f.home.file(".npm/_cacache/index", 9);
@@ -278,9 +288,8 @@ TEST(ScanTrashPolicyRules, ALinkedAgentFolderIsProtectedWhereItLeads) {
   EXPECT_EQ(f.refusalOf("dotfiles/claude/projects"), "AI tool state");
   EXPECT_EQ(f.refusalOf("dotfiles/claude"), "AI tool state");
   EXPECT_EQ(f.refusalOf(".claude/projects"), "AI tool state");
-  // A folder holding the agent's state is the guard's to refuse.
-  EXPECT_EQ(f.refusalOf("dotfiles"),
-            "Refusing to remove protected location " + cleanPath(f.home / "dotfiles") + ".");
+  // A folder holding the agent's state is refused as that state.
+  EXPECT_EQ(f.refusalOf("dotfiles"), "AI tool state");
 }
 
 TEST(ScanTrashPolicyRules, ShellSnapshotsPassOnlyWhileTheirRuleHolds) {
@@ -301,22 +310,22 @@ TEST(ScanTrashPolicyRules, ShellSnapshotsPassOnlyWhileTheirRuleHolds) {
 
 TEST(ScanTrashPolicyRules, EachCheckoutIsAskedAboutOnce) {
   PolicyFixture f;
-  f.home.dir("code/app/.git");
-  f.linkedWorktree("code/app", "code/app/.claude/worktrees/feat");  // by record and by walk
-  f.linkedWorktree("code/app", "code/sibling");
-  const Verdict verdict = f.judge({"code", "code/app", "code/sibling"});
+  f.home.dir("mine/app/.git");
+  f.linkedWorktree("mine/app", "mine/app/.claude/worktrees/feat");  // by record and by walk
+  f.linkedWorktree("mine/app", "mine/sibling");
+  const Verdict verdict = f.judge({"mine", "mine/app", "mine/sibling"});
   EXPECT_TRUE(verdict.refusals.empty());
   std::vector<std::string> asked = f.git.asked;
   std::sort(asked.begin(), asked.end());
   EXPECT_EQ(asked, (std::vector<std::string>{
-                       "repository " + (f.home / "code/app"),
-                       "worktree " + (f.home / "code/app/.claude/worktrees/feat"),
-                       "worktree " + (f.home / "code/sibling"),
+                       "repository " + (f.home / "mine/app"),
+                       "worktree " + (f.home / "mine/app/.claude/worktrees/feat"),
+                       "worktree " + (f.home / "mine/sibling"),
                    }));
   // Clean registered worktrees are pruned from their repository afterwards, once each.
-  const std::set<std::string> app = {f.home / "code/app"};
-  EXPECT_EQ(verdict.pruneRepositories.at(cleanPath(f.home / "code")), app);
-  EXPECT_EQ(verdict.pruneRepositories.at(cleanPath(f.home / "code/sibling")), app);
+  const std::set<std::string> app = {f.home / "mine/app"};
+  EXPECT_EQ(verdict.pruneRepositories.at(cleanPath(f.home / "mine")), app);
+  EXPECT_EQ(verdict.pruneRepositories.at(cleanPath(f.home / "mine/sibling")), app);
 }
 
 TEST(ScanTrashPolicyRules, WorktreeRootsOfTheTreeCountAsCheckouts) {

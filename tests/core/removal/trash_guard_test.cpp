@@ -192,6 +192,21 @@ TEST(TrashGuard, ProtectedHomeEntriesIgnoreCase) {
   EXPECT_EQ(refusal(guard, home / "projects/site/node_modules", home / "projects"), std::nullopt);
 }
 
+// The folders searched for projects hold source code, as ~/Projects does, under any case.
+TEST(TrashGuard, ProjectSearchRootsAreProtectedLocations) {
+  FakeHome home;
+  for (const char* path : {"code/app/target", "src", "repos", "work", "Work", "WORK/notes"}) {
+    home.dir(path);
+  }
+  const TrashGuard guard{home.path()};
+  for (const char* path : {"code", "src", "repos", "work", "Work", "WORK"}) {
+    EXPECT_EQ(refusal(guard, home / path, home.path()), TrashError::protectedPath(home / path))
+        << path;
+  }
+  EXPECT_EQ(refusal(guard, home / "code/app/target", home / "code"), std::nullopt);
+  EXPECT_EQ(refusal(guard, home / "WORK/notes", home / "WORK"), std::nullopt);
+}
+
 TEST(TrashGuard, AProtectedFileReachedUnderAnotherNameStillMatches) {
   FakeHome home;
   home.text(".claude.json", "{}");
@@ -465,10 +480,12 @@ TEST(TrashGuard, MountedVolumesAndTheirParentsAreProtected) {
   home.symlink("cache/link", home / "cache/volume");
   const TrashGuard guard{home.path()};
   EXPECT_EQ(refusal(guard, home / "cache/volume", home / "cache"),
-            TrashError::protectedPath(home / "cache/volume"));
+            TrashError::mountPoint(home / "cache/volume"));
+  EXPECT_EQ(TrashError::mountPoint(home / "cache/volume").description(),
+            "Refusing to remove " + home / "cache/volume" + ": another volume is mounted there.");
   // A bind mount keeps the device number; the kernel's mount mark still tells.
   EXPECT_EQ(refusal(guard, home / "cache/bound", home / "cache"),
-            TrashError::protectedPath(home / "cache/bound"));
+            TrashError::mountPoint(home / "cache/bound"));
   EXPECT_EQ(refusal(guard, home / "cache/link", home / "cache"), std::nullopt);
 
   // "/media" is mounted over inside this process only; its children are volume mount points.

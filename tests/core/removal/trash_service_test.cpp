@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "services/removal/shown_items.h"
 #include "support/fake_home.h"
 #include "support/manual_clock.h"
+#include "support/scratch_mount.h"
 #include "utilities/byte_formatting.h"
 
 using namespace hl;
@@ -159,8 +161,10 @@ TEST(TrashService, DeletesPermanentlyWithoutFollowingLinks) {
       RemovalMode::deletePermanently);
 
   EXPECT_EQ(result.succeeded.size(), 4u);
-  EXPECT_EQ(result.bytesFreed, 2059);
-  EXPECT_EQ(result.summary(), "Deleted 4 items (" + ByteFormatting::string(2059) + ").");
+  // A link goes, never what it points at: its size is not counted as freed.
+  EXPECT_EQ(result.bytesFreed, 2058);
+  EXPECT_EQ(result.sizes.at(f.home / "cache/project-link"), 0);
+  EXPECT_EQ(result.summary(), "Deleted 4 items (" + ByteFormatting::string(2058) + ").");
   EXPECT_EQ(namesIn(f.home / "cache"), std::vector<std::string>{});
   EXPECT_EQ(namesIn(f.home / "project"), std::vector<std::string>{"keep.txt"});
   EXPECT_EQ(readFile(f.home / "project/keep.txt"), "keep");
@@ -355,4 +359,76 @@ TEST(TrashService, AnItemInTheTrashOfferedAgainStaysThere) {
   }
   EXPECT_EQ(readFile(trashed), "x");
   EXPECT_EQ(namesIn(f.trash + "/info"), std::vector<std::string>{"item.trashinfo"});
+}
+
+namespace {
+
+// What stands at "cache/pip" after the user was shown it, put there in the meantime.
+enum class Change { none, replaced, link };
+
+void change(FakeHome& home, Change kind) {
+  if (kind == Change::none) return;
+  // A package manager rebuilds its cache by renaming the old one away.
+  ASSERT_EQ(::rename((home / "cache/pip").c_str(), (home / "cache/pip.old").c_str()), 0);
+  if (kind == Change::replaced) home.text("cache/pip/new", "new");
+  if (kind == Change::link) home.symlink("cache/pip", home / "elsewhere");
+}
+
+}  // namespace
+
+TEST(TrashService, OnlyWhatTheUserWasShownIsRemovedAndCounted) {
+  struct Case {
+    Change change;
+    bool removed;
+  };
+  for (const Case& c : {Case{Change::none, true}, Case{Change::replaced, false},
+                        Case{Change::link, false}}) {
+    for (RemovalMode mode : {RemovalMode::trash, RemovalMode::deletePermanently}) {
+      SCOPED_TRACE(static_cast<int>(c.change) * 10 + static_cast<int>(isPermanent(mode)));
+      Fixture f;
+      f.home.text("cache/pip/wheel", "old");
+      f.home.text("elsewhere/precious", "precious");
+      const ShownItems shown = ShownItems::record({f.home / "cache/pip"});
+      change(f.home, c.change);
+      TrashItem item = f.item("cache/pip", 5000, "cache");
+      item.shown = shown.at(item.url);
+
+      const TrashResult result = f.service.trash({item}, mode);
+      EXPECT_EQ(result.succeeded.size(), c.removed ? 1u : 0u);
+      EXPECT_EQ(result.bytesFreed, c.removed ? 5000 : 0);
+      EXPECT_EQ(existsNoFollow(f.home / "cache/pip"), !c.removed);
+      EXPECT_EQ(readFile(f.home / "elsewhere/precious"), "precious");
+      if (c.removed) continue;
+      ASSERT_EQ(result.failed.size(), 1u);
+      EXPECT_EQ(describe(result.failed[0].error), "Skipped: it changed since it was shown");
+      EXPECT_EQ(readFile(f.home / "cache/pip.old/wheel"), "old");
+    }
+  }
+}
+
+// A mount put over a folder on the way leads the same path elsewhere: to other objects, or to
+// the same ones through another mount.
+TEST(TrashService, AMountOverTheItemsFolderIsNeverRemovedThrough) {
+  if (auto reason = test::ScratchMount::unavailableReason(); !reason.empty()) {
+    GTEST_SKIP() << reason;
+  }
+  for (const bool sameFolder : {false, true}) {
+    for (RemovalMode mode : {RemovalMode::trash, RemovalMode::deletePermanently}) {
+      Fixture f;
+      f.home.text("cache/foo/data", "cached");
+      f.home.text("outside/foo/data", "outside");
+      const ShownItems shown = ShownItems::record({f.home / "cache/foo"});
+      auto mounted = test::ScratchMount::bind(f.home / (sameFolder ? "cache" : "outside"),
+                                              f.home / "cache");
+      TrashItem item = f.item("cache/foo", 10, "cache");
+      item.shown = shown.at(item.url);
+
+      const TrashResult result = f.service.trash({item}, mode);
+      EXPECT_TRUE(result.succeeded.empty());
+      EXPECT_EQ(result.bytesFreed, 0);
+      ASSERT_EQ(result.failed.size(), 1u);
+      EXPECT_EQ(result.failed[0].error, RemovalError(StateChanged::changedSinceShown()));
+      EXPECT_EQ(readFile(f.home / "cache/foo/data"), sameFolder ? "cached" : "outside");
+    }
+  }
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
@@ -11,6 +13,7 @@
 #include "support/manual_clock.h"
 #include "support/test_environment.h"
 #include "support/ordinary_user.h"
+#include "support/write_failures.h"
 
 using namespace hl;
 using namespace std::chrono_literals;
@@ -258,4 +261,35 @@ TEST(HistoryStore, ConcurrentAppendsLoseNothing) {
   std::set<UUID> stored;
   for (const HistoryEntry& e : entriesOf(f.store.load())) stored.insert(e.id);
   EXPECT_EQ(stored, written);
+}
+
+// A disk that fills up must never cost the records already written.
+TEST(HistoryStore, AFailedWriteKeepsTheOldFileByteForByte) {
+  auto failingAppend = [](Folder& f, const std::function<void()>& breakWrites,
+                          const std::string& reason) {
+    ASSERT_EQ(entriesOf(f.store.append({entry("Xcode"), entry("Trash")})).size(), 2u);
+    const std::string before = test::readFile(f.file);
+    const std::set<std::string> names = test::namesIn(f.tree / "Harborlume");
+    breakWrites();
+    EXPECT_NE(errorOf(f.store.append({entry("Projects")})).find(reason), std::string::npos);
+    EXPECT_EQ(test::readFile(f.file), before);
+    // No half-written file is left beside it either.
+    std::set<std::string> after = test::namesIn(f.tree / "Harborlume");
+    after.erase(".filler");
+    EXPECT_EQ(after, names);
+  };
+
+  {
+    Folder f;
+    std::optional<test::FileSizeLimit> limit;
+    failingAppend(f, [&] { limit.emplace(64); }, "File too large");
+  }
+  if (const std::string reason = test::FullVolume::unavailableReason(); !reason.empty()) {
+    GTEST_SKIP() << "no full volume: " << reason;
+  }
+  Folder f;
+  test::FullVolume volume(f.tree.dir("Harborlume"));
+  failingAppend(f, [&] { volume.fill(); }, "No space left on device");
+  volume.makeRoom();
+  EXPECT_EQ(entriesOf(f.store.append({entry("Projects")})).size(), 3u);
 }

@@ -6,8 +6,9 @@
 #include <future>
 #include <thread>
 
-#include "services/system/command_line_tools.h"
+#include "models/owner_names.h"
 #include "services/in_use/process_guard.h"
+#include "services/system/command_line_tools.h"
 #include "services/system/system_queries.h"
 #include "support/fake_home.h"
 #include "support/fake_process_runner.h"
@@ -89,11 +90,11 @@ TEST(ProcessGuard, OwnerTables) {
       (std::vector<std::string>{"Simulator", "com.apple.CoreSimulator.CoreSimulatorService"}));
   EXPECT_EQ(ProcessGuard::blockingOwners(NativeAction::Tool::conda),
             (std::vector<std::string>{"conda", "python", "python3"}));
-  EXPECT_EQ(ProcessGuard::displayName("Claude.app"), "Claude desktop");
-  EXPECT_EQ(ProcessGuard::displayName("com.apple.CoreSimulator.CoreSimulatorService"),
+  EXPECT_EQ(ownerDisplayName("Claude.app"), "Claude desktop");
+  EXPECT_EQ(ownerDisplayName("com.apple.CoreSimulator.CoreSimulatorService"),
             "CoreSimulatorService");
-  EXPECT_EQ(ProcessGuard::displayName("Xcode"), "Xcode");
-  EXPECT_EQ(ProcessGuard::displayName("CLAUDE"), "CLAUDE");
+  EXPECT_EQ(ownerDisplayName("Xcode"), "Xcode");
+  EXPECT_EQ(ownerDisplayName("CLAUDE"), "CLAUDE");
 }
 
 TEST(ProcessGuard, RunningAsksTheProcessListOnlyWhenThereIsSomethingToAsk) {

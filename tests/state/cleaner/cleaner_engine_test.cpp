@@ -71,6 +71,15 @@ TEST(CleanerWithTheEngine, EndsWithTheHeadlessScansItemsAndARescanLeavesNoTrace)
   RealCleaner real;
   CleanerViewModel& cleaner = *real;
   const std::string home = real.home;
+  // The home is this test process's: what the test plants goes again, whatever runs next.
+  struct Planted {
+    std::string home;
+    ~Planted() {
+      for (const char* folder : {"/Projects/app", "/.npm", "/.cache/pip"}) {
+        std::filesystem::remove_all(home + folder);
+      }
+    }
+  } planted{home};
   const std::string modules = home + "/Projects/app/node_modules";
   writeFile(home + "/Projects/app/package.json", 2);
   writeFile(modules + "/left-pad/index.js", 5000);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QEventLoop>
-#include <QSettings>
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/composition/real_services.h"
 #include "platform/user_folders.h"
 #include "support/manual_clock.h"
 #include "support/manual_executor.h"
@@ -50,8 +50,56 @@ inline DirectoryMeasurement measured(std::int64_t size, std::int64_t files = 1,
   return measurement;
 }
 
+// Stands in for a service a test did not bring: any call fails the test, and nothing reaches the
+// real system.
+class UnexpectedRemoval : public RemovalService {
+ public:
+  const DestructiveGate& gate() const override { return gate_; }
+  TrashResult trash(const std::vector<TrashItem>&, RemovalMode mode,
+                    const TrashService::Progress&) override {
+    ADD_FAILURE() << "the test brought no trash service, yet a removal reached it";
+    TrashResult result;
+    result.mode = mode;
+    return result;
+  }
+
+ private:
+  DestructiveGate gate_ = DestructiveGate::open();
+};
+
+// The services a test did not bring, each failing the test when called.
+inline CleanerDependencies withUnexpectedServices(CleanerDependencies d) {
+  if (!d.trashService) d.trashService = std::make_shared<UnexpectedRemoval>();
+  if (!d.evaluateInUse) {
+    d.evaluateInUse = [](const std::vector<CacheItem>&, Date) {
+      ADD_FAILURE() << "the test brought no in-use evaluation, yet it was asked";
+      return InUseEvaluation{};
+    };
+  }
+  if (!d.worktreeStatus) {
+    d.worktreeStatus = [](const std::optional<std::string>&, ProcessRunner::Duration) {
+      ADD_FAILURE() << "the test brought no git status, yet it was asked";
+      return WorktreeStatus::unknown();
+    };
+  }
+  if (!d.pruneWorktrees) {
+    d.pruneWorktrees = [](const std::string&, const DestructiveGate&, ProcessRunner::Duration) {
+      ADD_FAILURE() << "the test brought no git prune, yet it was asked";
+      return false;
+    };
+  }
+  if (!d.runningOwners) {
+    d.runningOwners = [](const std::set<std::string>&) {
+      ADD_FAILURE() << "the test brought no process list, yet it was read";
+      return std::optional<std::set<std::string>>{};
+    };
+  }
+  return d;
+}
+
 // A cleaner over a scripted engine and a hand-driven executor, with clocks that move only when
-// the test moves them. Every dependency of the guarded actions is a fake the test can script.
+// the test moves them. Every dependency of the guarded actions is a fake the test can script;
+// one the test leaves out fails it when called.
 struct CleanerHarness {
   ManualWallClock wall{referenceDate()};
   ManualMonotonicClock monotonic{Instant{} + 1h};
@@ -59,8 +107,7 @@ struct CleanerHarness {
   std::shared_ptr<ScriptedScanEngine> engine = std::make_shared<ScriptedScanEngine>();
   std::shared_ptr<RecordingDesktop> desktop = std::make_shared<RecordingDesktop>();
   std::string scratch = makeScratchFolder("cleaner");
-  SettingsStore settings{std::make_unique<QSettings>(
-      QString::fromStdString(scratch + "/Harborlume.conf"), QSettings::IniFormat)};
+  SettingsStore settings{scratch + "/Harborlume.conf"};
   ActivityLog activity{wall.clock()};
   HistoryViewModel history{std::make_shared<HistoryStore>(scratch + "/history.json"), activity,
                            wall.clock()};
@@ -76,7 +123,7 @@ struct CleanerHarness {
     dependencies.desktop = desktop;
     dependencies.fullDiskAccess = [this] { return diskAccess; };
     cleaner = std::make_unique<CleanerViewModel>(settings, activity, history,
-                                                 std::move(dependencies));
+                                                 withUnexpectedServices(std::move(dependencies)));
   }
 
   CleanerViewModel& operator*() { return *cleaner; }
@@ -151,24 +198,23 @@ void waitFor(CleanerViewModel& model, Signal signal, Predicate done) {
   if (!done()) loop.exec();
 }
 
-// A cleaner with the real scan engine and executor over this test process's home, and whatever
-// else `dependencies` brings.
+// A cleaner with the real services and executor over this test process's home, its trash
+// service behind the test host's closed gate unless the test brings one.
 struct RealCleaner {
   std::string home = homeDirectory();
   std::string scratch = makeScratchFolder("real");
-  SettingsStore settings{std::make_unique<QSettings>(
-      QString::fromStdString(scratch + "/Harborlume.conf"), QSettings::IniFormat)};
+  SettingsStore settings{scratch + "/Harborlume.conf"};
   ActivityLog activity;
   std::string historyFile = scratch + "/history.json";
   HistoryViewModel history{std::make_shared<HistoryStore>(historyFile), activity};
   std::unique_ptr<CleanerViewModel> cleaner;
 
-  explicit RealCleaner(CleanerDependencies dependencies = {}) {
-    dependencies.home = home;
-    dependencies.executor = std::make_shared<QtFlowExecutor>();
-    dependencies.engine = makeCacheScanEngine(std::make_shared<CacheScanService>());
-    cleaner = std::make_unique<CleanerViewModel>(settings, activity, history,
-                                                 std::move(dependencies));
+  explicit RealCleaner(std::shared_ptr<RemovalService> trashService = nullptr) {
+    CleanerDependencies real = CompositionRoot::cleanerServices(home, DestructiveGate::current());
+    if (trashService) real.trashService = std::move(trashService);
+    real.home = home;
+    real.executor = std::make_shared<QtFlowExecutor>();
+    cleaner = std::make_unique<CleanerViewModel>(settings, activity, history, std::move(real));
   }
   CleanerViewModel& operator*() { return *cleaner; }
   CleanerViewModel* operator->() { return cleaner.get(); }

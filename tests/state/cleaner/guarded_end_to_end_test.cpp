@@ -11,10 +11,8 @@ using namespace hl::test;
 
 TEST(CleanerGuardedEndToEnd, AScanAPlanAConfirmationAndTheItemsAreInTheTrashAndTheHistory) {
   // The test host closes the default gate; this test means to remove.
-  CleanerDependencies dependencies;
-  dependencies.trashService = makeRemovalService(
-      std::make_shared<TrashService>(homeDirectory(), DestructiveGate::open()));
-  RealCleaner real(std::move(dependencies));
+  RealCleaner real(makeRemovalService(
+      std::make_shared<TrashService>(homeDirectory(), DestructiveGate::open())));
   CleanerViewModel& cleaner = *real;
   const std::string npm = real.home + "/.npm/_cacache";
   const std::string pip = real.home + "/.cache/pip";

@@ -20,6 +20,7 @@ class FakeRemoval : public RemovalService {
   const DestructiveGate& gate() const override { return gate_; }
   TrashResult trash(const std::vector<TrashItem>& items, RemovalMode mode,
                     const TrashService::Progress& progress) override {
+    if (onTrash) onTrash();
     calls.push_back(items);
     TrashResult result;
     result.mode = mode;
@@ -47,6 +48,8 @@ class FakeRemoval : public RemovalService {
 
   std::map<std::string, RemovalError> failing;
   std::vector<std::vector<TrashItem>> calls;
+  // Called as a removal starts, before any item is handled.
+  std::function<void()> onTrash;
 
  private:
   DestructiveGate gate_;

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "guarded_fakes.h"
+#include "support/removal_journals.h"
 
 using namespace hl;
 using namespace hl::test;
 using Event = CacheScanEvent;
 using Kind = ActivityEvent::Kind;
 using Ids = std::set<std::string>;
+using Paths = std::vector<std::string>;
 
 namespace {
 
@@ -393,8 +395,11 @@ TEST(CleanerRemoval, JudgesTheConfirmedItemsByTheListAsItIsNow) {
          h.deliver(Event::Discovered{{temporary, grown, worktree}, {}});
        },
        false, "/c/agg", "its folders changed"},
-      {"found modified in the last 72 h", touched, false, "/tmp/x", "no longer selectable"},
-      {"made unselectable while git was asked", touched, true, "/tmp/x", "no longer selectable"},
+      // A time rule's reason is an in-use reason: said as the in-use check says it.
+      {"found modified in the last 72 h", touched, false, "/tmp/x",
+       "now in use: modified in the last 72 h"},
+      {"made unselectable while git was asked", touched, true, "/tmp/x",
+       "now in use: modified in the last 72 h"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -554,4 +559,54 @@ TEST(CleanerRemoval, AModelDestroyedMidRemovalLeavesItsWaitsUnanswered) {
   // The in-use check finishes after the model is gone: nothing is continued, nothing removed.
   executor->settle();
   EXPECT_TRUE(h->removal->calls.empty());
+}
+
+// Mend: what a removal is about to do is on disk before its first item is acted on, and goes
+// once its record is written; the sheet and Quick Clean alike.
+TEST(CleanerRemoval, IsWrittenDownBeforeItActsUntilItIsRecorded) {
+  struct Case {
+    std::string trigger;
+    std::function<void(Guarded&)> remove;
+    Paths handed;
+    std::vector<HistoryEntry::Failure> skipped;
+  };
+  const std::vector<Case> cases = {
+      {"Move to Trash (sheet)",
+       [](Guarded& h) {
+         h->selectAllVisible();
+         plan(h);
+         h.reasons = {{"/c/b", "open by Tool"}};
+         confirm(h);
+       },
+       {"/c/a"},
+       {{"/c/b", "Skipped: now in use: open by Tool"}}},
+      {"Quick Clean (menu bar)",
+       [](Guarded& h) {
+         h->armQuickClean();
+         h.executor->settle();
+         h->confirmQuickClean(referenceDate() + 1s);
+         h.executor->settle();
+       },
+       {"/c/b", "/c/a"},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.trigger);
+    Guarded h;
+    h.scan({sized("/c/b", 20), sized("/c/a", 10)});
+    std::vector<PendingRemoval> atRemoval;
+    h.removal->onTrash = [&] { atRemoval = journalsIn(h.scratch); };
+    c.remove(h);
+    ASSERT_EQ(atRemoval.size(), 1u);
+    const PendingRemoval& journal = atRemoval[0];
+    EXPECT_EQ(journal.trigger, c.trigger);
+    Paths handed;
+    for (const PendingRemoval::Item& item : journal.items) handed.push_back(item.path);
+    EXPECT_EQ(handed, c.handed);
+    EXPECT_EQ(journal.skipped, c.skipped);
+    EXPECT_EQ(journal.categories.at("Package caches").size(), 2u);
+    ASSERT_FALSE(h.history.entries().empty());
+    EXPECT_EQ(h.history.entries()[0].operationID, journal.operationID);
+    EXPECT_TRUE(journalsIn(h.scratch).empty());
+  }
 }

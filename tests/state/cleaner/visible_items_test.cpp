@@ -143,7 +143,12 @@ TEST(CleanerVisibleItems, AnEmptyListHasZeroEverywhere) {
   EXPECT_EQ(h->totalSelectable(), 0);
   EXPECT_EQ(h->largestVisibleSize(), 0);
   EXPECT_EQ(h->sizeText(std::nullopt), "\u2248 0 bytes");
-  EXPECT_EQ(h->sidebarGroups().size(), 8u);
+  // Custom paths waits for an extra path; Xcode can find nothing on this platform.
+  EXPECT_EQ(h->sidebarGroups(),
+            (std::vector<CacheGroup>{CacheGroup::aiWorktrees, CacheGroup::projects,
+                                     CacheGroup::packageCaches, CacheGroup::buildTools,
+                                     CacheGroup::systemCaches, CacheGroup::largeBackups,
+                                     CacheGroup::trash}));
   EXPECT_FALSE(h->item("/nothing"));
 }
 

@@ -7,6 +7,8 @@
 
 #include "views/home/group_details_view.h"
 #include "views/home/home_fixture.h"
+#include "views/screenshot_support.h"
+#include "views/shared/elided_label.h"
 
 namespace hl {
 namespace {
@@ -44,22 +46,25 @@ class GroupDetailsTest : public ::testing::Test {
   std::unique_ptr<GroupDetailsView> view;
 };
 
-TEST(GroupDetailsGroups, AllGroupsLeaveOutCustomPathsWithoutExtraPaths) {
-  const auto all = GroupDetailsView::groups(std::nullopt, {});
-  EXPECT_EQ(all.size(), 8u);
-  EXPECT_EQ(all.front(), CacheGroup::aiWorktrees);
-  EXPECT_EQ(GroupDetailsView::groups(std::nullopt, {"/data"}).back(), CacheGroup::custom);
-  EXPECT_EQ(GroupDetailsView::groups(CacheGroup::custom, {}),
+TEST(GroupDetailsGroups, AChosenGroupAloneElseEveryListedGroup) {
+  const std::vector<CacheGroup> listed = {CacheGroup::projects, CacheGroup::trash};
+  EXPECT_EQ(GroupDetailsView::groups(std::nullopt, listed), listed);
+  // Chosen, even a group the sidebar does not list.
+  EXPECT_EQ(GroupDetailsView::groups(CacheGroup::custom, listed),
             std::vector<CacheGroup>{CacheGroup::custom});
 }
 
 TEST_F(GroupDetailsTest, CardsFollowTheChosenGroupAndTheExtraPaths) {
   show();
-  EXPECT_EQ(view->groupCards().size(), 8u);
+  // Every group the sidebar lists: Xcode can find nothing here.
+  EXPECT_EQ(view->groupCards().size(), 7u);
+  for (const GroupDetailCard* card : view->groupCards()) {
+    EXPECT_NE(card->group(), CacheGroup::xcode);
+  }
   EXPECT_FALSE(view->paragraph()->isHidden());
   EXPECT_EQ(view->itemCard(), nullptr);
   h.settings.addExtraPath("/data/big");
-  EXPECT_EQ(view->groupCards().size(), 9u);
+  EXPECT_EQ(view->groupCards().size(), 8u);
   EXPECT_EQ(view->groupCards().back()->group(), CacheGroup::custom);
   h->setSelectedGroup(CacheGroup::trash);
   ASSERT_EQ(view->groupCards().size(), 1u);
@@ -133,7 +138,7 @@ TEST_F(GroupDetailsTest, TheOpenedItemsCardShowsItsFactsAndEvidenceAndGoesBack) 
   h->setTab(HomeTab::details);
   ItemDetailCard* card = view->itemCard();
   ASSERT_NE(card, nullptr);
-  EXPECT_EQ(card->findChild<QLabel*>("name")->text(), "cache");
+  EXPECT_EQ(card->findChild<ElidedLabel*>("name")->text(), "cache");
   EXPECT_EQ(card->findChild<QLabel*>("size")->text(), "1.5 MB");
   EXPECT_EQ(card->findChild<QLineEdit*>("location")->text(), "/c/cache");
   // No heading before the evidence has come.
@@ -154,6 +159,32 @@ TEST_F(GroupDetailsTest, TheOpenedItemsCardShowsItsFactsAndEvidenceAndGoesBack) 
   EXPECT_EQ(view->itemCard(), nullptr);
 }
 
+// An item's name, its path and its evidence never push the pane wider than the window gives it:
+// the name is shortened in the middle (its tooltip has it whole), paths break where they must.
+TEST_F(GroupDetailsTest, ALongNameOrPathNeverRunsPastThePane) {
+  const std::string name(80, 'n');
+  CacheItem item = HomeHarness::item("/c/" + std::string(60, 'p') + "/" + name, 900);
+  item.inUseReason = "open by node (pid 4)";
+  h.scan({item});
+  show();
+  view->resize(440, 700);
+  h->setDetailItemID(item.id);
+  held.runAll();
+  ASSERT_NE(view->itemCard(), nullptr);
+  ASSERT_FALSE(view->itemCard()->evidence().empty());
+  test::grabSettled(*view);
+  const int pane = view->viewport()->width();
+  for (const QWidget* part : view->widget()->findChildren<QWidget*>()) {
+    if (!part->isVisible()) continue;
+    const QRect placed(part->mapTo(view->viewport(), QPoint(0, 0)), part->size());
+    EXPECT_LE(placed.right(), pane) << part->metaObject()->className();
+  }
+  auto* shown = view->itemCard()->findChild<ElidedLabel*>("name");
+  EXPECT_TRUE(shown->shownText().contains(QChar(0x2026)));
+  EXPECT_TRUE(shown->toolTip().contains(QString::fromStdString(name)));
+  EXPECT_TRUE(view->itemCard()->backButton()->isVisible());
+}
+
 TEST_F(GroupDetailsTest, EvidenceForAnItemNoLongerShownIsDropped) {
   h.scan({HomeHarness::item("/c/a", 900), HomeHarness::item("/c/b", 800)});
   show();
@@ -171,7 +202,7 @@ TEST_F(GroupDetailsTest, EvidenceForAnItemNoLongerShownIsDropped) {
   // An item that a rescan removed has no card; the group cards stay.
   h.scan({HomeHarness::item("/c/a", 900)});
   EXPECT_EQ(view->itemCard(), nullptr);
-  EXPECT_EQ(view->groupCards().size(), 8u);
+  EXPECT_EQ(view->groupCards().size(), 7u);
 }
 
 }  // namespace

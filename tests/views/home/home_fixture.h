@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
@@ -11,6 +12,8 @@
 #include "state/cleaner/guarded_fakes.h"
 #include "views/home/home_main_view.h"
 #include "views/home/home_page.h"
+#include "views/home/items_table.h"
+#include "views/home/items_table_model.h"
 
 namespace hl::test {
 
@@ -33,8 +36,10 @@ struct HomeHarness : Guarded {
 // evidence gathered when the test says.
 struct PageHarness : HomeHarness {
   explicit PageHarness(DestructiveGate gate = DestructiveGate::open()) : HomeHarness(std::move(gate)) {
-    page = std::make_unique<HomePage>(**this, settings, *desktop);
+    page = std::make_unique<HomePage>(**this, settings);
     page->mainView()->setClocks(monotonic.clock(), wall.clock());
+    tester = std::make_unique<QAbstractItemModelTester>(
+        page->mainView()->table()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
   }
   HomeMainView& main() { return *page->mainView(); }
 
@@ -50,6 +55,8 @@ struct PageHarness : HomeHarness {
   }
 
   std::unique_ptr<HomePage> page;
+  // Ends before the page: checks the table's model through everything the test does.
+  std::unique_ptr<QAbstractItemModelTester> tester;
 };
 
 // The entries of a menu as shown: a title per action ("—" for a divider) and its enabled state.

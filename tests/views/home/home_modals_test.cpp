@@ -45,6 +45,10 @@ TEST_F(HomeModalsTest, SheetIsOpenExactlyWhileAPlanWaits) {
   ConfirmTrashSheet* sheet = modals->sheet();
   EXPECT_TRUE(sheet->isVisible());
   EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+  // The sheet is never minimised or maximised apart from its window.
+  EXPECT_TRUE(sheet->windowFlags().testFlag(Qt::CustomizeWindowHint));
+  EXPECT_FALSE(sheet->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_FALSE(sheet->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
   EXPECT_EQ(sheet->contents().title, "Move 2 items to the Trash?");
   // The unmeasured row reads "—" and the total is marked approximate.
   EXPECT_EQ(sheet->summaryLabel()->text(), "2 items \u00b7 \u2248 5 KB");
@@ -112,7 +116,8 @@ TEST(HomeModalsSheet, ContentsFollowThePlan) {
   };
   for (const Case& c : cases) {
     plan.mode = c.mode;
-    const auto contents = HomeModals::sheetContents(plan, c.readOnly, c.prune, test::referenceDate());
+    const auto contents = HomeModals::sheetContents(plan, c.readOnly, c.prune, test::referenceDate(),
+                                                      "/home/u");
     EXPECT_EQ(contents.title, c.title);
     ASSERT_EQ(contents.rows.size(), 3u);
     EXPECT_EQ(contents.rows[0].id, "/w/dirty");
@@ -144,6 +149,7 @@ TEST_F(HomeModalsTest, ToolDialogCancelsOnReturnAndEscapeAndRunsOnlyOnItsButton)
   ask();
   QMessageBox* dialog = modals->toolDialog();
   EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+  EXPECT_EQ(dialog->windowTitle(), "Harbor Lume");
   EXPECT_EQ(dialog->text(), "Prune with pnpm");
   EXPECT_EQ(modals->toolRunButton()->text(), "Run pnpm store prune");
   EXPECT_EQ(modals->toolCancelButton()->text(), "Cancel");
@@ -184,7 +190,12 @@ TEST_F(HomeModalsTest, ResultAlertShowsTheMessageAsWrittenUntilDismissed) {
   h->setResultMessage("Cleaned 1 item (5 KB). <b>x</b>");
   ResultAlert* alert = modals->resultAlert();
   ASSERT_NE(alert, nullptr);
-  EXPECT_EQ(alert->windowTitle(), "Cleanup finished");
+  // Titled by the program, as a desktop's alerts are; the heading says what happened.
+  EXPECT_EQ(alert->windowTitle(), "Harbor Lume");
+  EXPECT_EQ(alert->windowModality(), Qt::WindowModal);
+  EXPECT_TRUE(alert->windowFlags().testFlag(Qt::CustomizeWindowHint));
+  EXPECT_FALSE(alert->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_FALSE(alert->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
   EXPECT_EQ(alert->text(), "Cleanup finished");
   EXPECT_EQ(alert->message(), "Cleaned 1 item (5 KB). <b>x</b>");
   EXPECT_EQ(alert->findChild<QLabel*>("qt_msgbox_informativelabel")->textFormat(), Qt::PlainText);

@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include "views/home/home_fixture.h"
+#include "views/screenshot_support.h"
 #include "views/home/group_details_view.h"
 #include "views/home/home_header.h"
 #include "views/home/items_table_model.h"
@@ -110,6 +111,27 @@ TEST_F(HomePageTest, EveryContentStateAndTabFillsThePaneAsItShould) {
   h.scanWith({HomeHarness::item("/c/a", 900)}, InUseEvaluation{});
   check({Shown::table, true, true});
   EXPECT_EQ(header().titleLabel()->text(), "All reclaimable");
+}
+
+// Tabs without the selection card below them keep the page's margin above the pane's bottom
+// edge, and the details' cards keep clear of its scroll bar.
+TEST_F(HomePageTest, TabsWithoutTheSummaryCardKeepThePagesMargins) {
+  h.scanWith({HomeHarness::item("/c/a", 2000)});
+  h.settings.setExcludedPaths({"/c/x"});
+  HomeMainView& main = h.main();
+  for (const HomeTab tab : {HomeTab::excluded, HomeTab::details}) {
+    h->setTab(tab);
+    test::grabSettled(main);
+    QWidget* shown = tab == HomeTab::excluded ? static_cast<QWidget*>(main.excluded())
+                                              : static_cast<QWidget*>(main.details());
+    const int bottom = shown->mapTo(&main, QPoint(0, shown->height())).y();
+    EXPECT_LE(bottom, main.height() - 16) << static_cast<int>(tab);
+  }
+  GroupDetailsView* details = main.details();
+  for (const GroupDetailCard* card : details->groupCards()) {
+    const int right = card->mapTo(details->viewport(), QPoint(card->width(), 0)).x();
+    EXPECT_LE(right, details->viewport()->width() - 12);
+  }
 }
 
 TEST_F(HomePageTest, NothingFoundKeepsThePickerAndHeaderSoAFilterCanBeChanged) {
@@ -292,13 +314,15 @@ TEST(HomePageReadOnly, TheRemovalButtonSaysReadOnlyAndStaysOff) {
 
 TEST_F(HomePageTest, SidebarListsGroupsWithSizesSpinnersAndChoosesScope) {
   HomeSidebar& sidebar = *h.page->sidebar();
-  EXPECT_EQ(sidebar.listedGroups().size(), 8u);
+  // Xcode can find nothing here and is not listed.
+  EXPECT_EQ(sidebar.listedGroups().size(), 7u);
+  EXPECT_EQ(sidebar.row(CacheGroup::xcode), nullptr);
   EXPECT_EQ(sidebar.row(CacheGroup::custom), nullptr);
   h.settings.addExtraPath("/data/extra");
   step();
   EXPECT_EQ(sidebar.listedGroups().back(), CacheGroup::custom);
   // Before any scan: sizes without spinners, and the zero total "found".
-  EXPECT_FALSE(sidebar.row(CacheGroup::xcode)->isMeasuring());
+  EXPECT_FALSE(sidebar.row(CacheGroup::systemCaches)->isMeasuring());
   EXPECT_EQ(sidebar.card()->detailLabel()->text(),
             "\u2248 0 bytes found \u00b7 click to select safe items");
 
@@ -312,7 +336,7 @@ TEST_F(HomePageTest, SidebarListsGroupsWithSizesSpinnersAndChoosesScope) {
   step();
   h.deliver(CacheScanEvent::Finished{Seconds(1)});
   step();
-  EXPECT_TRUE(sidebar.row(CacheGroup::xcode)->isMeasuring());
+  EXPECT_TRUE(sidebar.row(CacheGroup::systemCaches)->isMeasuring());
   EXPECT_FALSE(sidebar.row(CacheGroup::packageCaches)->isMeasuring());
   EXPECT_EQ(sidebar.card()->detailLabel()->text(), "Scanning\u2026 \u2248 5 KB so far");
   h.endRun();
@@ -320,20 +344,20 @@ TEST_F(HomePageTest, SidebarListsGroupsWithSizesSpinnersAndChoosesScope) {
   h.executor->settle();
   step();
   // The scan is over: no spinner, even for a group whose end was never reported.
-  EXPECT_FALSE(sidebar.row(CacheGroup::xcode)->isMeasuring());
+  EXPECT_FALSE(sidebar.row(CacheGroup::systemCaches)->isMeasuring());
   EXPECT_EQ(sidebar.row(CacheGroup::packageCaches)->sizeLabel()->text(), "\u2248 5 KB");
   EXPECT_EQ(sidebar.row(CacheGroup::packageCaches)->accessibleName(), "Package caches, \u2248 5 KB");
   EXPECT_EQ(sidebar.card()->headlineLabel()->text(), "\u2248 5 KB");
 
-  QTest::mouseClick(sidebar.row(CacheGroup::xcode), Qt::LeftButton);
+  QTest::mouseClick(sidebar.row(CacheGroup::systemCaches), Qt::LeftButton);
   step();
-  EXPECT_EQ(h->selectedGroup(), CacheGroup::xcode);
-  EXPECT_TRUE(sidebar.row(CacheGroup::xcode)->isSelected());
+  EXPECT_EQ(h->selectedGroup(), CacheGroup::systemCaches);
+  EXPECT_TRUE(sidebar.row(CacheGroup::systemCaches)->isSelected());
   EXPECT_FALSE(sidebar.card()->isHighlighted());
   // Clicking the chosen row keeps it chosen.
-  QTest::mouseClick(sidebar.row(CacheGroup::xcode), Qt::LeftButton);
+  QTest::mouseClick(sidebar.row(CacheGroup::systemCaches), Qt::LeftButton);
   step();
-  EXPECT_EQ(h->selectedGroup(), CacheGroup::xcode);
+  EXPECT_EQ(h->selectedGroup(), CacheGroup::systemCaches);
 
   // The card shows all groups again and ticks exactly the safe items.
   h->setChecked("/c/a", true);
@@ -342,7 +366,7 @@ TEST_F(HomePageTest, SidebarListsGroupsWithSizesSpinnersAndChoosesScope) {
   step();
   EXPECT_EQ(h->selectedGroup(), std::nullopt);
   EXPECT_TRUE(sidebar.card()->isHighlighted());
-  EXPECT_FALSE(sidebar.row(CacheGroup::xcode)->isSelected());
+  EXPECT_FALSE(sidebar.row(CacheGroup::systemCaches)->isSelected());
   EXPECT_EQ(h->checked(), (std::set<std::string>{"/c/a", "/c/old"}));
 }
 

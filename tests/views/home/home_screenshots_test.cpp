@@ -14,10 +14,7 @@ namespace hl {
 namespace {
 
 void save(QWidget& widget, const char* name) {
-  // What arrived posts its own layout requests: let both rounds through.
-  QApplication::processEvents();
-  QApplication::processEvents();
-  test::saveScreenshot(widget.grab().toImage(), QString::fromUtf8(name));
+  test::saveScreenshot(test::grabSettled(widget), QString::fromUtf8(name));
 }
 
 // Every content state of the Home page, its tabs, the table at two widths and the three modal
@@ -81,6 +78,41 @@ TEST(HomeScreenshots, EveryStateTabAndSurface) {
     h.deliver(CacheScanEvent::InUse{unverifiable});
     h.executor->settle();
     save(*h.page, "home-unavailable");
+  }
+}
+
+// The table with an approximate size of each width and unticked rows, light and dark, and the
+// details of an item whose name runs to 80 characters, at the width the smallest window gives.
+TEST(HomeScreenshots, SizesOfEveryWidthAndALongName) {
+  for (const bool dark : {false, true}) {
+    const test::AppPalette palette(dark ? test::darkPalette() : test::lightPalette());
+    test::PageHarness h;
+    const std::string home = h.scratch;
+    test::showAt(*h.page, 780, 620);
+    std::vector<CacheItem> items;
+    for (const auto& [name, size] : std::vector<std::pair<std::string, std::int64_t>>{
+             {"backup.tar", 123'450'000'000},
+             {"target", 812'300'000},
+             {"node_modules", 188'700'000},
+             {"thumbnails", 999'400},
+             {"lock", 999},
+             {"archive", 9'990'000'000'000}}) {
+      CacheItem item = test::HomeHarness::item(home + "/cache/" + name, size);
+      item.isApproximate = true;
+      items.push_back(item);
+    }
+    CacheItem unreadable = test::HomeHarness::item(home + "/cache/private", 5);
+    unreadable.isUnreadable = true;
+    items.push_back(unreadable);
+    const std::string longName(80, 'n');
+    items.push_back(test::HomeHarness::item(
+        home + "/code/" + longName.substr(0, 30) + "-" + longName.substr(31), 512'000'000));
+    h.scanWith(items);
+    save(*h.page, dark ? "home-table-sizes-dark" : "home-table-sizes");
+    if (dark) continue;
+    h->setDetailItemID(items.back().id);
+    h->setTab(HomeTab::details);
+    save(*h.page, "home-details-long-name");
   }
 }
 

@@ -47,7 +47,7 @@ TEST(HomeTexts, TitleSizeAndSubtitleFollowStateAndScope) {
     std::string size;
     std::string subtitle;
   };
-  const std::string everything = "Everything found on this Mac, largest first.";
+  const std::string everything = "Everything found on this computer, largest first.";
   const std::string projects = std::string(summary(G::projects));
   const std::vector<Case> cases = {
       {State::results, std::nullopt, std::nullopt, true, "All reclaimable", "\u2248 1.5 MB",
@@ -86,18 +86,15 @@ TEST(HomeTexts, SummaryCardCountsSizesAndItsButton) {
   EXPECT_EQ(HomeTexts::removalButtonSymbol(true), "lock.fill");
   struct Case {
     std::size_t count;
-    bool trashing;
-    bool preparing;
+    bool busy;
     bool readOnly;
     bool enabled;
   };
-  for (const Case& c : std::vector<Case>{{1, false, false, false, true},
-                                         {0, false, false, false, false},
-                                         {3, true, false, false, false},
-                                         {3, false, true, false, false},
-                                         {3, false, false, true, false}}) {
-    EXPECT_EQ(HomeTexts::removalButtonEnabled(c.count, c.trashing, c.preparing, c.readOnly),
-              c.enabled);
+  for (const Case& c : std::vector<Case>{{1, false, false, true},
+                                         {0, false, false, false},
+                                         {3, true, false, false},
+                                         {3, false, true, false}}) {
+    EXPECT_EQ(HomeTexts::removalButtonEnabled(c.count, c.busy, c.readOnly), c.enabled);
   }
 }
 

@@ -1,6 +1,15 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "models/in_use_reasons.h"
 #include "services/in_use/in_use_detector.h"
+#include "services/in_use/worktree_in_use_rules.h"
 #include "support/fake_home.h"
 #include "support/manual_clock.h"
 #include "views/home/item_evidence.h"
@@ -19,7 +28,8 @@ std::string dated(Date date) {
 }
 
 std::vector<std::string> evidence(const CacheItem& item, const std::string& home) {
-  return ItemEvidence::collect(item, home, kEnglish, QTimeZone::utc());
+  return ItemEvidence::collect(item, gatherEvidenceFacts(item, home), home, kEnglish,
+                               QTimeZone::utc());
 }
 
 TEST(ItemEvidence, APlainItemSaysOnlyWhereItWasFound) {
@@ -89,6 +99,60 @@ TEST(ItemEvidence, AFolderThatIsNoWorktreeGetsNoTranscriptLine) {
       test::sampleItem(folder, CacheGroup::projects, RiskLevel::moderate, home.path());
   EXPECT_EQ(evidence(item, home.path()),
             std::vector<std::string>{"Found in: ~/code/app/node_modules."});
+}
+
+// What the details show and what locks the row come from the same rules: a lock file or a
+// transcript the evidence names is one the in-use check counts, and one it does not count is
+// not named.
+TEST(ItemEvidence, TheEvidenceAndTheInUseDecisionAgree) {
+  test::FakeHome home;
+  // Three hours on, so that the folders made now are not fresh to the rules.
+  const Date now = systemWallClock()() + hours(3);
+  const std::string repository = home.dir("code/atlas");
+  const std::string gitFolder = home.dir("code/atlas/.git/worktrees/fix");
+  const std::string worktree = home.dir("code/atlas/.claude/worktrees/fix");
+  home.text("code/atlas/.claude/worktrees/fix/.git", "gitdir: " + gitFolder + "\n");
+  CacheItem item =
+      test::sampleItem(worktree, CacheGroup::aiWorktrees, RiskLevel::moderate, home.path());
+  item.worktree = WorktreeInfo{repository, true, worktree, WorktreeStatus::clean()};
+  const std::string sessions =
+      ".claude/projects/" + InUseDetector::claudeProjectFolderName(worktree);
+
+  struct Case {
+    std::string what;
+    std::function<void()> plant;
+    std::optional<std::string> reason;
+    std::optional<std::string> line;
+  };
+  const std::vector<Case> cases = {
+      {"nothing", [] {}, std::nullopt, std::nullopt},
+      {"a lock file", [&] { home.file("code/atlas/.git/worktrees/fix/index.lock"); },
+       std::string(InUseReasons::gitOperationInProgress),
+       "Lock file: ~/code/atlas/.git/worktrees/fix/index.lock."},
+      {"a transcript of an hour ago",
+       [&] {
+         ::unlink((gitFolder + "/index.lock").c_str());
+         home.file(sessions + "/new.jsonl", 10, now - hours(1));
+       },
+       std::string(InUseReasons::recentOwnSession),
+       "Latest Claude Code transcript: " + dated(now - hours(1)) + "."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.plant();
+    WorktreeInUseRules::TranscriptCache transcripts;
+    EXPECT_EQ(WorktreeInUseRules::worktreeReason(item, InUseSnapshot{}, home.path(), now,
+                                                 transcripts),
+              c.reason);
+    const std::vector<std::string> lines = evidence(item, home.path());
+    const bool named = std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+      return line.starts_with("Lock file:") || line.starts_with("Latest Claude Code transcript:");
+    });
+    EXPECT_EQ(named, c.line.has_value());
+    if (c.line) {
+      EXPECT_NE(std::find(lines.begin(), lines.end(), *c.line), lines.end()) << *c.line;
+    }
+  }
 }
 
 }  // namespace

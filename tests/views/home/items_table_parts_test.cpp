@@ -67,7 +67,7 @@ TEST(ItemRowTexts, LeadingCellSaysWhetherAndWhyARowCanBeTicked) {
          i.risk = RiskLevel::review;
          i.isReportOnly = true;
        }),
-       Kind::reviewButton, "Review in Finder", "eye"},
+       Kind::reviewButton, "Review in File Manager", "eye"},
       {"report only",
        item("b", [](CacheItem& i) { i.isReportOnly = true; }), Kind::chartSymbol,
        "Safe: regenerated automatically; ticked by \u201cSelect all safe\u201d and Quick Clean.",
@@ -85,7 +85,7 @@ TEST(ItemRowTexts, LeadingCellSaysWhetherAndWhyARowCanBeTicked) {
          i.name = "Unavailable simulators";
        }),
        Kind::lockSymbol,
-       "Review only: Unavailable simulators is never selected here. Check it in Finder.",
+       "Review only: Unavailable simulators is never selected here. Check it in your file manager.",
        "lock.fill"},
       {"unclean worktree",
        item("e", [](CacheItem& i) {
@@ -235,40 +235,36 @@ TEST(TableInteractions, ContextMenuEntriesAndWhenTheyAreDisabled) {
   readOnly.isReadOnly = true;
   TableInteractions::MenuFacts permanent;
   permanent.removalMode = RemovalMode::deletePermanently;
-  TableInteractions::MenuFacts trashing;
-  trashing.isTrashing = true;
-  TableInteractions::MenuFacts preparing;
-  preparing.isPreparingTrash = true;
+  TableInteractions::MenuFacts busy;
+  busy.removalBusy = true;
   TableInteractions::MenuFacts pnpmRunning;
   pnpmRunning.runningActions = {"pnpm"};
   const std::string trash = "Move to Trash\u2026";
   const std::vector<Case> cases = {
       {"one folder", 1, {folder}, plain,
-       {{"Reveal in Finder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
+       {{"Open Containing Folder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
         {"Exclude", true}, {trash, true}}},
       {"two rows with tools: plural copy, no tool entry", 2, {withTool, withTool}, plain,
-       {{"Reveal in Finder", true}, {"Copy Paths", true}, {"Check", true}, {"Uncheck", true},
+       {{"Open Containing Folder", true}, {"Copy Paths", true}, {"Check", true}, {"Uncheck", true},
         {"Exclude", true}, {trash, true}}},
       {"a virtual row with a tool", 1, {simulators}, plain,
-       {{"Reveal in Finder", false}, {"Copy Path", true}, {"Check", false}, {"Uncheck", true},
+       {{"Open Containing Folder", false}, {"Copy Path", true}, {"Check", false}, {"Uncheck", true},
         {"Prune with simctl\u2026", true}, {"Exclude", true}, {trash, false}}},
       {"read-only", 1, {withTool}, readOnly,
-       {{"Reveal in Finder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
+       {{"Open Containing Folder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
         {"Prune with pnpm\u2026", false}, {"Exclude", true}, {trash, false}}},
       {"the same tool already runs", 1, {withTool}, pnpmRunning,
-       {{"Reveal in Finder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
+       {{"Open Containing Folder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
         {"Prune with pnpm\u2026", false}, {"Exclude", true}, {trash, true}}},
       {"delete immediately", 1, {folder}, permanent,
-       {{"Reveal in Finder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
+       {{"Open Containing Folder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
         {"Exclude", true}, {"Delete Immediately\u2026", true}}},
-      {"a removal runs", 1, {folder}, trashing,
-       {{"Reveal in Finder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
-        {"Exclude", true}, {trash, false}}},
-      {"a removal is being prepared", 1, {folder}, preparing,
-       {{"Reveal in Finder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
+      {"a removal would be refused", 1, {folder}, busy,
+       {{"Open Containing Folder", true}, {"Copy Path", true}, {"Check", true}, {"Uncheck", true},
         {"Exclude", true}, {trash, false}}},
       {"ids without items", 2, {}, plain,
-       {{"Reveal in Finder", false}, {"Copy Paths", true}, {"Check", false}, {"Uncheck", true},
+       {{"Open Containing Folder", false}, {"Copy Paths", true}, {"Check", false},
+        {"Uncheck", true},
         {"Exclude", true}, {trash, false}}},
   };
   for (const auto& c : cases) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -10,7 +11,11 @@
 #include "views/home/items_table.h"
 #include "views/home/items_table_header.h"
 #include "views/home/items_table_model.h"
+#include "views/home/item_row_texts.h"
+#include "views/screenshot_support.h"
+#include "views/shared/palette_colors.h"
 #include "views/shared/spinner.h"
+#include "views/shared/text.h"
 
 namespace hl {
 namespace {
@@ -24,6 +29,10 @@ class ItemsTableTest : public ::testing::Test {
   void show(std::vector<CacheItem> items, int width = 900, int height = 500) {
     h.scan(std::move(items));
     table = std::make_unique<ItemsTable>(*h);
+    // Every test's resets and row changes are checked against the item-model rules; a broken
+    // rule ends the test process.
+    tester = std::make_unique<QAbstractItemModelTester>(
+        table->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     table->setClock(h.wall.clock());
     test::showAt(*table, width, height);
   }
@@ -73,7 +82,98 @@ class ItemsTableTest : public ::testing::Test {
 
   HomeHarness h;
   std::unique_ptr<ItemsTable> table;
+  std::unique_ptr<QAbstractItemModelTester> tester;
 };
+
+TEST_F(ItemsTableTest, EverySizeTextFitsItsFrameAtEveryWidth) {
+  // The longest figure of each unit the formatter writes, approximate, and "No access".
+  std::vector<CacheItem> items;
+  for (const std::int64_t size :
+       {std::int64_t{999}, std::int64_t{999'400}, std::int64_t{188'700'000},
+        std::int64_t{812'300'000}, std::int64_t{123'450'000'000},
+        std::int64_t{888'880'000'000'000}, std::int64_t{988'880'000'000'000'000}}) {
+    CacheItem item = HomeHarness::item("/c/" + std::to_string(size), size);
+    item.isApproximate = true;
+    items.push_back(item);
+  }
+  CacheItem unreadable = HomeHarness::item("/c/locked", 5);
+  unreadable.isUnreadable = true;
+  items.push_back(unreadable);
+  show(items, 560, 700);
+  const QFontMetricsF metrics(sizedFont(table->listView()->font(), 13));
+  for (const int width : {560, 699, 700, 819, 820, 1200}) {
+    table->resize(width, 700);
+    QApplication::processEvents();
+    for (const CacheItem& item : items) {
+      const std::string text = ItemRowTexts::sizeCell(item, false).text;
+      SCOPED_TRACE(std::to_string(width) + " " + text);
+      const ItemRowGeometry g = table->rowGeometry(row(item.id));
+      EXPECT_LE(metrics.horizontalAdvance(qtext(text)), g.sizeText.width());
+      EXPECT_LE(g.sizeText.right(), table->listView()->viewport()->width());
+    }
+  }
+}
+
+// An unticked box stands out from its row, and the scroll bar's handle from its groove by a
+// modest step, in a light and a dark palette alike.
+TEST(ItemsTablePalette, UntickedBoxesAndTheScrollBarReadInLightAndDark) {
+  const auto luma = [](const QColor& colour) { return qGray(colour.rgb()) / 255.0; };
+  for (const bool dark : {false, true}) {
+    SCOPED_TRACE(dark ? "dark" : "light");
+    const test::AppPalette palette(dark ? test::darkPalette() : test::lightPalette());
+    HomeHarness h;
+    std::vector<CacheItem> items;
+    for (int i = 0; i < 30; ++i) {
+      items.push_back(HomeHarness::item("/c/" + std::to_string(i), 1000 + i));
+    }
+    h.scan(items);
+    ItemsTable table(*h);
+    test::showAt(table, 900, 400);
+    const QImage rows = test::grabSettled(*table.listView()->viewport());
+    const ItemRowGeometry g = table.rowGeometry(0);
+    const double ground = luma(rows.pixelColor(QPoint(static_cast<int>(g.row.left()) + 3,
+                                                       static_cast<int>(g.row.center().y()))));
+    double strongest = 0;
+    const QRect box = g.indicator.toAlignedRect();
+    for (int x = box.left(); x <= box.right(); ++x) {
+      for (int y = box.top(); y <= box.bottom(); ++y) {
+        strongest = std::max(strongest, std::abs(luma(rows.pixelColor(x, y)) - ground));
+      }
+    }
+    EXPECT_GE(strongest, 0.25);
+
+    QScrollBar* bar = table.listView()->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    // As the window shows it: over the list's own ground.
+    const QImage shown = test::grabSettled(table);
+    const QPoint top = bar->mapTo(&table, QPoint(bar->width() / 2, 8));
+    const QPoint bottom = bar->mapTo(&table, QPoint(bar->width() / 2, bar->height() - 4));
+    const double handle = luma(shown.pixelColor(top));
+    const double groove = luma(shown.pixelColor(bottom));
+    if (dark) {
+      EXPECT_GT(handle, groove + 0.08);
+      EXPECT_LT(handle, groove + 0.45);
+    } else {
+      EXPECT_LT(handle, groove - 0.08);
+    }
+  }
+}
+
+TEST_F(ItemsTableTest, TheLeadingSymbolNamesAPathInTheHomeWithATilde) {
+  CacheItem busy = HomeHarness::item(h->home() + "/code/site/node_modules", 5000);
+  busy.inUseReason = "open by node (pid 4)";
+  show({busy});
+  const QString expected =
+      QStringLiteral("In use: ~/code/site/node_modules is open by node (pid 4).");
+  const QRectF rect(table->listView()->visualRect(table->model()->index(0, 0)));
+  EXPECT_EQ(table->delegate()->helpAt(pointIn(busy.id, Area::leading), rect, 0, table->listView()),
+            expected);
+  const QString described =
+      table->model()->data(table->model()->index(0, 0), Qt::AccessibleDescriptionRole).toString();
+  EXPECT_TRUE(described.endsWith(expected)) << described.toStdString();
+  EXPECT_FALSE(described.contains(QStringLiteral("In use: ") + qtext(h->home())))
+      << described.toStdString();
+}
 
 TEST_F(ItemsTableTest, RowsFollowTheVisibleItemsWithTheirCellsAndHelp) {
   CacheItem big = HomeHarness::item("/c/big", 9'000'000);
@@ -103,7 +203,7 @@ TEST_F(ItemsTableTest, RowsFollowTheVisibleItemsWithTheirCellsAndHelp) {
   const std::vector<Case> cases = {
       {"/c/big", Area::name, "/c/big"},
       {"virtual:simulators", Area::name, "3 simulators"},
-      {"/c/backup", Area::leading, "Review in Finder"},
+      {"/c/backup", Area::leading, "Review in File Manager"},
       {"/c/<b>x", Area::name, "/c/<b>x"},
       {"/c/big", Area::size, ""},
   };
@@ -250,12 +350,12 @@ TEST_F(ItemsTableTest, ContextMenuEntriesAndTheirStates) {
   using E = test::ShownEntry;
   const E divider{"\u2014", true};
   EXPECT_EQ(menuOf("/c/pnpm"),
-            (std::vector<E>{{"Reveal in Finder", true}, {"Copy Path", true}, divider,
+            (std::vector<E>{{"Open Containing Folder", true}, {"Copy Path", true}, divider,
                             {"Check", true}, {"Uncheck", true}, divider,
                             {"Prune with pnpm\u2026", true}, divider, {"Exclude", true}, divider,
                             {"Move to Trash\u2026", true}}));
   EXPECT_EQ(menuOf("virtual:simulators"),
-            (std::vector<E>{{"Reveal in Finder", false}, {"Copy Path", true}, divider,
+            (std::vector<E>{{"Open Containing Folder", false}, {"Copy Path", true}, divider,
                             {"Check", false}, {"Uncheck", true}, divider,
                             {"Prune with simctl\u2026", true}, divider, {"Exclude", true}, divider,
                             {"Move to Trash\u2026", false}}));
@@ -306,7 +406,7 @@ TEST_F(ItemsTableTest, MenuActionsReachTheViewModelAndTheDesktop) {
 
   choose("/c/b", "Copy Paths");
   EXPECT_EQ(h.desktop->copied, std::vector<std::string>{"/c/b\n/c/c"});
-  choose("/c/pnpm", "Reveal in Finder");
+  choose("/c/pnpm", "Open Containing Folder");
   EXPECT_EQ(h.desktop->revealed, std::vector<std::vector<std::string>>{{"/c/pnpm"}});
   choose("/c/c", "Check");
   EXPECT_EQ(h->checked(), (Ids{"/c/b", "/c/c"}));

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "services/system/full_disk_access.h"
 #include "views/home/state_views.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/empty_state_view.h"
@@ -85,7 +86,7 @@ TEST(EmptyStateView, EachHomeCaseHasItsTextsAndButton) {
   };
   const std::vector<Case> cases = {
       {EmptyStateView::Kind::nothingFound, "checkmark", "Nothing to clean here",
-       "This Mac has no matching caches, or they're excluded.", "Rescan", false},
+       "This computer has no matching caches, or they're excluded.", "Rescan", false},
       {EmptyStateView::Kind::notScanned, "internaldrive", "Not scanned yet",
        "Scan to find caches, build output and stale worktrees.", "Scan now", true},
   };

@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QWidget>
 
@@ -18,9 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 
 struct ExtraHarness {
-  SettingsStore settings{std::make_unique<QSettings>(
-      QString::fromStdString(test::makeScratchFolder("settings") + "/Harborlume.conf"),
-      QSettings::IniFormat)};
+  SettingsStore settings{test::makeScratchFolder("settings") + "/Harborlume.conf"};
   test::ManualMonotonicClock clock;
   QWidget* popover = new QWidget;
   std::unique_ptr<MenuBarExtra> extra;

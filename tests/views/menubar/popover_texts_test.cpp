@@ -14,7 +14,7 @@ IdleFacts facts(bool candidates, bool scanning, bool trashing, bool unverifiable
   f.hasCandidates = candidates;
   f.candidatesSize = candidates ? 3'400'000 : 0;
   f.isScanning = scanning;
-  f.isTrashing = trashing;
+  f.removalBusy = trashing;
   if (unverifiable) f.unverifiableReason = "ps failed";
   f.isReadOnly = readOnly;
   return f;
@@ -79,9 +79,10 @@ TEST(PopoverTexts, SecondStepAndProgressSayWhatHappensToTheItems) {
   EXPECT_EQ(PopoverTexts::confirmLabel(2'500'000, false), "Confirm — move 2.5 MB to Trash");
   EXPECT_EQ(PopoverTexts::confirmLabel(2'500'000, true), "Confirm — delete 2.5 MB permanently");
   EXPECT_EQ(PopoverTexts::confirmLabel(-4, false), "Confirm — move 0 bytes to Trash");
-  EXPECT_TRUE(PopoverTexts::canConfirm(1, false));
-  EXPECT_FALSE(PopoverTexts::canConfirm(0, false));
-  EXPECT_FALSE(PopoverTexts::canConfirm(3, true));
+  EXPECT_TRUE(PopoverTexts::canConfirm(1, false, false));
+  EXPECT_FALSE(PopoverTexts::canConfirm(0, false, false));
+  EXPECT_FALSE(PopoverTexts::canConfirm(3, true, false));
+  EXPECT_FALSE(PopoverTexts::canConfirm(3, false, true));
 
   EXPECT_EQ(PopoverTexts::progressLine(RemovalMode::trash, 0, 0), std::nullopt);
   EXPECT_EQ(PopoverTexts::progressLine(RemovalMode::deletePermanently, 3, 10), "Deleting… 3 of 10");

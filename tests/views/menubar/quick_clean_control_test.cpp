@@ -157,7 +157,10 @@ TEST(QuickCleanControl, WalksThroughEveryStateOfAQuickClean) {
     EXPECT_FALSE(h.control->progressBar()->isVisibleTo(h.control.get()));
 
     // Until the removal knows its total the control keeps checking.
-    for (int i = 0; i < 10 && h->trashProgress().total == 0; ++i) h.executor->step();
+    for (int i = 0; i < 10 && h->trashProgress().total == 0; ++i) {
+      h.executor->step();
+      h.executor->finishExternalWaits();  // the removal is written down on the history's thread
+    }
     ASSERT_EQ(h->trashProgress().total, 2);
     EXPECT_FALSE(h.shows("checkingLabel"));
     const QString title = permanent ? "Deleting" : "Moving to Trash";

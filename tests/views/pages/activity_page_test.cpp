@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModelTester>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QListView>
@@ -21,6 +23,13 @@ struct ActivityPage {
   test::PageState state;
   std::unique_ptr<ActivitySidebar> sidebar = std::make_unique<ActivitySidebar>(state.activity);
   std::unique_ptr<ActivityView> view = std::make_unique<ActivityView>(state.activity);
+  // The lines' model checked against the item-model rules through everything the test does.
+  std::unique_ptr<QAbstractItemModelTester> tester = checked(*view);
+
+  static std::unique_ptr<QAbstractItemModelTester> checked(ActivityView& shown) {
+    return std::make_unique<QAbstractItemModelTester>(
+        shown.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+  }
 
   ActivityPage() {
     sidebar->resize(240, 400);
@@ -31,8 +40,10 @@ struct ActivityPage {
 
   // Leaves the page and comes back: new views over the same log.
   void reopen() {
+    tester.reset();
     sidebar = std::make_unique<ActivitySidebar>(state.activity);
     view = std::make_unique<ActivityView>(state.activity);
+    tester = checked(*view);
     sidebar->show();
     view->show();
   }

@@ -78,8 +78,10 @@ TEST(HistoryPage, AnEmptyHistoryShowsItsEmptyStatesAndWhereTheFileLives) {
   EXPECT_EQ(page.sidebar->sectionLabel()->text(), QStringLiteral("Cleanups"));
   EXPECT_FALSE(page.view->showsDetails());
   EXPECT_TRUE(test::visibleTexts(page.view.get()).contains(QStringLiteral("History")));
+  // The file the page's history keeps, not the program's default location.
   EXPECT_EQ(page.view->locationLabel()->text(),
-            QStringLiteral("Every cleanup is appended to ~/.local/share/Harborlume/history.json."));
+            QStringLiteral("Every cleanup is appended to ") +
+                QString::fromStdString(page.state.history.fileURL()) + QStringLiteral("."));
   EXPECT_EQ(page.view->locationLabel()->textFormat(), Qt::PlainText);
   EXPECT_TRUE(page.view->locationLabel()->textInteractionFlags() & Qt::TextSelectableByMouse);
   EXPECT_EQ(page.view->table()->rowCount(), 0);

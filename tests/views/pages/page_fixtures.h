@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QLabel>
-#include <QSettings>
 #include <QStringList>
 #include <QTest>
 #include <QWidget>
@@ -26,8 +25,7 @@ namespace hl::test {
 // of their own, an activity log on a manual clock, a history whose file is never written.
 struct PageState {
   std::string settingsFile = makeScratchFolder("settings") + "/Harborlume.conf";
-  SettingsStore settings{std::make_unique<QSettings>(QString::fromStdString(settingsFile),
-                                                     QSettings::IniFormat)};
+  SettingsStore settings{settingsFile};
   ManualWallClock clock{referenceDate()};
   ActivityLog activity{clock.clock()};
   HistoryViewModel history{std::make_shared<HistoryStore>(makeScratchFolder("data") +

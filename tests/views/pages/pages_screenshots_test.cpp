@@ -43,7 +43,7 @@ std::unique_ptr<QWidget> framed(QWidget* sidebar, QWidget* main) {
 void shoot(QWidget& frame, const QString& name) {
   frame.show();
   QCoreApplication::processEvents();
-  test::saveScreenshot(frame.grab().toImage(), name);
+  test::saveScreenshot(test::grabSettled(frame), name);
 }
 
 void fill(test::PageState& state) {

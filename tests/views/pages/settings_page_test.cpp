@@ -224,11 +224,10 @@ TEST(SettingsView, TheGeneralSectionSaysWhatEachSettingDoes) {
   for (const char* expected :
        {"Keeps the repository's .git/worktrees metadata consistent. Only runs for registered "
         "worktrees, with a 10 second limit.",
-        "If the icon is hidden by macOS because the menu bar is full, use Ctrl+Shift+C to open "
-        "Quick Clean",
+        "If the desktop shows no tray icon, use Ctrl+Shift+C to open Quick Clean",
         "Quick Clean always skips review items, items modified in the last 7 days, and items "
         "whose owning app is running.",
-        "History file", "Full Disk Access", "Trash", "Updates", "Version"}) {
+        "History file", "Updates", "Version"}) {
     EXPECT_TRUE(texts.contains(QString::fromUtf8(expected))) << expected;
   }
   // The history file's fixed place, with the home folder written "~"; display only.
@@ -236,9 +235,11 @@ TEST(SettingsView, TheGeneralSectionSaysWhatEachSettingDoes) {
   EXPECT_EQ(file->text(), QStringLiteral("~/.local/share/Harborlume/history.json"));
   EXPECT_EQ(qtext(HistoryStore::defaultURL()),
             QDir::homePath() + QStringLiteral("/.local/share/Harborlume/history.json"));
-  // The permission's note and its settings button do not exist here.
+  // The permission does not exist here: no section, note, status or button names it.
   for (const QString& text : texts) {
     EXPECT_FALSE(text.startsWith(QStringLiteral("Reading the size of"))) << text.toStdString();
+    EXPECT_NE(text, QStringLiteral("Full Disk Access"));
+    EXPECT_FALSE(text.contains(QStringLiteral("macOS"))) << text.toStdString();
   }
   for (auto* button : page.view.findChildren<QPushButton*>()) {
     EXPECT_FALSE(button->text().contains(QStringLiteral("Full Disk Access"))) << button->text().toStdString();
@@ -264,37 +265,14 @@ TEST(SettingsView, TheRemovalLineFollowsDeleteImmediatelyLive) {
             PaletteColors::tint(StatusTint::locked, text->palette()));
 }
 
-TEST(SettingsView, TheTrashReadsBlockedOnlyWhenAccessIsDenied) {
+TEST(SettingsView, RescanNowInCustomPathsIsNotForced) {
   SettingsPage page;
-  auto* status = page.find<QLabel>("trashStatus");
-  EXPECT_EQ(status->text(), QStringLiteral("Readable"));  // this platform: not applicable
-  struct Case {
-    FullDiskAccess::Status status;
-    QString text;
-  };
-  for (const Case& c : {Case{FullDiskAccess::Status::denied, "Blocked by macOS"},
-                        Case{FullDiskAccess::Status::granted, "Readable"},
-                        Case{FullDiskAccess::Status::denied, "Blocked by macOS"},
-                        Case{FullDiskAccess::Status::notApplicable, "Readable"}}) {
-    page.view.setFullDiskAccess(c.status);
-    EXPECT_EQ(status->text(), c.text);
-    const QColor shown = status->palette().color(status->foregroundRole());
-    EXPECT_EQ(shown, c.status == FullDiskAccess::Status::denied
-                         ? PaletteColors::orange(status->palette())
-                         : PaletteColors::secondaryText(status->palette()));
-  }
-}
-
-TEST(SettingsView, RescanIsForcedInFullDiskAccessAndNotInCustomPaths) {
-  SettingsPage page;
-  auto* rescan = page.find<QPushButton>("rescan");
+  EXPECT_EQ(page.view.findChild<QPushButton*>(QStringLiteral("rescan")), nullptr);
   auto* rescanNow = page.find<QPushButton>("rescanNow");
-  EXPECT_EQ(rescan->text(), QStringLiteral("Rescan"));
   EXPECT_EQ(rescanNow->text(), QStringLiteral("Rescan Now"));
-  QTest::mouseClick(rescan, Qt::LeftButton);
   page.view.setSection(SettingsSection::customPaths);
   QTest::mouseClick(rescanNow, Qt::LeftButton);
-  EXPECT_EQ(page.rescans, (std::vector<bool>{true, false}));
+  EXPECT_EQ(page.rescans, (std::vector<bool>{false}));
 }
 
 TEST(SettingsView, AddFolderStoresEachNewChoiceInCanonicalFormAndStartsNoScan) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractItemModelTester>
 #include <QAbstractItemView>
 #include <QHBoxLayout>
 #include <QTest>
@@ -23,6 +24,7 @@ struct ScannerPage {
   ScannerFixture f;
   Instant sheetNow{};
   std::unique_ptr<QWidget> window;
+  std::unique_ptr<QAbstractItemModelTester> tester;
   ScannerSidebar* sidebar = nullptr;
   ScannerView* view = nullptr;
 
@@ -38,6 +40,9 @@ struct ScannerPage {
     view = new ScannerView(f.scanner(), [this] { return sheetNow; }, window.get());
     row->addWidget(view, 1);
     window->resize(size);
+    // Every scan, expansion and removal the test drives is checked against the item-model rules.
+    tester = std::make_unique<QAbstractItemModelTester>(
+        &model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     window->show();
     QCoreApplication::processEvents();
   }

@@ -62,7 +62,7 @@ TEST(ScannerScreenshots, EveryStateOfThePage) {
     const AppPalette applied(lightPalette());
     test::ScannerPage p;
     p.show({1180, 640});
-    test::saveScreenshot(p.window->grab().toImage(), QStringLiteral("scanner-empty"));
+    test::saveScreenshot(test::grabSettled(*p.window), QStringLiteral("scanner-empty"));
   }
   {
     // Held in the middle of its walk by a file it has not reached yet.
@@ -77,13 +77,15 @@ TEST(ScannerScreenshots, EveryStateOfThePage) {
       return false;
     };
     p.show({1180, 640});
+    // The sidebar as narrow as the window ever makes it.
+    p.sidebar->setFixedWidth(220);
     p.scanner().scan(p.f.home / "Big");
     QElapsedTimer waited;
     waited.start();
     while (p.scanner().progress().itemsVisited < 500 && waited.elapsed() < 10000) {
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
-    test::saveScreenshot(p.window->grab().toImage(), QStringLiteral("scanner-scanning"));
+    test::saveScreenshot(test::grabSettled(*p.window), QStringLiteral("scanner-scanning"));
     release->release();
     while (p.scanner().isScanning() && waited.elapsed() < 20000) {
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
@@ -94,7 +96,18 @@ TEST(ScannerScreenshots, EveryStateOfThePage) {
     const AppPalette applied(palette);
     test::ScannerPage p;
     showTree(p);
-    test::saveScreenshot(p.window->grab().toImage(), QLatin1String(name));
+    test::saveScreenshot(test::grabSettled(*p.window), QLatin1String(name));
+  }
+  for (const auto& [palette, name] :
+       {std::pair{lightPalette(), "scanner-sidebar-delete"},
+        std::pair{darkPalette(), "scanner-sidebar-delete-dark"}}) {
+    // The longest title of the selection's button, in the narrowest sidebar.
+    const AppPalette applied(palette);
+    test::ScannerPage p;
+    p.f.settings->setDeleteImmediately(true);
+    showTree(p);
+    p.sidebar->setFixedWidth(220);
+    test::saveScreenshot(test::grabSettled(*p.sidebar), QLatin1String(name));
   }
   {
     const AppPalette applied(lightPalette());
@@ -106,13 +119,13 @@ TEST(ScannerScreenshots, EveryStateOfThePage) {
     p.sheetNow += std::chrono::seconds(1);
     p.view->sheet()->refreshArming();
     QCoreApplication::processEvents();
-    test::saveScreenshot(p.view->sheet()->grab().toImage(), QStringLiteral("scanner-sheet"));
+    test::saveScreenshot(test::grabSettled(*p.view->sheet()), QStringLiteral("scanner-sheet"));
     p.f.clock.advance(std::chrono::seconds(2));
     p.view->sheet()->confirmButton()->click();
     p.f.settle();
     ASSERT_NE(p.view->alert(), nullptr);
     QCoreApplication::processEvents();
-    test::saveScreenshot(p.view->alert()->grab().toImage(), QStringLiteral("scanner-result"));
+    test::saveScreenshot(test::grabSettled(*p.view->alert()), QStringLiteral("scanner-result"));
   }
 }
 

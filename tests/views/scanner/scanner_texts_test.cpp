@@ -12,20 +12,26 @@ using Action = Entry::Action;
 
 const QString kDot = QStringLiteral(" \u00b7 ");
 
+// A size as the texts write it: its sign, number and unit joined by no-break spaces, so a
+// wrapping label never parts them.
+QString size(const char* text) {
+  return QString::fromUtf8(text).replace(QLatin1Char(' '), QChar::Nbsp);
+}
+
 TEST(ScannerTexts, FiguresCarryTheApproximatePrefixOnlyWhenAsked) {
   const QString files = QLocale().toString(12345LL);
   EXPECT_EQ(ScannerTexts::folderTotals(1'200'000, 12345, false),
-            QStringLiteral("1.2 MB") + kDot + files + QStringLiteral(" files"));
+            size("1.2 MB") + kDot + files + QStringLiteral(" files"));
   EXPECT_EQ(ScannerTexts::folderTotals(0, 0, true),
-            QStringLiteral("\u2248 0 bytes") + kDot + QStringLiteral("0 files"));
+            size("\u2248 0 bytes") + kDot + QStringLiteral("0 files"));
   EXPECT_EQ(ScannerTexts::progressLine(12345, 2'000, true),
-            files + QStringLiteral(" items") + kDot + QStringLiteral("\u2248 2 KB"));
+            files + QStringLiteral(" items") + kDot + size("\u2248 2 KB"));
   EXPECT_EQ(ScannerTexts::progressLine(3, 0, false),
-            QStringLiteral("3 items") + kDot + QStringLiteral("0 bytes"));
+            QStringLiteral("3 items") + kDot + size("0 bytes"));
   // The selection counts in plain digits, never grouped.
   EXPECT_EQ(ScannerTexts::selectionLine(12345, 5'000'000'000),
-            QStringLiteral("12345 items") + kDot + QStringLiteral("5 GB"));
-  EXPECT_EQ(ScannerTexts::headerSize(1'500, true), QStringLiteral("\u2248 2 KB"));
+            QStringLiteral("12345 items") + kDot + size("5 GB"));
+  EXPECT_EQ(ScannerTexts::headerSize(1'500, true), size("\u2248 2 KB"));
 }
 
 TEST(ScannerTexts, SelectionButtonAndEmptyStateWords) {
@@ -61,7 +67,7 @@ TEST(ScannerTexts, MenuNamesItsEntriesAndLocksRemovalWhileItCannotRun) {
        }) {
     const auto entries = ScannerTexts::menu(c.ids, c.readOnly, c.trashing, c.mode);
     ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(entries[0], (Entry{Action::reveal, "Reveal in Finder", true, false}));
+    EXPECT_EQ(entries[0], (Entry{Action::reveal, "Open Containing Folder", true, false}));
     EXPECT_EQ(entries[1], (Entry{Action::copyPaths, c.copyTitle, true, false}));
     EXPECT_EQ(entries[2].action, Action::divider);
     EXPECT_EQ(entries[3], (Entry{Action::remove, c.removeTitle, c.removeEnabled, true}))

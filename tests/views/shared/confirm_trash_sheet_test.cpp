@@ -10,6 +10,7 @@
 #include "views/shared/confirm_trash_texts.h"
 #include "views/shared/elided_label.h"
 #include "views/shared/status_grammar.h"
+#include "views/shared/status_tag.h"
 
 namespace hl {
 namespace {
@@ -185,6 +186,37 @@ TEST(ConfirmTrashSheet, TheRowListStaysBetween160And300High) {
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->height(), height) << count;
   }
+}
+
+}  // namespace
+}  // namespace hl
+
+namespace hl {
+namespace {
+
+// The rows' chips stand in one column whatever their sizes read, "—" as much as "123.45 GB".
+TEST(ConfirmTrashSheet, ChipsLineUpWhateverTheSizeReads) {
+  const auto tags = StatusGrammar::tags(std::string_view("contains worktree a (dirty)"));
+  Harness h(contents({{"/h/a", "a", "~/a", std::nullopt, tags},
+                      {"/h/b", "b", "~/b", 123'450'000'000, tags},
+                      {"/h/c", "c", "~/c", 999, tags}}));
+  QApplication::processEvents();
+  std::vector<int> chipEnds;
+  std::vector<int> sizeLefts;
+  for (const char* id : {"/h/a", "/h/b", "/h/c"}) {
+    QWidget* row = h.sheet->findChild<QWidget*>(QString::fromUtf8(id));
+    ASSERT_NE(row, nullptr);
+    const QWidget* chips = row->findChild<StatusTagRow*>();
+    ASSERT_NE(chips, nullptr);
+    chipEnds.push_back(chips->mapTo(h.sheet.get(), QPoint(chips->width(), 0)).x());
+    const QLabel* size = row->findChild<QLabel*>(QStringLiteral("size"));
+    sizeLefts.push_back(size->mapTo(h.sheet.get(), QPoint(0, 0)).x());
+    // The size is never cut.
+    EXPECT_LE(size->fontMetrics().horizontalAdvance(size->text()), size->width()) << id;
+  }
+  EXPECT_EQ(chipEnds[0], chipEnds[1]);
+  EXPECT_EQ(chipEnds[1], chipEnds[2]);
+  EXPECT_EQ(sizeLefts[0], sizeLefts[1]);
 }
 
 }  // namespace

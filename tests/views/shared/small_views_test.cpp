@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "views/shared/destructive_button.h"
+#include "views/shared/symbol_icon.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/panel_section.h"
 #include "views/shared/sidebar_header.h"
@@ -143,6 +144,39 @@ TEST(DestructiveButton, DisabledKeepsItsSizeLooksGreyAndIgnoresClicks) {
   button.show();
   QTest::mouseClick(&button, Qt::LeftButton);
   EXPECT_EQ(clicked.count(), 0);
+}
+
+// In a column narrower than its label, a filled button wraps between words and grows taller,
+// and a word wider than the column is set smaller: its label always fits.
+TEST(DestructiveButton, ALabelWiderThanItsColumnWrapsOrShrinksAndIsNeverCut) {
+  for (const int columnWidth : {188, 130, 400}) {
+    SCOPED_TRACE(columnWidth);
+    QWidget column;
+    auto* layout = new QVBoxLayout(&column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* button = new DestructiveButton(QStringLiteral("Delete Selected Immediately\u2026"));
+    button->setIcon(symbolIcon("trash"));
+    button->setControlSize(FilledButton::ControlSize::large);
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    layout->addWidget(button);
+    layout->addStretch(1);
+    column.setFixedWidth(columnWidth);
+    column.resize(columnWidth, 200);
+    column.show();
+    for (int pass = 0; pass < 4; ++pass) QApplication::processEvents();
+    EXPECT_LE(button->width(), columnWidth);
+    const FilledButton::Label set = button->label(button->width());
+    const auto m = FilledButton::metrics(FilledButton::ControlSize::large);
+    EXPECT_LE(set.block.width(), button->width() - 2 * m.horizontalPadding);
+    EXPECT_LE(set.block.height() + 8, button->height());
+    const QFontMetrics fm(set.font);
+    int lines = 1;
+    if (fm.horizontalAdvance(button->text()) > set.block.width()) {
+      lines = set.block.height() / fm.lineSpacing();
+      EXPECT_GE(lines, 2);
+    }
+    EXPECT_EQ(lines == 1, columnWidth == 400);
+  }
 }
 
 TEST(SizeBar, FillWidthAndSpokenValue) {

@@ -79,7 +79,7 @@ TEST(StatusGrammar, StateChipFollowsTheFirstRuleThatHolds) {
         "In use: " + path + " is used in the last 7 days."}},
       {"review", [](CacheItem& i) { i.risk = RiskLevel::review; },
        {Kind::state, "Review only", "eye", StatusTint::review,
-        "Review only: " + path + " is never selected here. Check it in Finder."}},
+        "Review only: " + path + " is never selected here. Check it in your file manager."}},
       {"moderate", [](CacheItem& i) { i.risk = RiskLevel::moderate; },
        {Kind::state, "Moderate", "exclamationmark.triangle", StatusTint::moderate,
         "Moderate: opt-in, never ticked automatically."}},
@@ -93,21 +93,22 @@ TEST(StatusGrammar, StateChipFollowsTheFirstRuleThatHolds) {
          i.risk = RiskLevel::review;
        },
        {Kind::state, "Review only", "eye", StatusTint::review,
-        "Review only: Unavailable simulators is never selected here. Check it in Finder."}},
+        "Review only: Unavailable simulators is never selected here. Check it in your file "
+        "manager."}},
       {"the home folder itself reads ~",
        [](CacheItem& i) {
          i.url = kHome;
          i.risk = RiskLevel::review;
        },
        {Kind::state, "Review only", "eye", StatusTint::review,
-        "Review only: ~ is never selected here. Check it in Finder."}},
+        "Review only: ~ is never selected here. Check it in your file manager."}},
       {"a folder outside the home keeps its path",
        [](CacheItem& i) {
          i.url = "/opt/cache/<b>x";
          i.risk = RiskLevel::review;
        },
        {Kind::state, "Review only", "eye", StatusTint::review,
-        "Review only: /opt/cache/<b>x is never selected here. Check it in Finder."}},
+        "Review only: /opt/cache/<b>x is never selected here. Check it in your file manager."}},
   };
   for (const auto& c : cases) {
     expectChip(StatusGrammar::stateTag(makeItem(c.adjust), kHome), c.want, c.name);
@@ -283,7 +284,7 @@ TEST(StatusGrammar, RefusalTextsChooseTheirChipsByLowerCasedPhrases) {
       {"in use: open by node (pid 4)", "In use", std::nullopt},
       {"in use: kept by Claude app", "Kept by Claude", std::nullopt},
       {"in use: Claude app pool", "Claude pool", std::nullopt},
-      {"review-only location: check it in Finder", "Review only", std::nullopt},
+      {"review-only location: check it in your file manager", "Review only", std::nullopt},
       {"Claude Code running", "Protected", std::nullopt},
       {"contains worktree feature (dirty)", "Protected", "Dirty"},
       {"contains repository app (not clean)", "Protected", "Dirty"},
@@ -330,7 +331,7 @@ TEST(StatusGrammar, RefusalChipsCarryTheirSymbolsAndTints) {
   const std::vector<Case> cases = {
       {"cannot verify in-use state (x)", {{"questionmark.circle", StatusTint::neutral}}},
       {"kept by claude", {{"lock.fill", StatusTint::locked}}},
-      {"review-only location: check it in Finder", {{"eye", StatusTint::review}}},
+      {"review-only location: check it in your file manager", {{"eye", StatusTint::review}}},
       {"2 unpushed", {{"lock.fill", StatusTint::locked}, {"arrow.up.circle", StatusTint::locked}}},
       {"contains worktree a (dirty)",
        {{"lock.fill", StatusTint::locked}, {"pencil", StatusTint::locked}}},

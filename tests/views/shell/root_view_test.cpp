@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QAbstractItemView>
 #include <QSignalSpy>
+#include <algorithm>
 
 #include "shell_harness.h"
 #include "views/pages/activity_page.h"
@@ -12,6 +14,9 @@
 #include "views/shell/sidebar_resize_handle.h"
 #include "views/shell/status_bar.h"
 #include "views/shell/window_drag_area.h"
+#include "views/shell/window_sizing.h"
+#include "views/screenshot_support.h"
+#include "views/shared/palette_colors.h"
 
 namespace hl {
 namespace {
@@ -80,8 +85,10 @@ TEST(LeftRail, ButtonLooksSymbolsAndPlacement) {
   RailButton* first = rail.button(Page::home);
   EXPECT_EQ(rail.width(), 72);
   EXPECT_EQ(first->size(), QSize(36, 36));
-  EXPECT_EQ(first->mapTo(&rail, QPoint(0, 0)).y(), 52 + 12);
-  EXPECT_EQ(rail.dragStrip()->geometry(), QRect(0, 0, 72, 52));
+  // No band for a title bar: the window manager draws it above the menu bar.
+  EXPECT_EQ(h->topBarHeight(), WindowSizing::topMargin);
+  EXPECT_EQ(first->mapTo(&rail, QPoint(0, 0)).y(), 8 + 12);
+  EXPECT_EQ(rail.dragStrip()->geometry(), QRect(0, 0, 72, 8));
   // Buttons keep their place in a wider rail, centred, and follow a taller top bar.
   h->setRailWidth(88.4);
   h->setTopBarHeight(60);
@@ -117,7 +124,7 @@ TEST(RootView, TheColumnsNarrowBelowTheThresholdAndTheHandleStoresTheWidth) {
   const int edge = root.sidebarColumn()->geometry().right() + 1;
   EXPECT_EQ(handle->geometry().left(), edge - 4);
   EXPECT_EQ(handle->width(), 8);
-  EXPECT_EQ(handle->geometry().top(), 52);
+  EXPECT_EQ(handle->geometry().top(), 8);
 
   struct Drag {
     int dx;
@@ -180,6 +187,96 @@ TEST(RootView, TheSettingsPageFollowsTheModelsSectionAndRescansTheCleaner) {
   EXPECT_TRUE(h.cleaner().isScanning());
   ASSERT_EQ(h.scans(), 1);
   EXPECT_FALSE(h.engine->at(0).request.clearSizeCacheFirst);
+}
+
+}  // namespace
+}  // namespace hl
+
+namespace hl {
+namespace {
+
+// In the window, Settings ▸ General lies on the content card's own colour, as the page alone
+// does: no slab of the window's colour under it.
+TEST(RootView, TheSettingsGeneralSectionLiesOnTheCard) {
+  for (const bool dark : {false, true}) {
+    const test::AppPalette palette(dark ? test::darkPalette() : test::lightPalette());
+    ShellHarness h;
+    h->setPage(Page::settings);
+    RootView& root = h.show({1040, 900});
+    QWidget* page = root.currentMainView();
+    const QImage shown = test::grabSettled(root);
+    // Below the last group, above the page's bottom margin.
+    const QPoint below = page->mapTo(&root, QPoint(page->width() / 2, page->height() - 24));
+    EXPECT_EQ(shown.pixelColor(below), PaletteColors::panel(root.palette())) << dark;
+  }
+}
+
+// Tab goes through the window as it reads: the rail, the page's sidebar, its main pane, the
+// right panel, the status bar, and round again; each stop is a control, never a container that
+// shows nothing, and rows that arrive after the window was built keep their place.
+TEST(RootView, TabFollowsReadingOrderThroughEveryRegion) {
+  ShellHarness h;
+  RootView& root = h.show({1040, 680});
+  QApplication::setActiveWindow(&root);
+  // Rows of the sidebar, the table and the right panel are made by the scan, after the window.
+  h.scanCleaner({h.item("a", 3000), h.item("b", 2000), h.item("c", 1000)});
+  h.cleaner().setChecked(cleanPath(h.folders / "a"), true);
+  QApplication::processEvents();
+
+  const std::vector<QWidget*> regions = {root.rail(), root.currentSidebar(),
+                                         root.currentMainView(), root.rightPanel(),
+                                         root.statusBar()};
+  const auto regionOf = [&](const QWidget* widget) {
+    for (std::size_t i = 0; i < regions.size(); ++i) {
+      if (regions[i] == widget || regions[i]->isAncestorOf(widget)) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  RailButton* first = root.rail()->button(Page::home);
+  first->setFocus(Qt::TabFocusReason);
+  std::vector<QWidget*> visited;
+  // Each stop looks different while the keyboard is on it: a ring, a highlighted row.
+  std::vector<QImage> focused;
+  const auto looks = [](QWidget* widget) { return widget->grab().toImage(); };
+  for (int i = 0; i < 60; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget* now = QApplication::focusWidget();
+    ASSERT_NE(now, nullptr);
+    if (!visited.empty()) {
+      EXPECT_NE(looks(visited.back()), focused.back())
+          << "no ring on " << visited.back()->metaObject()->className() << " "
+          << visited.back()->accessibleName().toStdString();
+    }
+    if (now == first) break;
+    visited.push_back(now);
+    focused.push_back(looks(now));
+  }
+  ASSERT_EQ(QApplication::focusWidget(), first) << "Tab never came round";
+  std::vector<int> order;
+  for (const QWidget* stop : visited) {
+    SCOPED_TRACE(stop->metaObject()->className());
+    EXPECT_EQ(qobject_cast<const QAbstractScrollArea*>(stop) &&
+                  !qobject_cast<const QAbstractItemView*>(stop),
+              false);
+    EXPECT_TRUE(stop->isVisible());
+    order.push_back(regionOf(stop));
+  }
+  EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+  for (int region = 0; region < static_cast<int>(regions.size()); ++region) {
+    EXPECT_NE(std::find(order.begin(), order.end(), region), order.end()) << region;
+  }
+  // In the main pane: the tab picker, the header's buttons, the table's box, the table, the card.
+  std::vector<const char*> main;
+  for (const QWidget* stop : visited) {
+    if (regionOf(stop) == 2) main.push_back(stop->metaObject()->className());
+  }
+  ASSERT_GE(main.size(), 5u);
+  EXPECT_STREQ(main[main.size() - 3], "hl::BulkCheckBox");
+  EXPECT_STREQ(main[main.size() - 2], "hl::ItemsListView");
+  EXPECT_STREQ(main.back(), "hl::DestructiveButton");
+  // Backtab goes the same way back.
+  QTest::keyClick(first, Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), visited.back());
 }
 
 }  // namespace

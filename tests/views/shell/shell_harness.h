@@ -21,7 +21,6 @@ struct ShellHarness : AppHarness {
     RootView::Services s;
     s.wallClock = wall.clock();
     s.sheetClock = monotonic.clock();
-    s.desktop = desktop;
     return s;
   }
 

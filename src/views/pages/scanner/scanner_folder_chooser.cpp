@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "platform/user_folders.h"
+#include "viewmodels/user_home.h"
 #include "views/shared/text.h"
 
 namespace hl::ScannerFolderChooser {
@@ -28,7 +28,7 @@ std::optional<std::string> chosenFolder(const QFileDialog& dialog, int result) {
 
 ScannerServices::FolderChooser dialogChooser(std::function<QWidget*()> parent) {
   return [parent = std::move(parent)]() -> std::optional<std::string> {
-    std::unique_ptr<QFileDialog> dialog = makeDialog(parent ? parent() : nullptr, homeDirectory());
+    std::unique_ptr<QFileDialog> dialog = makeDialog(parent ? parent() : nullptr, userHomeFolder());
     const int result = dialog->exec();
     return chosenFolder(*dialog, result);
   };

@@ -9,7 +9,8 @@
 #include "utilities/path_canonical.h"
 #include "viewmodels/scanner/scanner_view_model.h"
 #include "views/pages/scanner/scanner_texts.h"
-#include "views/pages/scanner/selectable_path.h"
+#include "views/shared/selectable_text.h"
+#include "views/shared/check_box.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/elided_label.h"
 #include "views/shared/palette_colors.h"
@@ -51,7 +52,7 @@ ScannerSidebar::ScannerSidebar(ScannerViewModel& scanner, QWidget* parent)
   connect(choose_, &QPushButton::clicked, this, [this] { scanner_.chooseFolder(); });
   controls->addWidget(choose_);
 
-  includeHidden_ = new QCheckBox(QStringLiteral("Include hidden files"), this);
+  includeHidden_ = new CheckBox(QStringLiteral("Include hidden files"), this);
   includeHidden_->setObjectName(QStringLiteral("includeHidden"));
   connect(includeHidden_, &QCheckBox::toggled, this,
           [this](bool on) { scanner_.setIncludeHidden(on); });
@@ -59,7 +60,7 @@ ScannerSidebar::ScannerSidebar(ScannerViewModel& scanner, QWidget* parent)
 
   folder_ = new PanelSection(QStringLiteral("Folder"), std::nullopt, this);
   folder_->setObjectName(QStringLiteral("folderSection"));
-  folderPath_ = new SelectablePath(3, folder_);
+  folderPath_ = new SelectableText(3, folder_);
   folderPath_->setFont(sizedFont(font(), 13));
   folder_->addContent(folderPath_);
   folderTotals_ = figuresLabel(folder_);
@@ -139,7 +140,7 @@ void ScannerSidebar::showFolder() {
   const std::optional<std::string>& url = scanner_.rootURL();
   folder_->setVisible(url.has_value());
   if (!url) return;
-  folderPath_->setPath(qtext(abbreviatedPath(*url, scanner_.home())));
+  folderPath_->setText(qtext(abbreviatedPath(*url, scanner_.home())));
   const FileNode* root = scanner_.root();
   folderTotals_->setVisible(root != nullptr);
   if (root) {
@@ -172,7 +173,8 @@ void ScannerSidebar::showSelection() {
   remove_->setText(title);
   remove_->setAccessibleName(title);
   remove_->setIcon(symbolIcon(scanner_.isReadOnly() ? "lock.fill" : "trash"));
-  remove_->setEnabled(!scanner_.isTrashing() && !scanner_.isReadOnly());
+  remove_->setEnabled(ScannerTexts::selectionButtonEnabled(nodes.size(), scanner_.isTrashing(),
+                                                          scanner_.isReadOnly()));
 }
 
 }  // namespace hl

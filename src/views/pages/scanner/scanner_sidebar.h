@@ -13,7 +13,7 @@ class DestructiveButton;
 class ElidedLabel;
 class PanelSection;
 class ScannerViewModel;
-class SelectablePath;
+class SelectableText;
 
 // The folder scanner's sidebar: "Choose Folder…", the hidden-files toggle, and the sections
 // Folder (once a folder was chosen), Progress (while a scan runs) and Selection (while rows are
@@ -27,7 +27,7 @@ class ScannerSidebar : public QWidget {
   QPushButton* chooseFolderButton() const { return choose_; }
   QCheckBox* includeHiddenToggle() const { return includeHidden_; }
   PanelSection* folderSection() const { return folder_; }
-  SelectablePath* folderPath() const { return folderPath_; }
+  SelectableText* folderPath() const { return folderPath_; }
   QLabel* folderTotals() const { return folderTotals_; }
   QLabel* skippedSummary() const { return skipped_; }
   PanelSection* progressSection() const { return progress_; }
@@ -51,7 +51,7 @@ class ScannerSidebar : public QWidget {
   QPushButton* choose_;
   QCheckBox* includeHidden_;
   PanelSection* folder_;
-  SelectablePath* folderPath_;
+  SelectableText* folderPath_;
   QLabel* folderTotals_;
   QLabel* skipped_;
   PanelSection* progress_;

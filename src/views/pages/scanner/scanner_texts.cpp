@@ -13,8 +13,10 @@ namespace {
 
 const QString kApproximate = QStringLiteral("\u2248 ");
 
+// A size whose sign, number and unit stay on one line when a label wraps.
 QString bytes(std::int64_t size, bool approximate) {
-  return (approximate ? kApproximate : QString()) + qtext(ByteFormatting::string(size));
+  QString text = (approximate ? kApproximate : QString()) + qtext(ByteFormatting::string(size));
+  return text.replace(QLatin1Char(' '), QChar::Nbsp);
 }
 
 }  // namespace
@@ -41,6 +43,10 @@ QString selectionButtonTitle(bool readOnly, bool deletesImmediately) {
                             : QStringLiteral("Move Selected to Trash\u2026");
 }
 
+bool selectionButtonEnabled(std::size_t existingRows, bool isTrashing, bool readOnly) {
+  return existingRows > 0 && !isTrashing && !readOnly;
+}
+
 QString emptyDescription(const std::optional<std::string>& errorMessage) {
   if (errorMessage) return qtext(*errorMessage);
   return QStringLiteral("See what takes up space, largest first. Symbolic links are not followed.");
@@ -59,7 +65,7 @@ std::vector<TableInteractions::MenuEntry> menu(std::size_t idCount, bool isReadO
   using Entry = TableInteractions::MenuEntry;
   if (idCount == 0) return {};
   return {
-      Entry{Entry::Action::reveal, "Reveal in Finder"},
+      Entry{Entry::Action::reveal, "Open Containing Folder"},
       Entry{Entry::Action::copyPaths, idCount == 1 ? "Copy Path" : "Copy Paths"},
       Entry{Entry::Action::divider, ""},
       Entry{Entry::Action::remove, std::string(actionTitle(removalMode)) + "\u2026",

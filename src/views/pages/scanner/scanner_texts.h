@@ -34,6 +34,9 @@ QString selectionLine(std::size_t count, std::int64_t size);
 // The Selection section's button: "Read-only mode", "Delete Selected Immediately…" or
 // "Move Selected to Trash…".
 QString selectionButtonTitle(bool readOnly, bool deletesImmediately);
+// Off while no selected id names a row that still exists, while a removal runs and in
+// read-only mode.
+bool selectionButtonEnabled(std::size_t existingRows, bool isTrashing, bool readOnly);
 
 // The empty state's description: why the last scan failed, else what the page does.
 QString emptyDescription(const std::optional<std::string>& errorMessage);

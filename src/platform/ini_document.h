@@ -1,0 +1,79 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace hl {
+
+// A settings file in the INI form Qt's settings class reads and writes: "[General]" and other
+// sections, escaped keys, quoted and escaped texts, comma-separated lists, "@ByteArray(…)" and
+// the other "@" forms. Read here the way Qt reads it, so that every existing settings file reads
+// the same, and written so that Qt reads back what was meant; the program itself reads and
+// writes the file only through this class, never through Qt's cache of it.
+//
+// Texts are byte strings. A text that is not valid UTF-8 (a folder name in another encoding) is
+// written as "@ByteArray(…)", which keeps every byte; Qt's own writer would turn such bytes into
+// replacement characters.
+//
+// A file can be damaged (bytes that are not UTF-8 text, lines that are neither a section, a key
+// nor a comment). What can be read of it is read; `damaged()` says that rewriting it would drop
+// the rest.
+class IniDocument {
+ public:
+  // One stored value as Qt would decode it.
+  struct Scalar {
+    enum class Kind {
+      text,     // a text, possibly empty
+      bytes,    // "@ByteArray(…)"
+      invalid,  // "@Invalid()": what Qt writes for an empty list
+      other,    // "@Variant(…)", "@Rect(…)" and the like: kept, never interpreted
+    };
+    Kind kind = Kind::text;
+    std::string bytes;
+    bool operator==(const Scalar&) const = default;
+  };
+  // A list (a value with a comma outside quotes), or one scalar.
+  using Value = std::variant<Scalar, std::vector<Scalar>>;
+
+  static IniDocument parse(std::string_view bytes);
+
+  // Not every byte of the file was read as part of a section, a key or a comment.
+  bool damaged() const { return damaged_; }
+  // Nothing at all could be read, though the file holds more than blank space.
+  bool unreadable() const { return damaged_ && readLines_ == 0; }
+
+  // The value under a key ("section/key" for keys outside the general section).
+  std::optional<Value> value(std::string_view key) const;
+  bool contains(std::string_view key) const;
+  // The keys in the order they are written.
+  std::vector<std::string> keys() const;
+
+  // Stores a value written by one of the encoders below under `key`.
+  void set(std::string_view key, std::string encoded);
+
+  // The whole file: the general section first, keys in order. A value that was read with
+  // damaged bytes is written again from what it decodes to, so the result is clean.
+  std::string serialize() const;
+
+  // The stored forms of values: "true"; a text, escaped and quoted as needed; a list (empty as
+  // "@Invalid()", one element as a plain value); raw bytes.
+  static std::string encodeText(std::string_view text);
+  static std::string encodeList(const std::vector<std::string>& texts);
+  static std::string encodeBytes(std::string_view bytes);
+
+ private:
+  struct Entry {
+    std::string raw;  // the value as it stands in the file, between "=" and the line's end
+    bool clean = true;
+  };
+
+  std::map<std::string, Entry, std::less<>> entries_;
+  bool damaged_ = false;
+  int readLines_ = 0;
+};
+
+}  // namespace hl

@@ -1,0 +1,9 @@
+#include "viewmodels/user_home.h"
+
+#include "platform/user_folders.h"
+
+namespace hl {
+
+std::string userHomeFolder() { return homeDirectory(); }
+
+}  // namespace hl

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/user_folders.h"
+#include "support/child_process.h"
+#include "support/fake_home.h"
+#include "support/removal_journals.h"
+#include "utilities/path_canonical.h"
+#include "viewmodels/activity_log.h"
+#include "viewmodels/history_view_model.h"
+
+using namespace hl;
+using Paths = std::vector<std::string>;
+
+namespace {
+
+// The history as the next start of the program finds it.
+struct NextStart {
+  ActivityLog activity;
+  HistoryViewModel history;
+
+  explicit NextStart(const std::string& file)
+      : history(std::make_shared<HistoryStore>(file), activity) {
+    QEventLoop loop;
+    bool loaded = false;
+    history.load([&] {
+      loaded = true;
+      loop.quit();
+    });
+    if (!loaded) loop.exec();
+  }
+
+  std::vector<std::string> logged() const {
+    std::vector<std::string> lines;
+    for (const ActivityEvent& event : activity.events()) lines.push_back(event.message);
+    return lines;
+  }
+};
+
+}  // namespace
+
+// A removal killed half-way is in the history at the next start, with exactly the items that
+// are gone as removed and the rest as not removed; while it still runs, it is left alone.
+TEST(InterruptedRemoval, IsRecordedAtTheNextStartWithExactlyWhatIsGone) {
+  for (const std::string mode : {"trash", "delete"}) {
+    SCOPED_TRACE(mode);
+    const std::string home = homeDirectory();
+    test::FakeHome tree{"removal"};
+    const std::string history = tree / "data/Harborlume/history.json";
+    Paths paths;
+    std::vector<std::string> arguments = {HL_INTERRUPTED_REMOVAL, history, mode, "3",
+                                          "Package caches"};
+    for (int i = 0; i < 5; ++i) {
+      const std::string item = home + "/.cache/tool-" + mode + "/item-" + std::to_string(i);
+      std::filesystem::create_directories(item + "/content");
+      std::ofstream(item + "/content/file") << std::string(4096, 'x');
+      std::ofstream(item + "/other") << "y";
+      paths.push_back(item);
+      arguments.push_back(item);
+      arguments.push_back(std::to_string(1000 + i));
+    }
+
+    test::ChildProcess child(arguments);
+    ASSERT_EQ(child.readLine(), "stopped after 3");
+    // A removal that is still under way is not taken for an interrupted one.
+    {
+      NextStart meanwhile(history);
+      EXPECT_TRUE(meanwhile.history.entries().empty());
+      EXPECT_EQ(test::journalsIn(tree / "data/Harborlume").size(), 1u);
+    }
+    child.stop(SIGKILL);
+
+    NextStart next(history);
+    ASSERT_EQ(next.history.entries().size(), 1u);
+    const HistoryEntry& entry = next.history.entries()[0];
+    EXPECT_EQ(entry.category, "Package caches");
+    EXPECT_EQ(entry.trigger, "Move to Trash (sheet)");
+    EXPECT_EQ(entry.permanent, mode == "delete");
+    EXPECT_EQ(entry.itemPaths, (Paths{paths[0], paths[1], paths[2]}));
+    EXPECT_EQ(entry.bytesFreed, 1000 + 1001 + 1002);
+    EXPECT_EQ(entry.failures, (std::vector<HistoryEntry::Failure>{{paths[3], "interrupted"},
+                                                                  {paths[4], "interrupted"}}));
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(test::existsNoFollow(paths[i]), i >= 3) << i;
+    EXPECT_EQ(next.logged(), std::vector<std::string>{"A removal was interrupted; its record was "
+                                                      "completed: 3 items removed, 2 not removed"});
+    EXPECT_TRUE(test::journalsIn(tree / "data/Harborlume").empty());
+
+    // Completed once: the start after that finds the same history and nothing more to do.
+    NextStart later(history);
+    EXPECT_EQ(later.history.entries(), next.history.entries());
+    EXPECT_TRUE(later.logged().empty());
+  }
+}
