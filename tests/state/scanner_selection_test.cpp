@@ -64,6 +64,19 @@ TEST(ScannerSelection, SelectAllTakesTheTopLevelNodesThatAreNotRefused) {
   EXPECT_FALSE(scanner.canSelectAll());
 }
 
+// "Select All" counts before it looks: ids that name no row, or rows below the top level, must
+// not make a selection look complete.
+TEST(ScannerSelection, SelectAllSeesPastIdsThatAreNotTopLevelRows) {
+  ScannerFixture f;
+  plantTree(f);
+  f.scanned("t");
+  ScannerViewModel& scanner = f.scanner();
+  scanner.setSelection({f.id("t/a"), f.id("t/a/x.bin"), f.id("t/gone"), f.id("t/b")});
+  EXPECT_TRUE(scanner.canSelectAll());  // t/ab is not selected
+  scanner.setSelection({f.id("t/a"), f.id("t/ab"), f.id("t/b"), f.id("t/gone")});
+  EXPECT_FALSE(scanner.canSelectAll());
+}
+
 TEST(ScannerSelection, RevealAndCopyNameTheNodes) {
   ScannerFixture f;
   plantTree(f);

@@ -324,3 +324,36 @@ TEST(DiskScannerTree, EveryNodesPathIsThePathWalkedWhateverItsNameHolds) {
   }
   ::close(fds.back());
 }
+
+// A folder large enough to be shared out in chunks, with subfolders among its files: what the
+// chunks found joins the folder whether they end before its listing or after, once each.
+TEST(DiskScannerTree, AFolderSharedOutInChunksKeepsEveryEntryOnce) {
+  test::FakeHome home{"chunked"};
+  std::set<std::string> expected{home.path(), home / "big"};
+  for (int i = 0; i < 3000; ++i) {
+    expected.insert(home.file("big/f" + std::to_string(i), i % 7 == 0 ? 5000 : 0));
+  }
+  for (int i = 0; i < 40; ++i) {
+    expected.insert(home.dir("big/d" + std::to_string(i)));
+    expected.insert(home.file("big/d" + std::to_string(i) + "/inner", 100));
+  }
+  std::optional<FileNode> tree;
+  recordTree(home.path(), ScanOptions{}, tree);
+  ASSERT_TRUE(tree);
+  std::set<std::string> found;
+  std::size_t nodes = 0;
+  tree->forEachNode([&](const FileNode& node) {
+    found.insert(node.url());
+    ++nodes;
+  });
+  EXPECT_EQ(nodes, expected.size());
+  EXPECT_EQ(found, expected);
+  const DirectoryMeasurement m = measured(home.path());
+  EXPECT_EQ(tree->fileCount(), m.fileCount);
+  EXPECT_EQ(tree->size(), m.size);
+  const FileNode* big = child(*tree, "big");
+  ASSERT_TRUE(big);
+  for (std::size_t i = 1; i < big->children()->size(); ++i) {
+    EXPECT_GE((*big->children())[i - 1].size(), (*big->children())[i].size());
+  }
+}
