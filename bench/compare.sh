@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Times our measurement, our tree walk, `du -s` and `gdu -n -s` on the same tree, in one run,
-# and prints the wall time and peak memory of each with our ratios against both.
+# Times our measurement, our tree walk, the folder scanner page showing the tree, `du -s`,
+# `gdu -n -s` (a total, as our measurement gives) and `gdu -n` (the sizes of the top-level entries,
+# sorted, as the page shows them) on the same tree, in one run, and prints the wall time and peak
+# memory of each with our ratios against them.
 #
 #   bench/compare.sh [--cold] [TREE] [RUNS]
 #
@@ -21,9 +23,10 @@ build_dir="${HL_BUILD_DIR:-build-release}"
 tree="${1:-/tmp/hl-bench-tree}"
 runs="${2:-7}"
 measure="$build_dir/bench/hl_bench_measure"
+page="$build_dir/bench/hl_bench_folder_scan"
 make_tree="$build_dir/bench/hl_bench_make_tree"
 
-for tool in "$measure" "$make_tree"; do
+for tool in "$measure" "$page" "$make_tree"; do
   [ -x "$tool" ] || { echo "missing $tool: build in Release first (see above)" >&2; exit 1; }
 done
 for tool in du gdu /usr/bin/time; do
@@ -52,13 +55,15 @@ if $cold; then drop_cache; fi
 # Each round runs every tool once, in turn, so that a busy moment of the machine weighs on all
 # of them alike. One warm-up round first; then the median wall time and the largest peak
 # memory of each tool over $runs rounds.
-tools=(measure tree du gdu)
+tools=(measure tree page du gdu gdu-list)
 command_of() {
   case "$1" in
     measure) echo "$measure" "$tree" ;;
     tree) echo "$measure" --tree "$tree" ;;
+    page) echo "$page" "$tree" ;;
     du) echo du -s "$tree" ;;
     gdu) echo gdu -n -s "$tree" ;;
+    gdu-list) echo gdu -n "$tree" ;;
   esac
 }
 time_once() {
@@ -96,11 +101,13 @@ awk -v cores="$cores" -v nodes="$nodes" '
   { t[$1] = $2 / 1e6; m[$1] = $3 }
   END {
     printf "%-8s %10s %12s\n", "tool", "wall (s)", "peak (MB)"
-    split("measure tree du gdu", order, " ")
-    for (i = 1; i <= 4; i++) { k = order[i]; printf "%-8s %10.3f %12.1f\n", k, t[k], m[k] / 1024 }
+    split("measure tree page du gdu gdu-list", order, " ")
+    for (i = 1; i <= 6; i++) { k = order[i]; printf "%-8s %10.3f %12.1f\n", k, t[k], m[k] / 1024 }
     printf "\nmeasurement vs du -s:      %5.2fx faster (goal %.2fx on %d cores)\n", t["du"] / t["measure"], (cores >= 8 ? 4 : 0.75 * cores), cores
     printf "measurement vs gdu -n -s:  %5.2fx faster (goal 1.5x)\n", t["gdu"] / t["measure"]
     printf "measurement peak memory:   %5.3f of gdu (goal at most 0.25)\n", m["measure"] / m["gdu"]
     printf "tree walk vs measurement:  %5.2fx the time (goal at most 2x)\n", t["tree"] / t["measure"]
-    printf "tree walk peak memory:     %5.0f bytes per node over %d nodes (goal at most 300)\n", m["tree"] * 1024 / nodes, nodes
+    printf "tree walk peak memory:     %5.0f bytes per node over %d nodes (goal at most 150)\n", m["tree"] * 1024 / nodes, nodes
+    printf "page vs gdu -n:            %5.2fx the time (goal at most 0.7x)\n", t["page"] / t["gdu-list"]
+    printf "page vs tree walk:         %5.2fx the time (goal at most 1.3x)\n", t["page"] / t["tree"]
   }' "$scratch/results"

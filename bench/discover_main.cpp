@@ -16,6 +16,7 @@
 
 #include "models/cache_group.h"
 #include "platform/absolute_path.h"
+#include "platform/memory_release.h"
 #include "services/discovery/cache_discovery.h"
 #include "utilities/path_canonical.h"
 
@@ -41,6 +42,8 @@ struct Figures {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As the program does, before any thread starts.
+  hl::MemoryRelease::configure();
   const bool list = argc > 1 && std::string(argv[1]) == "--list";
   if (list) {
     --argc;

@@ -1,4 +1,4 @@
-// hl_bench_folder_scan TREE
+// hl_bench_folder_scan [--judged] TREE
 //
 // Shows the folder scanner page (on the offscreen platform unless QT_QPA_PLATFORM says
 // otherwise), scans TREE through it as a user does, waits until the tree is painted, then
@@ -13,6 +13,9 @@
 //   rows           the rows shown after expanding
 //   nodes          the nodes of the tree
 //   peak_kb        the process's peak resident memory (VmHWM)
+// With --judged the GUI thread is watched on until the removal policy's first judgement of the
+// top-level rows has been shown as well, and judged_ms (from asking for the scan) is printed; the
+// memory then includes what the judgement needed.
 // Hidden entries are included, as the page does by default. Compare with
 // `hl_bench_measure --tree TREE`, the same walk without the page.
 #include <QApplication>
@@ -29,7 +32,10 @@
 #include <string>
 
 #include "app/composition/real_services.h"
+#include "platform/absolute_path.h"
+#include "platform/memory_release.h"
 #include "platform/user_folders.h"
+#include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/history_view_model.h"
 #include "viewmodels/scanner/scanner_view_model.h"
@@ -58,11 +64,21 @@ long peakResidentKB() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 || argv[1][0] == '\0') {
+  // As the program does, before any thread starts.
+  hl::MemoryRelease::configure();
+  const bool judged = argc == 3 && std::string(argv[1]) == "--judged";
+  if (argc != (judged ? 3 : 2) || argv[argc - 1][0] == '\0') {
+    std::fprintf(stderr, "usage: hl_bench_folder_scan [--judged] TREE\n");
+    return 2;
+  }
+  // A relative path is scanned where it is, by its absolute name, as the page's folder chooser
+  // hands it over: otherwise every node would carry a canonical id apart from its path.
+  const std::optional<std::string> absolute = hl::absolutePath(argv[argc - 1]);
+  if (!absolute) {
     std::fprintf(stderr, "usage: hl_bench_folder_scan TREE\n");
     return 2;
   }
-  const std::string tree = argv[1];
+  const std::string tree = hl::cleanPath(*absolute);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
 
@@ -110,6 +126,11 @@ int main(int argc, char** argv) {
   QObject::connect(&scanner, &hl::ScannerViewModel::isScanningChanged, &loop, [&] {
     if (!scanner.isScanning()) loop.quit();
   });
+  bool refusalsShown = false;
+  QObject::connect(&scanner, &hl::ScannerViewModel::refusalsChanged, &loop, [&] {
+    // The first judgement of a new tree is the view model's own, made once the tree is in.
+    if (scanner.root()) refusalsShown = true;
+  });
   clock.start();
   lastProcessor = threadProcessorMs();
   tick.start();
@@ -119,8 +140,15 @@ int main(int argc, char** argv) {
   const qint64 now = clock.nsecsElapsed();
   longestGap = std::max(longestGap, now - lastTick);
   longestBusy = std::max(longestBusy, threadProcessorMs() - lastProcessor);
-  measuring = false;
   const double shownMs = static_cast<double>(now) / 1e6;
+  double judgedMs = 0;
+  if (judged && scanner.root()) {
+    while (!refusalsShown) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    window.repaint();
+    judgedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    longestBusy = std::max(longestBusy, threadProcessorMs() - lastProcessor);
+  }
+  measuring = false;
   if (!scanner.root()) {
     std::fprintf(stderr, "hl_bench_folder_scan: %s\n",
                  scanner.errorMessage().value_or("no tree").c_str());
@@ -140,9 +168,11 @@ int main(int argc, char** argv) {
   scanner.root()->forEachNode([&](const hl::FileNode&) { ++nodes; });
   std::printf(
       "shown_ms=%.1f gui_gap_ms=%.1f gui_busy_ms=%.1f expand_ms=%.1f rows=%d nodes=%lld "
-      "peak_kb=%ld\n",
+      "peak_kb=%ld",
       shownMs, static_cast<double>(longestGap) / 1e6, longestBusy, expandMs, rows, nodes,
       peakResidentKB());
+  if (judged) std::printf(" judged_ms=%.1f", judgedMs);
+  std::printf("\n");
   // What is timed ends here: the process does not take the tree apart node by node, as the
   // headless walk it is compared with does not.
   std::fflush(stdout);

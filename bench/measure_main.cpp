@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/absolute_path.h"
+#include "platform/memory_release.h"
 #include "services/measurement/disk_scanner.h"
 #include "services/measurement/walk_pool.h"
 
@@ -23,6 +24,8 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As the program does, before any thread starts.
+  hl::MemoryRelease::configure();
   bool tree = false;
   const char* path = nullptr;
   for (int i = 1; i < argc; ++i) {

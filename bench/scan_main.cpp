@@ -7,7 +7,10 @@
 //   hl_bench_scan [--twice] HOME
 //
 // --twice scans a second time with the same service, so the second run finds every size in
-// its cache. Pair with /usr/bin/time -v for the peak memory.
+// its cache. The last line also gives this process's own peak memory (peak_rss_mb) and, apart,
+// that of the largest command the scan ran (largest_child_rss_mb): a package manager asked
+// where its cache is may well be larger than the scan itself; and the processor time of this
+// process (cpu_s) and of the commands it ran (commands_cpu_s: git, the tool probe).
 
 #include <chrono>
 #include <condition_variable>
@@ -16,8 +19,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/resource.h>
 
 #include "platform/absolute_path.h"
+#include "platform/memory_release.h"
 #include "services/scan/cache_scan_service.h"
 #include "utilities/path_canonical.h"
 
@@ -120,6 +125,8 @@ void scanOnce(hl::CacheScanService& service, const hl::CacheScanConfiguration& c
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As the program does, before any thread starts.
+  hl::MemoryRelease::configure();
   bool twice = false;
   std::string home;
   for (int i = 1; i < argc; ++i) {
@@ -155,5 +162,16 @@ int main(int argc, char** argv) {
     std::printf("--- second run, same service\n");
     scanOnce(service, configuration);
   }
+  rusage own{};
+  ::getrusage(RUSAGE_SELF, &own);
+  rusage tools{};
+  ::getrusage(RUSAGE_CHILDREN, &tools);
+  const auto seconds = [](const rusage& usage) {
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  };
+  std::printf("peak_rss_mb=%.1f largest_child_rss_mb=%.1f cpu_s=%.3f commands_cpu_s=%.3f\n",
+              static_cast<double>(own.ru_maxrss) / 1024.0,
+              static_cast<double>(tools.ru_maxrss) / 1024.0, seconds(own), seconds(tools));
   return 0;
 }

@@ -20,9 +20,9 @@
 #include <string>
 #include <sys/resource.h>
 
+#include "bench_launch.h"
 #include "app/composition/composition_root.h"
-#include "app/launch_steps.h"
-#include "platform/launch_arguments.h"
+#include "platform/memory_release.h"
 #include "views/shell/main_window.h"
 
 namespace {
@@ -36,6 +36,8 @@ double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As the program does, before any thread starts.
+  hl::MemoryRelease::configure();
   const Clock::time_point begin = Clock::now();
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s HOME\n", argv[0]);
@@ -47,18 +49,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s is not a folder\n", argv[1]);
     return 2;
   }
-  ::setenv("HOME", home.c_str(), 1);
-  ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
-  ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-  ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  ::unsetenv("XCTestConfigurationFilePath");
-
-  const char* arguments[] = {argv[0], "-HLMReadOnly", nullptr};
-  int count = 2;
-  hl::recordLaunchArguments(count, arguments);
-  QApplication app(count, const_cast<char**>(arguments));
-  hl::LaunchSteps::identifyApplication();
+  hl::bench::ProgramLaunch launch(argv[0], home);
+  QApplication app(launch.count(), launch.arguments());
+  hl::bench::ProgramLaunch::named();
 
   hl::AppModel& model = hl::AppModel::shared();
   hl::CleanerViewModel& cleaner = model.cleaner();

@@ -4,10 +4,13 @@
 #include "app/launch_steps.h"
 #include "app/single_instance/single_instance.h"
 #include "platform/launch_arguments.h"
+#include "platform/memory_release.h"
 #include "services/removal/destructive_gate.h"
 #include "viewmodels/app_model.h"
 
 int main(int argc, char** argv) {
+  // Before any thread starts.
+  hl::MemoryRelease::configure();
   // Before Qt sees them: it removes the arguments it understands.
   hl::recordLaunchArguments(argc, argv);
   QApplication app(argc, argv);

@@ -1,5 +1,6 @@
 #include "platform/directory_listing.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,31 +21,52 @@ Date toDate(std::int64_t seconds, std::int64_t nanoseconds) {
                                                          std::chrono::nanoseconds(nanoseconds)));
 }
 
+void readStatus(int fd, ListedEntry& entry) {
+  EntryStatus status;
+  if (!FolderAccess::status(fd, entry.name.c_str(), status)) return;
+  entry.hasValues = true;
+  entry.isDirectory = status.kind == EntryStatus::Kind::folder;
+  entry.isSymbolicLink = status.kind == EntryStatus::Kind::symbolicLink;
+  entry.isMountRoot = status.isMountRoot;
+  entry.modified = toDate(status.modifiedSeconds, status.modifiedNanoseconds);
+  entry.volume = VolumeIdentifier{status.device, status.mountId};
+}
+
 }  // namespace
 
-std::optional<std::vector<ListedEntry>> entries(std::string_view folder) {
+std::optional<std::vector<ListedEntry>> entries(std::string_view folder,
+                                                const WantsEveryStatus& wantsEveryStatus) {
   const std::string path(folder);
   // The folder itself may be reached through links: a linked search root is walked.
   const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY));
   if (!fd.valid()) return std::nullopt;
   std::vector<ListedEntry> result;
+  std::vector<std::size_t> unread;
   FolderListing listing(fd.get());
   while (const char* name = listing.next()) {
     ListedEntry entry;
     entry.name = name;
     entry.path = appendingPath(path, entry.name);
-    EntryStatus status;
-    if (FolderAccess::status(fd.get(), name, status)) {
+    const unsigned char type = listing.type();
+    if (!wantsEveryStatus || type == DT_DIR || type == DT_UNKNOWN) {
+      readStatus(fd.get(), entry);
+    } else {
+      // The kind as the listing gives it; the status only when it is wanted after all.
       entry.hasValues = true;
-      entry.isDirectory = status.kind == EntryStatus::Kind::folder;
-      entry.isSymbolicLink = status.kind == EntryStatus::Kind::symbolicLink;
-      entry.isMountRoot = status.isMountRoot;
-      entry.modified = toDate(status.modifiedSeconds, status.modifiedNanoseconds);
-      entry.volume = VolumeIdentifier{status.device, status.mountId};
+      entry.isSymbolicLink = type == DT_LNK;
+      unread.push_back(result.size());
     }
     result.push_back(std::move(entry));
   }
   if (listing.failed()) return std::nullopt;
+  if (wantsEveryStatus && wantsEveryStatus(result) && !unread.empty()) {
+    for (const std::size_t index : unread) {
+      ListedEntry& entry = result[index];
+      entry.hasValues = false;
+      entry.isSymbolicLink = false;
+      readStatus(fd.get(), entry);
+    }
+  }
   return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,10 +28,21 @@ struct ListedEntry {
 // The folder listings and file tests of discovery's breadth-first walks.
 namespace DirectoryListing {
 
+// Whether the status of every entry of a listing is wanted, given the listing with the status
+// of its folders read.
+using WantsEveryStatus = std::function<bool(const std::vector<ListedEntry>&)>;
+
 // The direct entries of a folder, hidden ones included, in the order the file system returns
 // them. The folder itself may be reached through symbolic links. None when the folder cannot be
 // opened or reading it fails.
-std::optional<std::vector<ListedEntry>> entries(std::string_view folder);
+//
+// Every entry's status is read, unless `wantsEveryStatus` is given: then only the folders' (and
+// that of entries the listing does not tell the kind of), the others knowing their kind from the
+// listing and no more (no date, no volume). It is asked once, with that listing; when it answers
+// true, every other status is read as well. A walk that looks only for folders reads a status
+// per folder, not per file.
+std::optional<std::vector<ListedEntry>> entries(std::string_view folder,
+                                                const WantsEveryStatus& wantsEveryStatus = {});
 
 // The volume a walk from `root` stays on: the volume of the folder the root leads to, so that a
 // linked root is walked on its target's volume. The boundary's volume source when it has one.

@@ -104,6 +104,7 @@ const char* FolderListing::next() {
     offset_ += entry->d_reclen;
     const char* name = entry->d_name;
     if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+    type_ = entry->d_type;
     return name;
   }
 }

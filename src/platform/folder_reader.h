@@ -48,6 +48,9 @@ class FolderListing {
 
   // The next name, valid until the following call; null at the end or after a read error.
   const char* next();
+  // What the kernel says the entry that `next` gave last is, where the file system tells it
+  // (DT_DIR, DT_REG, DT_LNK...); DT_UNKNOWN where it does not.
+  unsigned char type() const { return type_; }
   // Whether the listing stopped because reading failed.
   bool failed() const { return failed_; }
 
@@ -58,6 +61,7 @@ class FolderListing {
   std::size_t offset_ = 0;
   bool failed_ = false;
   bool ended_ = false;
+  unsigned char type_ = 0;
 };
 
 }  // namespace hl

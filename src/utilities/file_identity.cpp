@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unordered_map>
 #include <vector>
 
 #include "utilities/path_canonical.h"
@@ -67,6 +68,54 @@ std::string resolvingSymlinks(std::string_view path) {
     current = parentPath(current);
   }
   return standardized(path);
+}
+
+namespace {
+
+// Folders with their links resolved, as `resolvingSymlinks` resolves them, each looked at once:
+// a folder that is no link is its resolved parent followed by its name, a folder that does not
+// exist too (the existing part is resolved, the rest kept as written), and only a link is
+// handed to the system to resolve in full.
+class FolderResolver {
+ public:
+  const std::string& resolved(const std::string& folder) {
+    if (const auto found = known_.find(folder); found != known_.end()) return found->second;
+    std::string result;
+    if (folder == "/") {
+      result = resolvingSymlinks(folder);
+    } else {
+      const std::string base = resolved(parentPath(folder));
+      struct stat st {};
+      std::optional<std::string> linked;
+      if (::lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) linked = realPath(folder);
+      result = linked ? std::move(*linked) : appendingPath(base, lastPathComponent(folder));
+    }
+    return known_.emplace(folder, std::move(result)).first->second;
+  }
+
+ private:
+  std::unordered_map<std::string, std::string> known_;
+};
+
+}  // namespace
+
+std::vector<std::string> identityPaths(const std::vector<std::string>& paths) {
+  // A path's identity is its folder resolved, followed by its own name: a final link is named
+  // where it sits, anything else resolves to the same place through its folder.
+  FolderResolver folders;
+  std::vector<std::string> identities;
+  identities.reserve(paths.size());
+  for (const std::string& path : paths) {
+    const std::string standard = standardized(path);
+    if (standard == "/") {
+      identities.push_back(identityPath(standard));
+      continue;
+    }
+    const std::string resolved =
+        appendingPath(folders.resolved(parentPath(standard)), lastPathComponent(standard));
+    identities.push_back(normalizedPath(PathCanonical::canonical(resolved)));
+  }
+  return identities;
 }
 
 std::string identityPath(std::string_view path) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "support/scanner_fixture.h"
 
 using namespace hl;
@@ -59,6 +61,19 @@ TEST(ScannerSelection, SelectAllTakesTheTopLevelNodesThatAreNotRefused) {
   f.policy.refusals[f.id("t/a")] = "AI tool state";
   f.policy.refusals[f.id("t/b")] = "AI tool state";
   f.scanned("t");
+  EXPECT_FALSE(scanner.canSelectAll());
+}
+
+// "Select All" counts before it looks: ids that name no row, or rows below the top level, must
+// not make a selection look complete.
+TEST(ScannerSelection, SelectAllSeesPastIdsThatAreNotTopLevelRows) {
+  ScannerFixture f;
+  plantTree(f);
+  f.scanned("t");
+  ScannerViewModel& scanner = f.scanner();
+  scanner.setSelection({f.id("t/a"), f.id("t/a/x.bin"), f.id("t/gone"), f.id("t/b")});
+  EXPECT_TRUE(scanner.canSelectAll());  // t/ab is not selected
+  scanner.setSelection({f.id("t/a"), f.id("t/ab"), f.id("t/b"), f.id("t/gone")});
   EXPECT_FALSE(scanner.canSelectAll());
 }
 
@@ -139,4 +154,52 @@ TEST(ScannerPolicyPreview, OnlyNodesOfTheTreeAreJudgedAndNeverTheFolderItself) {
   EXPECT_EQ(f.policy.calls.back().urls, std::vector<std::string>{f.home / "t/a/x.bin"});
   EXPECT_EQ(f.policy.calls.back().scanRoot, f.home / "t");
   EXPECT_FALSE(f.policy.calls.back().includeOpenFiles);
+}
+
+// The first judgement of a folder of thousands of entries is gathered and made on the worker
+// that the executor runs it on, never on the GUI thread; its answer names the refused rows only,
+// and a later preview of a few of them keeps what it found.
+TEST(ScannerPolicyPreview, AWideFoldersFirstJudgementIsMadeOffTheGuiThread) {
+  ScannerFixture f;
+  const std::string root = f.home / "wide";
+  std::vector<FileNode> entries;
+  for (int i = 0; i < 5000; ++i) {
+    entries.emplace_back("entry-" + std::to_string(i), std::nullopt, i, false, false, 1);
+  }
+  std::vector<std::thread::id> judgedOn;
+  ScannerServices::PolicyFactory judge = f.policy.factory();
+  f.services.makePolicy = [&](bool includeOpenFiles) -> ScannerServices::PolicyCheck {
+    return [&, check = judge(includeOpenFiles)](const std::vector<std::string>& urls,
+                                                const std::string& scanRoot,
+                                                const std::set<std::string>& worktreeRoots) {
+      judgedOn.push_back(std::this_thread::get_id());
+      return check(urls, scanRoot, worktreeRoots);
+    };
+  };
+  f.policy.refusals[root + "/entry-7"] = "AI tool state";
+  f.policy.refusals[root + "/entry-9"] = "AI tool state";
+  ScannerViewModel& scanner = f.scanner();
+  scanner.setTree(FileNode::directory(root, std::nullopt, std::move(entries)), root);
+  EXPECT_TRUE(judgedOn.empty());
+  ASSERT_EQ(f.executor.pending(), 1u);
+
+  scanner.previewPolicy({root + "/entry-9"});
+  f.policy.refusals.erase(root + "/entry-9");
+  std::thread worker([&] { f.executor.run(1); f.executor.run(0); });
+  worker.join();
+  ASSERT_EQ(judgedOn.size(), 2u);
+  EXPECT_NE(judgedOn[0], std::this_thread::get_id());
+  EXPECT_NE(judgedOn[1], std::this_thread::get_id());
+  ASSERT_EQ(f.policy.calls.size(), 2u);
+  const std::vector<std::string>& urls = f.policy.calls[1].urls;
+  ASSERT_EQ(urls.size(), 5000u);
+  for (std::size_t i = 0; i < urls.size(); ++i) {
+    EXPECT_EQ(urls[i], scanner.root()->children()->at(i).url()) << i;
+  }
+  EXPECT_TRUE(scanner.refusals().empty());
+  QCoreApplication::processEvents();
+  // The preview of the one node is newer than the judgement of all of them.
+  EXPECT_EQ(scanner.refusals(),
+            (std::map<std::string, std::string>{{root + "/entry-7", "AI tool state"}}));
+  EXPECT_EQ(scanner.selectableTopLevelIDs().size(), 4999u);
 }

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "services/removal/scan_trash_policy.h"
+#include "support/fake_home.h"
 #include "viewmodels/scanner/scanner_tree.h"
 
 using namespace hl;
@@ -29,7 +32,6 @@ TEST(ScannerTree, EveryNodeIsFoundByItsIdAndOnlyBy) {
 
   std::vector<std::string> ids;
   root->forEachNode([&](const FileNode& node) { ids.push_back(node.id()); });
-  ASSERT_EQ(tree.nodesByID.size(), ids.size());
   for (const std::string& id : ids) {
     const FileNode* found = tree.find(id);
     ASSERT_NE(found, nullptr) << id;
@@ -38,10 +40,73 @@ TEST(ScannerTree, EveryNodeIsFoundByItsIdAndOnlyBy) {
   for (const char* missing : {"/t/a/", "/t/a/bb", "/t/a-", "/t/a/b/c", "/", "/s", "/u", ""}) {
     EXPECT_EQ(tree.find(missing), nullptr) << missing;
   }
-  // A folder's whole subtree follows it before any sibling whose name merely starts alike.
-  EXPECT_TRUE(ScannerTree::idOrder("/t/a/z", "/t/a-c"));
-  EXPECT_TRUE(ScannerTree::idOrder("/t/a", "/t/a/b"));
-  EXPECT_FALSE(ScannerTree::idOrder("/t/a/b", "/t/a/b"));
-  EXPECT_TRUE(ScannerTree::idOrder("/t/a b", "/t/a\xff"));
   EXPECT_EQ(ScannerTree::prepare(nullptr, "/home/ada").find("/t"), nullptr);
+}
+
+// Wide folders are searched through their index of names, and trees whose ids are not all their
+// folder's id and a name (a node built with a path of its own, the folding below "/private")
+// node by node: every node is still found by its id.
+TEST(ScannerTree, WideFoldersAndOddTreesAreSearchedToo) {
+  std::vector<FileNode> wide;
+  for (int i = 0; i < 100; ++i) wide.push_back(file("/w/n" + std::to_string(i), i));
+  std::vector<FileNode> inner;
+  for (int i = 0; i < 40; ++i) inner.push_back(file("/w/sub/m" + std::to_string(i)));
+  wide.push_back(FileNode::directory("/w/sub", std::nullopt, std::move(inner)));
+  wide.push_back(file("/elsewhere/own"));
+  for (const std::string& root : {std::string("/w"), std::string("/private")}) {
+    std::vector<FileNode> children = wide;
+    if (root == "/private") children = {file("/private/tmp"), file("/private/x")};
+    auto tree = std::make_shared<const FileNode>(
+        FileNode::directory(root, std::nullopt, std::move(children)));
+    const ScannerTree prepared = ScannerTree::prepare(tree, "/home/ada");
+    tree->forEachNode([&](const FileNode& node) {
+      EXPECT_EQ(prepared.find(node.id()), &node) << node.id();
+    });
+    EXPECT_EQ(prepared.find(root + "/n100"), nullptr);
+  }
+}
+
+// A node's worktree root is asked for only down to two levels below a folder named
+// "worktrees": the roots found are exactly those of every node, asked one by one, also where a
+// checkout one level down in an agent's worktree folder makes that level the root.
+TEST(ScannerTree, WorktreeRootsAreThoseOfEveryNode) {
+  test::FakeHome fakeHome{"worktrees"};
+  fakeHome.text(".codex/worktrees/t1/a/.git", "gitdir: /elsewhere\n");
+  const std::string home = fakeHome.path();
+  const auto chain = [](std::string path, const std::vector<std::string>& names) {
+    FileNode node = file(path + "/" + names.back());
+    for (std::size_t i = names.size() - 1; i-- > 0;) {
+      std::string folder = path;
+      for (std::size_t k = 0; k <= i; ++k) folder += "/" + names[k];
+      node = FileNode::directory(folder, std::nullopt, {std::move(node)});
+    }
+    return node;
+  };
+  const std::vector<std::pair<std::string, std::vector<std::vector<std::string>>>> trees = {
+      {"/r",
+       {{"a", ".claude", "worktrees", "w1", "deep", "deeper", "deepest", "f"},
+        {"b", "worktrees", "x", "worktrees", "y", "z", "f"},
+        {"worktrees", "f"}}},
+      {"/r/.claude/worktrees/w2/src", {{"lib", "f"}, {"g"}}},
+      {home + "/.codex", {{"worktrees", "t1", "a", "b", "c", "f"}, {"worktrees", "t2", "f"}}},
+      {home + "/.codex/worktrees", {{"t3", "x", "y", "f"}}},
+  };
+  for (const auto& [root, paths] : trees) {
+    std::vector<FileNode> children;
+    for (const std::vector<std::string>& names : paths) {
+      children.push_back(chain(root, names));
+    }
+    auto tree = std::make_shared<const FileNode>(
+        FileNode::directory(root, std::nullopt, std::move(children)));
+    std::set<std::string> expected;
+    tree->forEachNode([&](const FileNode& node) {
+      if (node.id().find("/worktrees/") == std::string::npos) return;
+      if (auto found = ScanTrashPolicy::worktreeRoot(node.id(), home)) expected.insert(*found);
+    });
+    EXPECT_FALSE(expected.empty()) << root;
+    if (root == home + "/.codex") {
+      EXPECT_TRUE(expected.count(home + "/.codex/worktrees/t1/a"));
+    }
+    EXPECT_EQ(ScannerTree::prepare(tree, home).worktreeRoots, expected) << root;
+  }
 }

@@ -141,8 +141,9 @@ DiscoveryResult CacheDiscovery::discover() const {
     }
   }
 
-  // What the claim asks of each candidate's place on disk, read side by side: its identity path,
-  // and whether that lies in or holds a forbidden tree or matches a forbidden pattern.
+  // What the claim asks of each candidate's place on disk: its identity path (the candidates
+  // share their folders, which are resolved once), and, read side by side, whether that lies in
+  // or holds a forbidden tree or matches a forbidden pattern.
   const TrashGuard guard{home};
   PathOverlapSet forbidden;
   for (const std::string& tree : guard.forbiddenTrees(false)) forbidden.insert(tree);
@@ -151,12 +152,21 @@ DiscoveryResult CacheDiscovery::discover() const {
     std::string identity;
     bool forbidden = false;
   };
-  const std::vector<Place> places = mapInOrder(spread, candidates, [&](const CacheItem& item) {
-    Place place;
-    if (item.kind == ItemKind::virtual_) return place;
-    place.identity = FileIdentity::identityPath(item.url);
-    place.forbidden = forbidden.overlaps(place.identity) || globs.matches(place.identity);
-    return place;
+  std::vector<Place> places(candidates.size());
+  {
+    std::vector<std::string> located;
+    for (const CacheItem& item : candidates) {
+      if (item.kind != ItemKind::virtual_) located.push_back(item.url);
+    }
+    std::vector<std::string> identities = FileIdentity::identityPaths(located);
+    for (std::size_t k = 0, next = 0; k < candidates.size(); ++k) {
+      if (candidates[k].kind != ItemKind::virtual_) places[k].identity = std::move(identities[next++]);
+    }
+  }
+  spread(places.size(), [&](std::size_t k) {
+    if (candidates[k].kind == ItemKind::virtual_) return;
+    places[k].forbidden =
+        forbidden.overlaps(places[k].identity) || globs.matches(places[k].identity);
   });
 
   // The claim, one candidate after another: the first claim of a path wins.

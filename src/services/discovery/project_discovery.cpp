@@ -119,23 +119,42 @@ std::vector<CacheItem> ProjectDiscovery::discover(Date now) const {
   const auto visit = [&](const Pending& pending) {
     Visited visited;
     const std::string& folder = pending.folder;
-    auto listing = DirectoryListing::entries(folder);
+    // Which entries are build folders is known from the folders' status alone; the dates of the
+    // other entries are read only where there are some, for the project's modification date.
+    enum class Role { skipped, candidate, other };
+    std::vector<Role> roles;
+    auto listing =
+        DirectoryListing::entries(folder, [&](const std::vector<ListedEntry>& entries) {
+          std::unordered_set<std::string> siblings;
+          siblings.reserve(entries.size());
+          for (const ListedEntry& entry : entries) siblings.insert(entry.name);
+          bool found = false;
+          for (const ListedEntry& entry : entries) {
+            const bool eligible = entry.hasValues && entry.isDirectory && !entry.isSymbolicLink;
+            Role role = Role::other;
+            if (eligible &&
+                DirectoryListing::skipReason(boundary, entry, rootVolumes[pending.root])) {
+              role = Role::skipped;
+            } else if (const auto rule = rulesByName().find(entry.name);
+                       eligible && rule != rulesByName().end() &&
+                       rule->second->matches(entry.path, siblings)) {
+              role = Role::candidate;
+              found = true;
+            }
+            roles.push_back(role);
+          }
+          return found;
+        });
     if (!listing) return visited;
-    std::unordered_set<std::string> siblings;
-    siblings.reserve(listing->size());
-    for (const ListedEntry& entry : *listing) siblings.insert(entry.name);
 
     std::optional<Date> projectModified;
     std::vector<Candidate> candidates;
-    for (ListedEntry& entry : *listing) {
+    for (std::size_t index = 0; index < listing->size(); ++index) {
+      ListedEntry& entry = (*listing)[index];
       const bool eligible = entry.hasValues && entry.isDirectory && !entry.isSymbolicLink;
-      if (eligible &&
-          DirectoryListing::skipReason(boundary, entry, rootVolumes[pending.root])) {
-        continue;
-      }
-      const auto rule = rulesByName().find(entry.name);
-      if (eligible && rule != rulesByName().end() && rule->second->matches(entry.path, siblings)) {
-        candidates.push_back({entry.path, rule->second, entry.modified});
+      if (roles[index] == Role::skipped) continue;
+      if (roles[index] == Role::candidate) {
+        candidates.push_back({entry.path, rulesByName().find(entry.name)->second, entry.modified});
         continue;
       }
       if (entry.modified && (!projectModified || *entry.modified > *projectModified)) {

@@ -123,6 +123,9 @@ std::string resolvedAgainst(std::string_view folder, std::string_view value) {
   return cleanPath(appendingPath(folder, value));
 }
 
+// The walks look for folders only: the other entries need no status of their own.
+bool onlyFolders(const std::vector<ListedEntry>&) { return false; }
+
 // The path by which two records pointing at one ".git" entry compare equal.
 std::string resolvedIdentity(std::string_view path) {
   return FileIdentity::normalizedPath(FileIdentity::resolvingSymlinks(cleanPath(path)));
@@ -147,7 +150,7 @@ std::optional<std::string> WorktreeDiscovery::recordTarget(std::string_view reco
 std::vector<std::string> WorktreeDiscovery::childDirectories(
     std::string_view folder, bool skipHidden, std::optional<VolumeIdentifier> rootVolume) const {
   if (boundary.isDataless && boundary.isDataless(folder)) return {};
-  const auto listing = DirectoryListing::entries(folder);
+  const auto listing = DirectoryListing::entries(folder, onlyFolders);
   if (!listing) return {};
   return directoriesIn(folder, *listing, skipHidden, rootVolume);
 }
@@ -195,7 +198,7 @@ std::vector<std::string> WorktreeDiscovery::repositoriesWithClaudeWorktrees() co
     const bool walksOn = entry.depth < maxDepth && !entry.insideRepository;
     std::optional<std::vector<ListedEntry>> listing;
     if (walksOn && !(boundary.isDataless && boundary.isDataless(entry.path))) {
-      listing = DirectoryListing::entries(entry.path);
+      listing = DirectoryListing::entries(entry.path, onlyFolders);
     }
     // A name the folder's listing lacks is not looked up: it would not be found.
     const auto listed = [&listing](std::string_view name) {

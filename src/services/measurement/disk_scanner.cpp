@@ -90,9 +90,9 @@ class FolderRef {
 struct Folder {
   std::atomic<std::size_t> references{1};
   Folder* parent = nullptr;  // one counted reference; none for the root
-  // The whole path when the walk needs paths (the tree, an injected predicate), else the name.
+  // The root's whole path; a subfolder's name. Whole paths of subfolders are put together only
+  // when something asks for one: kept with every folder, they would cost the square of the depth.
   std::string path;
-  std::size_t nameOffset = 0;
   // The object the parent's listing saw; what is opened later must still be it.
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -108,10 +108,14 @@ struct Folder {
   // The tree walk: the nodes found so far, and the shares and subfolders still outstanding.
   std::mutex mutex;
   std::vector<FileNode> children;
+  // The leaves of the shares handed to other threads, each kept whole until the folder is
+  // complete: appended one by one under the lock, thousands of shares would wait for each other
+  // and for the list to grow.
+  std::vector<std::vector<FileNode>> handedBack;
   std::size_t incomplete = 0;
   bool listed = false;
 
-  const char* name() const { return path.c_str() + nameOffset; }
+  const char* name() const { return path.c_str(); }
 
   void closeDescriptor() {
     if (fd < 0) return;
@@ -227,7 +231,6 @@ struct Walk {
     // The platform's own test is false for every folder here; asking it would only cost a
     // path per folder.
     asksDataless = boundary.isDataless && !(test && *test == &FileFlags::isDataless);
-    keepsPaths = mode == Mode::tree || asksDataless || bool(boundary.volumeSource) || faults.any();
   }
 
   const Mode mode;
@@ -236,7 +239,6 @@ struct Walk {
   const WalkFaults& faults;
   const std::stop_token stop;
   bool asksDataless = false;
-  bool keepsPaths = false;
   std::optional<VolumeIdentifier> rootVolume;
   FolderRef root;
 
@@ -258,19 +260,43 @@ struct Walk {
   bool stopped() const { return stop.stop_requested(); }
 };
 
+// The whole path of a folder of the walk, put together from the names above it.
+std::string pathOf(const Folder& folder) {
+  std::size_t length = 0;
+  const Folder* up = &folder;
+  for (; up->parent; up = up->parent) length += up->path.size() + 1;
+  std::string path = up->path;
+  if (length == 0) return path;
+  if (!path.empty() && path.back() == '/') path.pop_back();
+  const std::size_t start = path.size();
+  path.resize(start + length);
+  std::size_t end = path.size();
+  for (const Folder* at = &folder; at->parent; at = at->parent) {
+    end -= at->path.size();
+    path.replace(end, at->path.size(), at->path);
+    path[--end] = '/';
+  }
+  return path;
+}
+
+std::string entryPath(const Folder& folder, std::string_view name) {
+  return appendingPath(pathOf(folder), name);
+}
+
 bool readStatus(const Walk& walk, int fd, const Folder& folder, const char* name,
                 EntryStatus& status) {
-  if (walk.faults.failStatus && walk.faults.failStatus(appendingPath(folder.path, name))) {
+  if (walk.faults.failStatus && walk.faults.failStatus(entryPath(folder, name))) {
     errno = EACCES;
     return false;
   }
   return FolderAccess::status(fd, name, status);
 }
 
-// Why a subfolder must not be entered. `path` is its whole path when the walk keeps paths.
+// Why the subfolder `name` of `folder` must not be entered.
 std::optional<WalkBoundary::Skip> skipReason(const Walk& walk, const EntryStatus& status,
-                                             const std::string& path) {
+                                             const Folder& folder, const char* name) {
   if (walk.boundary.volumeSource) {
+    const std::string path = entryPath(folder, name);
     return walk.boundary.skipReason(path, walk.boundary.volumeSource(path), walk.rootVolume);
   }
   // A bind mount keeps the device of its source, so the mount root tells it apart.
@@ -278,21 +304,17 @@ std::optional<WalkBoundary::Skip> skipReason(const Walk& walk, const EntryStatus
                                 VolumeIdentifier{status.device, status.mountId}, walk.rootVolume)) {
     return WalkBoundary::Skip::otherVolume;
   }
-  if (walk.asksDataless && walk.boundary.isDataless(path)) return WalkBoundary::Skip::dataless;
+  if (walk.asksDataless && walk.boundary.isDataless(entryPath(folder, name))) {
+    return WalkBoundary::Skip::dataless;
+  }
   return std::nullopt;
 }
 
-FolderRef makeSubfolder(const Walk& walk, const FolderRef& parent, const char* name,
-                        std::string path, const EntryStatus& status) {
+FolderRef makeSubfolder(const FolderRef& parent, const char* name, const EntryStatus& status) {
   FolderRef folder = FolderRef::make();
   parent->references.fetch_add(1, std::memory_order_relaxed);
   folder->parent = parent.get();
-  if (walk.keepsPaths) {
-    folder->path = std::move(path);
-    folder->nameOffset = folder->path.size() - std::strlen(name);
-  } else {
-    folder->path = name;
-  }
+  folder->path = name;
   folder->device = status.device;
   folder->inode = status.inode;
   return folder;
@@ -323,7 +345,7 @@ int reopenFromRoot(const Walk& walk, const Folder& folder) {
 }
 
 int openSubfolder(const Walk& walk, const Folder& folder) {
-  if (walk.faults.failOpen && walk.faults.failOpen(folder.path)) {
+  if (walk.faults.failOpen && walk.faults.failOpen(pathOf(folder))) {
     errno = EACCES;
     return -1;
   }
@@ -372,10 +394,23 @@ void publish(Walk& walk, WalkPool::Job& job, Folder& folder, std::vector<FolderR
 void complete(Walk& walk, FolderRef folder) {
   while (folder) {
     std::vector<FileNode> children;
+    std::vector<std::vector<FileNode>> handedBack;
     {
       std::lock_guard lock(folder->mutex);
       children = std::move(folder->children);
+      handedBack = std::move(folder->handedBack);
     }
+    if (!handedBack.empty()) {
+      std::size_t total = children.size();
+      for (const std::vector<FileNode>& leaves : handedBack) total += leaves.size();
+      children.reserve(total);
+      for (std::vector<FileNode>& leaves : handedBack) {
+        for (FileNode& leaf : leaves) children.push_back(std::move(leaf));
+      }
+      handedBack.clear();
+    }
+    // Subfolders of a large folder that ended before its listing may have left spare room.
+    if (children.capacity() - children.size() > children.size() / 8) children.shrink_to_fit();
     FileNode node = FileNode::directory(std::move(folder->path), std::nullopt, std::move(children));
     Folder* parent = folder->parent;
     if (!parent) {
@@ -390,23 +425,6 @@ void complete(Walk& walk, FolderRef folder) {
     }
     folder = parentComplete ? FolderRef::share(parent) : FolderRef();
   }
-}
-
-void reportProgress(Walk& walk, std::int64_t visited, std::int64_t bytes,
-                    const std::string& recentPath) {
-  walk.bytes.fetch_add(bytes, std::memory_order_relaxed);
-  const std::int64_t before = walk.visited.fetch_add(visited, std::memory_order_relaxed);
-  if (!walk.progress || !*walk.progress || visited == 0) return;
-  const std::int64_t interval = walk.progressInterval;
-  if (before / interval == (before + visited) / interval) return;
-  std::lock_guard lock(walk.progressMutex);
-  ScanProgress progress;
-  progress.itemsVisited = walk.visited.load(std::memory_order_relaxed);
-  progress.bytesScanned = walk.bytes.load(std::memory_order_relaxed);
-  progress.currentPath = PathCanonical::canonical(recentPath);
-  progress.skippedVolumes = walk.skippedVolumes.load(std::memory_order_relaxed);
-  progress.skippedDataless = walk.skippedDataless.load(std::memory_order_relaxed);
-  (*walk.progress)(progress);
 }
 
 // The leaves a thread finds in its share of a folder. Reused from share to share, so that most
@@ -473,6 +491,30 @@ struct Share {
   std::size_t sinceCheck_ = 0;
 };
 
+// Hands a share's visited entries and bytes to the walk's counters, and reports progress when
+// they cross an interval. The recent entry is the share's last leaf or subfolder, or the folder
+// itself when a batch found nothing but skipped folders; its path is put together only then.
+void reportProgress(Walk& walk, Share& share, const Folder& folder) {
+  walk.bytes.fetch_add(share.bytes, std::memory_order_relaxed);
+  const std::int64_t before = walk.visited.fetch_add(share.visited, std::memory_order_relaxed);
+  if (!walk.progress || !*walk.progress || share.visited == 0) return;
+  const std::int64_t interval = walk.progressInterval;
+  if (before / interval == (before + share.visited) / interval) return;
+  const std::string recent = !share.leaves().empty()
+                                 ? entryPath(folder, share.leaves().back().name())
+                             : !share.subfolders.empty()
+                                 ? entryPath(folder, share.subfolders.back()->name())
+                                 : pathOf(folder);
+  std::lock_guard lock(walk.progressMutex);
+  ScanProgress progress;
+  progress.itemsVisited = walk.visited.load(std::memory_order_relaxed);
+  progress.bytesScanned = walk.bytes.load(std::memory_order_relaxed);
+  progress.currentPath = PathCanonical::canonical(recent);
+  progress.skippedVolumes = walk.skippedVolumes.load(std::memory_order_relaxed);
+  progress.skippedDataless = walk.skippedDataless.load(std::memory_order_relaxed);
+  (*walk.progress)(progress);
+}
+
 void handleForMeasure(Walk& walk, int fd, const FolderRef& folder, const char* name, Share& share) {
   EntryStatus status;
   if (!readStatus(walk, fd, *folder, name, status)) {
@@ -480,12 +522,11 @@ void handleForMeasure(Walk& walk, int fd, const FolderRef& folder, const char* n
     return;
   }
   if (status.kind == EntryStatus::Kind::folder) {
-    std::string path = walk.keepsPaths ? appendingPath(folder->path, name) : std::string();
-    if (const auto skip = skipReason(walk, status, path)) {
+    if (const auto skip = skipReason(walk, status, *folder, name)) {
       ++(*skip == WalkBoundary::Skip::otherVolume ? share.totals.skippedVolumes
                                                   : share.totals.skippedDataless);
     } else {
-      share.subfolders.push_back(makeSubfolder(walk, folder, name, std::move(path), status));
+      share.subfolders.push_back(makeSubfolder(folder, name, status));
     }
     return;
   }
@@ -501,28 +542,23 @@ void handleForTree(Walk& walk, int fd, const FolderRef& folder, const char* name
   ++share.visited;
   EntryStatus status;
   const bool known = readStatus(walk, fd, *folder, name, status);
-  std::string path = appendingPath(folder->path, name);
   if (known && status.kind == EntryStatus::Kind::folder) {
-    if (const auto skip = skipReason(walk, status, path)) {
+    if (const auto skip = skipReason(walk, status, *folder, name)) {
       (*skip == WalkBoundary::Skip::otherVolume ? walk.skippedVolumes : walk.skippedDataless)
           .fetch_add(1, std::memory_order_relaxed);
     } else {
-      share.subfolders.push_back(makeSubfolder(walk, folder, name, std::move(path), status));
+      share.subfolders.push_back(makeSubfolder(folder, name, status));
     }
   } else {
-    // An entry that cannot be read is kept as an empty leaf.
+    // An entry that cannot be read is kept as an empty leaf. It is known by its name: the
+    // folder it goes into gives it the rest of its path.
     const std::int64_t size = known ? status.allocatedBytes : 0;
     const bool isLink = known && status.kind == EntryStatus::Kind::symbolicLink;
-    share.leaves().emplace_back(std::move(path), std::nullopt, size, false, isLink, 1);
+    share.leaves().emplace_back(std::string(name), std::nullopt, size, false, isLink, 1);
     share.bytes += size;
   }
   if (share.visited == kProgressBatch) {
-    // A batch may have found nothing but skipped folders: the folder itself is then the
-    // recent entry.
-    reportProgress(walk, share.visited, share.bytes,
-                   !share.leaves().empty()     ? share.leaves().back().url()
-                   : !share.subfolders.empty() ? share.subfolders.back()->path
-                                               : folder->path);
+    reportProgress(walk, share, *folder);
     share.visited = 0;
     share.bytes = 0;
   }
@@ -538,26 +574,34 @@ void handle(Walk& walk, int fd, const FolderRef& folder, const char* name, Share
 
 // Adds a share's findings to the folder and hands its subfolders on. The lister's share ends
 // the listing; the folder's tree node is made once every share and subfolder is complete. The
-// lister's share returns an only subfolder for its thread to carry on with.
+// lister's share returns an only subfolder for its thread to carry on with; `listed` is the
+// number of entries its listing found, which the folder's list of children is made room for.
 FolderRef finishShare(Walk& walk, WalkPool::Job& job, const FolderRef& folder, Share& share,
-                      bool lister) {
+                      bool lister, std::size_t listed = 0) {
   bool completeNow = false;
   if (walk.mode == Walk::Mode::measure) {
     std::lock_guard lock(walk.totalsMutex);
     walk.totals.add(share.totals);
   } else {
-    if (share.visited > 0) {
-      reportProgress(walk, share.visited, share.bytes,
-                     !share.leaves().empty()     ? share.leaves().back().url()
-                     : !share.subfolders.empty() ? share.subfolders.back()->path
-                                                 : folder->path);
-    }
+    if (share.visited > 0) reportProgress(walk, share, *folder);
     std::vector<FileNode>& leaves = share.leaves();
-    std::lock_guard lock(folder->mutex);
-    if (folder->children.empty()) {
-      folder->children.reserve(leaves.size() + share.subfolders.size());
+    std::unique_lock lock(folder->mutex);
+    std::vector<FileNode>& children = folder->children;
+    if (lister) {
+      // Room for the whole folder at once, now that its listing is known.
+      children.reserve(std::max(children.size() + leaves.size() + share.subfolders.size(), listed));
     }
-    for (FileNode& leaf : leaves) folder->children.push_back(std::move(leaf));
+    if (lister || children.size() + leaves.size() <= children.capacity()) {
+      for (FileNode& leaf : leaves) children.push_back(std::move(leaf));
+    } else if (!leaves.empty()) {
+      // Before the listing has ended the folder's size is not known: kept apart, not appended.
+      lock.unlock();
+      std::vector<FileNode> handed;
+      handed.reserve(leaves.size());
+      for (FileNode& leaf : leaves) handed.push_back(std::move(leaf));
+      lock.lock();
+      folder->handedBack.push_back(std::move(handed));
+    }
     folder->incomplete += share.subfolders.size();
     if (lister) {
       folder->listed = true;
@@ -620,13 +664,15 @@ FolderRef listEntries(Walk& walk, WalkPool::Job& job, const FolderRef& folder) {
   const int fd = folder->fd;
   Share share;
   FolderListing listing(fd);
-  const bool refused = walk.faults.failListing && walk.faults.failListing(folder->path);
+  const bool refused = walk.faults.failListing && walk.faults.failListing(pathOf(*folder));
   std::size_t handled = 0;
+  std::size_t listed = 0;
   std::string chunk;
   std::size_t chunkCount = 0;
   for (const char* name = refused ? nullptr : listing.next(); name; name = listing.next()) {
     if (share.stopRequested(walk)) return {};
     if (!walk.includeHidden && name[0] == '.') continue;
+    ++listed;
     // The first entries are handled here; beyond them, a large folder's names are handed out
     // in chunks while the listing goes on.
     if (!folder->keep || handled < kEntriesListerHandles) {
@@ -648,7 +694,7 @@ FolderRef listEntries(Walk& walk, WalkPool::Job& job, const FolderRef& folder) {
     handle(walk, fd, folder, name, share);
   }
   if (refused || listing.failed()) ++share.totals.unreadable;
-  return finishShare(walk, job, folder, share, true);
+  return finishShare(walk, job, folder, share, true, listed);
 }
 
 void listFolder(Walk& walk, WalkPool::Job& job, FolderRef folder) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/absolute_path.h"
+#include "platform/memory_release.h"
 #include "services/discovery/cache_catalog.h"
 #include "services/measurement/disk_scanner.h"
 #include "services/in_use/in_use_rules.h"
@@ -371,6 +372,8 @@ CacheScanService::Handle CacheScanService::scan(CacheScanConfiguration configura
       sink = nullptr;
       core.reset();
       if (ended) ended();
+      // What the run made is free now: given back, or the program would grow with every scan.
+      MemoryRelease::giveBackFreed();
       hasEnded->store(true, std::memory_order_release);
     });
     runs_.push_back(RunThread{std::move(thread), stop, std::move(hasEnded)});

@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "platform/memory_release.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "viewmodels/settings_store.h"
@@ -124,6 +125,8 @@ void CleanerViewModel::runEnded(std::uint64_t run) {
   assign(isScanning_, false, Input::isScanning);
   assign(scanningGroup_, std::optional<CacheGroup>{}, Input::scanningGroup);
   assign(hasScanned_, true, Input::hasScanned);
+  // What the replaced items and the applied events held is free now.
+  MemoryRelease::giveBackFreedSoon();
 }
 
 }  // namespace hl

@@ -30,11 +30,62 @@ void ScannerViewModel::previewPolicy(const std::vector<std::string>& ids) {
       std::vector<std::string> current;
       for (const std::string& id : judged) {
         const auto latest = policyTokens_.find(id);
-        if (latest != policyTokens_.end() && latest->second == token) current.push_back(id);
+        if (latest == policyTokens_.end() || latest->second != token) continue;
+        if (topLevelToken_ > token && isTopLevel(id)) continue;
+        current.push_back(id);
       }
       if (!current.empty()) applyRefusals(current, verdict);
     };
   });
+}
+
+void ScannerViewModel::previewTopLevel() {
+  if (!rootURL_ || !tree_.root || !tree_.root->children() || tree_.root->children()->empty()) {
+    return;
+  }
+  const std::uint64_t token = ++policyToken_;
+  topLevelToken_ = token;
+  ScannerServices::PolicyCheck check = services_.makePolicy(false);
+  // The locations are gathered with the judgement, off the GUI thread; only the refusals, few as
+  // a rule, come back.
+  inBackground([this, check, tree = tree_.root, root = *rootURL_,
+                worktreeRoots = tree_.worktreeRoots, token]() mutable -> std::function<void()> {
+    const std::string rootID = tree->id();
+    std::vector<std::string> urls;
+    urls.reserve(tree->children()->size());
+    for (const FileNode& child : *tree->children()) {
+      if (child.id() != rootID) urls.push_back(child.url());
+    }
+    // The judgement may take a while: a tree replaced meanwhile is not kept for it.
+    tree.reset();
+    Verdict verdict = check(urls, root, worktreeRoots);
+    return [this, refused = std::move(verdict.refusals), token] {
+      applyTopLevelRefusals(refused, token);
+    };
+  });
+}
+
+void ScannerViewModel::applyTopLevelRefusals(const std::map<std::string, std::string>& refused,
+                                             std::uint64_t token) {
+  // Another tree, or a later judgement of every top-level node.
+  if (token != topLevelToken_) return;
+  // A later preview of a few nodes keeps what it wrote for them.
+  const auto ownedByLater = [&](const std::string& id) {
+    const auto latest = policyTokens_.find(id);
+    return latest != policyTokens_.end() && latest->second > token;
+  };
+  for (auto entry = refusals_.begin(); entry != refusals_.end();) {
+    if (refused.count(entry->first) == 0 && !ownedByLater(entry->first) &&
+        isTopLevel(entry->first)) {
+      entry = refusals_.erase(entry);
+    } else {
+      ++entry;
+    }
+  }
+  for (const auto& [id, reason] : refused) {
+    if (!ownedByLater(id) && isTopLevel(id)) refusals_.insert_or_assign(id, reason);
+  }
+  emit refusalsChanged();
 }
 
 void ScannerViewModel::evaluatePolicy(const std::vector<FileNode>& nodes, Judged done) {

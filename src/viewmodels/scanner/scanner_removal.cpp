@@ -5,6 +5,7 @@
 
 #include "models/trash_trigger.h"
 #include "platform/directory_listing.h"
+#include "services/measurement/walk_pool.h"
 #include "utilities/byte_formatting.h"
 #include "utilities/path_canonical.h"
 #include "utilities/path_relation.h"
@@ -245,7 +246,8 @@ void ScannerViewModel::cutRemoved(std::shared_ptr<Removal> removal) {
     if (base && !removal->removedIDs.empty()) {
       std::optional<FileNode> remaining = base->removing(removal->removedIDs);
       cut = std::make_shared<ScannerTree>(ScannerTree::prepare(
-          remaining ? std::make_shared<const FileNode>(std::move(*remaining)) : nullptr, home));
+          remaining ? ScannerTree::share(std::move(*remaining)) : nullptr, home,
+          WalkPool::spread()));
     }
     // The old tree is let go of here, on the worker: never by the GUI thread.
     const bool hadTree = base != nullptr;

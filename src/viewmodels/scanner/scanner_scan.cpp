@@ -1,6 +1,9 @@
 #include <QMetaObject>
+#include <chrono>
 #include <mutex>
 
+#include "platform/memory_release.h"
+#include "services/measurement/walk_pool.h"
 #include "utilities/byte_formatting.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"
@@ -14,7 +17,15 @@ namespace {
 struct ProgressCell {
   std::mutex mutex;
   ScanProgress latest;
+  // A report is on its way to the GUI thread, which shows the latest one when it takes it.
+  bool posted = false;
+  std::chrono::steady_clock::time_point lastPosted;
 };
+
+// Reports closer together than this are shown as one: a walk of a million entries reports two
+// thousand times, and showing each would keep the GUI thread busy for a good part of the walk,
+// taking processors from it. The last report is applied with the tree in any case.
+constexpr auto kShownProgressInterval = std::chrono::milliseconds(40);
 
 constexpr std::string_view kUnreadable = "Could not read this folder.";
 
@@ -49,6 +60,7 @@ void ScannerViewModel::scan(const std::string& url) {
   ScannerTree old = std::exchange(tree_, ScannerTree{});
   ++treeGeneration_;
   policyTokens_.clear();
+  topLevelToken_ = 0;
   const bool hadTree = old.root != nullptr;
   release(std::move(old));
   if (hadTree) emit rootChanged();
@@ -72,12 +84,22 @@ void ScannerViewModel::scan(const std::string& url) {
       {
         std::lock_guard lock(cell->mutex);
         cell->latest = progress;
+        const auto now = std::chrono::steady_clock::now();
+        if (cell->posted || now - cell->lastPosted < kShownProgressInterval) return;
+        cell->posted = true;
+        cell->lastPosted = now;
       }
       QMetaObject::invokeMethod(
           this,
-          [this, progress, generation] {
+          [this, cell, generation] {
+            ScanProgress latest;
+            {
+              std::lock_guard lock(cell->mutex);
+              latest = cell->latest;
+              cell->posted = false;
+            }
             // A report of a scan that was replaced or stopped, or that came after the end.
-            if (generation == scanGeneration_ && isScanning_) setProgress(progress);
+            if (generation == scanGeneration_ && isScanning_) setProgress(std::move(latest));
           },
           Qt::QueuedConnection);
     };
@@ -97,8 +119,12 @@ void ScannerViewModel::scan(const std::string& url) {
       const bool empty = !tree->children() || tree->children()->empty();
       outcome->readable = !empty || DiskScanner::isListableFolder(url, faults);
       outcome->tree =
-          ScannerTree::prepare(std::make_shared<const FileNode>(std::move(*tree)), home);
+          ScannerTree::prepare(ScannerTree::share(std::move(*tree)), home,
+                               WalkPool::spread());
     }
+    // What the walk needed besides the tree is free now; given back beside the GUI thread's
+    // work of showing the tree, not before it.
+    MemoryRelease::giveBackFreedSoon();
     return [this, generation, url, outcome] { finishScan(generation, url, outcome); };
   });
 }
@@ -150,8 +176,9 @@ void ScannerViewModel::finishScan(std::uint64_t generation, const std::string& u
 void ScannerViewModel::setTree(std::optional<FileNode> tree, std::optional<std::string> rootURL) {
   assertGuiThread(*this);
   std::shared_ptr<const FileNode> root;
-  if (tree) root = std::make_shared<const FileNode>(std::move(*tree));
-  install(ScannerTree::prepare(std::move(root), services_.home), std::move(rootURL), true);
+  if (tree) root = ScannerTree::share(std::move(*tree));
+  install(ScannerTree::prepare(std::move(root), services_.home, WalkPool::spread()),
+          std::move(rootURL), true);
 }
 
 void ScannerViewModel::install(ScannerTree tree, std::optional<std::string> rootURL,
@@ -170,16 +197,12 @@ void ScannerViewModel::install(ScannerTree tree, std::optional<std::string> root
 
 void ScannerViewModel::restartPreviews() {
   policyTokens_.clear();
+  topLevelToken_ = 0;
   if (!refusals_.empty()) {
     refusals_.clear();
     emit refusalsChanged();
   }
-  if (tree_.root && tree_.root->children()) {
-    std::vector<std::string> ids;
-    ids.reserve(tree_.root->children()->size());
-    for (const FileNode& child : *tree_.root->children()) ids.push_back(child.id());
-    previewPolicy(ids);
-  }
+  previewTopLevel();
 }
 
 }  // namespace hl

@@ -204,16 +204,31 @@ std::vector<std::string> ScannerViewModel::selectableTopLevelIDs() const {
   std::vector<std::string> ids;
   if (!tree_.root || !tree_.root->children()) return ids;
   for (const FileNode& child : *tree_.root->children()) {
-    if (refusals_.count(child.id()) == 0) ids.push_back(child.id());
+    std::string id = child.id();
+    if (refusals_.count(id) == 0) ids.push_back(std::move(id));
   }
   return ids;
 }
 
+bool ScannerViewModel::isTopLevel(const std::string& id) const {
+  const FileNode* found = tree_.find(id);
+  return found && found->parent() == tree_.root.get();
+}
+
 bool ScannerViewModel::canSelectAll() const {
-  if (isTrashing_) return false;
-  const std::vector<std::string> ids = selectableTopLevelIDs();
-  return std::any_of(ids.begin(), ids.end(),
-                     [&](const std::string& id) { return selection_.count(id) == 0; });
+  assertGuiThread(*this);
+  if (isTrashing_ || !tree_.root || !tree_.root->children()) return false;
+  // Fewer selected ids than selectable rows leave one of them out; only a selection as large as
+  // theirs needs the rows looked at one by one.
+  const std::size_t refused = static_cast<std::size_t>(std::count_if(
+      refusals_.begin(), refusals_.end(), [&](const auto& entry) { return isTopLevel(entry.first); }));
+  const std::vector<FileNode>& children = *tree_.root->children();
+  if (children.size() <= refused) return false;
+  if (selection_.size() < children.size() - refused) return true;
+  return std::any_of(children.begin(), children.end(), [&](const FileNode& child) {
+    const std::string id = child.id();
+    return refusals_.count(id) == 0 && selection_.count(id) == 0;
+  });
 }
 
 void ScannerViewModel::selectAll() {
@@ -225,15 +240,16 @@ void ScannerViewModel::deselectAll() { setSelection({}); }
 
 std::vector<const FileNode*> ScannerViewModel::selectedNodes() const {
   assertGuiThread(*this);
-  std::vector<const FileNode*> found;
+  // The selected ids that name a node, each with it; the views point into `selection_`.
+  std::vector<std::pair<std::string_view, const FileNode*>> found;
   for (const std::string& id : selection_) {
-    if (const FileNode* selected = node(id)) found.push_back(selected);
+    if (const FileNode* selected = node(id)) found.emplace_back(id, selected);
   }
   // A node inside another selected node goes with it; whole components, so /a/bc is not
   // inside /a/b. Ids are canonical paths, so the folders above a node are exactly its id cut
   // at each "/": a look-up per level keeps a selection of thousands of rows quick.
   std::unordered_set<std::string_view> selectedIDs;
-  for (const FileNode* selected : found) selectedIDs.insert(selected->id());
+  for (const auto& [id, selected] : found) selectedIDs.insert(id);
   const auto nested = [&](std::string_view id) {
     for (std::size_t slash = id.rfind('/'); slash != std::string_view::npos && slash > 0;
          slash = id.rfind('/', slash - 1)) {
@@ -242,8 +258,8 @@ std::vector<const FileNode*> ScannerViewModel::selectedNodes() const {
     return id != "/" && selectedIDs.count("/");
   };
   std::vector<const FileNode*> outermost;
-  for (const FileNode* candidate : found) {
-    if (!nested(candidate->id())) outermost.push_back(candidate);
+  for (const auto& [id, candidate] : found) {
+    if (!nested(id)) outermost.push_back(candidate);
   }
   std::stable_sort(outermost.begin(), outermost.end(),
                    [](const FileNode* a, const FileNode* b) { return a->size() > b->size(); });

@@ -218,6 +218,11 @@ class ScannerViewModel : public QObject {
   void install(ScannerTree tree, std::optional<std::string> rootURL, bool compareValues);
   // Forgets every refusal and judges the top-level nodes afresh.
   void restartPreviews();
+  // Judges every top-level node in the background: a folder may hold hundreds of thousands.
+  void previewTopLevel();
+  void applyTopLevelRefusals(const std::map<std::string, std::string>& refused,
+                             std::uint64_t token);
+  bool isTopLevel(const std::string& id) const;
   std::string abbreviated(const std::string& path) const;
 
   // The policy.
@@ -265,8 +270,11 @@ class ScannerViewModel : public QObject {
   std::stop_source scanStop_;
   // Counts installed trees: a refusal judged for an earlier tree is not written.
   std::uint64_t treeGeneration_ = 0;
-  // The number of the latest preview, and per node the preview allowed to write its refusal.
+  // The number of the latest preview; the latest preview of every top-level node (0: none for
+  // this tree); per node, the latest preview of a few nodes that asked about it. A node's
+  // refusal is written only by the latest preview that asked about it.
   std::uint64_t policyToken_ = 0;
+  std::uint64_t topLevelToken_ = 0;
   std::unordered_map<std::string, std::uint64_t> policyTokens_;
 };
 

@@ -258,3 +258,102 @@ TEST(DiskScannerTree, AStopBeforeOrDuringTheWalkReturnsNothing) {
   EXPECT_GE(calls, 1);
   EXPECT_FALSE(tree);
 }
+
+// A node knows only its name and finds the rest of its path through the folders above it: deep
+// in a tree whose names hold every byte a file name may hold, and whose paths are longer than
+// the system takes in one piece, each node's path is exactly the path that was walked.
+TEST(DiskScannerTree, EveryNodesPathIsThePathWalkedWhateverItsNameHolds) {
+  test::FakeHome home{"names"};
+  std::string bytes;
+  for (int b = 1; b < 256; ++b) {
+    if (b != '/') bytes.push_back(static_cast<char>(b));
+  }
+  constexpr int kLevels = 24;
+  const auto folderName = [&](int level) {
+    std::string name;
+    for (std::size_t k = 0; k < 200; ++k) name.push_back(bytes[(level * 37 + k) % bytes.size()]);
+    return name;
+  };
+  const auto fileName = [&](int level) {
+    std::string name;
+    for (int k = 0; k < 2 + level % 5; ++k) name.push_back(bytes[(level * 53 + k) % bytes.size()]);
+    return name;
+  };
+  std::set<std::string> walked{home.path()};
+  std::vector<int> fds{::open(home.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  std::string path = home.path();
+  for (int level = 0; level < kLevels; ++level) {
+    ASSERT_GE(fds.back(), 0);
+    const int file = ::openat(fds.back(), fileName(level).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC,
+                              0644);
+    ASSERT_GE(file, 0);
+    ::close(file);
+    walked.insert(path + "/" + fileName(level));
+    ASSERT_EQ(::mkdirat(fds.back(), folderName(level).c_str(), 0755), 0);
+    fds.push_back(::openat(fds.back(), folderName(level).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    path += "/" + folderName(level);
+    walked.insert(path);
+  }
+  ASSERT_GT(path.size(), static_cast<std::size_t>(PATH_MAX));
+
+  std::optional<FileNode> tree;
+  recordTree(home.path(), ScanOptions{}, tree);
+  ASSERT_TRUE(tree);
+  std::set<std::string> found;
+  tree->forEachNode([&](const FileNode& node) {
+    const std::string url = node.url();
+    found.insert(url);
+    EXPECT_EQ(node.id(), url);
+    EXPECT_EQ(node.name(), lastPathComponent(url));
+  });
+  EXPECT_EQ(found, walked);
+  const FileNode* deepest = &*tree;
+  while (deepest->outlineChildren()) {
+    for (const FileNode& child : *deepest->children()) {
+      if (child.isDirectory()) deepest = &child;
+    }
+  }
+  EXPECT_EQ(deepest->url(), path);
+  EXPECT_EQ(FileNode(*deepest).url(), path);
+
+  for (int level = kLevels - 1; level >= 0; --level) {
+    ::close(fds.back());
+    fds.pop_back();
+    EXPECT_EQ(::unlinkat(fds.back(), folderName(level).c_str(), AT_REMOVEDIR), 0);
+    EXPECT_EQ(::unlinkat(fds.back(), fileName(level).c_str(), 0), 0);
+  }
+  ::close(fds.back());
+}
+
+// A folder large enough to be shared out in chunks, with subfolders among its files: what the
+// chunks found joins the folder whether they end before its listing or after, once each.
+TEST(DiskScannerTree, AFolderSharedOutInChunksKeepsEveryEntryOnce) {
+  test::FakeHome home{"chunked"};
+  std::set<std::string> expected{home.path(), home / "big"};
+  for (int i = 0; i < 3000; ++i) {
+    expected.insert(home.file("big/f" + std::to_string(i), i % 7 == 0 ? 5000 : 0));
+  }
+  for (int i = 0; i < 40; ++i) {
+    expected.insert(home.dir("big/d" + std::to_string(i)));
+    expected.insert(home.file("big/d" + std::to_string(i) + "/inner", 100));
+  }
+  std::optional<FileNode> tree;
+  recordTree(home.path(), ScanOptions{}, tree);
+  ASSERT_TRUE(tree);
+  std::set<std::string> found;
+  std::size_t nodes = 0;
+  tree->forEachNode([&](const FileNode& node) {
+    found.insert(node.url());
+    ++nodes;
+  });
+  EXPECT_EQ(nodes, expected.size());
+  EXPECT_EQ(found, expected);
+  const DirectoryMeasurement m = measured(home.path());
+  EXPECT_EQ(tree->fileCount(), m.fileCount);
+  EXPECT_EQ(tree->size(), m.size);
+  const FileNode* big = child(*tree, "big");
+  ASSERT_TRUE(big);
+  for (std::size_t i = 1; i < big->children()->size(); ++i) {
+    EXPECT_GE((*big->children())[i - 1].size(), (*big->children())[i].size());
+  }
+}

@@ -96,6 +96,33 @@ TEST_F(IdentityOnDisk, MissingTailStillYieldsAPath) {
   EXPECT_EQ(FileIdentity::identityPath("/definitely-missing-root/x"), "/definitely-missing-root/x");
 }
 
+// Many paths at once resolve their shared folders once, and give each path exactly the identity
+// it has on its own: links anywhere on the way, a final link, links to links, missing tails,
+// dangling links, "." and "..".
+TEST_F(IdentityOnDisk, ManyPathsAtOnceGiveEachItsOwnIdentity) {
+  tree.dir("target/inner/deeper");
+  tree.text("target/inner/file", "x");
+  tree.symlink("link", tree / "target");
+  tree.symlink("linkToLink", tree / "link");
+  tree.symlink("relative", "target/inner");
+  tree.symlink("dangling", tree / "nowhere");
+  tree.symlink("target/inner/up", "..");
+  const std::vector<std::string> paths = {
+      tree / "target/inner/file",      tree / "link/inner/file",   tree / "link",
+      tree / "linkToLink/inner",       tree / "linkToLink",        tree / "relative/deeper",
+      tree / "relative",               tree / "dangling",          tree / "dangling/below",
+      tree / "link/not/there",         tree / "nothing/here",      tree / "target/./inner/../inner",
+      tree / "target/inner/up/inner",  tree / "link/inner/up",     "/",
+      "/definitely-missing-root/x",    tree.path(),                tree / "target/inner/deeper"};
+  const std::vector<std::string> together = FileIdentity::identityPaths(paths);
+  ASSERT_EQ(together.size(), paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    EXPECT_EQ(together[i], FileIdentity::identityPath(paths[i])) << paths[i];
+  }
+  EXPECT_EQ(together[1], real("target/inner/file"));
+  EXPECT_EQ(together[2], real("") + "/link");
+}
+
 TEST_F(IdentityOnDisk, DanglingLinkExistsWithoutFollowing) {
   tree.symlink("dangling", tree / "nowhere");
   EXPECT_TRUE(FileIdentity::existsWithoutFollowing(tree / "dangling"));

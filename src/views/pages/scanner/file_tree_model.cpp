@@ -3,7 +3,6 @@
 #include <QThreadPool>
 
 #include "utilities/byte_formatting.h"
-#include "utilities/path_relation.h"
 #include "viewmodels/scanner/scanner_view_model.h"
 #include "views/pages/scanner/file_tree_row.h"
 #include "views/shared/text.h"
@@ -48,23 +47,18 @@ QModelIndex FileTreeModel::index(int row, int column, const QModelIndex& parent)
   const std::vector<FileNode>* children = rows(parentNode);
   if (!children || row >= static_cast<int>(children->size())) return {};
   const FileNode* child = &(*children)[static_cast<std::size_t>(row)];
-  parents_.try_emplace(child, parentNode);
   return createIndex(row, 0, const_cast<FileNode*>(child));
 }
 
 QModelIndex FileTreeModel::parent(const QModelIndex& child) const {
   const FileNode* childNode = node(child);
-  if (!childNode) return {};
-  const auto found = parents_.find(childNode);
-  if (found == parents_.end() || found->second == root_.get()) return {};
-  const FileNode* parentNode = found->second;
-  const auto grand = parents_.find(parentNode);
-  if (grand == parents_.end()) return {};
-  return indexOf(parentNode, grand->second);
+  if (!childNode || childNode->parent() == root_.get()) return {};
+  return indexOf(childNode->parent());
 }
 
-QModelIndex FileTreeModel::indexOf(const FileNode* node, const FileNode* parent) const {
-  const std::vector<FileNode>* siblings = rows(parent);
+QModelIndex FileTreeModel::indexOf(const FileNode* node) const {
+  // A node knows its folder, and its row is its place among the folder's children.
+  const std::vector<FileNode>* siblings = node ? rows(node->parent()) : nullptr;
   if (!siblings) return {};
   const auto row = node - siblings->data();
   return createIndex(static_cast<int>(row), 0, const_cast<FileNode*>(node));
@@ -109,26 +103,8 @@ QVariant FileTreeModel::data(const QModelIndex& index, int role) const {
 
 QModelIndex FileTreeModel::indexForID(const std::string& id) const {
   const FileNode* target = scanner_.node(id);
-  if (!target || !root_ || target == root_.get()) return {};
-  if (const auto known = parents_.find(target); known != parents_.end()) {
-    return indexOf(target, known->second);
-  }
-  // Not handed out yet: go down from the measured folder by whole path components.
-  const FileNode* parent = root_.get();
-  while (const std::vector<FileNode>* children = rows(parent)) {
-    const FileNode* next = nullptr;
-    for (const FileNode& child : *children) {
-      if (PathRelation::isSameOrDescendant(target->id(), child.id())) {
-        next = &child;
-        break;
-      }
-    }
-    if (!next) return {};
-    parents_.try_emplace(next, parent);
-    if (next == target) return indexOf(target, parent);
-    parent = next;
-  }
-  return {};
+  if (!target || !root_ || target == root_.get() || scanner_.rootNode() != root_) return {};
+  return indexOf(target);
 }
 
 void FileTreeModel::replaceTree() {
@@ -136,7 +112,6 @@ void FileTreeModel::replaceTree() {
   if (next == root_) return;
   beginResetModel();
   std::shared_ptr<const FileNode> old = std::exchange(root_, std::move(next));
-  parents_.clear();
   shownRefusals_ = scanner_.refusals();
   endResetModel();
   if (old) disposer_(std::move(old));
@@ -161,13 +136,27 @@ void FileTreeModel::refusalsChanged() {
     }
   }
   shownRefusals_ = current;
+  // Row by row while there are few; beyond that one range of rows per folder: a view looks each
+  // single row up among all the rows it shows, where a range is simply repainted.
+  constexpr std::size_t kSingleRows = 64;
+  std::map<const FileNode*, std::pair<int, int>> ranges;
   for (const std::string& id : changed) {
-    // Only rows the view has asked for can be on screen.
-    const FileNode* target = scanner_.node(id);
-    const auto known = target ? parents_.find(target) : parents_.end();
-    if (known == parents_.end()) continue;
-    const QModelIndex row = indexOf(target, known->second);
-    emit dataChanged(row, row, {RefusalRole, Qt::AccessibleTextRole});
+    const QModelIndex row = indexForID(id);
+    if (!row.isValid()) continue;
+    if (changed.size() <= kSingleRows) {
+      emit dataChanged(row, row, {RefusalRole, Qt::AccessibleTextRole});
+      continue;
+    }
+    auto [range, added] = ranges.try_emplace(node(row)->parent(), row.row(), row.row());
+    if (!added) {
+      range->second.first = std::min(range->second.first, row.row());
+      range->second.second = std::max(range->second.second, row.row());
+    }
+  }
+  for (const auto& [folder, range] : ranges) {
+    const QModelIndex parent = folder == root_.get() ? QModelIndex() : indexOf(folder);
+    emit dataChanged(index(range.first, 0, parent), index(range.second, 0, parent),
+                     {RefusalRole, Qt::AccessibleTextRole});
   }
 }
 

@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 #include "models/file_node.h"
 
@@ -16,10 +15,9 @@ class ScannerViewModel;
 
 // The folder scanner's tree as an item model: the measured folder's children are the top-level
 // rows and each folder with contents has its children below it. The model reads the view
-// model's nodes where they are; it copies nothing and learns a row's parent only when the view
-// first asks for that row, so a tree of hundreds of thousands of nodes costs nothing until it is
-// expanded. It shares the tree it shows, so the nodes stay valid until the next tree replaces
-// them, and lets go of a replaced tree off the GUI thread.
+// model's nodes where they are and keeps nothing per row: a node knows its folder, and its row
+// is its place there. It shares the tree it shows, so the nodes stay valid until the next tree
+// replaces them, and lets go of a replaced tree off the GUI thread.
 class FileTreeModel : public QAbstractItemModel {
   Q_OBJECT
 
@@ -63,13 +61,11 @@ class FileTreeModel : public QAbstractItemModel {
   void refusalsChanged();
   // The children of `node` as rows: a folder's contents when it has any.
   static const std::vector<FileNode>* rows(const FileNode* node);
-  QModelIndex indexOf(const FileNode* node, const FileNode* parent) const;
+  QModelIndex indexOf(const FileNode* node) const;
 
   ScannerViewModel& scanner_;
   Disposer disposer_;
   std::shared_ptr<const FileNode> root_;
-  // Each node the view has asked for, with its parent; filled as rows are first handed out.
-  mutable std::unordered_map<const FileNode*, const FileNode*> parents_;
   // The refusals the rows showed last, to tell the view which rows changed.
   std::map<std::string, std::string> shownRefusals_;
 };
