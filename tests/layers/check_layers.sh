@@ -7,6 +7,8 @@
 #   check_layers.sh SOURCE_DIR view-includes  no view includes a header of src/services or
 #                                             src/platform: views reach the core through the
 #                                             state layer and the plain records of src/models
+#   check_layers.sh SOURCE_DIR decision-index docs/README.md lists every decision record, and
+#                                             names none that is gone
 set -u
 cd "$1" || exit 2
 case "$2" in
@@ -21,13 +23,22 @@ case "$2" in
     hits=$(grep -rnE '#include[[:space:]]+"(services|platform)/' src/views)
     what="includes a service or platform header in a view"
     ;;
+  decision-index)
+    hits=$(for record in docs/decisions/*.md; do
+             grep -q "(decisions/$(basename "$record"))" docs/README.md || echo "$record"
+           done
+           grep -o '(decisions/[^)]*)' docs/README.md | tr -d '()' | while read -r listed; do
+             [ -f "docs/$listed" ] || echo "docs/$listed"
+           done)
+    what="a decision record missing from docs/README.md, or listed there and gone"
+    ;;
   *)
     echo "unknown check: $2" >&2
     exit 2
     ;;
 esac
 if [ -n "$hits" ]; then
-  echo "$hits" | sed "s/^/$what: /"
+  echo "$hits" | sed "s|^|$what: |"
   exit 1
 fi
 exit 0
