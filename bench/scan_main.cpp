@@ -4,8 +4,9 @@
 // "items=N total=N elapsed_ms=N"; the times of the `discovered` and `finished` events go to
 // standard error.
 //
-//   hl_bench_scan [--twice] HOME
+//   hl_bench_scan [--twice] [--threads N] HOME
 //
+// --threads N sizes the walking pool (the program picks it from the cores).
 // --twice scans a second time with the same service, so the second run finds every size in
 // its cache. The last line also gives this process's own peak memory (peak_rss_mb) and, apart,
 // that of the largest command the scan ran (largest_child_rss_mb): a package manager asked
@@ -23,6 +24,7 @@
 
 #include "platform/absolute_path.h"
 #include "platform/memory_release.h"
+#include "services/measurement/walk_pool.h"
 #include "services/scan/cache_scan_service.h"
 #include "utilities/path_canonical.h"
 
@@ -133,6 +135,8 @@ int main(int argc, char** argv) {
     const std::string argument = argv[i];
     if (argument == "--twice") {
       twice = true;
+    } else if (argument == "--threads" && i + 1 < argc) {
+      hl::WalkPool::setSharedThreadCount(static_cast<std::size_t>(std::atoi(argv[++i])));
     } else if (home.empty() && !argument.empty() && argument.front() != '-') {
       home = argument;
     } else {
@@ -141,7 +145,7 @@ int main(int argc, char** argv) {
     }
   }
   if (home.empty()) {
-    std::fprintf(stderr, "usage: %s [--twice] HOME\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [--twice] [--threads N] HOME\n", argv[0]);
     return 2;
   }
   // A relative home is the folder of that name here, never one below "/".
