@@ -157,6 +157,6 @@ TEST(ScannerEndToEnd, ASearchRootAndAFolderHoldingAgentStateAreRefused) {
   EXPECT_FALSE(scanner.pendingPlan());
   EXPECT_EQ(scanner.resultMessage(),
             "Nothing can be removed: AI tool state; Refusing to remove protected location " +
-                f.id("work") + "..");
+                f.id("work") + ".");
   EXPECT_TRUE(f.trash.calls.empty());
 }

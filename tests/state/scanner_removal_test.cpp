@@ -89,6 +89,13 @@ TEST(ScannerRequest, RefusedNodesAreLeftOutOrNamed) {
        {},
        "Nothing can be removed: b reason; c reason; d reason.",
        0},
+      {"a reason that is a sentence",
+       {{"t/big", "Refusing to remove it."},
+        {"t/mid", "AI tool state"},
+        {"t/small", "AI tool state"}},
+       {},
+       "Nothing can be removed: AI tool state; Refusing to remove it.",
+       0},
   };
   for (const Case& c : cases) {
     ScannerFixture f;

@@ -106,7 +106,9 @@ void ScannerViewModel::requestTrash(std::optional<std::set<std::string>> ids) {
       if (shown == 3) break;
       text += (shown++ > 0 ? "; " : "") + reason;
     }
-    setResultMessage("Nothing can be removed: " + text + ".");
+    // The guard's reasons are sentences of their own; a second full stop would read as a typo.
+    if (text.empty() || text.back() != '.') text += '.';
+    setResultMessage("Nothing can be removed: " + text);
   });
 }
 
