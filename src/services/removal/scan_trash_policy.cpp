@@ -233,9 +233,9 @@ ScanTrashPolicy::Verdict ScanTrashPolicy::evaluate(const std::vector<std::string
 
   if (urls.empty()) return verdict;
   const TrashGuard guard{home};
-  // Read once for every location judged here, as the guard would read it for each.
-  const std::optional<std::vector<TrashGuard::Protected>> protectedLocations =
-      guard.protectedLocations();
+  // Read once for every location judged here, as the guard would read them for each: a wide
+  // folder's rows would otherwise resolve every forbidden tree once a row.
+  const TrashGuard::Surroundings surroundings = guard.surroundings(std::nullopt);
   const std::set<std::string>& generic = ProcessGuard::genericRuntimes();
   for (const std::string& url : urls) {
     const std::string id = cleanPath(url);
@@ -274,7 +274,7 @@ ScanTrashPolicy::Verdict ScanTrashPolicy::evaluate(const std::vector<std::string
       continue;
     }
 
-    if (const auto error = guard.check(url, scanRoot, false, protectedLocations,
+    if (const auto error = guard.check(url, scanRoot, false, surroundings,
                                        touchesShellSnapshots && shellRuleVerified)) {
       refuse(error->description());
       continue;

@@ -129,6 +129,13 @@ std::vector<std::string> homeTrashFolders(const HomeFolder& home) {
   return folders;
 }
 
+// The folders whose direct children are volumes.
+std::vector<std::string> mountParents() {
+  std::vector<std::string> parents = {"/Volumes"};
+  for (std::string& parent : Supplement::mountParents()) parents.push_back(std::move(parent));
+  return parents;
+}
+
 }  // namespace
 
 const std::vector<std::string>& TrashGuard::forbiddenHomeTrees() {
@@ -268,6 +275,16 @@ bool TrashGuard::GlobMatcher::matches(std::string_view path) const {
   return false;
 }
 
+TrashGuard::Surroundings TrashGuard::surroundings(
+    const std::optional<std::vector<Protected>>& protectedList) const {
+  const HomeFolder folder = homeFolder(home);
+  return Surroundings{folder.identity,        folder.resolved,
+                      protectedList ? *protectedList : protectedLocations(),
+                      forbiddenTrees(false),  forbiddenTrees(true),
+                      forbiddenGlobMatcher(), mountParents(),
+                      homeTrashFolders(folder)};
+}
+
 std::optional<TrashError> TrashGuard::check(
     std::string_view url, std::string_view allowedRoot, bool allowRootItself,
     const std::optional<std::vector<Protected>>& protectedList,
@@ -277,10 +294,27 @@ std::optional<TrashError> TrashGuard::check(
   return std::nullopt;
 }
 
+std::optional<TrashError> TrashGuard::check(std::string_view url, std::string_view allowedRoot,
+                                            bool allowRootItself, const Surroundings& around,
+                                            bool shellSnapshotRuleVerified) const {
+  auto verdict = judge(url, allowedRoot, allowRootItself, std::nullopt, shellSnapshotRuleVerified,
+                       {}, &around);
+  if (auto* refusal = std::get_if<TrashError>(&verdict)) return *refusal;
+  return std::nullopt;
+}
+
 std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
     std::string_view url, std::string_view allowedRoot, bool allowRootItself,
     const std::optional<std::vector<Protected>>& protectedList, bool shellSnapshotRuleVerified,
     const PhysicalItem::FolderHook& onFolder) const {
+  return judge(url, allowedRoot, allowRootItself, protectedList, shellSnapshotRuleVerified,
+               onFolder, nullptr);
+}
+
+std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
+    std::string_view url, std::string_view allowedRoot, bool allowRootItself,
+    const std::optional<std::vector<Protected>>& protectedList, bool shellSnapshotRuleVerified,
+    const PhysicalItem::FolderHook& onFolder, const Surroundings* around) const {
   const std::string shown = PathCanonical::canonical(url);
 
   // No file name holds a NUL byte, and the system would cut the path at it: such a path names
@@ -308,7 +342,9 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
   const std::string item = FileIdentity::normalizedPath(physical->path);
   const FileIdentifier identifier{static_cast<std::uint64_t>(status.st_dev),
                                   static_cast<std::uint64_t>(status.st_ino)};
-  const HomeFolder folder = homeFolder(home);
+  const HomeFolder folder = around ? HomeFolder{} : homeFolder(home);
+  const std::string& homeIdentity = around ? around->homeIdentity : folder.identity;
+  const std::string& homeResolved = around ? around->homeResolved : folder.resolved;
 
   // 3. The root of a volume (a link to one is judged by the other rules). Refused as such once
   // the rules that protect the location itself have had their say: a folder where another
@@ -318,25 +354,27 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
       MountRoot::isMountRootAt(physical->folder.get(), physical->name.c_str()).value_or(false);
 
   // 4. The home folder and every folder above it.
-  if (PathRelation::isSameOrDescendant(folder.identity, item) ||
-      PathRelation::isSameOrDescendant(folder.resolved, item)) {
+  if (PathRelation::isSameOrDescendant(homeIdentity, item) ||
+      PathRelation::isSameOrDescendant(homeResolved, item)) {
     return TrashError::protectedPath(shown);
   }
 
   // 5. A direct child of a folder where volumes are mounted, by the path given and by the
   // path it leads to.
-  std::vector<std::string> mountParents = {"/Volumes"};
-  for (std::string& parent : Supplement::mountParents()) mountParents.push_back(std::move(parent));
+  const std::vector<std::string> parents = around ? std::vector<std::string>{} : mountParents();
+  const std::vector<std::string>& parentsHere = around ? around->mountParents : parents;
   for (const std::string& parent : {parentPath(shown), parentPath(item)}) {
-    if (std::find(mountParents.begin(), mountParents.end(), parent) != mountParents.end()) {
+    if (std::find(parentsHere.begin(), parentsHere.end(), parent) != parentsHere.end()) {
       return TrashError::protectedPath(shown);
     }
   }
 
   // 6. A protected location, by path or by identifier.
   const std::vector<Protected> locations =
-      protectedList ? std::vector<Protected>{} : protectedLocations();
-  for (const Protected& location : protectedList ? *protectedList : locations) {
+      around || protectedList ? std::vector<Protected>{} : protectedLocations();
+  const std::vector<Protected>& protectedHere =
+      around ? around->protectedLocations : protectedList ? *protectedList : locations;
+  for (const Protected& location : protectedHere) {
     if (location.path == item || (location.identifier && *location.identifier == identifier)) {
       return TrashError::protectedPath(shown);
     }
@@ -345,21 +383,31 @@ std::variant<TrashError, TrashGuard::Approval> TrashGuard::judge(
   if (mountPoint) return TrashError::mountPoint(shown);
 
   // 7. Inside, equal to or holding a forbidden tree.
-  for (const std::string& tree : forbiddenTrees(!shellSnapshotRuleVerified)) {
+  const std::vector<std::string> trees =
+      around ? std::vector<std::string>{} : forbiddenTrees(!shellSnapshotRuleVerified);
+  const std::vector<std::string>& treesHere =
+      !around                     ? trees
+      : shellSnapshotRuleVerified ? around->forbiddenTrees
+                                  : around->forbiddenTreesWithShellSnapshots;
+  for (const std::string& tree : treesHere) {
     if (PathRelation::overlaps(item, tree)) return TrashError::protectedPath(shown);
   }
 
   // 8. A forbidden file pattern, or inside something that matches one.
-  if (matchesForbiddenGlob(item)) return TrashError::protectedPath(shown);
+  if (around ? around->globs.matches(item) : matchesForbiddenGlob(item)) {
+    return TrashError::protectedPath(shown);
+  }
 
   // 9. Already in the Trash. The Trash folders themselves are protected.
-  for (const std::string& base : {folder.identity, folder.resolved}) {
+  for (const std::string& base : {homeIdentity, homeResolved}) {
     if (PathRelation::isSameOrDescendant(item, appendingPath(base, ".Trash"))) {
       return TrashError::alreadyInTrash(shown);
     }
   }
   if (item.find("/.Trashes/") != std::string::npos) return TrashError::alreadyInTrash(shown);
-  for (const std::string& trash : homeTrashFolders(folder)) {
+  const std::vector<std::string> trashes =
+      around ? std::vector<std::string>{} : homeTrashFolders(folder);
+  for (const std::string& trash : around ? around->homeTrashFolders : trashes) {
     if (item == trash) return TrashError::protectedPath(shown);
     if (PathRelation::isSameOrDescendant(item, trash)) return TrashError::alreadyInTrash(shown);
   }

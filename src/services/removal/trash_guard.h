@@ -63,12 +63,34 @@ struct TrashGuard {
   };
   GlobMatcher forbiddenGlobMatcher() const;
 
+  // What the rules read from the disk besides the item and its folder: the home folder, the
+  // protected locations, the forbidden trees and patterns, the folders where volumes are mounted
+  // and the Trash folders. A caller that judges many items at one moment (a folder's rows) reads
+  // them once; a removal's own check reads them afresh.
+  struct Surroundings {
+    std::string homeIdentity;  // the home folder as named
+    std::string homeResolved;  // and where it finally leads
+    std::vector<Protected> protectedLocations;
+    std::vector<std::string> forbiddenTrees;  // the shell snapshots left out
+    std::vector<std::string> forbiddenTreesWithShellSnapshots;
+    GlobMatcher globs;
+    std::vector<std::string> mountParents;
+    std::vector<std::string> homeTrashFolders;
+  };
+  // `protectedList` absent: the protected locations are read here.
+  Surroundings surroundings(const std::optional<std::vector<Protected>>& protectedList) const;
+
   // The refusal for an item, or none when it may be removed. `protectedList` absent: the
   // guard reads the protected locations itself. Every refusal names the item's canonical path
   // (a relative path, refused as outside its folder, is named as given).
   std::optional<TrashError> check(std::string_view url, std::string_view allowedRoot,
                                   bool allowRootItself,
                                   const std::optional<std::vector<Protected>>& protectedList,
+                                  bool shellSnapshotRuleVerified) const;
+
+  // The same check against surroundings read beforehand.
+  std::optional<TrashError> check(std::string_view url, std::string_view allowedRoot,
+                                  bool allowRootItself, const Surroundings& around,
                                   bool shellSnapshotRuleVerified) const;
 
   // The same check, returning on success what was judged, so that exactly that is acted on: a
@@ -80,6 +102,13 @@ struct TrashGuard {
       const PhysicalItem::FolderHook& onFolder = {}) const;
 
   bool operator==(const TrashGuard&) const = default;
+
+ private:
+  // `around` absent: each rule reads what it needs as it comes to it.
+  std::variant<TrashError, Approval> judge(
+      std::string_view url, std::string_view allowedRoot, bool allowRootItself,
+      const std::optional<std::vector<Protected>>& protectedList, bool shellSnapshotRuleVerified,
+      const PhysicalItem::FolderHook& onFolder, const Surroundings* around) const;
 };
 
 }  // namespace hl

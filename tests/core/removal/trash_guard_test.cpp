@@ -23,10 +23,16 @@ using hl::test::FakeHome;
 
 namespace {
 
+// Every case is judged twice: with what the guard reads for itself, and against surroundings
+// read beforehand, as a caller that judges many rows does. The two must never differ.
 std::optional<TrashError> refusal(const TrashGuard& guard, const std::string& url,
                                   const std::string& root, bool allowRootItself = false,
                                   bool verified = false) {
-  return guard.check(url, root, allowRootItself, std::nullopt, verified);
+  auto alone = guard.check(url, root, allowRootItself, std::nullopt, verified);
+  auto readBefore =
+      guard.check(url, root, allowRootItself, guard.surroundings(std::nullopt), verified);
+  EXPECT_EQ(alone, readBefore) << url;
+  return alone;
 }
 
 bool contains(const std::vector<std::string>& list, const std::string& value) {
