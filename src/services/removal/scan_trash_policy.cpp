@@ -161,13 +161,20 @@ ScanTrashPolicy::Verdict ScanTrashPolicy::evaluate(const std::vector<std::string
   for (const std::string& path : linuxAiToolRoots(home)) toolRoots.push_back(toolRoot(path));
 
   // What each location is and which checkouts it holds; a later location with the same id
-  // replaces an earlier one.
+  // replaces an earlier one. The items stay where the in-use rules judge them, beside the
+  // checkouts: a wide folder's rows are not copied a second time.
   const std::vector<CatalogLocation> catalog = catalogLocations();
-  std::map<std::string, CacheItem> items;
+  std::vector<CacheItem> judged;
+  std::map<std::string, std::size_t> itemAt;
   std::map<std::string, CheckoutList> checkouts;
   for (const std::string& url : urls) {
     const std::string id = cleanPath(url);
-    items.insert_or_assign(id, catalogItem(url, catalog).value_or(plainItem(url, home)));
+    CacheItem item = catalogItem(url, catalog).value_or(plainItem(url, home));
+    if (const auto [at, isNew] = itemAt.try_emplace(id, judged.size()); isNew) {
+      judged.push_back(std::move(item));
+    } else {
+      judged[at->second] = std::move(item);
+    }
     CheckoutList list = containedCheckouts(url);
     if (auto* found = std::get_if<std::vector<Checkout>>(&list)) {
       if (auto root = worktreeRoot(id, home)) {
@@ -203,15 +210,16 @@ ScanTrashPolicy::Verdict ScanTrashPolicy::evaluate(const std::vector<std::string
   for (const Checkout& checkout : allCheckouts) roots.push_back(cleanPath(checkout.url));
   const InUseSnapshot snapshot = detector.capture(roots, includeOpenFiles, stop);
 
-  std::vector<CacheItem> judged;
-  for (const auto& [id, item] : items) judged.push_back(item);
+  const std::size_t locationCount = judged.size();
   for (const Checkout& checkout : allCheckouts) judged.push_back(checkoutItem(checkout));
   judged.push_back(shellItem);
   const std::map<std::string, std::string> reasons = detector.reasons(judged, snapshot);
   const bool shellRuleVerified = reasons.count(shellItem.id) == 0;
 
   std::set<std::string> owners;
-  for (const auto& [id, item] : items) owners.insert(item.owners.begin(), item.owners.end());
+  for (std::size_t i = 0; i < locationCount; ++i) {
+    owners.insert(judged[i].owners.begin(), judged[i].owners.end());
+  }
   const std::set<std::string> running = snapshot.processes.runningOwners(owners);
 
   // One git question per checkout, one after another. The same folder found as a worktree of
@@ -240,7 +248,7 @@ ScanTrashPolicy::Verdict ScanTrashPolicy::evaluate(const std::vector<std::string
   for (const std::string& url : urls) {
     const std::string id = cleanPath(url);
     const std::string identity = FileIdentity::identityPath(url);
-    const CacheItem& item = items.at(id);
+    const CacheItem& item = judged[itemAt.at(id)];
     const bool touchesShellSnapshots = PathRelation::overlaps(identity, shellSnapshots);
     auto refuse = [&](std::string text) { verdict.refusals.insert_or_assign(id, std::move(text)); };
 
