@@ -119,7 +119,7 @@ std::optional<Failure> replace(const std::string& path, std::string_view bytes) 
 
 Created create(const std::string& path, std::string_view bytes, Failure* failure) {
   Failure reason;
-  const std::optional<std::string> temporary = stage(path, bytes, std::nullopt, reason);
+  const std::optional<std::string> temporary = stage(path, bytes, S_IRUSR | S_IWUSR, reason);
   if (!temporary) {
     if (failure) *failure = reason;
     return Created::failed;

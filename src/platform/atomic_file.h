@@ -25,8 +25,9 @@ std::optional<Failure> replace(const std::string& path, std::string_view bytes);
 enum class Created { created, nameTaken, failed };
 
 // Puts `bytes` durably under `path` only when nothing has that name yet: written and flushed
-// under a temporary name first, then linked into place without replacing anything. `failure`
-// learns why when the result is `failed`.
+// under a temporary name first, then linked into place without replacing anything. The file is
+// its owner's alone whatever the umask: it is a copy kept of one of the user's own files, which
+// may have been private. `failure` learns why when the result is `failed`.
 Created create(const std::string& path, std::string_view bytes, Failure* failure = nullptr);
 
 }  // namespace AtomicFile

@@ -523,6 +523,21 @@ std::string trimmed(std::string_view text) {
   return std::string(text.substr(begin, end - begin));
 }
 
+// Whether a value as read ends inside a quote or on a backslash that escapes nothing: the file
+// ended there, or damage cut the line. Written back as it stands, it would carry on over the
+// lines written after it.
+bool leavesLineOpen(std::string_view raw) {
+  bool inQuotes = false;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\\') {
+      if (++i == raw.size()) return true;
+    } else if (raw[i] == '"') {
+      inQuotes = !inQuotes;
+    }
+  }
+  return inQuotes;
+}
+
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
@@ -574,7 +589,7 @@ IniDocument IniDocument::parse(std::string_view data) {
     if (!isCleanText(rawKey)) continue;
     const auto valueStart = static_cast<std::size_t>(equals) + 1;
     Entry entry{std::string(data.substr(valueStart, start + length - valueStart)), true};
-    entry.clean = isCleanText(entry.raw);
+    entry.clean = isCleanText(entry.raw) && !leavesLineOpen(entry.raw);
     document.entries_[section + unescapeKey(rawKey)] = std::move(entry);
     ++document.readLines_;
   }

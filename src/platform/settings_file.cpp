@@ -131,7 +131,8 @@ std::optional<std::string> bytesValue(const IniDocument& document, std::string_v
 std::optional<bool> failingClosedValue(const Contents& contents, std::string_view key) {
   if (contents.unreadable()) return true;
   const std::optional<IniDocument::Value> value = contents.document.value(key);
-  if (!value) return std::nullopt;
+  // In a damaged file the switch may stand on a line that could not be read.
+  if (!value) return contents.document.damaged() ? std::optional(true) : std::nullopt;
   const Scalar* scalar = scalarOf(value);
   // A list or a typed value is not a plain "off".
   if (!scalar || scalar->kind != Scalar::Kind::text) return true;

@@ -36,6 +36,7 @@ TEST(DestructiveGate, FirstSourceThatHoldsGivesTheReason) {
 
 // The switch that forbids every removal reads any spelling of "on", and anything unclear, as on.
 TEST(DestructiveGate, TheReadOnlyDefaultFailsClosed) {
+  using namespace std::string_literals;
   const std::vector<std::pair<std::string, bool>> cases = {
       {"true", true},   {"1", true},      {"yes", true},   {"YES", true},  {"TRUE", true},
       {"On", true},     {"2", true},      {"-1", true},    {"0.5", true},  {"maybe", true},
@@ -57,6 +58,8 @@ TEST(DestructiveGate, TheReadOnlyDefaultFailsClosed) {
       {"[General]\nHLMReadOnly=off, on\n", true},
       {"[General]\nshowInMenuBar=false\n", std::nullopt},
       {"[General]\nHLMReadOnly=false\n\x93\x01garbage\n", false},
+      // Damage may have taken the switch's own line.
+      {"[General]\nsidebarWidth=250\n\0\0\0\0ReadOnly=true\n"s, true},
       {utf16, true},
       {std::string(64, '\0'), true},
   };

@@ -51,6 +51,10 @@ TEST(AtomicFile, CreatesOnlyWhereNothingIsYet) {
   EXPECT_EQ(test::readFile(taken), "first");
   EXPECT_EQ(AtomicFile::create(tree / "other", "second"), AtomicFile::Created::created);
   EXPECT_EQ(test::readFile(tree / "other"), "second");
+  // A copy of a private file stays private, whatever the umask lets through.
+  struct stat status {};
+  ASSERT_EQ(::stat((tree / "other").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
   AtomicFile::Failure failure;
   EXPECT_EQ(AtomicFile::create(tree / "missing/copy", "x", &failure),
             AtomicFile::Created::failed);

@@ -193,6 +193,24 @@ TEST(IniDocument, TextsThatAreNotUtf8KeepEveryByte) {
   EXPECT_EQ(std::get<std::vector<Scalar>>(qt.at("excludedPaths"))[0], bytes(paths[0]));
 }
 
+// A value that the end of the file left open is written closed: kept as it stood, it would take
+// in every key written after it.
+TEST(IniDocument, AValueLeftOpenIsClosedWhenTheFileIsRewritten) {
+  for (const std::string ending : {"\"/home/me/proj", "/home/me/proj\\", "\"/a\\\"b"}) {
+    SCOPED_TRACE(ending);
+    IniDocument document = IniDocument::parse("[General]\nextraPaths=" + ending);
+    const auto before = document.value("extraPaths");
+    document.set("sidebarWidth", IniDocument::encodeText("250"));
+    document.set("showInMenuBar", IniDocument::encodeText("false"));
+    const std::string file = document.serialize();
+    const IniDocument read = IniDocument::parse(file);
+    EXPECT_EQ(read.value("extraPaths"), before) << file;
+    EXPECT_EQ(read.value("sidebarWidth"), IniDocument::Value(text("250"))) << file;
+    EXPECT_EQ(read.value("showInMenuBar"), IniDocument::Value(text("false"))) << file;
+    EXPECT_EQ(qtReading(file).count("showInMenuBar"), 1u) << file;
+  }
+}
+
 // Damaged bytes are reported, the good lines around them still read, and a rewrite is clean.
 TEST(IniDocument, DamageIsReportedAndTheGoodLinesStillRead) {
   struct Case {
