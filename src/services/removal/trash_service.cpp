@@ -36,8 +36,9 @@ TrashResult TrashService::trash(const std::vector<TrashItem>& items, RemovalMode
     const std::string shown = PathCanonical::canonical(item.url);
 
     std::optional<RemovalError> failure;
-    // Whether what is removed is the item itself: what the user was shown, or, where nothing
-    // was recorded, at least not a link standing in its place.
+    // Whether what is removed is the item itself: never a link standing in its place, even one
+    // that was already there when the plan was made (a tool may have moved the measured folder
+    // away between the scan and the plan), for what it led to stays where it is.
     bool itself = false;
     auto verdict = guardrail_.judge(item.url, item.allowedRoot, item.allowRootItself, protectedList,
                                     item.shellSnapshotRuleVerified);
@@ -47,7 +48,7 @@ TrashResult TrashService::trash(const std::vector<TrashItem>& items, RemovalMode
                item.shown && item.shown->object != approval.identifier) {
       failure = StateChanged::changedSinceShown();
     } else {
-      itself = item.shown.has_value() || !approval.isSymbolicLink;
+      itself = !approval.isSymbolicLink;
       RemovalTarget target{approval.path, approval.identifier, shown};
       if (item.shown && item.shown->mount != 0) target.shownMount = item.shown->mount;
       if (isPermanent(mode)) {

@@ -379,25 +379,34 @@ void change(FakeHome& home, Change kind) {
 TEST(TrashService, OnlyWhatTheUserWasShownIsRemovedAndCounted) {
   struct Case {
     Change change;
+    bool beforeShown;  // the change came after the scan measured the item, before the plan
     bool removed;
+    std::int64_t freed;
   };
-  for (const Case& c : {Case{Change::none, true}, Case{Change::replaced, false},
-                        Case{Change::link, false}}) {
+  for (const Case& c :
+       {Case{Change::none, false, true, 5000}, Case{Change::replaced, false, false, 0},
+        Case{Change::link, false, false, 0}, Case{Change::link, true, true, 0}}) {
     for (RemovalMode mode : {RemovalMode::trash, RemovalMode::deletePermanently}) {
-      SCOPED_TRACE(static_cast<int>(c.change) * 10 + static_cast<int>(isPermanent(mode)));
+      SCOPED_TRACE(static_cast<int>(c.change) * 100 + c.beforeShown * 10 +
+                   static_cast<int>(isPermanent(mode)));
       Fixture f;
       f.home.text("cache/pip/wheel", "old");
       f.home.text("elsewhere/precious", "precious");
+      if (c.beforeShown) change(f.home, c.change);
       const ShownItems shown = ShownItems::record({f.home / "cache/pip"});
-      change(f.home, c.change);
+      if (!c.beforeShown) change(f.home, c.change);
       TrashItem item = f.item("cache/pip", 5000, "cache");
       item.shown = shown.at(item.url);
 
       const TrashResult result = f.service.trash({item}, mode);
       EXPECT_EQ(result.succeeded.size(), c.removed ? 1u : 0u);
-      EXPECT_EQ(result.bytesFreed, c.removed ? 5000 : 0);
+      // A link shown in the item's place goes, but frees nothing of what was measured.
+      EXPECT_EQ(result.bytesFreed, c.freed);
       EXPECT_EQ(existsNoFollow(f.home / "cache/pip"), !c.removed);
       EXPECT_EQ(readFile(f.home / "elsewhere/precious"), "precious");
+      if (c.change != Change::none) {
+        EXPECT_EQ(readFile(f.home / "cache/pip.old/wheel"), "old");
+      }
       if (c.removed) continue;
       ASSERT_EQ(result.failed.size(), 1u);
       EXPECT_EQ(describe(result.failed[0].error), "Skipped: it changed since it was shown");
