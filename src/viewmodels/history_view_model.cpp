@@ -1,6 +1,7 @@
 #include "viewmodels/history_view_model.h"
 
 #include <QMetaObject>
+#include <algorithm>
 #include <set>
 
 #include "utilities/path_canonical.h"
@@ -126,6 +127,15 @@ void HistoryViewModel::load(std::function<void()> done) {
         }
       }
       for (const PendingRemoval& removal : found.removals) {
+        // The program stopped after the record was appended (whole, as every write is) and
+        // before its journal went: only the journal is left to remove.
+        const auto& recorded = std::get<std::vector<HistoryEntry>>(result);
+        if (std::any_of(recorded.begin(), recorded.end(), [&](const HistoryEntry& entry) {
+              return entry.operationID == removal.operationID;
+            })) {
+          journal->finish(removal.operationID);
+          continue;
+        }
         const Outcome outcome = outcomeOf(removal);
         const std::vector<HistoryEntry> entries = entriesFor(
             outcome, removal.categories, removal.trigger, removal.operationID, removal.date);

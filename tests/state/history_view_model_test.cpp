@@ -309,6 +309,42 @@ TEST(HistoryViewModel, ARecordThatCannotBeSavedIsCompletedAtTheNextStart) {
   EXPECT_TRUE(test::journalsIn(f.tree / "Harborlume").empty());
 }
 
+// The program may stop after the record was appended and before its journal went: the next start
+// removes the journal and records nothing twice.
+TEST(HistoryViewModel, AJournalLeftBehindItsRecordAddsNothing) {
+  Fixture f;
+  const std::string gone = f.tree / "cache/gone";
+  std::vector<TrashItem> items(1);
+  items[0].url = gone;
+  items[0].size = 7;
+  const HistoryViewModel::Categories categories = {{"Package caches", {gone}}};
+  UUID operation;
+  f.await([&](auto done) {
+    operation = f.history.beginRemoval(categories, items, {}, TrashTrigger::confirmationSheet,
+                                       RemovalMode::trash, done);
+  });
+  std::string journal;
+  for (const auto& entry : std::filesystem::directory_iterator(f.tree / "Harborlume")) {
+    if (entry.path().extension() == ".journal") journal = entry.path().string();
+  }
+  ASSERT_FALSE(journal.empty());
+  const std::string bytes = test::readFile(journal);
+  f.await([&](auto done) {
+    f.history.record(removed({gone}, {{gone, 7}}), categories, TrashTrigger::confirmationSheet,
+                     done, operation);
+  });
+  f.tree.text("Harborlume/" + lastPathComponent(journal), bytes);
+
+  ActivityLog activity;
+  HistoryViewModel next(f.store, activity, f.clock.clock());
+  f.await([&](auto done) { next.load(done); });
+  ASSERT_EQ(next.entries().size(), 1u);
+  EXPECT_EQ(next.entries()[0].operationID, operation);
+  EXPECT_EQ(onDisk(f.file).size(), 1u);
+  EXPECT_TRUE(test::journalsIn(f.tree / "Harborlume").empty());
+  EXPECT_TRUE(activity.events().empty());
+}
+
 TEST(HistoryViewModel, AFileDamagedSinceStartUpIsReportedWhenRecording) {
   Fixture f;
   f.record(removed({"/a"}, {}), {{"Xcode", {"/a"}}});
