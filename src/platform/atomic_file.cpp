@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -115,6 +116,31 @@ std::optional<Failure> replace(const std::string& path, std::string_view bytes) 
   }
   syncFolder(parentPath(target));
   return std::nullopt;
+}
+
+UniqueFd replaceHolding(const std::string& path, std::string_view bytes, Failure& failure) {
+  std::string temporary;
+  int error = 0;
+  UniqueFd file = createTemporary(path, S_IRUSR | S_IWUSR, temporary, error);
+  if (!file.valid()) {
+    failure = failed(path, error);
+    return UniqueFd();
+  }
+  // The lock belongs to the open file, which the rename below does not change; the second
+  // descriptor keeps it while the first is closed to learn of deferred write errors.
+  UniqueFd held(::flock(file.get(), LOCK_EX | LOCK_NB) == 0 ? ::dup(file.get()) : -1);
+  if (!held.valid()) error = errno;
+  if (error == 0 && ::fchmod(file.get(), S_IRUSR | S_IWUSR) != 0) error = errno;
+  if (error == 0) error = writeDurably(file, bytes);
+  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) {
+    file.reset();
+    ::unlink(temporary.c_str());
+    failure = failed(path, error);
+    return UniqueFd();
+  }
+  syncFolder(parentPath(path));
+  return held;
 }
 
 Created create(const std::string& path, std::string_view bytes, Failure* failure) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace hl {
 
 // The one way the program replaces a file of its own (the history, the settings, the removal
@@ -20,6 +22,12 @@ using Failure = std::string;
 // is a symbolic link is replaced where the link leads, so a linked settings file stays linked.
 // An existing file keeps its permissions. None on success.
 std::optional<Failure> replace(const std::string& path, std::string_view bytes);
+
+// Puts `bytes` under `path` as `replace` does (a file of its owner's alone), and holds an
+// exclusive lock (`flock`) on it from before it can be seen there: another process that takes the
+// lock without waiting never finds the file unheld or half written while the returned descriptor
+// is open. Invalid, with `failure` set, when it could not be done; nothing is left then.
+UniqueFd replaceHolding(const std::string& path, std::string_view bytes, Failure& failure);
 
 // What `create` did.
 enum class Created { created, nameTaken, failed };

@@ -143,6 +143,7 @@ void HistoryViewModel::load(std::function<void()> done) {
           HistoryStore::Result stored = store->append(entries);
           if (const auto* error = std::get_if<HistoryStore::Error>(&stored)) {
             lines.push_back("Could not save history: " + error->description);
+            journal->release(removal.operationID);
             continue;
           }
           result = std::move(stored);

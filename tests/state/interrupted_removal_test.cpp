@@ -10,7 +10,9 @@
 #include "platform/user_folders.h"
 #include "support/child_process.h"
 #include "support/fake_home.h"
+#include "support/manual_clock.h"
 #include "support/removal_journals.h"
+#include "services/storage/removal_journal.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/history_view_model.h"
@@ -96,4 +98,31 @@ TEST(InterruptedRemoval, IsRecordedAtTheNextStartWithExactlyWhatIsGone) {
     EXPECT_EQ(later.history.entries(), next.history.entries());
     EXPECT_TRUE(later.logged().empty());
   }
+}
+
+// Two copies of the program starting at once never both take a journal left behind: the first
+// holds it until it is recorded, and one recorded and removed meanwhile is not taken at all.
+TEST(InterruptedRemoval, TwoCopiesNeverBothTakeAJournal) {
+  test::FakeHome home{"journals"};
+  const std::string historyFile = home / "Harborlume/history.json";
+  PendingRemoval removal;
+  removal.operationID = UUID::random();
+  removal.date = test::referenceDate();
+  removal.trigger = "sheet";
+  removal.items = {{home / "cache/gone", 7}};
+  {
+    RemovalJournal running(historyFile);
+    ASSERT_EQ(running.begin(removal), std::nullopt);
+    // While it runs, no other copy takes it.
+    EXPECT_TRUE(RemovalJournal(historyFile).interrupted(removal.date).removals.empty());
+    running.release(removal.operationID);
+  }
+
+  RemovalJournal first(historyFile);
+  RemovalJournal second(historyFile);
+  ASSERT_EQ(first.interrupted(removal.date).removals, std::vector<PendingRemoval>{removal});
+  EXPECT_TRUE(second.interrupted(removal.date).removals.empty());
+  first.finish(removal.operationID);
+  EXPECT_TRUE(second.interrupted(removal.date).removals.empty());
+  EXPECT_TRUE(test::journalsIn(home / "Harborlume").empty());
 }

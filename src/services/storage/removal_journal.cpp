@@ -157,9 +157,11 @@ std::optional<std::string> RemovalJournal::begin(const PendingRemoval& removal) 
   std::filesystem::create_directories(folder_, ec);
   if (ec) return folder_ + ": " + ec.message();
   const std::string path = pathOf(removal.operationID);
-  if (auto failed = AtomicFile::replace(path, encodePendingRemoval(removal))) return failed;
+  AtomicFile::Failure failure;
+  UniqueFd held = AtomicFile::replaceHolding(path, encodePendingRemoval(removal), failure);
+  if (!held.valid()) return failure;
   std::lock_guard lock(mutex_);
-  held_[removal.operationID] = lockJournal(path);
+  held_[removal.operationID] = std::move(held);
   return std::nullopt;
 }
 
@@ -188,12 +190,18 @@ RemovalJournal::Interrupted RemovalJournal::interrupted(Date now) {
       if (ours) continue;
     }
     // A journal another running copy of the program holds belongs to a removal under way.
-    const UniqueFd locked = lockJournal(entry.path);
+    UniqueFd locked = lockJournal(entry.path);
     if (!locked.valid()) continue;
+    // Another copy recorded it and removed it between our look and our lock.
+    struct stat status {};
+    if (::fstat(locked.get(), &status) != 0 || status.st_nlink == 0) continue;
     const PlainFile::OwnFile file = PlainFile::readOwn(entry.path);
     std::optional<PendingRemoval> removal =
         file.failure ? std::nullopt : decodePendingRemoval(file.bytes);
     if (removal) {
+      // Held until it is recorded (or released), so that no other copy records it as well.
+      std::lock_guard lock(mutex_);
+      held_[removal->operationID] = std::move(locked);
       found.removals.push_back(std::move(*removal));
       continue;
     }

@@ -70,7 +70,8 @@ class RemovalJournal {
     // Journals that could not be read: where each was moved aside, or why it could not be.
     std::vector<AsideCopy::Outcome> damaged;
   };
-  // The journals no running removal holds. `now` dates the names of damaged ones moved aside.
+  // The journals no running removal holds, each held from now on until it is finished or
+  // released. `now` dates the names of damaged ones moved aside.
   Interrupted interrupted(Date now);
 
   std::string pathOf(const UUID& operationID) const;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include "platform/atomic_file.h"
@@ -60,6 +62,25 @@ TEST(AtomicFile, CreatesOnlyWhereNothingIsYet) {
             AtomicFile::Created::failed);
   EXPECT_NE(failure.find("missing/copy"), std::string::npos);
   EXPECT_EQ(test::namesIn(tree.path()), (std::set<std::string>{"copy", "other"}));
+}
+
+TEST(AtomicFile, AHeldFileIsLockedFromBeforeItAppears) {
+  test::FakeHome tree{"atomic"};
+  const std::string path = tree.text("journal", "old");
+  AtomicFile::Failure failure;
+  UniqueFd held = AtomicFile::replaceHolding(path, "new", failure);
+  ASSERT_TRUE(held.valid()) << failure;
+  EXPECT_EQ(test::readFile(path), "new");
+  const auto lockable = [&] {
+    const UniqueFd other(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return other.valid() && ::flock(other.get(), LOCK_EX | LOCK_NB) == 0;
+  };
+  EXPECT_FALSE(lockable());
+  held.reset();
+  EXPECT_TRUE(lockable());
+  EXPECT_EQ(test::namesIn(tree.path()), (std::set<std::string>{"journal"}));
+  EXPECT_FALSE(AtomicFile::replaceHolding(tree / "missing/journal", "x", failure).valid());
+  EXPECT_NE(failure.find("missing/journal"), std::string::npos);
 }
 
 TEST(AtomicFile, AFullDiskLeavesTheOldFileAndNoTemporaryFile) {
