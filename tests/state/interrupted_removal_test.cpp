@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "platform/user_folders.h"
@@ -12,6 +13,7 @@
 #include "support/fake_home.h"
 #include "support/manual_clock.h"
 #include "support/removal_journals.h"
+#include "services/storage/history_store.h"
 #include "services/storage/removal_journal.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"
@@ -125,4 +127,22 @@ TEST(InterruptedRemoval, TwoCopiesNeverBothTakeAJournal) {
   first.finish(removal.operationID);
   EXPECT_TRUE(second.interrupted(removal.date).removals.empty());
   EXPECT_TRUE(test::journalsIn(home / "Harborlume").empty());
+}
+
+// Two copies of the program appending to one history at once lose none of each other's records.
+TEST(InterruptedRemoval, TwoCopiesAppendingToOneHistoryLoseNothing) {
+  test::FakeHome home{"history"};
+  const std::string file = home / "Harborlume/history.json";
+  constexpr int kEach = 60;
+  test::ChildProcess one({HL_HISTORY_APPENDER, file, std::to_string(kEach)});
+  test::ChildProcess two({HL_HISTORY_APPENDER, file, std::to_string(kEach)});
+  ASSERT_EQ(one.readLine(), "ready");
+  ASSERT_EQ(two.readLine(), "ready");
+  one.writeLine("go");
+  two.writeLine("go");
+  EXPECT_EQ(one.readLine(), "done 0");
+  EXPECT_EQ(two.readLine(), "done 0");
+  const HistoryStore::Result stored = HistoryStore(file).load();
+  ASSERT_TRUE(std::holds_alternative<std::vector<HistoryEntry>>(stored));
+  EXPECT_EQ(std::get<std::vector<HistoryEntry>>(stored).size(), 2u * kEach);
 }

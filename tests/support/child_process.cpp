@@ -69,6 +69,17 @@ std::string ChildProcess::readLine() {
   }
 }
 
+void ChildProcess::writeLine(const std::string& line) {
+  const std::string bytes = line + "\n";
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(input_, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    written += static_cast<std::size_t>(n);
+  }
+}
+
 std::vector<std::string> shellScript(const std::string& script, const std::string& argument) {
   return {"/bin/sh", "-c", script, argument};
 }

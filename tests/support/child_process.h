@@ -25,6 +25,8 @@ class ChildProcess {
   // Blocks until the child writes a whole line to its standard output, and returns it without
   // the newline; empty when the child closed its output (ended) first.
   std::string readLine();
+  // Writes `line` and a newline to the child's standard input.
+  void writeLine(const std::string& line);
 
  private:
   pid_t pid_ = -1;

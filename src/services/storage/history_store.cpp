@@ -4,11 +4,15 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QString>
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 
 #include "platform/aside_copy.h"
 #include "platform/atomic_file.h"
 #include "platform/plain_file.h"
+#include "platform/unique_fd.h"
 #include "utilities/path_canonical.h"
 
 namespace hl {
@@ -55,17 +59,24 @@ HistoryStore::Result HistoryStore::loadLocked(std::optional<std::string>* movedA
 HistoryStore::Result HistoryStore::append(const std::vector<HistoryEntry>& entries,
                                           std::optional<std::string>* movedAside) {
   std::lock_guard lock(mutex_);
-  Result loaded = loadLocked(movedAside);
-  auto* stored = std::get_if<std::vector<HistoryEntry>>(&loaded);
-  if (!stored) return loaded;
-  stored->insert(stored->end(), entries.begin(), entries.end());
-
   const std::string path = PathCanonical::canonical(fileURL_);
   const std::string folder = parentPath(path);
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) return Error{folder + ": " + ec.message()};
+  // Another copy of the program may be appending too: between its read and its write, its
+  // records and ours would overwrite each other. The folder is locked, not the file, which every
+  // write replaces.
+  const UniqueFd folderLock(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folderLock.valid()) {
+    while (::flock(folderLock.get(), LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
 
+  Result loaded = loadLocked(movedAside);
+  auto* stored = std::get_if<std::vector<HistoryEntry>>(&loaded);
+  if (!stored) return loaded;
+  stored->insert(stored->end(), entries.begin(), entries.end());
   if (auto failed = AtomicFile::replace(path, encodeHistory(*stored))) return Error{*failed};
   return loaded;
 }
