@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <fstream>
 #include <future>
 #include <limits>
 #include <set>
@@ -155,6 +156,32 @@ std::variant<int, WorktreeStatus> countOf(const std::optional<ProcessOutput>& re
   return *count;
 }
 
+// Whether the repository's HEAD may name a commit rather than a branch: a commit made on a
+// detached HEAD lies on no branch, so the branch count alone would not see it, and removing the
+// repository would lose it. Read from the repository's own files; when they cannot be read, git
+// is asked about HEAD as well, and a HEAD it cannot resolve then fails the count (the safe side).
+bool headMayBeDetached(const std::string& root) {
+  std::string gitFolder = appendingPath(root, ".git");
+  struct stat info {};
+  if (::stat(gitFolder.c_str(), &info) != 0) return true;
+  const auto firstLine = [](const std::string& path) -> std::optional<std::string> {
+    std::ifstream file(path);
+    std::string line;
+    if (!std::getline(file, line)) return std::nullopt;
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+    return line;
+  };
+  if (!S_ISDIR(info.st_mode)) {
+    // A linked checkout's ".git" file names its git folder.
+    const std::optional<std::string> link = firstLine(gitFolder);
+    if (!link || link->rfind("gitdir: ", 0) != 0) return true;
+    const std::string target = link->substr(8);
+    gitFolder = !target.empty() && target.front() == '/' ? target : appendingPath(root, target);
+  }
+  const std::optional<std::string> head = firstLine(appendingPath(gitFolder, "HEAD"));
+  return !head || head->rfind("ref:", 0) != 0;
+}
+
 std::string resolvedRoot(const std::string& folder) {
   return PathCanonical::canonical(
       FileIdentity::resolvingSymlinks(PathCanonical::canonical(folder)));
@@ -222,7 +249,10 @@ WorktreeStatus repositoryStatus(const std::string& repository, ProcessRunner::Du
   const std::string root = resolvedRoot(repository);
   const Context context{parentPath(root), timeout, stop, dependencies};
   auto unpushed = inParallel([&] {
-    return run({"rev-list", "--count", "--branches", "--not", "--remotes"}, root, context);
+    std::vector<std::string> arguments = {"rev-list", "--count", "--branches"};
+    if (headMayBeDetached(root)) arguments.push_back("HEAD");
+    for (const char* argument : {"--not", "--remotes"}) arguments.emplace_back(argument);
+    return run(arguments, root, context);
   });
   auto stashes = inParallel([&] { return stashCount(root, context); });
   const StatusProbe status = statusOutput(root, context);

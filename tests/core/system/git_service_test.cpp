@@ -85,6 +85,14 @@ TEST_F(GitServiceRealTest, LocalCommitsWithoutARemoteAreUnpushed) {
   EXPECT_EQ(describe(GitService::repositoryStatus(repo, timeout)), "dirty(false, 2)");
 }
 
+// A commit made on a detached HEAD lies on no branch: removing the repository would lose it.
+TEST_F(GitServiceRealTest, ACommitOnADetachedHeadIsUnpushed) {
+  const std::string repo = pushedRepository(root + "/repo");
+  git(repo, {"checkout", "-q", "--detach"});
+  commitFile(repo, "c.txt", "c", "detached");
+  EXPECT_EQ(describe(GitService::repositoryStatus(repo, timeout)), "dirty(false, 1)");
+}
+
 TEST_F(GitServiceRealTest, UnbornHeadAndEmptyRepository) {
   const std::string repo = pushedRepository(root + "/repo");
   git(repo, {"worktree", "add", "-q", "-b", "feature", root + "/wt"});
