@@ -483,8 +483,10 @@ class CleanerViewModel : public QObject, private FlowHost {
   Flow<RemovalOutcome> performTrash(std::vector<CacheItem> items, TrashTrigger trigger,
                                     RemovalMode mode, ShownItems shown);
   // The passed items whose list item still stands as confirmed; the others fail into `failures`.
+  // Quick Clean also leaves an item whose application runs.
   std::vector<CacheItem> stillAsConfirmed(const std::vector<CacheItem>& items,
-                                          std::vector<TrashResult::Failure>& failures) const;
+                                          std::vector<TrashResult::Failure>& failures,
+                                          TrashTrigger trigger) const;
   Flow<> prepareQuickClean(std::vector<CacheItem> candidates, std::uint64_t token,
                            int heldBefore);
   Flow<> runQuickClean(std::vector<CacheItem> items, RemovalMode confirmedMode, int skipped,

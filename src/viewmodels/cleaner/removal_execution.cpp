@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "models/in_use_reasons.h"
+#include "models/owner_names.h"
 #include "utilities/byte_formatting.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"
@@ -57,7 +58,8 @@ std::vector<TrashItem> removalEntries(const std::vector<CacheItem>& items,
 }  // namespace
 
 std::vector<CacheItem> CleanerViewModel::stillAsConfirmed(
-    const std::vector<CacheItem>& items, std::vector<TrashResult::Failure>& failures) const {
+    const std::vector<CacheItem>& items, std::vector<TrashResult::Failure>& failures,
+    TrashTrigger trigger) const {
   // The confirmed copies may be stale: a rescan may have found the item gone, its members
   // changed, or made it unselectable (a fresh modification under a time rule, a dirty worktree).
   // Only the confirmed paths are ever removed, and only while the list still offers them.
@@ -71,6 +73,11 @@ std::vector<CacheItem> CleanerViewModel::stillAsConfirmed(
       reason = "its folders changed";
     } else if (current->inUseReason) {
       reason = "now in use: " + *current->inUseReason;
+    } else if (settings_.exclusions().isExcluded(current->id)) {
+      // Excluded while the removal waited: the list no longer offers it.
+      reason = "excluded in Settings";
+    } else if (trigger == TrashTrigger::quickClean && current->runningOwner) {
+      reason = ownerDisplayName(*current->runningOwner) + " running";
     } else if (!current->isSelectable()) {
       reason = "no longer selectable";
     }
@@ -112,7 +119,7 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
     if (item.isSelectable()) candidates.push_back(item);
   }
   std::vector<TrashResult::Failure> skipped;
-  std::vector<CacheItem> remaining = stillAsConfirmed(candidates, skipped);
+  std::vector<CacheItem> remaining = stillAsConfirmed(candidates, skipped, trigger);
 
   Flow<GuardRefresh> checking = refreshGuards(remaining);
   const GuardRefresh guard = co_await checking;
@@ -137,6 +144,12 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
       skipped.push_back({item.url, StateChanged::changedSinceShown()});
     } else if (const auto found = guard.inUse.find(item.id); found != guard.inUse.end()) {
       skipped.push_back({item.url, StateChanged{"now in use: " + found->second}});
+    } else if (const auto owner = std::find_if(
+                   item.owners.begin(), item.owners.end(),
+                   [&](const std::string& key) { return guard.running.contains(key); });
+               trigger == TrashTrigger::quickClean && owner != item.owners.end()) {
+      // Quick Clean never takes what a running application owns, as when it was armed.
+      skipped.push_back({item.url, StateChanged{ownerDisplayName(*owner) + " running"}});
     } else {
       free.push_back(item);
     }
@@ -184,7 +197,7 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
   co_await journaling;
 
   // The waits above let scans and the user in: judge by the list once more.
-  remaining = stillAsConfirmed(remaining, skipped);
+  remaining = stillAsConfirmed(remaining, skipped, trigger);
 
   const std::vector<TrashItem> entries = removalEntries(remaining, shown);
   assign(trashProgress_, TrashProgress{0, static_cast<int>(entries.size())},

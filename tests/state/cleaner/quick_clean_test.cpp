@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "guarded_fakes.h"
 
 using namespace hl;
@@ -194,6 +196,47 @@ TEST(CleanerQuickClean, ConfirmingEndsInTheRightMessage) {
     }
     h.executor->settle();
     EXPECT_EQ(h->quickClean(), c.state);
+  }
+}
+
+// What happens while a confirmed removal waits (for its checks, git, its journal) keeps an item
+// out: excluded in Settings meanwhile, or, for Quick Clean, its application started after Quick
+// Clean's own check.
+TEST(CleanerQuickClean, WhatChangesWhileTheRemovalWaitsIsLeftOut) {
+  struct Case {
+    const char* name;
+    bool quickClean;
+    std::function<void(Guarded&)> meanwhile;
+    std::vector<std::string> handed;
+  };
+  const std::vector<Case> cases = {
+      {"Quick Clean, excluded", true, [](Guarded& h) { h->exclude({"/c/a"}); }, {"/c/b"}},
+      {"sheet, excluded", false, [](Guarded& h) { h->exclude({"/c/a"}); }, {"/c/b"}},
+      {"Quick Clean, its application started", true,
+       [](Guarded& h) { h.running = {"Docker"}; }, {"/c/b"}},
+      {"sheet, its application started", false, [](Guarded& h) { h.running = {"Docker"}; },
+       {"/c/a", "/c/b"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Guarded h;
+    h.scan({safe("/c/a", 1000, {"Docker"}), safe("/c/b", 2000)});
+    if (c.quickClean) {
+      arm(h);
+      h->confirmQuickClean(referenceDate() + 2s);
+      h.executor->step();  // Quick Clean's own check
+    } else {
+      h->selectAllVisible();
+      h->requestTrash();
+      h.executor->settle();
+      ASSERT_TRUE(h->pendingPlan());
+      h->confirmTrash(*h->pendingPlan(), referenceDate() + 2s);
+    }
+    c.meanwhile(h);
+    h.executor->settle();
+    std::vector<std::string> handed = h.removal->handed();
+    std::sort(handed.begin(), handed.end());
+    EXPECT_EQ(handed, c.handed);
   }
 }
 
