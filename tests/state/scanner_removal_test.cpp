@@ -130,6 +130,29 @@ TEST(ScannerRequest, ASecondRequestWhileOneIsCheckedIsIgnored) {
   EXPECT_EQ(f.scanner().pendingMode(), RemovalMode::trash);
 }
 
+// A plan belongs to the tree it was judged in: a scan started while the request is checked, or
+// while the sheet is up, leaves no plan over the new tree.
+TEST(ScannerRequest, AScanStartedMeanwhileLeavesNoPlan) {
+  for (const bool whileChecked : {true, false}) {
+    SCOPED_TRACE(whileChecked ? "while checked" : "while the sheet is up");
+    ScannerFixture f;
+    scannedTree(f);
+    f.home.file("other/x", 10);
+    f.scanner().requestTrash(Ids{f.id("t/big")});
+    if (!whileChecked) {
+      f.settle();
+      ASSERT_TRUE(f.scanner().pendingPlan());
+    }
+    f.scanner().scan(f.home / "other");
+    f.settle();
+    EXPECT_FALSE(f.scanner().pendingPlan());
+    EXPECT_FALSE(f.scanner().isCheckingPolicy());
+    f.scanner().confirmTrash({});
+    f.settle();
+    EXPECT_TRUE(f.trash.calls.empty());
+  }
+}
+
 TEST(ScannerRemoval, RemovesRecordsCutsAndReports) {
   ScannerFixture f;
   scannedTree(f);
@@ -247,6 +270,19 @@ TEST(ScannerRemoval, ASecondRemovalWhileOneRunsIsRefused) {
 
 // Choose Folder and Rescan stay usable during a removal: what the removal needs is taken when it
 // starts, and its cut tree never replaces the tree of another folder.
+// What was selected inside a removed folder went with it.
+TEST(ScannerRemoval, TheSelectionKeepsNothingOfARemovedFolder) {
+  ScannerFixture f;
+  f.home.file("t/p/c/x", 100);
+  f.home.file("t/q", 100);
+  f.scanned("t");
+  requested(f, {f.id("t/p"), f.id("t/p/c"), f.id("t/q")});
+  f.trash.failures[f.home / "t/q"] = FileSystemError{13, "Permission denied"};
+  confirmed(f);
+  EXPECT_EQ(f.scanner().node(f.id("t/p/c")), nullptr);
+  EXPECT_EQ(f.scanner().selection(), Ids{f.id("t/q")});
+}
+
 TEST(ScannerRemoval, TheTreeIsCutOnlyWhileItStillShowsTheSameFolder) {
   ScannerFixture f;
   scannedTree(f);

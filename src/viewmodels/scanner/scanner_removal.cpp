@@ -77,9 +77,17 @@ void ScannerViewModel::requestTrash(std::optional<std::set<std::string>> ids) {
   }
   if (nodes.empty() || isCheckingPolicy_) return;
 
+  if (!rootURL_) return;
   setIsCheckingPolicy(true);
-  evaluatePolicy(nodes, [this, nodes](Verdict verdict, ShownItems seen) {
+  // A scan started meanwhile (Choose Folder and Rescan stay usable) makes another tree: the
+  // judgement of this one offers nothing there.
+  const std::uint64_t generation = treeGeneration_;
+  const std::string root = *rootURL_;
+  const std::set<std::string> worktreeRoots = tree_.worktreeRoots;
+  evaluatePolicy(nodes, [this, nodes, generation, root, worktreeRoots](Verdict verdict,
+                                                                       ShownItems seen) {
     setIsCheckingPolicy(false);
+    if (generation != treeGeneration_) return;
     std::vector<FileNode> allowed;
     std::set<std::string> reasons;  // distinct, in ascending order
     int refused = 0;
@@ -97,6 +105,8 @@ void ScannerViewModel::requestTrash(std::optional<std::set<std::string>> ids) {
       setPendingMode(removalMode());
       pendingPlanCreatedAt_ = services_.clock();
       pendingShown_ = std::move(seen);
+      pendingRoot_ = root;
+      pendingWorktreeRoots_ = worktreeRoots;
       setPendingPlan(std::move(allowed));
       return;
     }
@@ -126,19 +136,21 @@ void ScannerViewModel::confirmTrash(const std::vector<FileNode>& nodes) {
   auto removal = std::make_shared<Removal>();
   for (const FileNode& confirmed : nodes) removal->nodes.push_back(planNode(confirmed));
   removal->shown = std::exchange(pendingShown_, {});
+  const std::string plannedRoot = std::exchange(pendingRoot_, {});
+  std::set<std::string> plannedWorktreeRoots = std::exchange(pendingWorktreeRoots_, {});
   setPendingPlan(std::nullopt);
   const RemovalMode mode = effectiveRemovalMode(pendingMode_, removalMode());
   setIsTrashing(true);
   setActiveRemovalMode(mode);
-  if (!rootURL_) {
+  if (plannedRoot.empty()) {
     setIsTrashing(false);
     return;
   }
-  // Choose Folder and Rescan stay usable meanwhile: what the removal needs of the page's state
-  // is taken now.
+  // Judged where the plan was made, whatever the page shows now: Choose Folder and Rescan stay
+  // usable meanwhile, and a rescan under way knows no worktree roots yet.
   removal->mode = mode;
-  removal->root = *rootURL_;
-  removal->worktreeRoots = tree_.worktreeRoots;
+  removal->root = plannedRoot;
+  removal->worktreeRoots = std::move(plannedWorktreeRoots);
   // Written down before anything is acted on, so that a removal cut short is still recorded at
   // the next start; before the last check, which stays right before the removal.
   std::vector<TrashItem> confirmed;
@@ -298,8 +310,16 @@ void ScannerViewModel::pruneRemoved(std::shared_ptr<Removal> removal,
 }
 
 void ScannerViewModel::finishRemoval(std::shared_ptr<Removal> removal) {
-  std::set<std::string> selection = selection_;
-  for (const std::string& id : removal->removedIDs) selection.erase(id);
+  // What was inside a removed folder went with it.
+  std::set<std::string> selection;
+  for (const std::string& id : selection_) {
+    if (std::none_of(removal->removedIDs.begin(), removal->removedIDs.end(),
+                     [&](const std::string& removed) {
+                       return PathRelation::isSameOrDescendant(id, removed);
+                     })) {
+      selection.insert(id);
+    }
+  }
   setSelection(std::move(selection));
   setIsTrashing(false);
 

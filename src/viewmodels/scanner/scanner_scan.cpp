@@ -65,6 +65,11 @@ void ScannerViewModel::scan(const std::string& url) {
   release(std::move(old));
   if (hadTree) emit rootChanged();
   setSelection({});
+  // A plan belongs to the tree it was made in.
+  pendingShown_ = {};
+  pendingRoot_.clear();
+  pendingWorktreeRoots_.clear();
+  setPendingPlan(std::nullopt);
   setErrorMessage(std::nullopt);
   setIsScanning(true);
   ScanProgress fresh;

@@ -257,6 +257,9 @@ class ScannerViewModel : public QObject {
   std::optional<Date> pendingPlanCreatedAt_;
   // What stood at the pending plan's paths when its nodes were judged for it.
   ShownItems pendingShown_;
+  // The measured folder and its worktree roots the pending plan was judged in.
+  std::string pendingRoot_;
+  std::set<std::string> pendingWorktreeRoots_;
   RemovalMode pendingMode_ = RemovalMode::trash;
   int pendingRefusedCount_ = 0;
   bool isTrashing_ = false;

@@ -407,8 +407,12 @@ TEST(ScannerPage, TheSelectionButtonIsOffWhileNoSelectedRowExists) {
   p.scanner().confirmTrash(*p.scanner().pendingPlan());
   p.f.settle();
   ASSERT_FALSE(p.scanner().isTrashing());
-  // The file's id stays selected, and names no row.
-  ASSERT_FALSE(p.scanner().selection().empty());
+  // Nothing of the removed folder stays selected.
+  EXPECT_TRUE(p.scanner().selection().empty());
+  EXPECT_FALSE(p.sidebar->removeButton()->isEnabled());
+  // An id that names no row any more turns the button on no more than an empty selection.
+  p.scanner().setSelection(p.ids({"t/mid/inner/deep.bin"}));
+  p.f.settle();
   EXPECT_TRUE(p.scanner().selectedNodes().empty());
   EXPECT_TRUE(p.sidebar->removeButton()->isVisibleTo(p.sidebar));
   EXPECT_FALSE(p.sidebar->removeButton()->isEnabled());
