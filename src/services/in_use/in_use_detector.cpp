@@ -94,7 +94,7 @@ InUseSnapshot InUseDetector::capture(const std::vector<std::string>& roots, bool
   auto processes =
       inParallel([from, run = runner, stop] { return ProcessSnapshot::capture(*from, run, stop); });
   OpenPaths open = std::map<std::string, std::int32_t>{};
-  if (includeOpenFiles) open = openPathPrefixes(roots, *from, runner, stop);
+  if (includeOpenFiles) open = openPathPrefixes(withWhereTheyLead(roots), *from, runner, stop);
 
   InUseSnapshot snapshot;
   snapshot.processes = processes.get();
@@ -219,6 +219,17 @@ std::map<std::string, std::int32_t> InUseDetector::foldOpenFiles(
 
 std::string InUseDetector::canonical(std::string_view path) {
   return FileIdentity::normalizedPath(path);
+}
+
+std::vector<std::string> InUseDetector::withWhereTheyLead(const std::vector<std::string>& paths) {
+  // The kernel names open files and working folders by where they really are, never through a
+  // linked folder: a path that leads elsewhere is looked for there as well.
+  std::vector<std::string> all = paths;
+  for (const std::string& path : paths) {
+    std::string resolved = canonical(FileIdentity::resolvingSymlinks(path));
+    if (resolved != canonical(path)) all.push_back(std::move(resolved));
+  }
+  return all;
 }
 
 std::string InUseDetector::claudeProjectFolderName(std::string_view path) {

@@ -55,6 +55,7 @@ std::map<std::string, std::string> reasons(const std::vector<CacheItem>& items,
     for (const std::string& target : item.targetURLs()) {
       paths.push_back(InUseDetector::canonical(cleanPath(target)));
     }
+    paths = InUseDetector::withWhereTheyLead(paths);
 
     std::optional<std::string> reason;
     for (const std::string& path : paths) {

@@ -514,6 +514,38 @@ TEST(InUseAcceptance, RealProcessesHoldingAFileAndSittingInAFolderLockTheirItems
   }
 }
 
+// The kernel names open files and working folders by where they really are: an item reached
+// through a linked folder (a dotfile-managed ~/.cache) is in use all the same.
+TEST(InUseAcceptance, AnItemReachedThroughALinkedFolderIsInUseAllTheSame) {
+  FakeHome home;
+  FakeHome elsewhere{"elsewhere"};
+  elsewhere.text("cache/pkg/blob.bin", "data");
+  elsewhere.dir("cache/tool/bin");
+  home.symlink("cache", elsewhere / "cache");
+  ChildProcess holder(
+      hl::test::shellScript("exec 3<\"$0\"; echo ready; read line", home / "cache/pkg/blob.bin"));
+  ChildProcess sitter(
+      hl::test::shellScript("cd \"$0\" && echo ready && read line", home / "cache/tool/bin"));
+  ASSERT_EQ(holder.readLine(), "ready");
+  ASSERT_EQ(sitter.readLine(), "ready");
+
+  std::vector<CacheItem> items;
+  for (const char* name : {"cache/pkg", "cache/tool"}) {
+    CacheItemInit init;
+    init.url = home / name;
+    init.discoveryRoot = home / "cache";
+    items.emplace_back(init);
+  }
+  const InUseDetector detector{home.path(), kNow};
+  for (const bool openFiles : {true, false}) {
+    SCOPED_TRACE(openFiles ? "open files" : "working folders only");
+    const InUseEvaluation evaluation = detector.evaluate(items, openFiles);
+    ASSERT_TRUE(evaluation.verification.isVerified());
+    EXPECT_EQ(evaluation.reasons.count(items[0].id), openFiles ? 1u : 0u);
+    EXPECT_EQ(evaluation.reasons.count(items[1].id), 1u);
+  }
+}
+
 TEST(InUseCapture, TheCommandSourceRunsThePerUserLsofBesidePsAndTheWorkingDirectories) {
   hl::test::FakeProcessRunner fake;
   const std::string user = std::to_string(::getuid());
