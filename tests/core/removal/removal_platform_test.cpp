@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -150,6 +151,32 @@ TEST(FreedesktopTrash, AFolderHoldingAMountIsRefusedWhole) {
   home.text("cache/build/deep/free/x", "x");
   const RemovalTarget sibling = approved(home, home / "cache/build/deep/free", home / "cache");
   EXPECT_EQ(FreedesktopTrash::moveToTrash(sibling, home / "Trash", kDate), std::nullopt);
+}
+
+// Reached through a bind mount of a folder above it, a folder's inner mount is named in the
+// table under the other path only: it is refused all the same.
+TEST(FreedesktopTrash, AMountInsideIsFoundThroughAnotherPathToo) {
+  if (auto reason = test::ScratchMount::unavailableReason(); !reason.empty()) {
+    GTEST_SKIP() << reason;
+  }
+  FakeHome home;
+  home.text("outside/keep", "keep");
+  home.dir("source/d/inner");
+  home.text("source/e/x", "x");
+  home.dir("alias");
+  auto alias = test::ScratchMount::bind(home / "source", home / "alias");
+  auto inner = test::ScratchMount::bind(home / "outside", home / "source/d/inner");
+  ASSERT_FALSE(std::filesystem::exists(home / "alias/d/inner/keep"));
+
+  const RemovalTarget target = approved(home, home / "alias/d", home / "alias");
+  const auto error = FreedesktopTrash::moveToTrash(target, home / "Trash", kDate);
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(describe(*error), "Could not move " + home / "alias/d" + " to the Trash: " +
+                                  home / "alias/d/inner" + ": another volume is mounted there.");
+  EXPECT_EQ(readFile(home / "source/d/inner/keep"), "keep");
+  // A folder beside it still goes.
+  const RemovalTarget beside = approved(home, home / "alias/e", home / "alias");
+  EXPECT_EQ(FreedesktopTrash::moveToTrash(beside, home / "Trash", kDate), std::nullopt);
 }
 
 TEST(PermanentRemover, ReportsWhatItCouldNotDelete) {
