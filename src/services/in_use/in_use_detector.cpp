@@ -221,13 +221,21 @@ std::string InUseDetector::canonical(std::string_view path) {
   return FileIdentity::normalizedPath(path);
 }
 
-std::vector<std::string> InUseDetector::withWhereTheyLead(const std::vector<std::string>& paths) {
-  // The kernel names open files and working folders by where they really are, never through a
-  // linked folder: a path that leads elsewhere is looked for there as well.
-  std::vector<std::string> all = paths;
-  for (const std::string& path : paths) {
-    std::string resolved = canonical(FileIdentity::resolvingSymlinks(path));
-    if (resolved != canonical(path)) all.push_back(std::move(resolved));
+std::vector<std::string> InUseDetector::whereTheyLead(const std::vector<std::string>& paths) {
+  // The folders many paths share are resolved once. A path that is itself a link is left as
+  // named: removing it removes the link, never what it leads to.
+  std::vector<std::string> resolved = FileIdentity::identityPaths(paths);
+  for (std::string& path : resolved) path = canonical(path);
+  return resolved;
+}
+
+std::vector<std::string> InUseDetector::withWhereTheyLead(const std::vector<std::string>& roots) {
+  // The kernel names open files by where they really are, never through a link: a root that
+  // leads elsewhere (itself a link, or below one) is looked in there as well. Roots are few.
+  std::vector<std::string> all = roots;
+  for (const std::string& root : roots) {
+    std::string resolved = canonical(FileIdentity::resolvingSymlinks(root));
+    if (resolved != canonical(root)) all.push_back(std::move(resolved));
   }
   return all;
 }

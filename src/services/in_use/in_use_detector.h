@@ -87,8 +87,10 @@ struct InUseDetector {
   // The form in which all in-use code compares paths: canonical, with a leading
   // "/System/Volumes/Data" folded away.
   static std::string canonical(std::string_view path);
-  // The paths, and where each leads through linked folders when that is elsewhere.
-  static std::vector<std::string> withWhereTheyLead(const std::vector<std::string>& paths);
+  // Where each path leads through linked folders above it (canonical), in order.
+  static std::vector<std::string> whereTheyLead(const std::vector<std::string>& paths);
+  // The roots, and where each leads when that is elsewhere (followed in full, a final link too).
+  static std::vector<std::string> withWhereTheyLead(const std::vector<std::string>& roots);
 
   // The command-line agent's project folder name for a path.
   static std::string claudeProjectFolderName(std::string_view path);

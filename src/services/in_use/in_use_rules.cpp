@@ -49,13 +49,27 @@ std::map<std::string, std::string> reasons(const std::vector<CacheItem>& items,
   }
   WorktreeInUseRules::TranscriptCache transcripts;
 
+  // Where every item's folders lead through linked folders, worked out for all at once: the
+  // kernel names open files and working folders by where they really are.
+  std::vector<std::string> targets;
+  for (const CacheItem& item : items) {
+    if (item.kind != ItemKind::path) continue;
+    for (const std::string& target : item.targetURLs()) {
+      targets.push_back(InUseDetector::canonical(cleanPath(target)));
+    }
+  }
+  const std::vector<std::string> led = InUseDetector::whereTheyLead(targets);
+  std::size_t next = 0;
+
   for (const CacheItem& item : items) {
     if (item.kind != ItemKind::path) continue;
     std::vector<std::string> paths;
     for (const std::string& target : item.targetURLs()) {
       paths.push_back(InUseDetector::canonical(cleanPath(target)));
     }
-    paths = InUseDetector::withWhereTheyLead(paths);
+    for (std::size_t i = 0, count = paths.size(); i < count; ++i, ++next) {
+      if (led[next] != paths[i]) paths.push_back(led[next]);
+    }
 
     std::optional<std::string> reason;
     for (const std::string& path : paths) {
