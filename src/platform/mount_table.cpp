@@ -51,10 +51,9 @@ std::vector<Mount> parseMounts(std::string_view text) {
       fields.push_back(line.substr(start, end - start));
       pos = end;
     }
-    if (fields.size() < 5 || fields[3].empty() || fields[3].front() != '/' || fields[4].empty() ||
-        fields[4].front() != '/') {
-      continue;
-    }
+    // A mount that shows no folder of a file system (a namespace's "net:[…]") keeps its root
+    // as written; only where it is shown must be a path.
+    if (fields.size() < 5 || fields[4].empty() || fields[4].front() != '/') continue;
     mounts.push_back({std::string(fields[0]), std::string(fields[1]), std::string(fields[2]),
                       unescaped(fields[3]), unescaped(fields[4])});
   }
@@ -104,22 +103,7 @@ std::optional<std::string> mountInsideElsewhere(const std::vector<Mount>& mounts
 
 std::vector<std::string> parse(std::string_view text) {
   std::vector<std::string> points;
-  for (std::string_view line : nonEmptyLines(text)) {
-    std::size_t pos = 0;
-    std::string_view field;
-    for (int index = 0; index < 5; ++index) {
-      const std::size_t start = line.find_first_not_of(' ', pos);
-      if (start == std::string_view::npos) {
-        field = {};
-        break;
-      }
-      std::size_t end = line.find(' ', start);
-      if (end == std::string_view::npos) end = line.size();
-      field = line.substr(start, end - start);
-      pos = end;
-    }
-    if (!field.empty() && field.front() == '/') points.push_back(unescaped(field));
-  }
+  for (Mount& mount : parseMounts(text)) points.push_back(std::move(mount.point));
   return points;
 }
 

@@ -36,6 +36,10 @@ class ActivityLog;
 class HistoryViewModel;
 class SettingsStore;
 
+// The first of the item's owners among the running ones: Quick Clean never takes what a running
+// application owns. Null when none runs.
+const std::string* runningOwnerOf(const CacheItem& item, const std::set<std::string>& running);
+
 // The state behind the Home page, the tray popover and the status bar: the items of the last
 // scan, the user's check marks and highlighted rows, removals with their confirmation, Quick
 // Clean, the tools' own cleanup commands, and the in-use verification.

@@ -11,6 +11,13 @@
 #include "viewmodels/settings_store.h"
 
 namespace hl {
+
+const std::string* runningOwnerOf(const CacheItem& item, const std::set<std::string>& running) {
+  const auto owner = std::find_if(item.owners.begin(), item.owners.end(),
+                                  [&](const std::string& key) { return running.contains(key); });
+  return owner == item.owners.end() ? nullptr : &*owner;
+}
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -24,11 +31,7 @@ std::vector<CacheItem> freeOf(const std::vector<CacheItem>& items,
                               const std::set<std::string>& running) {
   std::vector<CacheItem> kept;
   for (const CacheItem& item : items) {
-    if (inUse.contains(item.id)) continue;
-    if (std::any_of(item.owners.begin(), item.owners.end(),
-                    [&](const std::string& owner) { return running.contains(owner); })) {
-      continue;
-    }
+    if (inUse.contains(item.id) || runningOwnerOf(item, running)) continue;
     kept.push_back(item);
   }
   return kept;

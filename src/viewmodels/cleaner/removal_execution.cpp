@@ -144,10 +144,8 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
       skipped.push_back({item.url, StateChanged::changedSinceShown()});
     } else if (const auto found = guard.inUse.find(item.id); found != guard.inUse.end()) {
       skipped.push_back({item.url, StateChanged{"now in use: " + found->second}});
-    } else if (const auto owner = std::find_if(
-                   item.owners.begin(), item.owners.end(),
-                   [&](const std::string& key) { return guard.running.contains(key); });
-               trigger == TrashTrigger::quickClean && owner != item.owners.end()) {
+    } else if (const std::string* owner = runningOwnerOf(item, guard.running);
+               trigger == TrashTrigger::quickClean && owner) {
       // Quick Clean never takes what a running application owns, as when it was armed.
       skipped.push_back({item.url, StateChanged{ownerDisplayName(*owner) + " running"}});
     } else {
