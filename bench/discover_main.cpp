@@ -2,7 +2,7 @@
 // whole pass and, apart, its two walks (worktrees and projects); the rest is the catalog and
 // the claims. The file system's caches are warm after the first run, which is not counted.
 //
-//   hl_bench_discover HOME [RUNS]
+//   hl_bench_discover [--sequential] HOME [RUNS]   --sequential: every walk on one thread
 //   hl_bench_discover --list HOME     prints every item and note instead, to compare with the disk
 
 #include <algorithm>
@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "models/cache_group.h"
 #include "platform/absolute_path.h"
 #include "platform/memory_release.h"
@@ -23,6 +25,14 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Processor time of the whole process so far (every thread), in milliseconds.
+double processorMilliseconds() {
+  struct rusage usage {};
+  ::getrusage(RUSAGE_SELF, &usage);
+  const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+  return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
 
 double millisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -49,6 +59,11 @@ int main(int argc, char** argv) {
     --argc;
     ++argv;
   }
+  const bool sequential = argc > 1 && std::string(argv[1]) == "--sequential";
+  if (sequential) {
+    --argc;
+    ++argv;
+  }
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s [--list] HOME [RUNS]\n", argv[0]);
     return 2;
@@ -72,6 +87,11 @@ int main(int argc, char** argv) {
   discovery.home = home;
   discovery.worktrees.home = home;
   discovery.projects.home = home;
+  if (sequential) {
+    discovery.spread = hl::sequentially();
+    discovery.worktrees.spread = hl::sequentially();
+    discovery.projects.spread = hl::sequentially();
+  }
 
   const hl::DiscoveryResult first = discovery.discover();
   if (list) {
@@ -86,11 +106,13 @@ int main(int argc, char** argv) {
   std::map<hl::CacheGroup, int> counts;
   for (const hl::CacheItem& item : first.items) ++counts[item.group];
 
-  Figures whole, worktrees, projects;
+  Figures whole, wholeProcessor, worktrees, projects;
   for (int run = 0; run < runs; ++run) {
     auto start = Clock::now();
+    const double processorStart = processorMilliseconds();
     const auto result = discovery.discover();
     whole.add(millisecondsSince(start));
+    wholeProcessor.add(processorMilliseconds() - processorStart);
     if (result.items.size() != first.items.size()) {
       std::fprintf(stderr, "the home changed while measuring\n");
       return 1;
@@ -114,6 +136,7 @@ int main(int argc, char** argv) {
   std::printf("), notes %zu\n", first.notes.size());
   std::printf("discover  median %.1f ms  min %.1f  max %.1f  (%d runs)\n", whole.median(),
               whole.min(), whole.max(), runs);
+  std::printf("discover  processor time median %.1f ms\n", wholeProcessor.median());
   std::printf("worktrees median %.1f ms\n", worktrees.median());
   std::printf("projects  median %.1f ms\n", projects.median());
   return 0;

@@ -69,14 +69,15 @@ std::size_t digitRun(std::string_view text, std::size_t from) {
 
 CacheDiscovery::Walks CacheDiscovery::walk() const {
   const Date now = clock ? clock() : systemWallClock()();
+  // Both walks start from the same search roots and look at most of the same folders: walked
+  // together, each folder is listed once. The project walk lists first, as its listings read
+  // all that the repository walk needs.
+  ProjectDiscovery::Walk projectWalk(projects, now);
+  WorktreeDiscovery::RepositoryWalk repositoryWalk(worktrees);
+  walkTogether({&projectWalk, &repositoryWalk}, spread);
   Walks walks;
-  spread(2, [&](std::size_t part) {
-    if (part == 0) {
-      walks.worktrees = worktrees.discover();
-    } else {
-      walks.projects = projects.discover(now);
-    }
-  });
+  walks.projects = projectWalk.items();
+  walks.worktrees = worktrees.discover(repositoryWalk.repositories());
   return walks;
 }
 

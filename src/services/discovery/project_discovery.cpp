@@ -82,131 +82,131 @@ bool ProjectDiscovery::Rule::matches(std::string_view folder,
   return true;
 }
 
-namespace {
-
-// A folder the walk still has to list, with its depth below its search root and that root's
-// place among the roots.
-struct Pending {
-  std::string folder;
-  int depth = 0;
-  std::size_t root = 0;
-};
-
-// What listing one folder gives: its candidates, as items, and the folders to list next, both in
-// listing order.
-struct Visited {
-  std::vector<CacheItem> items;
-  std::vector<Pending> children;
-};
-
-}  // namespace
-
 std::vector<CacheItem> ProjectDiscovery::discover(Date now) const {
+  Walk walk(*this, now);
+  walkTogether({&walk}, spread);
+  return walk.items();
+}
+
+ProjectDiscovery::Walk::Walk(const ProjectDiscovery& discovery, Date now)
+    : discovery_(discovery), now_(now) {
+  const std::vector<std::string> roots = searchRootFolders(discovery.home, discovery.searchRoots);
+  rootVolumes_.resize(roots.size());
+  found_.resize(roots.size());
+  for (std::size_t i = 0; i < roots.size(); ++i) {
+    if (discovery.boundary.isDataless && discovery.boundary.isDataless(roots[i])) continue;
+    rootVolumes_[i] = DirectoryListing::rootVolume(discovery.boundary, roots[i]);
+    level_.push_back({roots[i], 0, i});
+  }
+  visited_.resize(level_.size());
+}
+
+bool ProjectDiscovery::Walk::finished() const {
+  return level_.empty() || discovery_.stop.stop_requested();
+}
+
+std::optional<std::vector<ListedEntry>> ProjectDiscovery::Walk::list(std::size_t folder) {
+  const Pending& pending = level_[folder];
+  std::vector<Role>& roles = visited_[folder].roles;
+  // Which entries are build folders is known from the folders' status alone; the dates of the
+  // other entries are read only where there are some, for the project's modification date.
+  return DirectoryListing::entries(
+      pending.folder, [&](const std::vector<ListedEntry>& entries) {
+        std::unordered_set<std::string> siblings;
+        siblings.reserve(entries.size());
+        for (const ListedEntry& entry : entries) siblings.insert(entry.name);
+        bool found = false;
+        roles.clear();
+        for (const ListedEntry& entry : entries) {
+          const bool eligible = entry.hasValues && entry.isDirectory && !entry.isSymbolicLink;
+          Role role = Role::other;
+          if (eligible && DirectoryListing::skipReason(discovery_.boundary, entry,
+                                                       rootVolumes_[pending.root])) {
+            role = Role::skipped;
+          } else if (const auto rule = rulesByName().find(entry.name);
+                     eligible && rule != rulesByName().end() &&
+                     rule->second->matches(entry.path, siblings)) {
+            role = Role::candidate;
+            found = true;
+          }
+          roles.push_back(role);
+        }
+        return found;
+      });
+}
+
+void ProjectDiscovery::Walk::visit(std::size_t folderIndex,
+                                   const std::optional<std::vector<ListedEntry>>& listing) {
   struct Candidate {
     std::string path;
     const Rule* rule;
     std::optional<Date> modified;
   };
-  const std::vector<std::string> roots = searchRootFolders(home, searchRoots);
-  std::vector<std::optional<VolumeIdentifier>> rootVolumes(roots.size());
-  std::vector<Pending> level;
-  for (std::size_t i = 0; i < roots.size(); ++i) {
-    if (boundary.isDataless && boundary.isDataless(roots[i])) continue;
-    rootVolumes[i] = DirectoryListing::rootVolume(boundary, roots[i]);
-    level.push_back({roots[i], 0, i});
+  if (!listing) return;
+  const Pending& pending = level_[folderIndex];
+  Visited& visited = visited_[folderIndex];
+  const std::string& folder = pending.folder;
+  const std::vector<Role>& roles = visited.roles;
+  std::optional<Date> projectModified;
+  std::vector<Candidate> candidates;
+  for (std::size_t index = 0; index < listing->size(); ++index) {
+    const ListedEntry& entry = (*listing)[index];
+    const bool eligible = entry.hasValues && entry.isDirectory && !entry.isSymbolicLink;
+    if (roles[index] == Role::skipped) continue;
+    if (roles[index] == Role::candidate) {
+      candidates.push_back({entry.path, rulesByName().find(entry.name)->second, entry.modified});
+      continue;
+    }
+    if (entry.modified && (!projectModified || *entry.modified > *projectModified)) {
+      projectModified = entry.modified;
+    }
+    // Packages (bundles) do not exist here, so no folder is one.
+    if (eligible && pending.depth + 1 <= discovery_.maxDepth && !entry.name.empty() &&
+        entry.name.front() != '.' && !neverDescend(entry.name)) {
+      visited.children.push_back({entry.path, pending.depth + 1, pending.root});
+    }
   }
 
-  const auto visit = [&](const Pending& pending) {
-    Visited visited;
-    const std::string& folder = pending.folder;
-    // Which entries are build folders is known from the folders' status alone; the dates of the
-    // other entries are read only where there are some, for the project's modification date.
-    enum class Role { skipped, candidate, other };
-    std::vector<Role> roles;
-    auto listing =
-        DirectoryListing::entries(folder, [&](const std::vector<ListedEntry>& entries) {
-          std::unordered_set<std::string> siblings;
-          siblings.reserve(entries.size());
-          for (const ListedEntry& entry : entries) siblings.insert(entry.name);
-          bool found = false;
-          for (const ListedEntry& entry : entries) {
-            const bool eligible = entry.hasValues && entry.isDirectory && !entry.isSymbolicLink;
-            Role role = Role::other;
-            if (eligible &&
-                DirectoryListing::skipReason(boundary, entry, rootVolumes[pending.root])) {
-              role = Role::skipped;
-            } else if (const auto rule = rulesByName().find(entry.name);
-                       eligible && rule != rulesByName().end() &&
-                       rule->second->matches(entry.path, siblings)) {
-              role = Role::candidate;
-              found = true;
-            }
-            roles.push_back(role);
-          }
-          return found;
-        });
-    if (!listing) return visited;
-
-    std::optional<Date> projectModified;
-    std::vector<Candidate> candidates;
-    for (std::size_t index = 0; index < listing->size(); ++index) {
-      ListedEntry& entry = (*listing)[index];
-      const bool eligible = entry.hasValues && entry.isDirectory && !entry.isSymbolicLink;
-      if (roles[index] == Role::skipped) continue;
-      if (roles[index] == Role::candidate) {
-        candidates.push_back({entry.path, rulesByName().find(entry.name)->second, entry.modified});
-        continue;
-      }
-      if (entry.modified && (!projectModified || *entry.modified > *projectModified)) {
-        projectModified = entry.modified;
-      }
-      // Packages (bundles) do not exist here, so no folder is one.
-      if (eligible && pending.depth + 1 <= maxDepth && !entry.name.empty() &&
-          entry.name.front() != '.' && !neverDescend(entry.name)) {
-        visited.children.push_back({std::move(entry.path), pending.depth + 1, pending.root});
-      }
+  for (Candidate& candidate : candidates) {
+    if (cleanPath(candidate.path).find(kWorktreeFolder) != std::string::npos) continue;
+    std::string subtitle = lastPathComponent(folder);
+    if (projectModified) {
+      subtitle += " · project last modified " + RelativeDate::shortPhrase(*projectModified, now_);
     }
-
-    for (Candidate& candidate : candidates) {
-      if (cleanPath(candidate.path).find(kWorktreeFolder) != std::string::npos) continue;
-      std::string subtitle = lastPathComponent(folder);
-      if (projectModified) {
-        subtitle += " · project last modified " + RelativeDate::shortPhrase(*projectModified, now);
-      }
-      CacheItemInit init;
-      init.url = std::move(candidate.path);
-      init.subtitle = std::move(subtitle);
-      init.group = CacheGroup::projects;
-      init.risk = RiskLevel::moderate;
-      init.kind = ItemKind::path;
-      init.isReportOnly = false;
-      init.discoveryRoot = folder;
-      init.modified = candidate.modified;
-      init.owners = candidate.rule->owners;
-      init.home = home;
-      CacheItem item(std::move(init));
-      item.projectModified = projectModified;
-      visited.items.push_back(std::move(item));
-    }
-    return visited;
-  };
-
-  // Breadth first, one level of every root at a time: the folders of a level are listed side by
-  // side, and their findings are taken back in the level's order, so each root's items come in
-  // exactly the order of a walk with one queue.
-  std::vector<std::vector<CacheItem>> found(roots.size());
-  while (!level.empty() && !stop.stop_requested()) {
-    std::vector<Visited> visited = mapInOrder(spread, level, visit);
-    std::vector<Pending> next;
-    for (std::size_t k = 0; k < level.size(); ++k) {
-      std::vector<CacheItem>& items = found[level[k].root];
-      for (CacheItem& item : visited[k].items) items.push_back(std::move(item));
-      for (Pending& child : visited[k].children) next.push_back(std::move(child));
-    }
-    level = std::move(next);
+    CacheItemInit init;
+    init.url = std::move(candidate.path);
+    init.subtitle = std::move(subtitle);
+    init.group = CacheGroup::projects;
+    init.risk = RiskLevel::moderate;
+    init.kind = ItemKind::path;
+    init.isReportOnly = false;
+    init.discoveryRoot = folder;
+    init.modified = candidate.modified;
+    init.owners = candidate.rule->owners;
+    init.home = discovery_.home;
+    CacheItem item(std::move(init));
+    item.projectModified = projectModified;
+    visited.items.push_back(std::move(item));
   }
+}
+
+// Breadth first, one level of every root at a time: the folders of a level are listed side by
+// side, and their findings are taken back in the level's order, so each root's items come in
+// exactly the order of a walk with one queue.
+void ProjectDiscovery::Walk::advance() {
+  std::vector<Pending> next;
+  for (std::size_t k = 0; k < level_.size(); ++k) {
+    std::vector<CacheItem>& items = found_[level_[k].root];
+    for (CacheItem& item : visited_[k].items) items.push_back(std::move(item));
+    for (Pending& child : visited_[k].children) next.push_back(std::move(child));
+  }
+  level_ = std::move(next);
+  visited_.assign(level_.size(), Visited{});
+}
+
+std::vector<CacheItem> ProjectDiscovery::Walk::items() {
   std::vector<CacheItem> result;
-  for (std::vector<CacheItem>& items : found) {
+  for (std::vector<CacheItem>& items : found_) {
     for (CacheItem& item : items) result.push_back(std::move(item));
   }
   return result;

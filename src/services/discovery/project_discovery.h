@@ -9,6 +9,7 @@
 
 #include "models/cache_item.h"
 #include "services/discovery/cache_catalog.h"
+#include "services/discovery/level_walk.h"
 #include "services/measurement/walk_pool.h"
 #include "utilities/spread.h"
 #include "utilities/time.h"
@@ -52,6 +53,49 @@ struct ProjectDiscovery {
   std::vector<CacheItem> discover(Date now) const;
 
   static const std::vector<Rule>& rules();
+
+  // The walk `discover` makes, to be walked with others (`walkTogether`). Its listings read the
+  // status of every folder, and of every entry where a build folder is found.
+  class Walk;
+};
+
+class ProjectDiscovery::Walk final : public LevelWalk {
+ public:
+  Walk(const ProjectDiscovery& discovery, Date now);
+
+  bool finished() const override;
+  std::size_t size() const override { return level_.size(); }
+  const std::string& path(std::size_t folder) const override { return level_[folder].folder; }
+  bool wantsListing(std::size_t) const override { return true; }
+  std::optional<std::vector<ListedEntry>> list(std::size_t folder) override;
+  void visit(std::size_t folder, const std::optional<std::vector<ListedEntry>>& listing) override;
+  void advance() override;
+
+  // What `discover` returns, once the walk has finished.
+  std::vector<CacheItem> items();
+
+ private:
+  // A folder still to list, with its depth below its search root and that root's place.
+  struct Pending {
+    std::string folder;
+    int depth = 0;
+    std::size_t root = 0;
+  };
+  enum class Role { skipped, candidate, other };
+  // What listing one folder gives: its candidates, as items, and the folders to list next, both
+  // in listing order.
+  struct Visited {
+    std::vector<Role> roles;
+    std::vector<CacheItem> items;
+    std::vector<Pending> children;
+  };
+
+  const ProjectDiscovery& discovery_;
+  Date now_;
+  std::vector<std::optional<VolumeIdentifier>> rootVolumes_;
+  std::vector<Pending> level_;
+  std::vector<Visited> visited_;
+  std::vector<std::vector<CacheItem>> found_;
 };
 
 }  // namespace hl

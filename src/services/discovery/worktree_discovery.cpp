@@ -11,7 +11,6 @@
 
 #include "platform/directory_listing.h"
 #include "services/discovery/search_roots.h"
-#include "services/discovery/search_roots.h"
 #include "utilities/file_identity.h"
 #include "utilities/path_canonical.h"
 #include "platform/plain_file.h"
@@ -175,68 +174,89 @@ std::vector<std::string> WorktreeDiscovery::directoriesIn(
 }
 
 std::vector<std::string> WorktreeDiscovery::repositoriesWithClaudeWorktrees() const {
-  struct Entry {
-    std::string path;
-    int depth;
-    bool insideRepository;
-    std::size_t root;
-    std::optional<VolumeIdentifier> rootVolume;
-  };
-  struct Visited {
-    bool holdsWorktrees = false;
-    std::vector<Entry> children;
-  };
-  const std::vector<std::string> roots = searchRootFolders(home, searchRoots);
-  std::vector<Entry> level;
-  for (std::size_t i = 0; i < roots.size(); ++i) {
-    if (boundary.isDataless && boundary.isDataless(roots[i])) continue;
-    level.push_back({roots[i], 0, false, i, DirectoryListing::rootVolume(boundary, roots[i])});
-  }
-  const auto visit = [this](const Entry& entry) {
-    Visited visited;
-    const std::string worktrees = appendingPath(entry.path, ".claude/worktrees");
-    const bool walksOn = entry.depth < maxDepth && !entry.insideRepository;
-    std::optional<std::vector<ListedEntry>> listing;
-    if (walksOn && !(boundary.isDataless && boundary.isDataless(entry.path))) {
-      listing = DirectoryListing::entries(entry.path, onlyFolders);
-    }
-    // A name the folder's listing lacks is not looked up: it would not be found.
-    const auto listed = [&listing](std::string_view name) {
-      return !listing || std::any_of(listing->begin(), listing->end(),
-                                     [name](const ListedEntry& e) { return e.name == name; });
-    };
-    visited.holdsWorktrees = listed(".claude") && DirectoryListing::isDirectory(worktrees);
-    if (!walksOn || !listing) return visited;
-    const bool hasGit = entry.depth > 0 && listed(".git") &&
-                        DirectoryListing::exists(appendingPath(entry.path, ".git"));
-    for (std::string& child : directoriesIn(entry.path, *listing, true, entry.rootVolume)) {
-      if (CacheCatalog::worktreeSkippedNames().count(lastPathComponent(child)) > 0) continue;
-      visited.children.push_back(
-          {std::move(child), entry.depth + 1, hasGit, entry.root, entry.rootVolume});
-    }
-    return visited;
-  };
+  RepositoryWalk walk(*this);
+  walkTogether({&walk}, spread);
+  return walk.repositories();
+}
 
-  // Breadth first, one level of every root at a time, the findings taken back in the level's
-  // order: the order of a walk with one queue for each root, roots in their order.
-  std::vector<std::vector<std::string>> found(roots.size());
-  while (!level.empty() && !stop.stop_requested()) {
-    std::vector<Visited> visited = mapInOrder(spread, level, visit);
-    std::vector<Entry> next;
-    for (std::size_t k = 0; k < level.size(); ++k) {
-      if (visited[k].holdsWorktrees) found[level[k].root].push_back(level[k].path);
-      for (Entry& child : visited[k].children) next.push_back(std::move(child));
-    }
-    level = std::move(next);
+WorktreeDiscovery::RepositoryWalk::RepositoryWalk(const WorktreeDiscovery& discovery)
+    : discovery_(discovery) {
+  const std::vector<std::string> roots = searchRootFolders(discovery.home, discovery.searchRoots);
+  found_.resize(roots.size());
+  for (std::size_t i = 0; i < roots.size(); ++i) {
+    if (discovery.boundary.isDataless && discovery.boundary.isDataless(roots[i])) continue;
+    level_.push_back(
+        {roots[i], 0, false, i, DirectoryListing::rootVolume(discovery.boundary, roots[i])});
   }
+  visited_.resize(level_.size());
+}
+
+bool WorktreeDiscovery::RepositoryWalk::finished() const {
+  return level_.empty() || discovery_.stop.stop_requested();
+}
+
+bool WorktreeDiscovery::RepositoryWalk::wantsListing(std::size_t folder) const {
+  const Entry& entry = level_[folder];
+  const WalkBoundary& boundary = discovery_.boundary;
+  return entry.depth < discovery_.maxDepth && !entry.insideRepository &&
+         !(boundary.isDataless && boundary.isDataless(entry.path));
+}
+
+std::optional<std::vector<ListedEntry>> WorktreeDiscovery::RepositoryWalk::list(
+    std::size_t folder) {
+  return DirectoryListing::entries(level_[folder].path, onlyFolders);
+}
+
+void WorktreeDiscovery::RepositoryWalk::visit(
+    std::size_t folder, const std::optional<std::vector<ListedEntry>>& listing) {
+  const Entry& entry = level_[folder];
+  Visited& visited = visited_[folder];
+  // A name the folder's listing lacks is not looked up: it would not be found. Another walk's
+  // listing of a folder this walk does not list serves that too.
+  const auto listed = [&listing](std::string_view name) {
+    return !listing || std::any_of(listing->begin(), listing->end(),
+                                   [name](const ListedEntry& e) { return e.name == name; });
+  };
+  visited.holdsWorktrees =
+      listed(".claude") &&
+      DirectoryListing::isDirectory(appendingPath(entry.path, ".claude/worktrees"));
+  if (!wantsListing(folder) || !listing) return;
+  const bool hasGit = entry.depth > 0 && listed(".git") &&
+                      DirectoryListing::exists(appendingPath(entry.path, ".git"));
+  for (std::string& child :
+       discovery_.directoriesIn(entry.path, *listing, true, entry.rootVolume)) {
+    if (CacheCatalog::worktreeSkippedNames().count(lastPathComponent(child)) > 0) continue;
+    visited.children.push_back(
+        {std::move(child), entry.depth + 1, hasGit, entry.root, entry.rootVolume});
+  }
+}
+
+// Breadth first, one level of every root at a time, the findings taken back in the level's
+// order: the order of a walk with one queue for each root, roots in their order.
+void WorktreeDiscovery::RepositoryWalk::advance() {
+  std::vector<Entry> next;
+  for (std::size_t k = 0; k < level_.size(); ++k) {
+    if (visited_[k].holdsWorktrees) found_[level_[k].root].push_back(level_[k].path);
+    for (Entry& child : visited_[k].children) next.push_back(std::move(child));
+  }
+  level_ = std::move(next);
+  visited_.assign(level_.size(), Visited{});
+}
+
+std::vector<std::string> WorktreeDiscovery::RepositoryWalk::repositories() {
   std::vector<std::string> results;
-  for (std::vector<std::string>& repositories : found) {
+  for (std::vector<std::string>& repositories : found_) {
     for (std::string& repository : repositories) results.push_back(std::move(repository));
   }
   return results;
 }
 
 std::vector<CacheItem> WorktreeDiscovery::discover() const {
+  return discover(repositoriesWithClaudeWorktrees());
+}
+
+std::vector<CacheItem> WorktreeDiscovery::discover(
+    const std::vector<std::string>& repositories) const {
   // What becomes one item: the worktree, the folder it was found in and the repository it is
   // expected to belong to, in the order found.
   struct Found {
@@ -279,7 +299,7 @@ std::vector<CacheItem> WorktreeDiscovery::discover() const {
 
   std::vector<Found> all;
   for (std::vector<Found>& found :
-       mapInOrder(spread, repositoriesWithClaudeWorktrees(), inRepository)) {
+       mapInOrder(spread, repositories, inRepository)) {
     for (Found& each : found) all.push_back(std::move(each));
   }
   for (std::vector<Found>& found : mapInOrder(spread, toolFolders, inToolFolder)) {

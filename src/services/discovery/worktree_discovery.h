@@ -10,6 +10,7 @@
 #include "models/worktree_info.h"
 #include "platform/directory_listing.h"
 #include "services/discovery/cache_catalog.h"
+#include "services/discovery/level_walk.h"
 #include "services/measurement/walk_pool.h"
 #include "utilities/spread.h"
 #include "utilities/walk_boundary.h"
@@ -36,9 +37,15 @@ struct WorktreeDiscovery {
 
   // Every worktree item, without two of the same id; the first found wins.
   std::vector<CacheItem> discover() const;
+  // The same, with the repositories already found (`repositoriesWithClaudeWorktrees`).
+  std::vector<CacheItem> discover(const std::vector<std::string>& repositories) const;
 
   // Folders under the search roots holding a ".claude/worktrees" folder, in the order found.
   std::vector<std::string> repositoriesWithClaudeWorktrees() const;
+
+  // The walk `repositoriesWithClaudeWorktrees` makes, to be walked with others
+  // (`walkTogether`). It needs only the folders' status in a listing.
+  class RepositoryWalk;
 
   // The top of the git checkout in or just below `folder`: the folder itself, else its first
   // child, else its first grandchild holding ".git" (name order); none without one.
@@ -67,6 +74,40 @@ struct WorktreeDiscovery {
                                          std::optional<VolumeIdentifier> rootVolume) const;
   CacheItem makeItem(const std::string& worktree, const std::string& folder,
                      const std::optional<std::string>& expectedRepository) const;
+};
+
+class WorktreeDiscovery::RepositoryWalk final : public LevelWalk {
+ public:
+  explicit RepositoryWalk(const WorktreeDiscovery& discovery);
+
+  bool finished() const override;
+  std::size_t size() const override { return level_.size(); }
+  const std::string& path(std::size_t folder) const override { return level_[folder].path; }
+  bool wantsListing(std::size_t folder) const override;
+  std::optional<std::vector<ListedEntry>> list(std::size_t folder) override;
+  void visit(std::size_t folder, const std::optional<std::vector<ListedEntry>>& listing) override;
+  void advance() override;
+
+  // What `repositoriesWithClaudeWorktrees` returns, once the walk has finished.
+  std::vector<std::string> repositories();
+
+ private:
+  struct Entry {
+    std::string path;
+    int depth = 0;
+    bool insideRepository = false;
+    std::size_t root = 0;
+    std::optional<VolumeIdentifier> rootVolume;
+  };
+  struct Visited {
+    bool holdsWorktrees = false;
+    std::vector<Entry> children;
+  };
+
+  const WorktreeDiscovery& discovery_;
+  std::vector<Entry> level_;
+  std::vector<Visited> visited_;
+  std::vector<std::vector<std::string>> found_;
 };
 
 }  // namespace hl

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -110,6 +111,44 @@ TEST(ParallelDiscovery, GivesTheSequentialItemsInTheSameOrder) {
         ASSERT_EQ(parallel.items[k].id, sequential.items[k].id) << seed << " #" << k;
       }
       EXPECT_EQ(parallel, sequential) << seed;
+    }
+  }
+}
+
+// Walked together, sharing their listings, the project and repository walks find exactly what
+// each finds alone, in the same order: with repositories inside build folders (which only the
+// repository walk enters), on the repository walk's last level (where only the project walk
+// lists) and inside other repositories (where it stops).
+TEST(ParallelDiscovery, TheWalksTogetherFindWhatEachFindsAlone) {
+  for (const std::uint64_t seed : {4u, 5u, 6u}) {
+    FakeHome home;
+    fill(home, seed, 60);
+    home.text("Projects/p/CMakeLists.txt", "x");
+    home.dir("Projects/p/build/inner/.claude/worktrees/a/.git");
+    home.dir("code/a/b/c/d/.claude/worktrees/x/.git");
+    home.dir("code/a/b/c/d/e/.claude/worktrees/beyond/.git");
+    home.dir("code/r/.git");
+    home.dir("code/r/sub/.claude/worktrees/y/.git");
+    home.dir("code/r/sub/deeper/.claude/worktrees/z/.git");
+    for (const Spread& spread : {sequentially(), WalkPool::spread()}) {
+      const CacheDiscovery d = discovery(home.path(), spread);
+      const CacheDiscovery::Walks together = d.walk();
+      const std::vector<CacheItem> worktrees = d.worktrees.discover();
+      EXPECT_EQ(together.worktrees, worktrees) << seed;
+      EXPECT_EQ(together.projects, d.projects.discover(now)) << seed;
+      std::vector<std::string> found;
+      for (const CacheItem& item : together.worktrees) found.push_back(item.id);
+      for (const char* expected : {"/Projects/p/build/inner/.claude/worktrees/a",
+                                   "/code/a/b/c/d/.claude/worktrees/x",
+                                   "/code/r/sub/.claude/worktrees/y"}) {
+        EXPECT_NE(std::find(found.begin(), found.end(), home.path() + expected), found.end())
+            << seed << " " << expected;
+      }
+      for (const char* beyond : {"/code/a/b/c/d/e/.claude/worktrees/beyond",
+                                 "/code/r/sub/deeper/.claude/worktrees/z"}) {
+        EXPECT_EQ(std::find(found.begin(), found.end(), home.path() + beyond), found.end())
+            << seed << " " << beyond;
+      }
     }
   }
 }
