@@ -99,15 +99,29 @@ void WalkPool::run(Task first) {
 
 void WalkPool::work() {
   std::unique_lock lock(mutex_);
+  bool searching = false;
   for (;;) {
     if (Job* job = pickLocked()) {
+      if (searching) {
+        --searching_;
+        searching = false;
+      }
       runOneLocked(*job, lock);
       continue;
+    }
+    if (searching) {
+      --searching_;
+      searching = false;
     }
     if (stopping_) return;
     ++idle_;
     wake_.wait(lock);
     --idle_;
+    if (wakesInFlight_ > 0) {
+      --wakesInFlight_;
+      ++searching_;
+      searching = true;
+    }
   }
 }
 
@@ -127,7 +141,14 @@ void WalkPool::runOneLocked(Job& job, std::unique_lock<std::mutex>& lock) {
   Task task = std::move(job.pending_.back());
   job.pending_.pop_back();
   ++job.running_;
+  // Work is still waiting: one more thread is woken, which wakes the next in turn if work is
+  // still waiting when it takes its task.
+  bool wakeAnother = false;
+  if (std::any_of(jobs_.begin(), jobs_.end(), [](const Job* j) { return !j->pending_.empty(); })) {
+    wakeAnother = wakeLocked();
+  }
   lock.unlock();
+  if (wakeAnother) wake_.notify_one();
   std::exception_ptr error;
   try {
     task(job);
@@ -146,19 +167,25 @@ void WalkPool::runOneLocked(Job& job, std::unique_lock<std::mutex>& lock) {
   }
 }
 
-WalkPool::Wakes WalkPool::addLocked(std::size_t added) const {
-  if (added == 0) return {};
-  return Wakes{std::min(added, idle_), added >= idle_};
+bool WalkPool::wakeLocked() {
+  // One thread at a time is on its way to work: a walk of many small folders would otherwise
+  // wake a sleeping thread for each of them, most of which find the work already done (a folder
+  // lists faster than a thread wakes up). Threads still join as fast as work piles up, one
+  // waking the next.
+  if (idle_ <= wakesInFlight_ || wakesInFlight_ + searching_ > 0) return false;
+  ++wakesInFlight_;
+  return true;
+}
+
+WalkPool::Wakes WalkPool::addLocked(std::size_t added) {
+  if (added == 0 || !wakeLocked()) return {};
+  return Wakes{1};
 }
 
 void WalkPool::wake(Job& job, Wakes wakes) {
   // Called with the mutex free, so that a woken thread does not at once wait for it.
   job.changed_.notify_one();  // its owner may be waiting for work
-  if (wakes.all) {
-    wake_.notify_all();
-  } else {
-    for (std::size_t i = 0; i < wakes.count; ++i) wake_.notify_one();
-  }
+  for (std::size_t i = 0; i < wakes.count; ++i) wake_.notify_one();
 }
 
 void WalkPool::Job::add(Task task) {

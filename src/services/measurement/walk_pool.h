@@ -51,9 +51,10 @@ class WalkPool {
   void runOneLocked(Job& job, std::unique_lock<std::mutex>& lock);
   struct Wakes {
     std::size_t count = 0;  // sleeping threads to wake
-    bool all = false;       // every sleeping one
   };
-  Wakes addLocked(std::size_t added) const;
+  Wakes addLocked(std::size_t added);
+  // Whether a sleeping thread is to be woken for work that is waiting; counts it on its way.
+  bool wakeLocked();
   void wake(Job& job, Wakes wakes);
 
   std::mutex mutex_;
@@ -61,6 +62,8 @@ class WalkPool {
   std::vector<Job*> jobs_;
   std::size_t nextJob_ = 0;
   std::size_t idle_ = 0;
+  std::size_t wakesInFlight_ = 0;  // threads woken that have not yet woken up
+  std::size_t searching_ = 0;      // threads awake and looking for a task
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 
@@ -97,4 +98,41 @@ TEST(WalkPool, RethrowsWhatATaskThrewOnceTheJobIsDone) {
   Counters after;
   pool.run([&](WalkPool::Job& job) { spread(after, 1, 2, job); });
   EXPECT_EQ(after.ran.load(), 3);
+}
+
+// Threads are woken one after another rather than all at once; still, while work waits, every
+// sleeping thread joins in: six tasks that each wait for all six to be running at once finish
+// only on six threads besides the busy caller.
+TEST(WalkPool, EverySleepingThreadJoinsWhileWorkWaits) {
+  constexpr int kTasks = 6;
+  WalkPool pool(kTasks);
+  std::atomic<int> arrived{0};
+  std::atomic<int> timedOut{0};
+  const auto waitForAll = [&] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (arrived.load() < kTasks) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ++timedOut;
+        return;
+      }
+      std::this_thread::yield();
+    }
+  };
+  for (int round = 0; round < 2; ++round) {
+    arrived = 0;
+    pool.run([&](WalkPool::Job& job) {
+      std::vector<WalkPool::Task> tasks;
+      for (int i = 0; i < kTasks; ++i) {
+        tasks.emplace_back([&](WalkPool::Job&) {
+          ++arrived;
+          waitForAll();
+        });
+      }
+      job.add(tasks);
+      // The caller stays busy, so only the pool's threads can take the tasks.
+      waitForAll();
+    });
+    EXPECT_EQ(arrived.load(), kTasks) << round;
+  }
+  EXPECT_EQ(timedOut.load(), 0);
 }
