@@ -1,6 +1,7 @@
 // Runs one whole cache scan over a home folder with the real services, as the program runs it
 // for a user whose home that is, and prints every event as one line: its kind, the item id and
-// the size where there is one, then the time since the scan started. The last line of a run is
+// the size where there is one, then the time since the scan started and the processor time this
+// process had used by then. The last line of a run is
 // "items=N total=N elapsed_ms=N"; the times of the `discovered` and `finished` events go to
 // standard error.
 //
@@ -48,6 +49,15 @@ std::string statusText(const hl::WorktreeStatus& status) {
   return "error(" + status.error()->message + ")";
 }
 
+// This process's processor time so far (the commands it ran are not counted), so that each
+// event line tells how much the scan had used by then.
+double ownProcessorMilliseconds() {
+  struct rusage usage {};
+  ::getrusage(RUSAGE_SELF, &usage);
+  const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+  return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
 // Prints the events of one run as they come and notes what the summary needs.
 class Printer {
  public:
@@ -86,7 +96,7 @@ class Printer {
       line += " seconds=" + std::to_string(finished->duration.count());
       finishedAt_ = at;
     }
-    std::printf("%s t=%.1fms\n", line.c_str(), at);
+    std::printf("%s t=%.1fms cpu=%.0fms\n", line.c_str(), at, ownProcessorMilliseconds());
   }
 
   void end() {
