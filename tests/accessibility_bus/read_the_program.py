@@ -208,11 +208,17 @@ def main():
     try:
         def the_program():
             for app in pyatspi.Registry.getDesktop(0):
-                if app is not None and app.name == "Harborlume" and app.childCount > 0:
+                if app is None or app.name != "Harborlume":
+                    continue
+                # Found before its window was made, the program's element may be kept with
+                # no children: read it afresh each time.
+                app.clear_cache()
+                if app.childCount > 0:
                     return app
             return None
 
-        app = wait_for(the_program, 30)
+        # A machine busy with a whole test run can take long to start the program.
+        app = wait_for(the_program, 60)
         if app is None:
             fault("the program never appeared on the accessibility bus")
         else:
