@@ -231,11 +231,16 @@ std::vector<std::string> InUseDetector::whereTheyLead(const std::vector<std::str
 
 std::vector<std::string> InUseDetector::withWhereTheyLead(const std::vector<std::string>& roots) {
   // The kernel names open files by where they really are, never through a link: a root that
-  // leads elsewhere (itself a link, or below one) is looked in there as well. Roots are few.
+  // leads elsewhere (itself a link, or below one) is looked in there as well. There is a root
+  // for every project folder with a build folder, thousands in a large home, so the folders
+  // they share are resolved once; only a root that is itself a link is followed on its own.
   std::vector<std::string> all = roots;
-  for (const std::string& root : roots) {
-    std::string resolved = canonical(FileIdentity::resolvingSymlinks(root));
-    if (resolved != canonical(root)) all.push_back(std::move(resolved));
+  const std::vector<std::string> throughFolders = FileIdentity::identityPaths(roots);
+  for (std::size_t i = 0; i < roots.size(); ++i) {
+    std::string resolved = FileIdentity::isSymbolicLink(roots[i])
+                               ? canonical(FileIdentity::resolvingSymlinks(roots[i]))
+                               : canonical(throughFolders[i]);
+    if (resolved != canonical(roots[i])) all.push_back(std::move(resolved));
   }
   return all;
 }

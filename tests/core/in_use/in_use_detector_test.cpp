@@ -515,25 +515,31 @@ TEST(InUseAcceptance, RealProcessesHoldingAFileAndSittingInAFolderLockTheirItems
 }
 
 // The kernel names open files and working folders by where they really are: an item reached
-// through a linked folder (a dotfile-managed ~/.cache) is in use all the same.
+// through a linked folder (a dotfile-managed ~/.cache) is in use all the same, whether it was
+// found from the link itself or from a folder below it.
 TEST(InUseAcceptance, AnItemReachedThroughALinkedFolderIsInUseAllTheSame) {
   FakeHome home;
   FakeHome elsewhere{"elsewhere"};
   elsewhere.text("cache/pkg/blob.bin", "data");
-  elsewhere.dir("cache/tool/bin");
+  elsewhere.text("tools/sub/bin/tool.bin", "data");
+  elsewhere.dir("cache/side");
   home.symlink("cache", elsewhere / "cache");
-  ChildProcess holder(
-      hl::test::shellScript("exec 3<\"$0\"; echo ready; read line", home / "cache/pkg/blob.bin"));
+  home.symlink("tools", elsewhere / "tools");
+  const auto holding = [](const std::string& file) {
+    return hl::test::shellScript("exec 3<\"$0\"; echo ready; read line", file);
+  };
+  ChildProcess fromLink(holding(home / "cache/pkg/blob.bin"));
+  ChildProcess belowLink(holding(home / "tools/sub/bin/tool.bin"));
   ChildProcess sitter(
-      hl::test::shellScript("cd \"$0\" && echo ready && read line", home / "cache/tool/bin"));
-  ASSERT_EQ(holder.readLine(), "ready");
-  ASSERT_EQ(sitter.readLine(), "ready");
+      hl::test::shellScript("cd \"$0\" && echo ready && read line", home / "cache/side"));
+  for (ChildProcess* child : {&fromLink, &belowLink, &sitter}) ASSERT_EQ(child->readLine(), "ready");
 
   std::vector<CacheItem> items;
-  for (const char* name : {"cache/pkg", "cache/tool"}) {
+  for (const auto& [name, root] : {std::pair{"cache/pkg", "cache"},
+                                   {"tools/sub/bin", "tools/sub"}, {"cache/side", "cache"}}) {
     CacheItemInit init;
     init.url = home / name;
-    init.discoveryRoot = home / "cache";
+    init.discoveryRoot = home / root;
     items.emplace_back(init);
   }
   const InUseDetector detector{home.path(), kNow};
@@ -542,7 +548,8 @@ TEST(InUseAcceptance, AnItemReachedThroughALinkedFolderIsInUseAllTheSame) {
     const InUseEvaluation evaluation = detector.evaluate(items, openFiles);
     ASSERT_TRUE(evaluation.verification.isVerified());
     EXPECT_EQ(evaluation.reasons.count(items[0].id), openFiles ? 1u : 0u);
-    EXPECT_EQ(evaluation.reasons.count(items[1].id), 1u);
+    EXPECT_EQ(evaluation.reasons.count(items[1].id), openFiles ? 1u : 0u);
+    EXPECT_EQ(evaluation.reasons.count(items[2].id), 1u);
   }
 }
 
