@@ -65,23 +65,27 @@ TEST(NameOrder, PlainNamesSortAsTheCollatorSortsThem) {
     state ^= state << 17;
     return state;
   };
-  // Enough names for the sort to be made in parts side by side and merged.
-  std::vector<std::string> names;
-  for (int i = 0; i < 70000; ++i) {
-    std::string name;
-    const std::size_t length = 1 + next() % 10;
-    for (std::size_t k = 0; k < length; ++k) name.push_back(alphabet[next() % alphabet.size()]);
-    names.push_back(name);
-  }
-  std::vector<std::string_view> views(names.begin(), names.end());
-  std::vector<std::size_t> order(names.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  stableSortByName(order, views);
-  for (std::size_t i = 1; i < order.size(); ++i) {
-    const int compared = compareNames(names[order[i - 1]], names[order[i]]);
-    ASSERT_LE(compared, 0) << names[order[i - 1]] << " | " << names[order[i]];
-    if (compared == 0) {
-      ASSERT_LT(order[i - 1], order[i]) << names[order[i - 1]];
+  // Enough names for the sort to be made in parts side by side and merged; also all with one
+  // start (as a camera's or a cache's files have), and with it as a whole name.
+  for (const std::string start : {"", "IMG_0", "chunk-00"}) {
+    SCOPED_TRACE(start);
+    std::vector<std::string> names = {start, start + "a"};
+    for (int i = 0; i < 70000; ++i) {
+      std::string name = start;
+      const std::size_t length = 1 + next() % 10;
+      for (std::size_t k = 0; k < length; ++k) name.push_back(alphabet[next() % alphabet.size()]);
+      names.push_back(name);
+    }
+    std::vector<std::string_view> views(names.begin(), names.end());
+    std::vector<std::size_t> order(names.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    stableSortByName(order, views);
+    for (std::size_t i = 1; i < order.size(); ++i) {
+      const int compared = compareNames(names[order[i - 1]], names[order[i]]);
+      ASSERT_LE(compared, 0) << names[order[i - 1]] << " | " << names[order[i]];
+      if (compared == 0) {
+        ASSERT_LT(order[i - 1], order[i]) << names[order[i - 1]];
+      }
     }
   }
 }
