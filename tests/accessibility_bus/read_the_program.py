@@ -203,8 +203,15 @@ def main():
     environment = dict(os.environ, **folders, QT_QPA_PLATFORM="xcb",
                        QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
     # Read-only: nothing is ever removed, whatever a key press does.
+    # The accessibility bus and its registry are started on demand; a program that asks for the
+    # bus while it is still starting (a machine busy with a whole test run) may never join it.
+    # Reading the desktop once first has them running before the program starts.
+    if wait_for(lambda: pyatspi.Registry.getDesktop(0), 60) is None:
+        fault("the accessibility registry did not start")
+    # What the program says goes to a file, shown when it never appears.
+    said = open(os.path.join(home, "program-output.txt"), "w+")
     process = subprocess.Popen([program, "-HLMReadOnly"], env=environment,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                               stdout=said, stderr=subprocess.STDOUT)
     try:
         def the_program():
             for app in pyatspi.Registry.getDesktop(0):
@@ -221,6 +228,16 @@ def main():
         app = wait_for(the_program, 60)
         if app is None:
             fault("the program never appeared on the accessibility bus")
+            status = process.poll()
+            print("program: " + ("still running" if status is None else "ended with %d" % status))
+            try:
+                seen = [(a.name, a.childCount) for a in pyatspi.Registry.getDesktop(0)
+                        if a is not None]
+            except Exception as error:  # the registry itself may be what failed
+                seen = [repr(error)]
+            print("on the bus: " + repr(seen))
+            said.seek(0)
+            print("program output:\n" + said.read()[-4000:])
         else:
             check_rows(app)
             check_window(app)
@@ -232,6 +249,7 @@ def main():
         except subprocess.TimeoutExpired:
             process.kill()
             process.wait()
+        said.close()
         shutil.rmtree(home, ignore_errors=True)
     print("%d fault(s)" % len(faults))
     return 1 if faults else 0
