@@ -109,7 +109,7 @@ TEST(WalkPool, EverySleepingThreadJoinsWhileWorkWaits) {
   std::atomic<int> arrived{0};
   std::atomic<int> timedOut{0};
   const auto waitForAll = [&] {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (arrived.load() < kTasks) {
       if (std::chrono::steady_clock::now() > deadline) {
         ++timedOut;
