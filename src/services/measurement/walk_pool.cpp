@@ -177,39 +177,36 @@ bool WalkPool::wakeLocked() {
   return true;
 }
 
-WalkPool::Wakes WalkPool::addLocked(std::size_t added) {
-  if (added == 0 || !wakeLocked()) return {};
-  return Wakes{1};
-}
+bool WalkPool::addLocked(std::size_t added) { return added > 0 && wakeLocked(); }
 
-void WalkPool::wake(Job& job, Wakes wakes) {
+void WalkPool::wake(Job& job, bool wakeSleeper) {
   // Called with the mutex free, so that a woken thread does not at once wait for it.
   job.changed_.notify_one();  // its owner may be waiting for work
-  for (std::size_t i = 0; i < wakes.count; ++i) wake_.notify_one();
+  if (wakeSleeper) wake_.notify_one();
 }
 
 void WalkPool::Job::add(Task task) {
-  Wakes wakes;
+  bool wakeSleeper = false;
   {
     std::lock_guard lock(pool_.mutex_);
     pending_.push_back(std::move(task));
-    wakes = pool_.addLocked(1);
+    wakeSleeper = pool_.addLocked(1);
   }
   // The job outlives this call: the task that adds is one of its running ones.
-  pool_.wake(*this, wakes);
+  pool_.wake(*this, wakeSleeper);
 }
 
 void WalkPool::Job::add(std::vector<Task>& tasks, bool callerTakesOne) {
   if (tasks.empty()) return;
-  Wakes wakes;
+  bool wakeSleeper = false;
   {
     std::lock_guard lock(pool_.mutex_);
     const std::size_t added = tasks.size();
     for (Task& task : tasks) pending_.push_back(std::move(task));
     tasks.clear();
-    wakes = pool_.addLocked(callerTakesOne ? added - 1 : added);
+    wakeSleeper = pool_.addLocked(callerTakesOne ? added - 1 : added);
   }
-  pool_.wake(*this, wakes);
+  pool_.wake(*this, wakeSleeper);
 }
 
 }  // namespace hl

@@ -49,13 +49,11 @@ class WalkPool {
   void work();
   Job* pickLocked();
   void runOneLocked(Job& job, std::unique_lock<std::mutex>& lock);
-  struct Wakes {
-    std::size_t count = 0;  // sleeping threads to wake
-  };
-  Wakes addLocked(std::size_t added);
+  // Whether a sleeping thread is to be woken for `added` tasks (see wakeLocked).
+  bool addLocked(std::size_t added);
   // Whether a sleeping thread is to be woken for work that is waiting; counts it on its way.
   bool wakeLocked();
-  void wake(Job& job, Wakes wakes);
+  void wake(Job& job, bool wakeSleeper);
 
   std::mutex mutex_;
   std::condition_variable wake_;
