@@ -149,9 +149,19 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // ---- Keys -------------------------------------------------------------------------------------
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Qt decodes a key, a section name and the first piece of a value each as a text of its own,
+// and that decoding drops one byte-order mark at the start: a snippet saved with one and
+// appended to the file reads as if it had none.
+std::string_view withoutByteOrderMark(std::string_view text) {
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
+  return text;
+}
+
 // "%XX" and "%UXXXX" are characters, "\" is "/".
 std::string unescapeKey(std::string_view raw) {
-  const Units key = decodeUnits(raw);
+  const Units key = decodeUnits(withoutByteOrderMark(raw));
   Units result;
   for (std::size_t i = 0; i < key.size();) {
     const char32_t ch = key[i];
@@ -315,6 +325,7 @@ bool unescapeValue(std::string_view raw, Units& single, std::vector<Units>& list
   bool isList = false;
   bool inQuotes = false;
   bool quoted = false;
+  bool firstPiece = true;
   std::size_t i = 0;
   const std::size_t n = raw.size();
   std::size_t chopLimit = 0;
@@ -370,7 +381,10 @@ bool unescapeValue(std::string_view raw, Units& single, std::vector<Units>& list
     } else {
       std::size_t j = i + 1;
       while (j < n && raw[j] != '\\' && raw[j] != '"' && raw[j] != ',') ++j;
-      const Units piece = decodeUnits(raw.substr(i, j - i));
+      std::string_view bytes = raw.substr(i, j - i);
+      if (firstPiece) bytes = withoutByteOrderMark(bytes);
+      firstPiece = false;
+      const Units piece = decodeUnits(bytes);
       single.append(piece);
       i = j;
     }
@@ -461,12 +475,16 @@ class PhysicalLines {
 
 // Qt's splitting of the file into logical lines: a quoted text or an escaped line break may go on
 // over several lines; ";" starts a comment at the beginning of a line and ends a value outside
-// quotes. Returns false at the end of the data.
+// quotes. `quoteSpansLines` tells that a quote went on past a line break, which Qt never writes:
+// a quote someone left open, which takes in the lines after it. Returns false at the end of the
+// data.
 bool readLine(std::string_view data, const PhysicalLines& physical, std::size_t& position,
-              std::size_t& lineStart, std::size_t& lineLength, std::ptrdiff_t& equals) {
+              std::size_t& lineStart, std::size_t& lineLength, std::ptrdiff_t& equals,
+              bool& quoteSpansLines) {
   const std::size_t n = data.size();
   bool inQuotes = false;
   equals = -1;
+  quoteSpansLines = false;
   lineStart = position;
   while (lineStart < n && isSpace(data[lineStart])) ++lineStart;
   std::size_t i = lineStart;
@@ -485,6 +503,8 @@ bool readLine(std::string_view data, const PhysicalLines& physical, std::size_t&
       } else if (!inQuotes || !physical.mayCross(i - 1)) {
         --i;
         goto done;
+      } else {
+        quoteSpansLines = true;
       }
     } else if (ch == '\\') {
       if (i < n) {
@@ -549,20 +569,32 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 IniDocument IniDocument::parse(std::string_view data) {
   IniDocument document;
-  if (data.substr(0, 3) == "\xEF\xBB\xBF") data.remove_prefix(3);
+  // Qt looks for the sections of a file that starts with a byte-order mark as if it were not
+  // there, but reads the keys before the first section with it, as the start of the first line.
+  if (data.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    std::size_t first = kByteOrderMark.size();
+    while (first < data.size() && isSpace(data[first])) ++first;
+    if (first < data.size() && data[first] == '[') data.remove_prefix(kByteOrderMark.size());
+  }
   const PhysicalLines physical(data);
   document.damaged_ = !physical.allClean();
 
   std::string section;
+  // Under a header that could not be read: the keys there belong to no section of the program's
+  // (Qt files them under a section with a garbled name). They are left out here, and the copy of
+  // the damaged file kept before it is rewritten holds them.
+  bool sectionUnreadable = false;
   std::size_t position = 0;
   std::size_t start = 0;
   std::size_t length = 0;
   std::ptrdiff_t equals = -1;
-  while (readLine(data, physical, position, start, length, equals)) {
+  bool quoteSpansLines = false;
+  while (readLine(data, physical, position, start, length, equals, quoteSpansLines)) {
     const std::string_view line = data.substr(start, length);
+    if (quoteSpansLines) document.damaged_ = true;
     if (line.front() == '[') {
-      // A damaged header names no section: the good lines after it stay where they were.
-      if (!isCleanText(line)) continue;
+      sectionUnreadable = !isCleanText(line);
+      if (sectionUnreadable) continue;
       std::size_t close = line.find(']');
       if (close == std::string_view::npos) {
         document.damaged_ = true;
@@ -580,16 +612,21 @@ IniDocument IniDocument::parse(std::string_view data) {
       continue;
     }
     if (equals < 0) {
-      if (line.front() != ';') document.damaged_ = true;
+      const bool byteOrderMarkAlone = start == 0 && line == kByteOrderMark;
+      if (line.front() != ';' && !byteOrderMarkAlone) document.damaged_ = true;
       continue;
     }
     auto keyEnd = static_cast<std::size_t>(equals);
     while (keyEnd > start && (data[keyEnd - 1] == ' ' || data[keyEnd - 1] == '\t')) --keyEnd;
     const std::string_view rawKey = data.substr(start, keyEnd - start);
-    if (!isCleanText(rawKey)) continue;
+    if (sectionUnreadable || !isCleanText(rawKey)) continue;
     const auto valueStart = static_cast<std::size_t>(equals) + 1;
     Entry entry{std::string(data.substr(valueStart, start + length - valueStart)), true};
-    entry.clean = isCleanText(entry.raw) && !leavesLineOpen(entry.raw);
+    // A value left open (the file cut short, or damage ended its line) is damage too.
+    const bool sound = isCleanText(entry.raw) && !leavesLineOpen(entry.raw);
+    if (!sound) document.damaged_ = true;
+    // One that goes on over a line break is written back on one line.
+    entry.clean = sound && entry.raw.find_first_of("\n\r") == std::string::npos;
     document.entries_[section + unescapeKey(rawKey)] = std::move(entry);
     ++document.readLines_;
   }
@@ -608,6 +645,10 @@ std::vector<std::string> IniDocument::keys() const {
   std::vector<std::string> keys;
   for (const auto& [key, entry] : entries_) keys.push_back(key);
   return keys;
+}
+
+void IniDocument::addMissing(const IniDocument& other) {
+  for (const auto& [key, entry] : other.entries_) entries_.try_emplace(key, entry);
 }
 
 void IniDocument::set(std::string_view key, std::string encoded) {

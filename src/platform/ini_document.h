@@ -20,8 +20,9 @@ namespace hl {
 // replacement characters.
 //
 // A file can be damaged (bytes that are not UTF-8 text, lines that are neither a section, a key
-// nor a comment). What can be read of it is read; `damaged()` says that rewriting it would drop
-// the rest.
+// nor a comment, a header that cannot be read, a quote left open over the lines after it). What
+// can be read of it is read; `damaged()` says that rewriting it would drop the rest, and that a
+// key may stand where it could not be read.
 class IniDocument {
  public:
   // One stored value as Qt would decode it.
@@ -52,6 +53,9 @@ class IniDocument {
   // The keys in the order they are written.
   std::vector<std::string> keys() const;
 
+  // Takes in every key of `other` that this document does not hold, as it stands there.
+  void addMissing(const IniDocument& other);
+
   // Stores a value written by one of the encoders below under `key`.
   void set(std::string_view key, std::string encoded);
 
@@ -68,6 +72,7 @@ class IniDocument {
  private:
   struct Entry {
     std::string raw;  // the value as it stands in the file, between "=" and the line's end
+    // It can be written back as it stands: clean bytes, closed, on one line.
     bool clean = true;
   };
 

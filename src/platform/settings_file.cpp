@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QString>
+#include <QStringList>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -50,16 +51,46 @@ std::mutex& writing() {
 
 }  // namespace
 
-std::string standardPath() {
-  const QByteArray folder = QFile::encodeName(
-      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
-  return appendingPath(std::string(folder.constData(), static_cast<std::size_t>(folder.size())),
-                       std::string(organization) + "/" + std::string(application) + ".conf");
+std::string standardPath() { return standardLocation().path; }
+
+Location standardLocation() {
+  const auto local = [](const QString& folder) {
+    const QByteArray bytes = QFile::encodeName(folder);
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  };
+  const std::string appFile = std::string(organization) + "/" + std::string(application) + ".conf";
+  const std::string orgFile = std::string(organization) + ".conf";
+  const std::string user =
+      local(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+  // The system folders: every configuration folder but the first, which is the user's.
+  QStringList folders = QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
+  if (!folders.isEmpty()) folders.removeFirst();
+  Location location(appendingPath(user, appFile), {appendingPath(user, orgFile)});
+  for (const QString& folder : folders) {
+    location.alsoRead.push_back(appendingPath(local(folder), appFile));
+  }
+  for (const QString& folder : folders) {
+    location.alsoRead.push_back(appendingPath(local(folder), orgFile));
+  }
+  return location;
 }
 
 Contents read(const std::string& path) {
   const PlainFile::OwnFile file = PlainFile::readOwn(path);
   return Contents{IniDocument::parse(file.bytes), file.failure};
+}
+
+Reading readAll(const Location& location) {
+  Reading reading;
+  reading.files.push_back({location.path, read(location.path)});
+  for (const std::string& path : location.alsoRead) reading.files.push_back({path, read(path)});
+  return reading;
+}
+
+IniDocument Reading::document() const {
+  IniDocument merged;
+  for (const File& file : files) merged.addMissing(file.contents.document);
+  return merged;
 }
 
 std::optional<bool> parseBool(std::string_view text) {
@@ -128,15 +159,24 @@ std::optional<std::string> bytesValue(const IniDocument& document, std::string_v
   return scalar->bytes;
 }
 
-std::optional<bool> failingClosedValue(const Contents& contents, std::string_view key) {
-  if (contents.unreadable()) return true;
-  const std::optional<IniDocument::Value> value = contents.document.value(key);
-  // In a damaged file the switch may stand on a line that could not be read.
-  if (!value) return contents.document.damaged() ? std::optional(true) : std::nullopt;
-  const Scalar* scalar = scalarOf(value);
-  // A list or a typed value is not a plain "off".
-  if (!scalar || scalar->kind != Scalar::Kind::text) return true;
-  return parseFailingClosed(scalar->bytes);
+Switch failingClosedValue(const Reading& reading, std::string_view key) {
+  for (const Reading::File& file : reading.files) {
+    if (file.contents.unreadable()) {
+      return {true, "the settings file " + file.path + " cannot be read"};
+    }
+    // Damage may hide the switch, or a later line that sets it again (a quote left open takes
+    // in the lines after it), so no value read from a damaged file turns it off.
+    if (file.contents.document.damaged()) {
+      return {true, "the settings file " + file.path + " is damaged"};
+    }
+    const std::optional<IniDocument::Value> value = file.contents.document.value(key);
+    if (!value) continue;
+    const Scalar* scalar = scalarOf(value);
+    // A list or a typed value is not a plain "off".
+    if (!scalar || scalar->kind != Scalar::Kind::text) return {true, std::nullopt};
+    return {parseFailingClosed(scalar->bytes), std::nullopt};
+  }
+  return {};
 }
 
 WriteOutcome write(const std::string& path, const std::map<std::string, std::string>& values,
@@ -171,11 +211,11 @@ WriteOutcome write(const std::string& path, const std::map<std::string, std::str
 }
 
 std::optional<bool> readBool(std::string_view key) {
-  return boolValue(read(standardPath()).document, key);
+  return boolValue(readAll(standardLocation()).document(), key);
 }
 
-std::optional<bool> readFailingClosed(std::string_view key) {
-  return failingClosedValue(read(standardPath()), key);
+Switch readFailingClosed(std::string_view key) {
+  return failingClosedValue(readAll(standardLocation()), key);
 }
 
 bool writeBool(std::string_view key, bool value) {

@@ -27,6 +27,24 @@ inline constexpr std::string_view application = "Harborlume";
 // $XDG_CONFIG_HOME/Harborlume/Harborlume.conf, read from the environment at every call.
 std::string standardPath();
 
+// Where the settings are: the file the program writes, and the files a key is read from, in
+// order, when that file does not hold it.
+struct Location {
+  std::string path;
+  std::vector<std::string> alsoRead;
+  Location(std::string path, std::vector<std::string> alsoRead = {})  // NOLINT: a path alone
+      : path(std::move(path)), alsoRead(std::move(alsoRead)) {}
+  Location(const char* path) : Location(std::string(path)) {}  // NOLINT: a path alone
+};
+
+// The files Qt's settings class reads for organisation and application "Harborlume", in the
+// order it looks a key up in them: the user's file, the organisation's file beside its folder
+// ($XDG_CONFIG_HOME/Harborlume.conf), then "Harborlume/Harborlume.conf" in every system
+// configuration folder ($XDG_CONFIG_DIRS, else /etc/xdg), then "Harborlume.conf" in every one.
+// An administrator switches read-only mode on for every user there; only the user's file is
+// ever written.
+Location standardLocation();
+
 // The file as it stands.
 struct Contents {
   IniDocument document;
@@ -38,6 +56,18 @@ struct Contents {
 };
 Contents read(const std::string& path);
 
+// Every file of a location as it stands, in the order a key is looked up in them.
+struct Reading {
+  struct File {
+    std::string path;
+    Contents contents;
+  };
+  std::vector<File> files;
+  // The settings as the program reads them: each key as the first file holding it has it.
+  IniDocument document() const;
+};
+Reading readAll(const Location& location);
+
 // The typed readings of one stored value; none when the key is missing or its value is not of
 // the type. A Boolean is exactly "true" or "false", a number a text that is wholly one finite
 // decimal number.
@@ -48,11 +78,19 @@ std::optional<double> numberValue(const IniDocument& document, std::string_view 
 std::vector<std::string> listValue(const IniDocument& document, std::string_view key);
 // Raw bytes ("@ByteArray(…)").
 std::optional<std::string> bytesValue(const IniDocument& document, std::string_view key);
-// A switch that forbids something, read so that it fails closed: none when the key is missing
-// from a file that could be read; false only for a value that plainly says off ("false", "no",
-// "off" in any case, or a number equal to zero); true for everything else, and true when the
-// file cannot be read at all, since it may hold the switch.
-std::optional<bool> failingClosedValue(const Contents& contents, std::string_view key);
+// A switch that forbids something, read so that it fails closed. The files are asked in order,
+// and the first that holds the key gives its value: false only for a value that plainly says off
+// ("false", "no", "off" in any case, or a number equal to zero), true for everything else. A file
+// met on the way that cannot be read, or is damaged, may hold the switch where it could not be
+// read, or hold it again after a damaged line: the switch is then on, and `doubt` says why.
+struct Switch {
+  // None when no file holds the key and every file could be read cleanly.
+  std::optional<bool> on;
+  // "the settings file PATH cannot be read" or "… is damaged" when that, not a value, set it on.
+  std::optional<std::string> doubt;
+  bool operator==(const Switch&) const = default;
+};
+Switch failingClosedValue(const Reading& reading, std::string_view key);
 
 // What a write did.
 struct WriteOutcome {
@@ -66,9 +104,9 @@ struct WriteOutcome {
 WriteOutcome write(const std::string& path, const std::map<std::string, std::string>& values,
                    Date now);
 
-// Single keys of the standard file.
+// Single keys of the standard location.
 std::optional<bool> readBool(std::string_view key);
-std::optional<bool> readFailingClosed(std::string_view key);
+Switch readFailingClosed(std::string_view key);
 // Stores a Boolean and writes the file at once; false when it could not be written.
 bool writeBool(std::string_view key, bool value);
 

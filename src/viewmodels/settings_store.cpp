@@ -33,11 +33,11 @@ bool assign(T& field, T value) {
 
 }  // namespace
 
-std::string SettingsStore::standardDefaults() { return SettingsFile::standardPath(); }
+SettingsFile::Location SettingsStore::standardDefaults() { return SettingsFile::standardLocation(); }
 
-SettingsStore::SettingsStore(std::string path, QObject* parent, WallClock clock)
-    : QObject(parent), path_(std::move(path)), clock_(std::move(clock)) {
-  const IniDocument document = SettingsFile::read(path_).document;
+SettingsStore::SettingsStore(SettingsFile::Location location, QObject* parent, WallClock clock)
+    : QObject(parent), path_(location.path), clock_(std::move(clock)) {
+  const IniDocument document = SettingsFile::readAll(location).document();
   const double width =
       SettingsFile::numberValue(document, kSidebarWidth).value_or(kDefaultSidebarWidth);
   sidebarWidth_ = width <= kMinimumSidebarWidth   ? kMinimumSidebarWidth
@@ -58,8 +58,8 @@ SettingsStore::SettingsStore(std::string path, QObject* parent, WallClock clock)
   }
 }
 
-bool SettingsStore::storedCheckForUpdatesAutomatically(const std::string& path) {
-  return SettingsFile::boolValue(SettingsFile::read(path).document, kCheckForUpdates)
+bool SettingsStore::storedCheckForUpdatesAutomatically(const SettingsFile::Location& location) {
+  return SettingsFile::boolValue(SettingsFile::readAll(location).document(), kCheckForUpdates)
       .value_or(true);
 }
 

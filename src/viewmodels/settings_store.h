@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "models/removal_mode.h"
+#include "platform/settings_file.h"
 #include "services/discovery/exclusion_list.h"
 #include "utilities/time.h"
 
@@ -43,17 +44,19 @@ class SettingsStore : public QObject {
                  sidebarWidthChanged)
 
  public:
-  // The program's settings file ($XDG_CONFIG_HOME/Harborlume/Harborlume.conf).
-  static std::string standardDefaults();
+  // The program's settings file ($XDG_CONFIG_HOME/Harborlume/Harborlume.conf) and the files
+  // read after it (the organisation's and the system's).
+  static SettingsFile::Location standardDefaults();
 
-  // Reads every value from the settings file at `path`, which it writes to from then on.
-  // `clock` dates the copy kept of a damaged file.
-  explicit SettingsStore(std::string path, QObject* parent = nullptr,
+  // Reads every value from the settings files of `location`, each key from the first that holds
+  // it; writes to its first file only from then on. `clock` dates the copy kept of a damaged
+  // file.
+  explicit SettingsStore(SettingsFile::Location location, QObject* parent = nullptr,
                          WallClock clock = systemWallClock());
 
   // The stored "checkForUpdatesAutomatically" under the same reading rule (true when missing or
   // not a Boolean), without making a store.
-  static bool storedCheckForUpdatesAutomatically(const std::string& path);
+  static bool storedCheckForUpdatesAutomatically(const SettingsFile::Location& location);
 
   const std::string& path() const { return path_; }
 

@@ -69,8 +69,15 @@ struct Notifications {
 }  // namespace
 
 TEST(SettingsStore, StartsFromTheDefaultsAndWritesNothingUntilAsked) {
-  EXPECT_EQ(SettingsStore::standardDefaults(),
-            std::string(std::getenv("XDG_CONFIG_HOME")) + "/Harborlume/Harborlume.conf");
+  // The user's file is written; it, the organisation's file and the system's are read, in the
+  // order Qt's settings class reads them.
+  const std::string config = std::getenv("XDG_CONFIG_HOME");
+  const std::string system = std::getenv("XDG_CONFIG_DIRS");
+  const SettingsFile::Location standard = SettingsStore::standardDefaults();
+  EXPECT_EQ(standard.path, config + "/Harborlume/Harborlume.conf");
+  EXPECT_EQ(standard.alsoRead,
+            (Paths{config + "/Harborlume.conf", system + "/Harborlume/Harborlume.conf",
+                   system + "/Harborlume.conf"}));
 
   const std::string path = test::makeScratchFolder("settings") + "/Harborlume.conf";
   auto store = storeAt(path);
@@ -312,7 +319,7 @@ struct Reported {
 };
 
 std::optional<bool> readOnlySwitch(const std::string& path) {
-  return SettingsFile::failingClosedValue(SettingsFile::read(path), "HLMReadOnly");
+  return SettingsFile::failingClosedValue(SettingsFile::readAll(path), "HLMReadOnly").on;
 }
 
 }  // namespace
@@ -382,6 +389,11 @@ TEST(SettingsStore, ADamagedFileIsKeptAsideBeforeItsFirstRewrite) {
        "[General]\nHLMReadOnly=true\n" + garbage + "\nexcludedPaths=/home/u/keep, /home/u/also\n",
        {"/home/u/keep", "/home/u/also"}, true},
       {"UTF-16", utf16, {}, std::nullopt},
+      // Qt never writes a quote that goes on over a line break: the line it took in may have
+      // been the switch.
+      {"a quote left open",
+       "[General]\nexcludedPaths=\"/home/u/keep\nHLMReadOnly=true\"\n",
+       {"/home/u/keep\nHLMReadOnly=true"}, std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -54,6 +54,9 @@ void enterFakeHome(const std::string& base) {
   ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
   ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
   ::setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
+  // The system's settings folders are read too: none of this machine's may reach a test.
+  makeFolder(base + "/etc-xdg");
+  ::setenv("XDG_CONFIG_DIRS", (base + "/etc-xdg").c_str(), 1);
   ::setenv("TMPDIR", (base + "/tmp").c_str(), 1);
 }
 

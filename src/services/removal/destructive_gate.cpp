@@ -14,6 +14,7 @@ DestructiveGate DestructiveGate::evaluate(const GateSources& sources) {
   if (std::find(args.begin(), args.end(), "-HLMReadOnly") != args.end()) {
     return DestructiveGate{readOnlyMode};
   }
+  if (sources.settingsDoubt) return DestructiveGate{"read-only mode (" + *sources.settingsDoubt + ")"};
   if (sources.readOnlyDefault.value_or(false)) return DestructiveGate{readOnlyMode};
   if (sources.hostingTests) return DestructiveGate{"read-only while hosting tests"};
   return DestructiveGate{};
@@ -27,7 +28,9 @@ GateSourceReader DestructiveGate::processGateSources() {
   return [] {
     GateSources sources;
     sources.launchArguments = launchArguments();
-    sources.readOnlyDefault = SettingsFile::readFailingClosed("HLMReadOnly");
+    SettingsFile::Switch readOnly = SettingsFile::readFailingClosed("HLMReadOnly");
+    sources.readOnlyDefault = readOnly.on;
+    sources.settingsDoubt = std::move(readOnly.doubt);
     sources.hostingTests = std::getenv("XCTestConfigurationFilePath") != nullptr;
     return sources;
   };

@@ -15,6 +15,9 @@ struct GateSources {
   std::optional<bool> readOnlyDefault;
   // Whether the environment has "XCTestConfigurationFilePath" (any value).
   bool hostingTests = false;
+  // Why the settings could not tell whether the switch is on ("the settings file … cannot be
+  // read"); read-only mode is then on for that reason.
+  std::optional<std::string> settingsDoubt;
 };
 
 using GateSourceReader = std::function<GateSources()>;
@@ -26,8 +29,8 @@ struct DestructiveGate {
 
   bool isReadOnly() const { return readOnlyReason.has_value(); }
 
-  // The gate these sources give: the launch argument, then the user default, then the
-  // test host; the first that holds gives the reason.
+  // The gate these sources give: the launch argument, then the settings (a doubt about them
+  // named as such), then the test host; the first that holds gives the reason.
   static DestructiveGate evaluate(const GateSources& sources);
   // The gate of this process, read through `reader` (default: the real sources).
   static DestructiveGate current(const GateSourceReader& reader = processGateSources());

@@ -48,31 +48,45 @@ TEST(DestructiveGate, TheReadOnlyDefaultFailsClosed) {
   }
 
   // Read from the settings file as the running program reads it. A file that cannot be read as
-  // text at all may hold the switch: it reads as on.
-  EXPECT_EQ(DestructiveGate::processGateSources()().readOnlyDefault, std::nullopt);
+  // text at all, or is damaged, may hold the switch: it reads as on, and the reason names the
+  // file, not a launch argument nobody gave.
+  const auto reasonNow = [] {
+    GateSources sources = DestructiveGate::processGateSources()();
+    sources.hostingTests = false;
+    return DestructiveGate::evaluate(sources).readOnlyReason;
+  };
+  EXPECT_EQ(reasonNow(), std::nullopt);
+  const std::string folder = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Harborlume";
+  const std::string file = folder + "/Harborlume.conf";
+  const std::string byValue = "read-only mode (-HLMReadOnly)";
+  const std::string unreadable = "read-only mode (the settings file " + file + " cannot be read)";
+  const std::string damaged = "read-only mode (the settings file " + file + " is damaged)";
   std::string utf16 = "\xFF\xFE";
   for (const char c : std::string("[General]\nHLMReadOnly=false\n")) utf16 += std::string{c, '\0'};
-  const std::vector<std::pair<std::string, std::optional<bool>>> files = {
-      {"[General]\nHLMReadOnly=YES\n", true},
-      {"[General]\nHLMReadOnly=off\n", false},
-      {"[General]\nHLMReadOnly=off, on\n", true},
+  const std::vector<std::pair<std::string, std::optional<std::string>>> files = {
+      {"[General]\nHLMReadOnly=YES\n", byValue},
+      {"[General]\nHLMReadOnly=off\n", std::nullopt},
+      {"[General]\nHLMReadOnly=off, on\n", byValue},
       {"[General]\nshowInMenuBar=false\n", std::nullopt},
-      {"[General]\nHLMReadOnly=false\n\x93\x01garbage\n", false},
+      // Damage after the switch may hide a line that sets it again.
+      {"[General]\nHLMReadOnly=false\n\x93\x01garbage\n", damaged},
       // Damage may have taken the switch's own line.
-      {"[General]\nsidebarWidth=250\n\0\0\0\0ReadOnly=true\n"s, true},
-      {utf16, true},
-      {std::string(64, '\0'), true},
+      {"[General]\nsidebarWidth=250\n\0\0\0\0ReadOnly=true\n"s, damaged},
+      {utf16, unreadable},
+      {std::string(64, '\0'), unreadable},
   };
-  const std::string folder = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Harborlume";
   std::filesystem::create_directories(folder);
-  for (const auto& [content, on] : files) {
-    std::ofstream(folder + "/Harborlume.conf", std::ios::binary | std::ios::trunc) << content;
-    EXPECT_EQ(DestructiveGate::processGateSources()().readOnlyDefault, on) << content;
+  for (const auto& [content, reason] : files) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+    EXPECT_EQ(reasonNow(), reason) << content;
   }
-  // So does one that cannot be read.
-  std::filesystem::remove(folder + "/Harborlume.conf");
-  std::filesystem::create_directory(folder + "/Harborlume.conf");
-  EXPECT_EQ(DestructiveGate::processGateSources()().readOnlyDefault, true);
+  // So does one that cannot be read: a folder, or a link to a device, in its place.
+  std::filesystem::remove(file);
+  std::filesystem::create_symlink("/dev/null", file);
+  EXPECT_EQ(reasonNow(), unreadable);
+  std::filesystem::remove(file);
+  std::filesystem::create_directory(file);
+  EXPECT_EQ(reasonNow(), unreadable);
 }
 
 TEST(DestructiveGate, TheTestProcessIsAlwaysReadOnly) {
@@ -80,7 +94,7 @@ TEST(DestructiveGate, TheTestProcessIsAlwaysReadOnly) {
   EXPECT_TRUE(gate.isReadOnly());
   EXPECT_EQ(gate.readOnlyReason, "read-only while hosting tests");
   const DestructiveGate injected =
-      DestructiveGate::current([] { return GateSources{{"x"}, std::nullopt, false}; });
+      DestructiveGate::current([] { return GateSources{{"x"}, std::nullopt, false, std::nullopt}; });
   EXPECT_FALSE(injected.isReadOnly());
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/ini_document.h"
 #include "support/fake_home.h"
+#include "support/qt_settings_reading.h"
 #include "support/test_environment.h"
 
 using namespace hl;
@@ -19,7 +20,7 @@ namespace {
 
 using Scalar = IniDocument::Scalar;
 using Kind = IniDocument::Scalar::Kind;
-using Values = std::map<std::string, IniDocument::Value>;
+using Values = test::IniValues;
 
 Scalar text(std::string bytes) { return {Kind::text, std::move(bytes)}; }
 Scalar bytes(std::string bytes) { return {Kind::bytes, std::move(bytes)}; }
@@ -31,53 +32,12 @@ std::string freshFile(const std::string& content = "") {
   return path;
 }
 
-Scalar fromQt(const QVariant& value) {
-  switch (value.typeId()) {
-    case QMetaType::QString: return text(value.toString().toStdString());
-    case QMetaType::QByteArray: {
-      const QByteArray array = value.toByteArray();
-      return bytes(std::string(array.constData(), static_cast<std::size_t>(array.size())));
-    }
-    case QMetaType::UnknownType: return {Kind::invalid, {}};
-    default: return {Kind::other, {}};
-  }
-}
-
-// What Qt's settings class reads from `content`, in this class's terms. Typed values ("other")
-// are compared by kind only.
+// What Qt's settings class reads from `content`, in this class's terms.
 Values qtReading(const std::string& content) {
-  QSettings settings(QString::fromStdString(freshFile(content)), QSettings::IniFormat);
-  Values values;
-  for (const QString& key : settings.allKeys()) {
-    const QVariant value = settings.value(key);
-    if (value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QVariantList) {
-      std::vector<Scalar> list;
-      for (const QVariant& element : value.toList()) list.push_back(fromQt(element));
-      values[key.toStdString()] = list;
-    } else {
-      values[key.toStdString()] = fromQt(value);
-    }
-  }
-  return values;
+  return test::qtReading(QSettings(QString::fromStdString(freshFile(content)), QSettings::IniFormat));
 }
 
-Values ourReading(const std::string& content) {
-  const IniDocument document = IniDocument::parse(content);
-  Values values;
-  for (const std::string& key : document.keys()) {
-    IniDocument::Value value = *document.value(key);
-    auto forget = [](Scalar& scalar) {
-      if (scalar.kind == Kind::other) scalar.bytes.clear();
-    };
-    if (auto* list = std::get_if<std::vector<Scalar>>(&value)) {
-      for (Scalar& element : *list) forget(element);
-    } else {
-      forget(std::get<Scalar>(value));
-    }
-    values[key] = value;
-  }
-  return values;
-}
+Values ourReading(const std::string& content) { return test::ourReading(IniDocument::parse(content)); }
 
 // A value with texts and bytes alike seen as bytes.
 IniDocument::Value asBytes(IniDocument::Value value) {
@@ -139,7 +99,9 @@ TEST(IniDocument, ReadsEveryFileAsQtReadsIt) {
   for (const std::string& file : files) {
     SCOPED_TRACE(file);
     EXPECT_EQ(ourReading(file), qtReading(file));
-    EXPECT_FALSE(IniDocument::parse(file).damaged());
+    // Read alike, but Qt never writes a quote that goes on over a line break: one left open
+    // there takes in the lines after it.
+    EXPECT_EQ(IniDocument::parse(file).damaged(), file == files[2]);
   }
 }
 
@@ -247,8 +209,8 @@ TEST(IniDocument, DamageIsReportedAndTheGoodLinesStillRead) {
   }
   EXPECT_EQ(IniDocument::parse(good + "extraPaths=/home/u/bad\377name\n").value("extraPaths"),
             IniDocument::Value(text("/home/u/bad\377name")));
-  EXPECT_EQ(IniDocument::parse(cases[0].content).value("deleteImmediately"),
-            IniDocument::Value(text("false")));
+  // Keys under a header that cannot be read belong to no section of the program's.
+  EXPECT_EQ(IniDocument::parse(cases[0].content).value("deleteImmediately"), std::nullopt);
   EXPECT_FALSE(IniDocument::parse("").damaged());
   EXPECT_FALSE(IniDocument::parse("\n ; only a comment\n").damaged());
 }

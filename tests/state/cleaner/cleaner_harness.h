@@ -12,6 +12,7 @@
 
 #include "app/composition/real_services.h"
 #include "platform/user_folders.h"
+#include "support/fake_home.h"
 #include "support/manual_clock.h"
 #include "support/manual_executor.h"
 #include "support/recording_desktop.h"
@@ -218,6 +219,42 @@ struct RealCleaner {
   }
   CleanerViewModel& operator*() { return *cleaner; }
   CleanerViewModel* operator->() { return cleaner.get(); }
+
+  void scan() {
+    cleaner->rescan(true);
+    waitFor(*cleaner, &CleanerViewModel::isScanningChanged,
+            [&] { return cleaner->hasScanned() && !cleaner->isScanning(); });
+  }
+};
+
+// A cleaner over a home of its own, with the real scan engine (no tools), in-use detection,
+// trash service and history; its clock runs ten days ahead, so what the test writes is not
+// recent and Quick Clean offers it. Its gate is open unless a test brings one, its settings are
+// its own unless a test names where they are.
+struct OwnHomeCleaner {
+  FakeHome home{"own"};
+  std::string scratch = makeScratchFolder("own-state");
+  ManualWallClock wall{systemWallClock()() + std::chrono::hours(24 * 10)};
+  SettingsStore settings;
+  ActivityLog activity;
+  HistoryViewModel history{std::make_shared<HistoryStore>(scratch + "/history.json"), activity};
+  std::unique_ptr<CleanerViewModel> cleaner;
+
+  explicit OwnHomeCleaner(DestructiveGate gate = DestructiveGate::open(),
+                          std::optional<SettingsFile::Location> settingsAt = std::nullopt)
+      : settings(settingsAt ? *settingsAt : SettingsFile::Location(scratch + "/Harborlume.conf")) {
+    CleanerDependencies d = CompositionRoot::cleanerServices(home.path(), gate);
+    d.home = home.path();
+    d.wallClock = wall.clock();
+    d.executor = std::make_shared<QtFlowExecutor>();
+    ToolLocator::Dependencies noTools;
+    noTools.launcher = nullptr;
+    d.engine = makeCacheScanEngine(std::make_shared<CacheScanService>(
+        std::make_shared<ToolLocator>(noTools), WalkBoundary(), CacheScanService::Dependencies()));
+    d.trashService = makeRemovalService(
+        std::make_shared<TrashService>(home.path(), std::move(gate), home / ".local/share/Trash"));
+    cleaner = std::make_unique<CleanerViewModel>(settings, activity, history, std::move(d));
+  }
 
   void scan() {
     cleaner->rescan(true);

@@ -19,39 +19,6 @@ namespace {
 enum class Change { replaced, link, bindOverParent };
 enum class Route { sheet, quickClean };
 
-// A cleaner over a home of its own, with the real scan engine (no tools), in-use detection,
-// trash service and history; its clock runs ten days ahead, so what the test writes is not
-// recent and Quick Clean offers it.
-struct OwnHomeCleaner {
-  FakeHome home{"shown"};
-  std::string scratch = makeScratchFolder("shown-state");
-  ManualWallClock wall{systemWallClock()() + std::chrono::hours(24 * 10)};
-  SettingsStore settings{scratch + "/Harborlume.conf"};
-  ActivityLog activity;
-  HistoryViewModel history{std::make_shared<HistoryStore>(scratch + "/history.json"), activity};
-  std::unique_ptr<CleanerViewModel> cleaner;
-
-  OwnHomeCleaner() {
-    CleanerDependencies d = CompositionRoot::cleanerServices(home.path(), DestructiveGate::open());
-    d.home = home.path();
-    d.wallClock = wall.clock();
-    d.executor = std::make_shared<QtFlowExecutor>();
-    ToolLocator::Dependencies noTools;
-    noTools.launcher = nullptr;
-    d.engine = makeCacheScanEngine(std::make_shared<CacheScanService>(
-        std::make_shared<ToolLocator>(noTools), WalkBoundary(), CacheScanService::Dependencies()));
-    d.trashService = makeRemovalService(std::make_shared<TrashService>(
-        home.path(), DestructiveGate::open(), home / ".local/share/Trash"));
-    cleaner = std::make_unique<CleanerViewModel>(settings, activity, history, std::move(d));
-  }
-
-  void scan() {
-    cleaner->rescan(true);
-    waitFor(*cleaner, &CleanerViewModel::isScanningChanged,
-            [&] { return cleaner->hasScanned() && !cleaner->isScanning(); });
-  }
-};
-
 }  // namespace
 
 TEST(CleanerShownIdentity, WhatChangedSinceItWasShownIsNeverRemovedNorCounted) {

@@ -1,0 +1,93 @@
+#include "support/qt_settings_reading.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QVariant>
+#include <cstdio>
+
+#include "platform/settings_file.h"
+
+namespace hl::test {
+namespace {
+
+using Scalar = IniDocument::Scalar;
+using Kind = IniDocument::Scalar::Kind;
+
+Scalar fromQt(const QVariant& value) {
+  switch (value.typeId()) {
+    case QMetaType::QString: return {Kind::text, value.toString().toStdString()};
+    case QMetaType::QByteArray: {
+      const QByteArray array = value.toByteArray();
+      return {Kind::bytes, std::string(array.constData(), static_cast<std::size_t>(array.size()))};
+    }
+    case QMetaType::UnknownType: return {Kind::invalid, {}};
+    default: return {Kind::other, {}};
+  }
+}
+
+bool isList(const QVariant& value) {
+  return value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QVariantList;
+}
+
+}  // namespace
+
+IniValues qtReading(const QSettings& settings) {
+  IniValues values;
+  for (const QString& key : settings.allKeys()) {
+    if (key.isEmpty()) continue;  // "=value": no key Qt can be asked for
+    const QVariant value = settings.value(key);
+    if (isList(value)) {
+      std::vector<Scalar> list;
+      for (const QVariant& element : value.toList()) list.push_back(fromQt(element));
+      values[key.toStdString()] = list;
+    } else {
+      values[key.toStdString()] = fromQt(value);
+    }
+  }
+  return values;
+}
+
+IniValues ourReading(const IniDocument& document) {
+  IniValues values;
+  for (const std::string& key : document.keys()) {
+    IniDocument::Value value = *document.value(key);
+    auto forget = [](Scalar& scalar) {
+      if (scalar.kind == Kind::other) scalar.bytes.clear();
+    };
+    if (auto* list = std::get_if<std::vector<Scalar>>(&value)) {
+      for (Scalar& element : *list) forget(element);
+    } else {
+      forget(std::get<Scalar>(value));
+    }
+    values[key] = value;
+  }
+  return values;
+}
+
+bool qtReadOnly(const QSettings& settings) {
+  const QVariant value = settings.value("HLMReadOnly");
+  if (!value.isValid()) return false;
+  if (value.typeId() != QMetaType::QString) return true;
+  return SettingsFile::parseFailingClosed(value.toString().toStdString());
+}
+
+std::string escapedBytes(const std::string& bytes) {
+  std::string out;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      out += "\\n\n";
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else if (byte < 0x20 || byte >= 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace hl::test

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QSettings>
+#include <map>
+#include <string>
+
+#include "platform/ini_document.h"
+
+namespace hl::test {
+
+// A settings file's values in `IniDocument`'s terms, keyed as Qt keys them ("section/key").
+// Typed values ("@Rect(…)" and the like) are compared by kind only.
+using IniValues = std::map<std::string, IniDocument::Value>;
+
+// What Qt's settings class reads: the reading the program used before it read the file itself,
+// and the one every file must still read as.
+IniValues qtReading(const QSettings& settings);
+// What `IniDocument` reads of the same bytes.
+IniValues ourReading(const IniDocument& document);
+
+// The read-only switch as the program read it through Qt's settings class: any value but a plain
+// "off" is on, a list or a typed value too; a missing key is off.
+bool qtReadOnly(const QSettings& settings);
+
+// The bytes as C would write them, for messages about files full of control bytes.
+std::string escapedBytes(const std::string& bytes);
+
+}  // namespace hl::test
