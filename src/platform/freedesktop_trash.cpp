@@ -205,7 +205,7 @@ MoveOutcome moveInto(const AnchoredItem& item, const OpenBin& bin, const Removal
                                                      std::strerror(writeError) + ")."}};
     }
 
-    if (!isSameObjectAt(item.folder.get(), item.name, target.identifier)) {
+    if (!isTargetAt(item.folder.get(), item.name, target)) {
       dropRecord();
       return {false, changedAfterCheck(target.displayPath)};
     }
@@ -222,7 +222,7 @@ MoveOutcome moveInto(const AnchoredItem& item, const OpenBin& bin, const Removal
       return {false,
               FileSystemError{renameError, failure + ": " + std::strerror(renameError) + "."}};
     }
-    if (!isSameObjectAt(bin.files.get(), name, target.identifier)) {
+    if (!isTargetAt(bin.files.get(), name, target)) {
       // Swapped in the instant before the move: put back what was moved, untouched.
       if (renameNoReplace(bin.files.get(), name.c_str(), item.folder.get(), item.name.c_str()) ==
           0) {

@@ -130,7 +130,7 @@ std::optional<RemovalError> remove(const RemovalTarget& target) {
 
   if (!S_ISDIR(item.status.st_mode)) {
     // A link, file or special file: unlinking never touches what a link points to.
-    if (!isSameObjectAt(item.folder.get(), item.name, target.identifier)) {
+    if (!isTargetAt(item.folder.get(), item.name, target)) {
       return changedAfterCheck(target.displayPath);
     }
     if (::unlinkat(item.folder.get(), name, 0) != 0) {
@@ -163,7 +163,7 @@ std::optional<RemovalError> remove(const RemovalTarget& target) {
   emptyFolder(folder.get(), opened.st_dev, "", leftovers);
   folder.reset();
   if (!leftovers.empty()) return leftoverError(target.displayPath, leftovers);
-  if (!isSameObjectAt(item.folder.get(), item.name, target.identifier)) {
+  if (!isTargetAt(item.folder.get(), item.name, target)) {
     return changedAfterCheck(target.displayPath);
   }
   if (::unlinkat(item.folder.get(), name, AT_REMOVEDIR) != 0) {

@@ -34,10 +34,14 @@ FileSystemError fileSystemError(int errorNumber, const std::string& what,
                          what + " " + displayPath + ": " + std::strerror(errorNumber) + "."};
 }
 
-bool isSameObjectAt(int folderFd, const std::string& name, const FileIdentifier& identifier) {
+bool isTargetAt(int folderFd, const std::string& name, const RemovalTarget& target) {
+  if (target.shown) {
+    const SeenIdentity now = FileIdentity::seenAt(folderFd, name);
+    return now.object == target.identifier && now.origin == target.shown->origin;
+  }
   struct stat st {};
   if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  return identifierOf(st) == identifier;
+  return identifierOf(st) == target.identifier;
 }
 
 std::variant<AnchoredItem, RemovalError> anchorTarget(const RemovalTarget& target) {
@@ -76,16 +80,15 @@ std::variant<AnchoredItem, RemovalError> anchorTarget(const RemovalTarget& targe
     return fileSystemError(error, "Could not read", target.displayPath);
   }
   if (identifierOf(item.status) != target.identifier) return changedAfterCheck(target.displayPath);
-  if (target.shownMount) {
-    struct statx sx {};
-    if (::statx(folder.get(), item.name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                STATX_MNT_ID, &sx) != 0) {
-      const int error = errno;
+  if (const auto& shown = target.shown) {
+    const SeenIdentity now = FileIdentity::seenAt(folder.get(), item.name);
+    if (!now.object) {
+      const int error = errno;  // statx's, before building the message can touch it
       return fileSystemError(error, "Could not read", target.displayPath);
     }
-    if ((sx.stx_mask & STATX_MNT_ID) != 0 && sx.stx_mnt_id != *target.shownMount) {
-      return StateChanged::changedSinceShown();
-    }
+    if (*now.object != target.identifier) return changedAfterCheck(target.displayPath);
+    const bool otherMount = shown->mount != 0 && now.mount != 0 && now.mount != shown->mount;
+    if (otherMount || now.origin != shown->origin) return StateChanged::changedSinceShown();
   }
   item.folder = std::move(folder);
   return item;

@@ -21,9 +21,10 @@ struct RemovalTarget {
   FileIdentifier identifier;
   // The path named in messages (the item's canonical path).
   std::string displayPath;
-  // The mount the object was reached through when the user was shown it; none when not
-  // recorded. Another mount now (a bind mount over a folder on the way) is another item.
-  std::optional<std::uint64_t> shownMount = std::nullopt;
+  // What stood at the path when the user was shown it; none when not recorded. Another mount
+  // now (a bind mount over a folder on the way) is another item, and so is another object that
+  // got the same inode number (a folder deleted and made again): its type or birth differs.
+  std::optional<SeenIdentity> shown = std::nullopt;
 };
 
 // The target reached without following any symbolic link: its folder open, its name in that
@@ -36,14 +37,15 @@ struct AnchoredItem {
 };
 
 // Opens the target's folder one component at a time, refusing every symbolic link, and checks
-// the target's device and inode, and the mount it was shown on when that was recorded. Fails
-// with `TrashError::missing` when the target or its folder is gone, with "it changed since it
-// was shown" when it lies on another mount now, and with a file-system error when anything else
-// changed or cannot be read.
+// the target's device and inode, and, when it was recorded, the mount and the origin it was shown
+// with. Fails with `TrashError::missing` when the target or its folder is gone, with "it changed
+// since it was shown" when it lies on another mount now or is another object under the same
+// number, and with a file-system error when anything else changed or cannot be read.
 std::variant<AnchoredItem, RemovalError> anchorTarget(const RemovalTarget& target);
 
-// Whether the entry `name` in `folderFd` is still the object with `identifier`.
-bool isSameObjectAt(int folderFd, const std::string& name, const FileIdentifier& identifier);
+// Whether the entry `name` in `folderFd` is still the target: the object the guard judged, and
+// of the origin it was shown with when that was recorded.
+bool isTargetAt(int folderFd, const std::string& name, const RemovalTarget& target);
 
 // The error for an item that is no longer the object that was judged: it is left alone.
 FileSystemError changedAfterCheck(const std::string& displayPath);

@@ -3,8 +3,11 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -15,6 +18,26 @@ namespace hl::FileIdentity {
 namespace {
 
 constexpr std::string_view kDataVolume = "/System/Volumes/Data";
+
+// The inode generation of the file or folder `name` in `folderFd`, if it is still `object` and
+// its file system tells. Opened without following a link, without blocking and without becoming
+// a terminal; never a device or a pipe (the caller asks only for files and folders).
+std::optional<std::uint32_t> generationAt(int folderFd, const std::string& name,
+                                          const FileIdentifier& object) {
+  const int fd = ::openat(folderFd, name.c_str(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::uint32_t> generation;
+  int value = 0;
+  struct stat st {};
+  if (::ioctl(fd, FS_IOC_GETVERSION, &value) == 0 && ::fstat(fd, &st) == 0 &&
+      FileIdentifier{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)} ==
+          object) {
+    generation = static_cast<std::uint32_t>(value);
+  }
+  ::close(fd);
+  return generation;
+}
 
 // "." and ".." removed lexically, as a standardized file URL has them removed.
 std::string standardized(std::string_view path) {
@@ -148,17 +171,30 @@ bool existsWithoutFollowing(std::string_view path) {
 }
 
 SeenIdentity seen(std::string_view path) {
-  SeenIdentity found;
   // A NUL byte would cut the path short and name another file.
-  if (path.find('\0') != std::string_view::npos) return found;
+  if (path.find('\0') != std::string_view::npos) return {};
+  return seenAt(AT_FDCWD, std::string(path));
+}
+
+SeenIdentity seenAt(int folderFd, const std::string& name) {
+  SeenIdentity found;
   struct statx sx {};
-  if (::statx(AT_FDCWD, std::string(path).c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-              STATX_INO | STATX_MNT_ID, &sx) != 0) {
+  if (::statx(folderFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+              STATX_TYPE | STATX_INO | STATX_MNT_ID | STATX_BTIME, &sx) != 0) {
     return found;
   }
-  found.object = FileIdentifier{static_cast<std::uint64_t>(makedev(sx.stx_dev_major, sx.stx_dev_minor)),
-                                static_cast<std::uint64_t>(sx.stx_ino)};
+  const FileIdentifier object{
+      static_cast<std::uint64_t>(makedev(sx.stx_dev_major, sx.stx_dev_minor)),
+      static_cast<std::uint64_t>(sx.stx_ino)};
+  found.object = object;
   if ((sx.stx_mask & STATX_MNT_ID) != 0) found.mount = sx.stx_mnt_id;
+  found.origin.type = sx.stx_mode & S_IFMT;
+  if ((sx.stx_mask & STATX_BTIME) != 0) {
+    found.origin.birth = static_cast<std::int64_t>(sx.stx_btime.tv_sec) * 1'000'000'000 +
+                         static_cast<std::int64_t>(sx.stx_btime.tv_nsec);
+  } else if (S_ISREG(sx.stx_mode) || S_ISDIR(sx.stx_mode)) {
+    found.origin.generation = generationAt(folderFd, name, object);
+  }
   return found;
 }
 

@@ -15,15 +15,30 @@ struct FileIdentifier {
   bool operator==(const FileIdentifier&) const = default;
 };
 
-// What one look at a path found there: the object, if any, and the mount it was reached
-// through. A bind mount shows the same object through another mount, so both must agree for
-// two looks to have found the same item the same way.
+// What an inode number reused for a new object cannot fake: the object's type and when it was
+// made. A folder deleted and made again at once gets the freed number back on ext4.
+struct ObjectOrigin {
+  // The file type bits of the mode (S_IFDIR, S_IFREG, S_IFLNK…).
+  std::uint32_t type = 0;
+  // Birth time in nanoseconds since the epoch; none where the file system keeps none.
+  std::optional<std::int64_t> birth = std::nullopt;
+  // Where there is no birth time: the inode's generation, which the file system changes when it
+  // gives the number to a new object; none where it offers none (or for what is neither a file
+  // nor a folder).
+  std::optional<std::uint32_t> generation = std::nullopt;
+  bool operator==(const ObjectOrigin&) const = default;
+};
+
+// What one look at a path found there: the object, if any, its origin, and the mount it was
+// reached through. A bind mount shows the same object through another mount, so both must agree
+// for two looks to have found the same item the same way.
 struct SeenIdentity {
   // Device and inode of the object at the path, a final link not followed; none when nothing
   // was there or it could not be read.
   std::optional<FileIdentifier> object = std::nullopt;
   // The kernel's id of the mount the object was reached through; 0 where it cannot tell.
   std::uint64_t mount = 0;
+  ObjectOrigin origin = {};
   bool operator==(const SeenIdentity&) const = default;
 };
 
@@ -61,6 +76,8 @@ bool existsWithoutFollowing(std::string_view path);
 
 // What is at the path now, read fresh without following a final link.
 SeenIdentity seen(std::string_view path);
+// What is at `name` in the folder open as `folderFd` now, the same way.
+SeenIdentity seenAt(int folderFd, const std::string& name);
 
 // Whether what `now` found is something else than what `before` found: another object, another
 // mount, or something where there was nothing. Nothing found now is no change: the item is

@@ -97,16 +97,18 @@ TEST(ScannerEndToEnd, AnAgentWorktreeGoesToTheTrashAndItsRepositoryForgetsIt) {
 // A whole project chosen in the tree, then renamed away and replaced, linked elsewhere, or
 // hidden under a mount before the confirmation: nothing is removed and nothing counted.
 TEST(ScannerEndToEnd, AFolderChangedSinceItWasChosenIsNeverRemovedNorCounted) {
-  enum class Change { replaced, link, bindOverParent };
+  enum class Change { replaced, link, bindOverParent, remade, fileMadeAgainAsFolder };
   const std::string mountReason = hl::test::ScratchMount::unavailableReason();
-  for (const Change change : {Change::replaced, Change::link, Change::bindOverParent}) {
+  for (const Change change : {Change::replaced, Change::link, Change::bindOverParent,
+                              Change::remade, Change::fileMadeAgainAsFolder}) {
     if (change == Change::bindOverParent && !mountReason.empty()) continue;
     for (const bool permanent : {false, true}) {
       SCOPED_TRACE(static_cast<int>(change) * 10 + permanent);
       ScannerFixture f;
       realRemoval(f, hl::test::makeScratchFolder("trash") + "/Trash");
       f.settings->setDeleteImmediately(permanent);
-      f.home.text("box/site/index.html", "<p>");
+      const bool file = change == Change::fileMadeAgainAsFolder;
+      f.home.text(file ? "box/site" : "box/site/index.html", "<p>");
       f.home.text("elsewhere/site/precious", "precious");
       f.scanned("box");
       ScannerViewModel& scanner = f.scanner();
@@ -117,6 +119,9 @@ TEST(ScannerEndToEnd, AFolderChangedSinceItWasChosenIsNeverRemovedNorCounted) {
       std::optional<hl::test::ScratchMount> mounted;
       if (change == Change::bindOverParent) {
         mounted.emplace(hl::test::ScratchMount::bind(f.home / "elsewhere", f.home / "box"));
+      } else if (change == Change::remade || file) {
+        // Deleted and made again: on ext4 it gets its old inode number back.
+        hl::test::remakeInPlace(f.home / "box/site", [&] { f.home.text("box/site/new", "new"); });
       } else {
         ASSERT_EQ(::rename((f.home / "box/site").c_str(), (f.home / "site.old").c_str()), 0);
         if (change == Change::replaced) f.home.text("box/site/new", "new");
@@ -129,10 +134,14 @@ TEST(ScannerEndToEnd, AFolderChangedSinceItWasChosenIsNeverRemovedNorCounted) {
       EXPECT_TRUE(hl::test::existsNoFollow(f.home / "box/site"));
       EXPECT_EQ(hl::test::readFile(f.home / "elsewhere/site/precious"), "precious");
       mounted.reset();
-      EXPECT_EQ(hl::test::readFile(f.home / (change == Change::bindOverParent
-                                                 ? "box/site/index.html"
-                                                 : "site.old/index.html")),
-                "<p>");
+      if (change == Change::remade || file) {
+        EXPECT_EQ(hl::test::readFile(f.home / "box/site/new"), "new");
+      } else {
+        EXPECT_EQ(hl::test::readFile(f.home / (change == Change::bindOverParent
+                                                   ? "box/site/index.html"
+                                                   : "site.old/index.html")),
+                  "<p>");
+      }
       ASSERT_EQ(f.history.entries().size(), 1u);
       EXPECT_EQ(f.history.entries()[0].bytesFreed, 0);
       ASSERT_EQ(f.history.entries()[0].failures.size(), 1u);

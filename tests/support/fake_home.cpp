@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
@@ -153,6 +154,21 @@ std::string readFile(const std::string& path) {
   }
   ::close(fd);
   return out;
+}
+
+bool remakeInPlace(const std::string& path, const std::function<void()>& makeAgain) {
+  struct stat before {};
+  if (::lstat(path.c_str(), &before) != 0) fail("lstat", path);
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    if (ec) fail("remove_all", path);
+    makeAgain();
+    struct stat now {};
+    if (::lstat(path.c_str(), &now) != 0) fail("lstat", path);
+    if (now.st_ino == before.st_ino) return true;
+  }
+  return false;
 }
 
 }  // namespace hl::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,5 +51,10 @@ bool existsNoFollow(const std::string& path);
 
 // Reads a whole small file; empty when it cannot be read.
 std::string readFile(const std::string& path);
+
+// Deletes what stands at `path` (a folder with its contents) and lets `makeAgain` make something
+// new there, again and again (a few times at most) until the new object got the old one's inode
+// number, as ext4 hands a freed number out again at once. Whether it did.
+bool remakeInPlace(const std::string& path, const std::function<void()>& makeAgain);
 
 }  // namespace hl::test

@@ -49,8 +49,7 @@ TrashResult TrashService::trash(const std::vector<TrashItem>& items, RemovalMode
       failure = StateChanged::changedSinceShown();
     } else {
       itself = !approval.isSymbolicLink;
-      RemovalTarget target{approval.path, approval.identifier, shown};
-      if (item.shown && item.shown->mount != 0) target.shownMount = item.shown->mount;
+      const RemovalTarget target{approval.path, approval.identifier, shown, item.shown};
       if (isPermanent(mode)) {
         failure = PermanentRemover::remove(target);
       } else {

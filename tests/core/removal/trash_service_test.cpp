@@ -415,6 +415,43 @@ TEST(TrashService, OnlyWhatTheUserWasShownIsRemovedAndCounted) {
   }
 }
 
+// Deleted and made again between the plan and the removal, an item often gets its old inode
+// number back: only its type and its birth tell the new object from the one the user was shown.
+TEST(TrashService, AnItemMadeAgainUnderItsOldNumberIsNotTheOneShown) {
+  struct Case {
+    std::string name;
+    bool shownIsFolder;
+    bool madeAgainAsFolder;
+  };
+  int reused = 0;
+  for (const Case& c : {Case{"a folder made again", true, true},
+                        Case{"a file made again as a folder", false, true},
+                        Case{"a file made again", false, false}}) {
+    for (RemovalMode mode : {RemovalMode::trash, RemovalMode::deletePermanently}) {
+      SCOPED_TRACE(c.name + (isPermanent(mode) ? ", deleted" : ", to the Trash"));
+      Fixture f;
+      const std::string path = f.home / "cache/item";
+      c.shownIsFolder ? (void)f.home.text("cache/item/old", "old") : (void)f.home.text("cache/item", "old");
+      const ShownItems shown = ShownItems::record({path});
+      reused += test::remakeInPlace(path, [&] {
+        c.madeAgainAsFolder ? (void)f.home.text("cache/item/new", "new")
+                            : (void)f.home.text("cache/item", "new");
+      });
+      TrashItem item = f.item("cache/item", 5000, "cache");
+      item.shown = shown.at(item.url);
+
+      const TrashResult result = f.service.trash({item}, mode);
+      EXPECT_TRUE(result.succeeded.empty());
+      EXPECT_EQ(result.bytesFreed, 0);
+      ASSERT_EQ(result.failed.size(), 1u);
+      EXPECT_EQ(describe(result.failed[0].error), "Skipped: it changed since it was shown");
+      EXPECT_EQ(readFile(c.madeAgainAsFolder ? path + "/new" : path), "new");
+      EXPECT_FALSE(existsNoFollow(f.trash + "/files"));
+    }
+  }
+  RecordProperty("madeAgainUnderTheOldNumber", reused);
+}
+
 // A mount put over a folder on the way leads the same path elsewhere: to other objects, or to
 // the same ones through another mount.
 TEST(TrashService, AMountOverTheItemsFolderIsNeverRemovedThrough) {

@@ -16,14 +16,15 @@ using namespace hl::test;
 
 namespace {
 
-enum class Change { replaced, link, bindOverParent };
+enum class Change { replaced, link, bindOverParent, remade };
 enum class Route { sheet, quickClean };
 
 }  // namespace
 
 TEST(CleanerShownIdentity, WhatChangedSinceItWasShownIsNeverRemovedNorCounted) {
   const std::string mountReason = ScratchMount::unavailableReason();
-  for (const Change change : {Change::replaced, Change::link, Change::bindOverParent}) {
+  for (const Change change :
+       {Change::replaced, Change::link, Change::bindOverParent, Change::remade}) {
     if (change == Change::bindOverParent && !mountReason.empty()) continue;
     for (const bool permanent : {false, true}) {
       for (const Route flow : {Route::sheet, Route::quickClean}) {
@@ -56,6 +57,9 @@ TEST(CleanerShownIdentity, WhatChangedSinceItWasShownIsNeverRemovedNorCounted) {
         std::optional<ScratchMount> mounted;
         if (change == Change::bindOverParent) {
           mounted.emplace(ScratchMount::bind(c.home / "elsewhere", c.home / ".cache"));
+        } else if (change == Change::remade) {
+          // Deleted and made again: on ext4 it gets its old inode number back.
+          remakeInPlace(c.home / ".cache/pip", [&] { c.home.text(".cache/pip/new", "new"); });
         } else {
           ASSERT_EQ(::rename((c.home / ".cache/pip").c_str(), (c.home / "pip.old").c_str()), 0);
           if (change == Change::replaced) c.home.text(".cache/pip/new", "new");
@@ -77,15 +81,17 @@ TEST(CleanerShownIdentity, WhatChangedSinceItWasShownIsNeverRemovedNorCounted) {
 
         // Nothing of it removed, whatever stands there now, and nothing counted as freed.
         EXPECT_EQ(readFile(c.home / "elsewhere/pip/precious"), "precious");
-        if (change == Change::replaced) {
+        if (change == Change::replaced || change == Change::remade) {
           EXPECT_EQ(readFile(c.home / ".cache/pip/new"), "new");
         }
         if (change == Change::link) {
           EXPECT_TRUE(existsNoFollow(c.home / ".cache/pip"));
         }
         mounted.reset();
-        EXPECT_TRUE(existsNoFollow(change == Change::bindOverParent ? pip
-                                                                    : c.home / "pip.old/http/blob"));
+        if (change != Change::remade) {
+          EXPECT_TRUE(existsNoFollow(change == Change::bindOverParent ? pip
+                                                                      : c.home / "pip.old/http/blob"));
+        }
 
         ASSERT_EQ(c.history.entries().size(), 1u);
         const HistoryEntry& entry = c.history.entries()[0];
