@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "models/cache_group.h"
+#include "models/cache_item.h"
 #include "models/guard_rule.h"
 #include "models/native_action.h"
 #include "models/risk_level.h"
@@ -110,8 +111,13 @@ bool isMacOnly(const CacheSource& source);
 // anything, so it is not listed.
 bool coversOnlyMacLocations(CacheGroup group);
 
-// The lines that tell the user what a group covers.
-std::vector<std::string> coveredPaths(CacheGroup group, const std::vector<std::string>& extraPaths);
+// The lines that tell the user what a group covers, one per catalog row. A location in the home's
+// "Library" is listed only where `found` (the scan's items) holds an item of the group read
+// there: only macOS fills that folder, and a home here has one only when someone made it. What a
+// scan here never finds (simulators, local snapshots, the clones of the browser's bundle) has no
+// line.
+std::vector<std::string> coveredPaths(CacheGroup group, const std::vector<std::string>& extraPaths,
+                                      std::string_view home, const std::vector<CacheItem>& found);
 
 }  // namespace CacheCatalog
 

@@ -100,7 +100,7 @@ std::vector<CacheGroup> CleanerViewModel::sidebarGroups() const {
 }
 
 std::vector<std::string> CleanerViewModel::coveredPaths(CacheGroup group) const {
-  return CacheCatalog::coveredPaths(group, settings_.extraPaths());
+  return CacheCatalog::coveredPaths(group, settings_.extraPaths(), home_, includedItems());
 }
 
 std::int64_t CleanerViewModel::totalSize(std::optional<CacheGroup> group) const {
