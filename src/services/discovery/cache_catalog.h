@@ -107,8 +107,8 @@ const std::vector<CacheSource>& sources(CacheGroup group);
 
 // Whether every location the row names lies in a folder only macOS has (the home's "Library").
 bool isMacOnly(const CacheSource& source);
-// A catalog-backed group all of whose rows are macOS-only: on this platform it can never find
-// anything, so it is not listed.
+// A catalog-backed group all of whose rows are macOS-only: it finds something only in a home
+// that has such a folder, so it is listed only while it holds an item.
 bool coversOnlyMacLocations(CacheGroup group);
 
 // The lines that tell the user what a group covers, one per catalog row. A location in the home's
