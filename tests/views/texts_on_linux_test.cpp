@@ -7,6 +7,7 @@
 #include <QAbstractItemView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <functional>
 
 #include "views/home/group_details_view.h"
@@ -14,6 +15,7 @@
 #include "views/home/home_sidebar.h"
 #include "views/pages/page_fixtures.h"
 #include "views/pages/settings_page.h"
+#include "views/shared/scroll_bar_look.h"
 #include "views/shared/selectable_text.h"
 
 namespace hl {
@@ -148,6 +150,9 @@ TEST(TextsOnLinux, TheXcodeGroupAndALibraryRowShowWhileThisHomeHasSuchAFolder) {
   QApplication::processEvents();
   ASSERT_NE(card(CacheGroup::xcode), nullptr);
   EXPECT_NE(sidebar.row(CacheGroup::xcode), nullptr);
+  // Nine rows scroll in the smallest window: the bar is the palette's slim one.
+  EXPECT_EQ(sidebar.verticalScrollBar()->styleSheet(),
+            ScrollBarLook::styleSheet(sidebar.verticalScrollBar()->palette()));
   EXPECT_TRUE(shownTexts(*card(CacheGroup::xcode))
                   .contains("~/Library/Developer/Xcode/DerivedData/*"));
   EXPECT_TRUE(shownTexts(*card(CacheGroup::packageCaches)).contains("~/Library/Caches/pip"));
