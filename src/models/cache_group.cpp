@@ -12,6 +12,8 @@ struct GroupTexts {
   std::string_view regenerates;
 };
 
+// The texts name what a Linux home holds, in the program's Linux words (platform-words.md). The
+// Xcode group's speak of its own folders: it is listed only where a home has them.
 constexpr std::array<GroupTexts, 9> kGroups = {{
     {"aiWorktrees", "AI worktrees", "sparkles", RiskLevel::moderate,
      "Git worktrees created by AI coding tools (Claude Code, Codex, Cursor, Grok) that are often "
@@ -24,23 +26,24 @@ constexpr std::array<GroupTexts, 9> kGroups = {{
      "Reinstall or rebuild (npm install, cargo build, pip install \u2026). Slow, but nothing is "
      "lost."},
     {"packageCaches", "Package caches", "shippingbox", RiskLevel::safe,
-     "Download caches of npm, pnpm, Yarn, Bun, pip, uv, Cargo, Go, Homebrew, CocoaPods, SwiftPM, "
-     "Gradle, Maven and friends.",
+     "Download caches of npm, pnpm, Yarn, Bun, pip, uv, Cargo, Go, Homebrew, SwiftPM, Gradle, "
+     "Maven and friends.",
      "Package managers download packages again the next time you install."},
     {"buildTools", "Build & dev tools", "wrench.and.screwdriver", RiskLevel::safe,
-     "Caches and scratch data of AI CLIs, editors and browsers used for development.",
+     "Caches and scratch data of AI coding CLIs (Claude Code, Codex).",
      "Each tool recreates its cache on next launch."},
     {"xcode", "Xcode", "hammer", RiskLevel::safe,
      "Xcode build products, previews, device symbols and simulator data.",
      "Xcode rebuilds DerivedData and previews, and copies device symbols again when a device "
      "connects. Archives and simulator devices are not regenerated."},
     {"systemCaches", "System caches", "internaldrive", RiskLevel::safe,
-     "Everything else in your user Caches and Logs folders.",
-     "Apps rebuild caches as needed; logs are written again as apps run."},
+     "Files left in your private temporary folder ($TMPDIR). Application caches in ~/.cache are "
+     "listed under Package caches.",
+     "Programs write temporary files again as they need them."},
     {"largeBackups", "Large & backups", "externaldrive", RiskLevel::review,
-     "Big items worth knowing about: iOS device backups, Docker's disk image, Time Machine local "
-     "snapshots. Report only.",
-     "Not regenerated. Manage these with your file manager or Docker."},
+     "Big items worth knowing about: conda's package cache and the tool versions asdf installed. "
+     "Report only.",
+     "Not regenerated. Manage these with your file manager, conda or asdf."},
     {"trash", "Trash", "trash", RiskLevel::review,
      "Items already in the Trash. Harbor Lume never empties it; empty it from your file manager "
      "when you are sure.",
@@ -85,13 +88,12 @@ const std::vector<std::string>& neverTouch(CacheGroup group) {
       {"Everything in ~/.claude except cache, paste-cache, shell-snapshots, debug, downloads "
        "(projects, sessions, state, history.jsonl, settings.json, plugins, skills, \u2026)",
        "Everything in ~/.codex except log, cache, tmp (sessions, config.toml, auth.json, \u2026)",
-       "/private/tmp/claude-<uid> (live Claude Code scratchpads)",
-       "Anything open by Claude, Codex, node, editors, Xcode or Chrome right now (in use)"},
+       "/tmp/claude-<uid> (live Claude Code scratchpads)",
+       "Anything open by Claude, Codex, node, editors or Chrome right now (in use)"},
       {"Archives (review only)", "Simulator devices (review only)",
        "The newest two iOS DeviceSupport versions are not auto-selected"},
-      {"~/Library/Preferences, Keychains, Mail, Messages, Containers"},
-      {"iOS backups (~/Library/Application Support/MobileSync/Backup)",
-       "Time Machine local snapshots", "Docker.raw (prune through Docker only)"},
+      {"~/.config, ~/.local/share/keyrings, ~/.ssh, ~/.gnupg"},
+      {},
       {},
       {},
   }};
@@ -100,17 +102,9 @@ const std::vector<std::string>& neverTouch(CacheGroup group) {
 
 const std::vector<std::string>& caveats(CacheGroup group) {
   static const std::vector<std::string> plain = {kSizeCaveat};
-  static const std::vector<std::string> buildTools = {
-      kSizeCaveat,
-      "Chrome code-sign clones are copy-on-write clones of Chrome.app: their sizes are heavily "
-      "over-estimated. The row only appears while Chrome is not running."};
   static const std::vector<std::string> projects = {
       kSizeCaveat, "Folders inside .claude/worktrees are counted under AI worktrees, not here."};
-  switch (group) {
-    case CacheGroup::buildTools: return buildTools;
-    case CacheGroup::projects: return projects;
-    default: return plain;
-  }
+  return group == CacheGroup::projects ? projects : plain;
 }
 
 const std::vector<std::string>& defaultOwners(CacheGroup group) {

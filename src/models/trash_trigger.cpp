@@ -11,6 +11,11 @@ std::string_view rawValue(TrashTrigger trigger) {
   return {};
 }
 
+std::string_view shownName(TrashTrigger trigger) {
+  // Quick Clean opens from the tray icon here.
+  return trigger == TrashTrigger::quickClean ? "Quick Clean (tray)" : rawValue(trigger);
+}
+
 std::optional<TrashTrigger> trashTriggerFromRaw(std::string_view raw) {
   for (TrashTrigger trigger : allTrashTriggers) {
     if (rawValue(trigger) == raw) return trigger;
@@ -19,7 +24,7 @@ std::optional<TrashTrigger> trashTriggerFromRaw(std::string_view raw) {
 }
 
 std::string refusedWhileRemoving(TrashTrigger trigger) {
-  return std::string(rawValue(trigger)) + ": refused, a removal is already running";
+  return std::string(shownName(trigger)) + ": refused, a removal is already running";
 }
 
 }  // namespace hl

@@ -82,14 +82,24 @@ std::vector<HistoryEntry> onDisk(const std::string& file) {
 
 }  // namespace
 
-TEST(TrashTrigger, HasItsFixedTexts) {
-  EXPECT_EQ(rawValue(TrashTrigger::quickClean), "Quick Clean (menu bar)");
-  EXPECT_EQ(rawValue(TrashTrigger::confirmationSheet), "Move to Trash (sheet)");
-  EXPECT_EQ(rawValue(TrashTrigger::scanner), "Scanner");
-  for (TrashTrigger trigger : allTrashTriggers) {
-    EXPECT_EQ(trashTriggerFromRaw(rawValue(trigger)), trigger);
+TEST(TrashTrigger, KeepsTheStoredTextsAndShowsLinuxWords) {
+  struct Case {
+    TrashTrigger trigger;
+    std::string stored;  // what history files hold, and their readers expect
+    std::string shown;
+  };
+  const std::vector<Case> cases = {
+      {TrashTrigger::quickClean, "Quick Clean (menu bar)", "Quick Clean (tray)"},
+      {TrashTrigger::confirmationSheet, "Move to Trash (sheet)", "Move to Trash (sheet)"},
+      {TrashTrigger::scanner, "Scanner", "Scanner"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(rawValue(c.trigger), c.stored);
+    EXPECT_EQ(shownName(c.trigger), c.shown);
+    EXPECT_EQ(trashTriggerFromRaw(c.stored), c.trigger);
   }
   EXPECT_EQ(trashTriggerFromRaw("scanner"), std::nullopt);
+  EXPECT_EQ(trashTriggerFromRaw("Quick Clean (tray)"), std::nullopt);
 }
 
 TEST(HistoryViewModel, RecordsOneEntryPerCategoryInTitleOrder) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "utilities/path_canonical.h"
+
 namespace hl {
 namespace {
 
@@ -27,10 +29,13 @@ std::string joined(const std::vector<std::string>& parts, std::string_view separ
   return out;
 }
 
-// One coverage line of a row: its paths, then "/{allowed}" or "/*" for a children row.
-std::string rowLine(const CacheSource& source) {
+// A location in the home's "Library", a folder only macOS fills.
+bool inMacLibrary(std::string_view path) { return path.starts_with("Library/"); }
+
+// One coverage line of a row: the paths shown, then "/{allowed}" or "/*" for a children row.
+std::string rowLine(const CacheSource& source, const std::vector<std::string>& paths) {
   std::vector<std::string> shown;
-  for (const std::string& path : source.paths) {
+  for (const std::string& path : paths) {
     shown.push_back(!path.empty() && path.front() == '$' ? path : "~/" + path);
   }
   std::string line = joined(shown, " or ");
@@ -328,7 +333,7 @@ const std::vector<CacheSource>& sources(CacheGroup group) {
 bool isMacOnly(const CacheSource& source) {
   return !source.paths.empty() &&
          std::all_of(source.paths.begin(), source.paths.end(),
-                     [](const std::string& path) { return path.starts_with("Library/"); });
+                     [](const std::string& path) { return inMacLibrary(path); });
 }
 
 bool coversOnlyMacLocations(CacheGroup group) {
@@ -337,8 +342,8 @@ bool coversOnlyMacLocations(CacheGroup group) {
                                       [](const CacheSource& row) { return isMacOnly(row); });
 }
 
-std::vector<std::string> coveredPaths(CacheGroup group,
-                                      const std::vector<std::string>& extraPaths) {
+std::vector<std::string> coveredPaths(CacheGroup group, const std::vector<std::string>& extraPaths,
+                                      std::string_view home, const std::vector<CacheItem>& found) {
   std::vector<std::string> lines;
   switch (group) {
     case CacheGroup::custom:
@@ -361,21 +366,18 @@ std::vector<std::string> coveredPaths(CacheGroup group,
     default:
       break;
   }
-  for (const CacheSource& source : sources(group)) lines.push_back(rowLine(source));
-  switch (group) {
-    case CacheGroup::xcode:
-      lines.push_back("Unavailable simulators (xcrun simctl list devices unavailable)");
-      break;
-    case CacheGroup::buildTools:
-      lines.push_back(
-          "$TMPDIR/../X/com.google.Chrome.code_sign_clone* (one aggregated row, only while Chrome "
-          "is not running)");
-      break;
-    case CacheGroup::largeBackups:
-      lines.push_back("Time Machine local snapshots (tmutil listlocalsnapshots /)");
-      break;
-    default:
-      break;
+  std::set<std::string> foundRoots;
+  for (const CacheItem& item : found) {
+    if (item.group == group) foundRoots.insert(cleanPath(item.discoveryRoot));
+  }
+  for (const CacheSource& source : sources(group)) {
+    std::vector<std::string> paths;
+    for (const std::string& path : source.paths) {
+      if (!inMacLibrary(path) || foundRoots.contains(cleanPath(appendingPath(home, path)))) {
+        paths.push_back(path);
+      }
+    }
+    if (!paths.empty()) lines.push_back(rowLine(source, paths));
   }
   return lines;
 }

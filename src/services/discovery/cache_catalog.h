@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "models/cache_group.h"
+#include "models/cache_item.h"
 #include "models/guard_rule.h"
 #include "models/native_action.h"
 #include "models/risk_level.h"
@@ -106,12 +107,17 @@ const std::vector<CacheSource>& sources(CacheGroup group);
 
 // Whether every location the row names lies in a folder only macOS has (the home's "Library").
 bool isMacOnly(const CacheSource& source);
-// A catalog-backed group all of whose rows are macOS-only: on this platform it can never find
-// anything, so it is not listed.
+// A catalog-backed group all of whose rows are macOS-only: it finds something only in a home
+// that has such a folder, so it is listed only while it holds an item.
 bool coversOnlyMacLocations(CacheGroup group);
 
-// The lines that tell the user what a group covers.
-std::vector<std::string> coveredPaths(CacheGroup group, const std::vector<std::string>& extraPaths);
+// The lines that tell the user what a group covers, one per catalog row. A location in the home's
+// "Library" is listed only where `found` (the scan's items) holds an item of the group read
+// there: only macOS fills that folder, and a home here has one only when someone made it. What a
+// scan here never finds (simulators, local snapshots, the clones of the browser's bundle) has no
+// line.
+std::vector<std::string> coveredPaths(CacheGroup group, const std::vector<std::string>& extraPaths,
+                                      std::string_view home, const std::vector<CacheItem>& found);
 
 }  // namespace CacheCatalog
 

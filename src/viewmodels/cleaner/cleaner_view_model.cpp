@@ -88,6 +88,7 @@ CleanerViewModel::CleanerViewModel(SettingsStore& settings, ActivityLog& activit
   follow(&SettingsStore::extraPathsChanged, Input::extraPaths);
   follow(&SettingsStore::quickCleanIncludesModerateChanged, Input::quickCleanIncludesModerate);
   follow(&SettingsStore::deleteImmediatelyChanged, Input::deleteImmediately);
+  announcedSidebarGroups_ = sidebarGroups();
 }
 
 CleanerViewModel::~CleanerViewModel() {
@@ -169,11 +170,10 @@ void CleanerViewModel::announce() {
     Inputs inputs;
     Signal signal;
   };
-  static constexpr std::array<Derived, 10> derived = {{
+  static constexpr std::array<Derived, 9> derived = {{
       {included, &CleanerViewModel::includedItemsChanged},
       {visible, &CleanerViewModel::visibleItemsChanged},
       {included | bit(Input::fullDiskAccess), &CleanerViewModel::totalsChanged},
-      {bit(Input::extraPaths), &CleanerViewModel::sidebarGroupsChanged},
       {visible | bit(Input::checked), &CleanerViewModel::checkStateChanged},
       {included | bit(Input::quickCleanIncludesModerate),
        &CleanerViewModel::quickCleanCandidatesChanged},
@@ -199,6 +199,14 @@ void CleanerViewModel::announce() {
     }
     for (const Derived& value : derived) {
       if ((changes & value.inputs) != 0) (this->*value.signal)();
+    }
+    // Items come and go all through a scan; the list of groups seldom changes with them.
+    if ((changes & (included | bit(Input::extraPaths) | bit(Input::selectedGroup))) != 0) {
+      std::vector<CacheGroup> groups = sidebarGroups();
+      if (groups != announcedSidebarGroups_) {
+        announcedSidebarGroups_ = std::move(groups);
+        emit sidebarGroupsChanged();
+      }
     }
   }
   --batchDepth_;

@@ -201,11 +201,13 @@ class CleanerViewModel : public QObject, private FlowHost {
   std::vector<std::string> visibleIDs() const;
   // The size of the first visible item. `visibleItemsChanged`.
   std::int64_t largestVisibleSize() const;
-  // The groups the sidebar and the details list: every group but those that can find nothing
-  // on this platform, and Custom paths only while there are extra paths. `sidebarGroupsChanged`.
+  // The groups the sidebar and the details list: every group but one that only macOS fills
+  // while it holds no included item and is not the chosen group, and Custom paths only while
+  // there are extra paths. `sidebarGroupsChanged`, told only when the list really changed.
   std::vector<CacheGroup> sidebarGroups() const;
-  // The locations a group's details list: its catalog rows, and for Custom paths the settings'
-  // extra paths. Follows `sidebarGroupsChanged`.
+  // The locations a group's details list: its catalog rows (a location only macOS fills only
+  // where an included item was found), and for Custom paths the settings' extra paths. Follows
+  // `includedItemsChanged` and `sidebarGroupsChanged`.
   std::vector<std::string> coveredPaths(CacheGroup group) const;
   // The rest follow `totalsChanged`. None: every group.
   std::int64_t totalSize(std::optional<CacheGroup> group) const;
@@ -528,6 +530,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   std::vector<CacheItem> items_;
   quint64 itemsRevision_ = 0;
   mutable std::optional<IncludedCache> includedCache_;
+  // The list `sidebarGroupsChanged` last told of.
+  std::vector<CacheGroup> announcedSidebarGroups_;
   // Keys view the ids inside `items_`: rebuilt whenever the list is assigned.
   std::unordered_map<std::string_view, std::size_t> indexByID_;
   ToolEnvironment tools_ = ToolEnvironment::empty();

@@ -92,7 +92,7 @@ std::vector<CacheItem> CleanerViewModel::stillAsConfirmed(
 
 Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
     std::vector<CacheItem> items, TrashTrigger trigger, RemovalMode mode, ShownItems shown) {
-  const std::string triggerText(rawValue(trigger));
+  const std::string triggerText(shownName(trigger));
   // This removal keeps the service it started with, and its gate.
   const std::shared_ptr<RemovalService> service = trashService_;
   const DestructiveGate gate = service->gate();

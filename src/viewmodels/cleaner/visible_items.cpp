@@ -90,17 +90,27 @@ std::int64_t CleanerViewModel::largestVisibleSize() const {
 
 std::vector<CacheGroup> CleanerViewModel::sidebarGroups() const {
   assertOnGuiThread();
+  const std::vector<CacheItem>& included = includedItems();
+  const auto holdsItem = [&](CacheGroup group) {
+    return std::any_of(included.begin(), included.end(),
+                       [group](const CacheItem& item) { return item.group == group; });
+  };
   std::vector<CacheGroup> groups;
   for (CacheGroup group : allCacheGroups) {
     if (group == CacheGroup::custom && settings_.extraPaths().empty()) continue;
-    if (CacheCatalog::coversOnlyMacLocations(group)) continue;
+    // A group that only macOS fills: its row would stay empty here unless this home has such a
+    // folder. A chosen row does not vanish under the user when its last item goes.
+    if (CacheCatalog::coversOnlyMacLocations(group) && selectedGroup_ != group &&
+        !holdsItem(group)) {
+      continue;
+    }
     groups.push_back(group);
   }
   return groups;
 }
 
 std::vector<std::string> CleanerViewModel::coveredPaths(CacheGroup group) const {
-  return CacheCatalog::coveredPaths(group, settings_.extraPaths());
+  return CacheCatalog::coveredPaths(group, settings_.extraPaths(), home_, includedItems());
 }
 
 std::int64_t CleanerViewModel::totalSize(std::optional<CacheGroup> group) const {

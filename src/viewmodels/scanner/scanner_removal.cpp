@@ -27,7 +27,7 @@ FileNode planNode(const FileNode& node) {
                   node.isSymbolicLink(), node.fileCount(), node.shareOfParent());
 }
 
-std::string trigger() { return std::string(rawValue(TrashTrigger::scanner)); }
+std::string trigger() { return std::string(shownName(TrashTrigger::scanner)); }
 
 std::vector<std::string> urlsOf(const std::vector<FileNode>& nodes) {
   std::vector<std::string> urls;

@@ -296,13 +296,26 @@ GroupDetailCard::GroupDetailCard(CleanerViewModel& cleaner, CacheGroup group, QW
   section("About sizes", caveats(group), "info.circle");
   if (!neverTouch(group).empty()) section("Never touched", neverTouch(group), "lock");
 
-  auto* paths = new QVBoxLayout;
-  paths->setSpacing(3);
-  paths->addWidget(heading(QStringLiteral("Paths"), this));
-  for (const std::string& line : cleaner_.coveredPaths(group)) {
-    paths->addWidget(selectable(qtext(line), monospace(11), this));
+  pathsLayout_ = new QVBoxLayout;
+  pathsLayout_->setContentsMargins(0, 0, 0, 0);
+  column->addLayout(pathsLayout_);
+  refreshPaths();
+}
+
+void GroupDetailCard::refreshPaths() {
+  std::vector<std::string> lines = cleaner_.coveredPaths(group_);
+  if (paths_ && lines == shownPaths_) return;
+  retire(paths_);
+  shownPaths_ = std::move(lines);
+  paths_ = new QWidget(this);
+  auto* box = new QVBoxLayout(paths_);
+  box->setContentsMargins(0, 0, 0, 0);
+  box->setSpacing(3);
+  box->addWidget(heading(QStringLiteral("Paths"), paths_));
+  for (const std::string& line : shownPaths_) {
+    box->addWidget(selectable(qtext(line), monospace(11), paths_));
   }
-  column->addLayout(paths);
+  pathsLayout_->addWidget(paths_);
 }
 
 std::vector<CacheItem> GroupDetailCard::actionItems(const std::vector<CacheItem>& included,
@@ -396,8 +409,10 @@ GroupDetailsView::GroupDetailsView(CleanerViewModel& cleaner, SettingsStore& set
 
   connect(&cleaner_, &CleanerViewModel::detailItemIDChanged, this, &GroupDetailsView::refreshItem);
   connect(&cleaner_, &CleanerViewModel::itemsRevisionChanged, this, &GroupDetailsView::refreshItem);
-  connect(&cleaner_, &CleanerViewModel::selectedGroupChanged, this,
-          &GroupDetailsView::rebuildGroups);
+  for (auto signal :
+       {&CleanerViewModel::selectedGroupChanged, &CleanerViewModel::sidebarGroupsChanged}) {
+    connect(&cleaner_, signal, this, &GroupDetailsView::rebuildGroups);
+  }
   connect(&settings_, &SettingsStore::extraPathsChanged, this, &GroupDetailsView::rebuildGroups);
   for (auto signal : {&CleanerViewModel::includedItemsChanged,
                       &CleanerViewModel::runningActionsChanged, &CleanerViewModel::readOnlyChanged}) {
@@ -405,6 +420,9 @@ GroupDetailsView::GroupDetailsView(CleanerViewModel& cleaner, SettingsStore& set
       for (GroupDetailCard* card : groupCards_) card->refreshActions();
     });
   }
+  connect(&cleaner_, &CleanerViewModel::includedItemsChanged, this, [this] {
+    for (GroupDetailCard* card : groupCards_) card->refreshPaths();
+  });
   rebuildGroups();
   refreshItem();
 }
@@ -452,10 +470,15 @@ void GroupDetailsView::refreshItem() {
 
 void GroupDetailsView::rebuildGroups() {
   const std::optional<CacheGroup> group = cleaner_.selectedGroup();
+  std::vector<CacheGroup> shown = groups(group, cleaner_.sidebarGroups());
   const std::vector<std::string>& extraPaths = settings_.extraPaths();
-  if (groupsBuilt_ && shownGroup_ == group && shownExtraPaths_ == extraPaths) return;
+  // The custom paths' card lists the extra paths.
+  if (groupsBuilt_ && shownGroups_ == shown && shownExtraPaths_ == extraPaths) {
+    paragraph_->setVisible(!group);
+    return;
+  }
   groupsBuilt_ = true;
-  shownGroup_ = group;
+  shownGroups_ = std::move(shown);
   shownExtraPaths_ = extraPaths;
   paragraph_->setVisible(!group);
   retire(groupsBox_);
@@ -464,7 +487,7 @@ void GroupDetailsView::rebuildGroups() {
   auto* cards = new QVBoxLayout(groupsBox_);
   cards->setContentsMargins(0, 0, 0, 0);
   cards->setSpacing(20);
-  for (CacheGroup each : groups(group, cleaner_.sidebarGroups())) {
+  for (CacheGroup each : shownGroups_) {
     auto* card = new GroupDetailCard(cleaner_, each, groupsBox_);
     cards->addWidget(card);
     groupCards_.push_back(card);

@@ -83,6 +83,8 @@ class GroupDetailCard : public QFrame {
                                             CacheGroup group);
   // Follows the included items, the running tools and the read-only gate.
   void refreshActions();
+  // Follows the included items: a location only macOS fills is listed where one was found.
+  void refreshPaths();
   const std::vector<QPushButton*>& actionButtons() const { return actionButtons_; }
 
  protected:
@@ -95,11 +97,14 @@ class GroupDetailCard : public QFrame {
   QWidget* actions_ = nullptr;
   std::vector<std::pair<std::string, std::string>> shownActions_;
   std::vector<QPushButton*> actionButtons_;
+  QVBoxLayout* pathsLayout_;
+  QWidget* paths_ = nullptr;
+  std::vector<std::string> shownPaths_;
 };
 
 // The Details tab: the opened item's card, the "All reclaimable" paragraph while no group is
-// chosen, and one explanation card per group (the chosen one alone, else all of them, the
-// custom paths only when there are extra paths).
+// chosen, and one explanation card per group (the chosen one alone, else every group the sidebar
+// lists).
 class GroupDetailsView : public QScrollArea {
   Q_OBJECT
 
@@ -137,7 +142,7 @@ class GroupDetailsView : public QScrollArea {
   QWidget* groupsBox_ = nullptr;
   std::vector<GroupDetailCard*> groupCards_;
   bool groupsBuilt_ = false;
-  std::optional<CacheGroup> shownGroup_;
+  std::vector<CacheGroup> shownGroups_;
   std::vector<std::string> shownExtraPaths_;
 };
 

@@ -10,6 +10,7 @@
 #include "views/shared/accessibility.h"
 #include "views/shared/coalesced_update.h"
 #include "views/shared/palette_colors.h"
+#include "views/shared/scroll_bar_look.h"
 #include "views/shared/sidebar_header.h"
 #include "views/shared/spinner.h"
 #include "views/shared/symbol_view.h"
@@ -169,6 +170,8 @@ HomeSidebar::HomeSidebar(CleanerViewModel& cleaner, QWidget* parent)
   setWidgetResizable(true);
   setFrameShape(QFrame::NoFrame);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Nine rows scroll in the smallest window.
+  ScrollBarLook::apply(verticalScrollBar());
   // Its card and rows take the focus; the sidebar itself would be a stop that shows nothing.
   setFocusPolicy(Qt::NoFocus);
   setAccessibleName(QString::fromUtf8(HomeTexts::sidebarTitle));

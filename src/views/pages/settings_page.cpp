@@ -129,7 +129,7 @@ QWidget* SettingsView::buildGeneral() {
   general->addNote(QStringLiteral(
       "Keeps the repository's .git/worktrees metadata consistent. Only runs for registered "
       "worktrees, with a 10 second limit."));
-  bind(general->addToggle(QStringLiteral("Show in menu bar")), settings_, "showInMenuBar",
+  bind(general->addToggle(QStringLiteral("Show in system tray")), settings_, "showInMenuBar",
        &SettingsStore::showInMenuBar, &SettingsStore::setShowInMenuBar,
        &SettingsStore::showInMenuBarChanged);
   general->addNote(QStringLiteral("If the desktop shows no tray icon, use Ctrl+Shift+C to open "

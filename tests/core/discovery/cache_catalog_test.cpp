@@ -18,6 +18,21 @@ const CacheSource& rowAt(CacheGroup group, std::string_view path) {
   return *it;
 }
 
+// Items of `group` as a scan of `home` finds them, read at each of the home-relative folders.
+std::vector<CacheItem> foundAt(const std::string& home, CacheGroup group,
+                               const std::vector<std::string>& folders) {
+  std::vector<CacheItem> items;
+  for (const std::string& folder : folders) {
+    CacheItemInit init;
+    init.url = home + "/" + folder + "/entry";
+    init.discoveryRoot = home + "/" + folder;
+    init.group = group;
+    init.home = home;
+    items.emplace_back(std::move(init));
+  }
+  return items;
+}
+
 }  // namespace
 
 TEST(CacheCatalog, TablesKeepTheirRowsAndGroupsWithoutRowsAreEmpty) {
@@ -101,43 +116,74 @@ TEST(CacheCatalog, NamedSetsKeepTheirOrder) {
             (std::set<std::string>{"node_modules", ".git", "Library"}));
 }
 
-TEST(CacheCatalog, CoveredPathsDescribeEachRow) {
-  const auto packages = CacheCatalog::coveredPaths(CacheGroup::packageCaches, {});
-  ASSERT_EQ(packages.size(), 28u);
+TEST(CacheCatalog, CoveredPathsNameOnlyWhatThisHomeCanHold) {
+  const std::string home = "/home/u";
+  struct Case {
+    std::string name;
+    CacheGroup group;
+    std::vector<CacheItem> found;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {"build tools: the agents' folders, none of the Library rows, no clone folder",
+       CacheGroup::buildTools, {},
+       {"~/.codex/{.tmp, cache, log, packages, tmp}", "~/.claude/cache", "~/.claude/paste-cache",
+        "~/.claude/shell-snapshots", "~/.claude/debug", "~/.claude/downloads"}},
+      {"system caches: the private temporary folder alone", CacheGroup::systemCaches, {},
+       {"$TMPDIR/*"}},
+      {"large items: no device backups, disk image or local snapshots",
+       CacheGroup::largeBackups, {}, {"~/miniconda3/pkgs", "~/.asdf/installs"}},
+      {"Xcode: nothing until something is found", CacheGroup::xcode, {}, {}},
+      {"Xcode: the row whose folder this home has, and no simulators",
+       CacheGroup::xcode,
+       foundAt(home, CacheGroup::xcode, {"Library/Developer/Xcode/DerivedData"}),
+       {"~/Library/Developer/Xcode/DerivedData/*"}},
+      {"an item of another group brings no line", CacheGroup::xcode,
+       foundAt(home, CacheGroup::systemCaches, {"Library/Developer/Xcode/DerivedData"}), {}},
+      {"a tool's own place in .cache brings no Library line", CacheGroup::packageCaches,
+       foundAt(home, CacheGroup::packageCaches, {".cache/go-build", ".cache/Homebrew"}), {}},
+      {"the Trash is the freedesktop one", CacheGroup::trash, {}, {"~/.local/share/Trash"}},
+  };
+  for (const Case& c : cases) {
+    const auto lines = CacheCatalog::coveredPaths(c.group, {}, home, c.found);
+    if (c.group == CacheGroup::packageCaches) {
+      // Every line of a row outside the Library, and none with it.
+      EXPECT_EQ(lines.size(), 21u) << c.name;
+      for (const std::string& line : lines) EXPECT_EQ(line.find("Library"), std::string::npos);
+      continue;
+    }
+    EXPECT_EQ(lines, c.lines) << c.name;
+  }
+}
+
+TEST(CacheCatalog, ARowShowsItsLinuxPlaceAndItsLibraryPlaceOnlyWhereFound) {
+  const std::string home = "/home/u";
+  const auto packages = CacheCatalog::coveredPaths(CacheGroup::packageCaches, {}, home, {});
   EXPECT_EQ(packages[0], "~/.npm/_cacache");
-  EXPECT_EQ(packages[2], "~/Library/pnpm/store or ~/.local/share/pnpm/store");
-  EXPECT_EQ(packages[23], "~/.cache/codex-runtimes/*");  // prefixes are not shown
-  EXPECT_EQ(packages[27], "~/.cache/*");
-
-  const auto build = CacheCatalog::coveredPaths(CacheGroup::buildTools, {});
-  ASSERT_EQ(build.size(), 14u);
-  EXPECT_EQ(build[0], "~/.codex/{.tmp, cache, log, packages, tmp}");
-  EXPECT_EQ(build[13],
-            "$TMPDIR/../X/com.google.Chrome.code_sign_clone* (one aggregated row, only while "
-            "Chrome is not running)");
-
-  const auto system = CacheCatalog::coveredPaths(CacheGroup::systemCaches, {});
-  EXPECT_EQ(system.back(), "$TMPDIR/*");
-  EXPECT_EQ(CacheCatalog::coveredPaths(CacheGroup::xcode, {}).back(),
-            "Unavailable simulators (xcrun simctl list devices unavailable)");
-  EXPECT_EQ(CacheCatalog::coveredPaths(CacheGroup::largeBackups, {}).back(),
-            "Time Machine local snapshots (tmutil listlocalsnapshots /)");
-  EXPECT_EQ(CacheCatalog::coveredPaths(CacheGroup::trash, {}),
-            (std::vector<std::string>{"~/.local/share/Trash"}));
+  EXPECT_EQ(packages[2], "~/.local/share/pnpm/store");
+  EXPECT_EQ(packages[16], "~/.cache/codex-runtimes/*");  // prefixes are not shown
+  EXPECT_EQ(packages.back(), "~/.cache/*");
+  // A home that has the Library folder too: both places, as the row tries them.
+  const auto withLibrary = CacheCatalog::coveredPaths(
+      CacheGroup::packageCaches, {}, home,
+      foundAt(home, CacheGroup::packageCaches, {"Library/pnpm/store", "Library/Caches/pip"}));
+  EXPECT_EQ(withLibrary.size(), 22u);
+  EXPECT_EQ(withLibrary[2], "~/Library/pnpm/store or ~/.local/share/pnpm/store");
+  EXPECT_EQ(withLibrary[5], "~/Library/Caches/pip");
 }
 
 TEST(CacheCatalog, CoveredPathsOfDiscoveredGroups) {
-  EXPECT_TRUE(CacheCatalog::coveredPaths(CacheGroup::custom, {}).empty());
+  EXPECT_TRUE(CacheCatalog::coveredPaths(CacheGroup::custom, {}, "/home/u", {}).empty());
   const std::vector<std::string> extras = {"~/big", "/data/x"};
-  EXPECT_EQ(CacheCatalog::coveredPaths(CacheGroup::custom, extras), extras);
+  EXPECT_EQ(CacheCatalog::coveredPaths(CacheGroup::custom, extras, "/home/u", {}), extras);
 
-  const auto projects = CacheCatalog::coveredPaths(CacheGroup::projects, extras);
+  const auto projects = CacheCatalog::coveredPaths(CacheGroup::projects, extras, "/home/u", {});
   ASSERT_EQ(projects.size(), 7u);
   EXPECT_EQ(projects[0],
             "~/Documents/**/{node_modules, target, .next, dist, build, .build, .gradle, .venv, "
             "venv, __pycache__} (depth ≤ 5)");
 
-  const auto worktrees = CacheCatalog::coveredPaths(CacheGroup::aiWorktrees, {});
+  const auto worktrees = CacheCatalog::coveredPaths(CacheGroup::aiWorktrees, {}, "/home/u", {});
   ASSERT_EQ(worktrees.size(), 10u);
   EXPECT_EQ(worktrees[3], "~/code/**/.claude/worktrees/* (depth ≤ 4)");
   EXPECT_EQ(worktrees[7], "~/.grok/worktrees/*");

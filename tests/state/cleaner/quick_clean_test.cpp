@@ -47,7 +47,12 @@ TEST(CleanerQuickClean, ArmsConfirmsAfterOneSecondAndReportsTheRemoval) {
   // Permanent only when the setting still says so at confirmation.
   EXPECT_EQ(h->quickClean(), QuickCleanState::done("Deleted 2 items (3 KB)."));
   EXPECT_FALSE(h->resultMessage());
+  // The history file keeps the stored name; the activity line speaks of the tray.
   EXPECT_EQ(h.history.entries().at(0).trigger, "Quick Clean (menu bar)");
+  const std::vector<std::string> cleanups = h.logged(Kind::cleanup);
+  EXPECT_NE(std::find(cleanups.begin(), cleanups.end(),
+                      "Quick Clean (tray): 2 items, 3 KB deleted permanently"),
+            cleanups.end());
   // The confirmation disarmed the lapse.
   h.executor->advance(10s);
   EXPECT_TRUE(h->quickClean().done());
@@ -264,7 +269,7 @@ TEST(CleanerQuickClean, ACancelledConfirmationStillKeepsOtherRemovalsOut) {
   EXPECT_EQ(h.logged(Kind::error),
             (std::vector<std::string>{
                 "Move to Trash (sheet): refused, a removal is already running",
-                "Quick Clean (menu bar): refused, a removal is already running"}));
+                "Quick Clean (tray): refused, a removal is already running"}));
 
   h.executor->settle();
   EXPECT_EQ(h.removal->calls.size(), 1u);

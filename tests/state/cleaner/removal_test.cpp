@@ -462,7 +462,7 @@ TEST(CleanerRemoval, RefusesASecondRemovalWhileOneRunsOrIsPrepared) {
        "Move to Trash (sheet): refused, a removal is already running"},
       {"Quick Clean while the sheet's removal runs", confirmSheet,
        [](Guarded& h, const TrashPlan&) { h->armQuickClean(); },
-       "Quick Clean (menu bar): refused, a removal is already running"},
+       "Quick Clean (tray): refused, a removal is already running"},
       {"the sheet while Quick Clean checks before removing", confirmQuick, confirmSheet,
        "Move to Trash (sheet): refused, a removal is already running"},
   };

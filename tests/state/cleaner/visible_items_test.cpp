@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cleaner_harness.h"
 
 using namespace hl;
@@ -143,13 +145,50 @@ TEST(CleanerVisibleItems, AnEmptyListHasZeroEverywhere) {
   EXPECT_EQ(h->totalSelectable(), 0);
   EXPECT_EQ(h->largestVisibleSize(), 0);
   EXPECT_EQ(h->sizeText(std::nullopt), "\u2248 0 bytes");
-  // Custom paths waits for an extra path; Xcode can find nothing on this platform.
+  // Custom paths waits for an extra path; Xcode for something found in a home's Library.
   EXPECT_EQ(h->sidebarGroups(),
             (std::vector<CacheGroup>{CacheGroup::aiWorktrees, CacheGroup::projects,
                                      CacheGroup::packageCaches, CacheGroup::buildTools,
                                      CacheGroup::systemCaches, CacheGroup::largeBackups,
                                      CacheGroup::trash}));
   EXPECT_FALSE(h->item("/nothing"));
+}
+
+TEST(CleanerVisibleItems, AGroupOnlyMacOSFillsIsListedWhileItHoldsAnItemOrIsChosen) {
+  CleanerHarness h;
+  SignalCounter counter;
+  int& sidebar = counter.watch(*h, &CleanerViewModel::sidebarGroupsChanged);
+  CacheItemInit init;
+  init.url = h.scratch + "/Library/Developer/Xcode/DerivedData/App-abc";
+  init.discoveryRoot = h.scratch + "/Library/Developer/Xcode/DerivedData";
+  init.group = CacheGroup::xcode;
+  init.risk = RiskLevel::safe;
+  init.home = h.scratch;
+  const CacheItem derived(std::move(init));
+  const auto listsXcode = [&] {
+    const std::vector<CacheGroup> groups = h->sidebarGroups();
+    return std::find(groups.begin(), groups.end(), CacheGroup::xcode) != groups.end();
+  };
+
+  h.scan({makeItem("/c/npm")});
+  EXPECT_FALSE(listsXcode());
+  EXPECT_EQ(sidebar, 0);  // the list is the same: nobody is told
+  EXPECT_TRUE(h->coveredPaths(CacheGroup::xcode).empty());
+
+  h.scan({makeItem("/c/npm"), derived});
+  EXPECT_EQ(h->sidebarGroups().at(4), CacheGroup::xcode);  // in its place, after the build tools
+  EXPECT_EQ(sidebar, 1);
+  EXPECT_EQ(h->coveredPaths(CacheGroup::xcode),
+            std::vector<std::string>{"~/Library/Developer/Xcode/DerivedData/*"});
+
+  // Chosen, it stays listed when its last item goes, until another choice.
+  h->setSelectedGroup(CacheGroup::xcode);
+  h->exclude({derived.id});
+  EXPECT_TRUE(listsXcode());
+  EXPECT_TRUE(h->coveredPaths(CacheGroup::xcode).empty());
+  h->setSelectedGroup(std::nullopt);
+  EXPECT_FALSE(listsXcode());
+  EXPECT_EQ(sidebar, 2);
 }
 
 TEST(CleanerContentState, TheFirstRuleThatHoldsDecides) {

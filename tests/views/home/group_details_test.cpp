@@ -56,7 +56,7 @@ TEST(GroupDetailsGroups, AChosenGroupAloneElseEveryListedGroup) {
 
 TEST_F(GroupDetailsTest, CardsFollowTheChosenGroupAndTheExtraPaths) {
   show();
-  // Every group the sidebar lists: Xcode can find nothing here.
+  // Every group the sidebar lists: Xcode holds nothing in this home.
   EXPECT_EQ(view->groupCards().size(), 7u);
   for (const GroupDetailCard* card : view->groupCards()) {
     EXPECT_NE(card->group(), CacheGroup::xcode);

@@ -316,7 +316,7 @@ TEST(HomePageReadOnly, TheRemovalButtonSaysReadOnlyAndStaysOff) {
 
 TEST_F(HomePageTest, SidebarListsGroupsWithSizesSpinnersAndChoosesScope) {
   HomeSidebar& sidebar = *h.page->sidebar();
-  // Xcode can find nothing here and is not listed.
+  // Xcode holds nothing in this home and is not listed.
   EXPECT_EQ(sidebar.listedGroups().size(), 7u);
   EXPECT_EQ(sidebar.row(CacheGroup::xcode), nullptr);
   EXPECT_EQ(sidebar.row(CacheGroup::custom), nullptr);

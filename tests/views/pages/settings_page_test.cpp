@@ -167,7 +167,7 @@ TEST(SettingsView, EveryToggleWritesThroughToTheSettingsFileAndFollowsTheStore) 
   const std::vector<Toggle> toggles = {
       {"pruneWorktreesAfterTrash", "Run git worktree prune after trashing a worktree", true,
        &SettingsStore::pruneWorktreesAfterTrash, &SettingsStore::setPruneWorktreesAfterTrash},
-      {"showInMenuBar", "Show in menu bar", true, &SettingsStore::showInMenuBar,
+      {"showInMenuBar", "Show in system tray", true, &SettingsStore::showInMenuBar,
        &SettingsStore::setShowInMenuBar},
       {"quickCleanIncludesModerate", "Quick Clean also includes moderate items", false,
        &SettingsStore::quickCleanIncludesModerate, &SettingsStore::setQuickCleanIncludesModerate},
@@ -213,7 +213,7 @@ TEST(SettingsView, ClickingAToggleTextTogglesIt) {
     if (label->buddy() == box) text = label;
   }
   ASSERT_NE(text, nullptr);
-  EXPECT_EQ(text->text(), QStringLiteral("Show in menu bar"));
+  EXPECT_EQ(text->text(), QStringLiteral("Show in system tray"));
   QTest::mouseClick(text, Qt::LeftButton);
   EXPECT_FALSE(page.state.settings.showInMenuBar());
 }
