@@ -158,7 +158,8 @@ TEST(Keyboard, FocusStaysInThePageWhileItScansAndTheTreeTakesItAfter) {
 }
 
 // A control turned off while it has the keyboard hands it to the next control of its region, not
-// to the first button of the window.
+// to the first button of the window; a scan started from the sidebar gives the tree the keyboard
+// once it is measured.
 TEST(Keyboard, AControlTurnedOffHandsTheKeyboardToTheNextInItsRegion) {
   ShellHarness h;
   RootView& root = showScanner(h);
@@ -175,7 +176,20 @@ TEST(Keyboard, AControlTurnedOffHandsTheKeyboardToTheNextInItsRegion) {
   QWidget* now = QApplication::focusWidget();
   ASSERT_NE(now, nullptr);
   EXPECT_TRUE(sidebar->isAncestorOf(now)) << now->metaObject()->className();
+  // Once measured, the tree has the keyboard, as after a scan started from the empty state.
   h.settle();
+  auto* view = static_cast<ScannerView*>(root.currentMainView());
+  ASSERT_EQ(view->state(), ScannerView::State::tree);
+  EXPECT_EQ(QApplication::focusWidget(), view->tree());
+
+  // Taken to the rail while the scan runs, the keyboard stays where the user took it.
+  choose->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(choose, Qt::Key_Space);
+  ASSERT_TRUE(h.scanner().isScanning());
+  QWidget* rail = root.rail()->button(Page::search);
+  rail->setFocus(Qt::BacktabFocusReason);
+  h.settle();
+  EXPECT_EQ(QApplication::focusWidget(), rail);
 }
 
 }  // namespace
