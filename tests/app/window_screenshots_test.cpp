@@ -116,6 +116,12 @@ TEST(WindowScreenshots, EveryPageOfTheWholeWindowInLightAndDark) {
     QApplication::processEvents();
     test::saveScreenshot(test::grabSettled(h.window()),
                          QStringLiteral("window-smallest-%1").arg(QLatin1String(suffix)));
+    h->setPage(Page::history);
+    QApplication::processEvents();
+    test::saveScreenshot(test::grabSettled(h.window()),
+                         QStringLiteral("window-smallest-history-%1").arg(QLatin1String(suffix)));
+    h->setPage(Page::home);
+    QApplication::processEvents();
     // With no band kept for a title bar, seven rows of the table show in the smallest window.
     ItemsListView* list = static_cast<HomeMainView*>(h.window().rootView()->mainView(Page::home))
                               ->table()
