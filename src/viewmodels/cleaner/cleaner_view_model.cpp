@@ -97,6 +97,7 @@ CleanerViewModel::~CleanerViewModel() {
     mailbox_->model = nullptr;
   }
   scanHandle_.reset();
+  trashMeasurement_.request_stop();
 }
 
 SettingsStore& CleanerViewModel::settings() const { return settings_; }
