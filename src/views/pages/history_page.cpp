@@ -377,7 +377,8 @@ void HistoryView::fitColumns() {
       // A chip is never shortened.
       fit.whole = fit.least = cells;
     } else if (column == categoryColumn) {
-      // Its cells carry their category as a tooltip: the first to give way.
+      // Its cells carry their category as a tooltip: it gives way with the titles, before any
+      // other cell is shortened.
       fit.whole = fit.least = std::min(fit.natural, least);
     } else {
       fit.whole = cells;
