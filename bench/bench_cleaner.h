@@ -52,6 +52,9 @@ class BenchEngine : public CleanerScanEngine {
     return std::make_unique<NoRun>();
   }
   void forget(const std::vector<std::string>&) override {}
+  std::optional<DirectoryMeasurement> measure(const CacheItem&, std::stop_token) override {
+    return std::nullopt;
+  }
   ToolLocator& tools() override { return locator; }
 
   void send(CacheScanEvent::Value value) { sink(CacheScanEvent(std::move(value))); }

@@ -77,7 +77,7 @@ AppModel::AppModel(std::unique_ptr<SettingsStore> settings, AppModelDependencies
     if (!self) return;
     // What the folder scanner moved to the Trash makes the cleaner's Trash row stale.
     if (self->scanner_->activeRemovalMode() == RemovalMode::trash) {
-      self->cleaner_->forgetTrashSize();
+      self->cleaner_->measureTrashAgain();
     }
     self->refreshVolume();
   });

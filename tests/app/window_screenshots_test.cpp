@@ -9,6 +9,7 @@
 #include "views/home/items_table.h"
 #include "views/shell/root_view.h"
 #include "views/shell/status_bar.h"
+#include "views/shell/window_sizing.h"
 
 namespace hl {
 namespace {
@@ -116,6 +117,12 @@ TEST(WindowScreenshots, EveryPageOfTheWholeWindowInLightAndDark) {
     QApplication::processEvents();
     test::saveScreenshot(test::grabSettled(h.window()),
                          QStringLiteral("window-smallest-%1").arg(QLatin1String(suffix)));
+    h->setPage(Page::history);
+    QApplication::processEvents();
+    test::saveScreenshot(test::grabSettled(h.window()),
+                         QStringLiteral("window-smallest-history-%1").arg(QLatin1String(suffix)));
+    h->setPage(Page::home);
+    QApplication::processEvents();
     // With no band kept for a title bar, seven rows of the table show in the smallest window.
     ItemsListView* list = static_cast<HomeMainView*>(h.window().rootView()->mainView(Page::home))
                               ->table()
@@ -127,6 +134,44 @@ TEST(WindowScreenshots, EveryPageOfTheWholeWindowInLightAndDark) {
       }
     }
     EXPECT_GE(shown, 7);
+  }
+}
+
+// The smallest window after the npm cache went to the Trash from the sheet: the Trash row, its
+// group and the totals show what the Trash holds now, before any rescan.
+TEST(WindowScreenshots, TheTrashFigureAfterAMoveToTheTrashInLightAndDark) {
+  for (const auto& [palette, suffix] : {std::pair{test::lightPalette(), "light"},
+                                        std::pair{test::darkPalette(), "dark"}}) {
+    const test::AppPalette applied(palette);
+    test::ProgramHarness h;
+    ASSERT_TRUE(h.launch());
+    fill(h);
+    h.window().resize(WindowSizing::minimumSize);
+    const std::string trash = cleanPath(h.folders / ".local/share/Trash");
+    const std::string npm = cleanPath(h.folders / ".npm/_cacache");
+    h.engine->measurements[trash] = test::measured(2'950'000'000 + 4'812'000'000, 5214);
+    h.cleaner().deselectAll();
+    h.cleaner().setChecked(npm, true);
+    h.cleaner().requestTrash();
+    h.settle();
+    ASSERT_TRUE(h.cleaner().pendingPlan());
+    const TrashPlan plan = *h.cleaner().pendingPlan();
+    h.cleaner().confirmTrash(plan, plan.createdAt + 1s);
+    h.settle();
+    h.cleaner().setResultMessage(std::nullopt);
+    h.settle();
+    ASSERT_EQ(h.cleaner().item(trash)->size, 7'762'000'000);
+    EXPECT_FALSE(h.cleaner().item(npm));
+    h.cleaner().setSelectedGroup(CacheGroup::trash);
+    QApplication::processEvents();
+    test::saveScreenshot(test::grabSettled(h.window()),
+                         QStringLiteral("window-smallest-trash-after-removal-%1")
+                             .arg(QLatin1String(suffix)));
+    h.cleaner().setSelectedGroup(std::nullopt);
+    QApplication::processEvents();
+    test::saveScreenshot(test::grabSettled(h.window()),
+                         QStringLiteral("window-smallest-all-after-removal-%1")
+                             .arg(QLatin1String(suffix)));
   }
 }
 

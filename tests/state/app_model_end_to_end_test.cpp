@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+
+#include <sys/stat.h>
 
 #include "app/composition/real_services.h"
 #include "app_model_fixture.h"
@@ -32,6 +35,8 @@ struct RealApp {
     std::filesystem::remove(HistoryStore::defaultURL());
     writeFile(pip + "/http/blob", 12000);
     writeFile(logs + "/run.log", 20000);
+    // Something in the Trash already, so that the scan lists its row.
+    writeFile(TrashFolders::homeTrash() + "/files/earlier.bin", 9000);
     // The program's own services over this test's home, its gate open: this test means to remove.
     AppModelDependencies dependencies;
     dependencies.wallClock = wall.clock();
@@ -57,6 +62,36 @@ struct RealApp {
     waitUntil([&] {
       return loaded && cleaner().hasScanned() && !cleaner().isScanning() && model->bootVolume();
     });
+  }
+
+  // What the Trash holds, counted without the program: the blocks of everything but folders.
+  static std::int64_t inTheTrash() {
+    std::int64_t total = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(TrashFolders::homeTrash())) {
+      struct stat info {};
+      if (::lstat(entry.path().c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+        total += static_cast<std::int64_t>(info.st_blocks) * 512;
+      }
+    }
+    return total;
+  }
+
+  // The Trash row shows what the Trash holds now, without a rescan.
+  void expectTheTrashRowMeasuredAgain() {
+    const auto scansStarted = [&] {
+      return std::count_if(model->activity().events().begin(), model->activity().events().end(),
+                           [](const ActivityEvent& event) {
+                             return event.message == "Scan started" ||
+                                    event.message == "Refreshing items";
+                           });
+    };
+    const auto before = scansStarted();
+    const std::string id = cleanPath(TrashFolders::homeTrash());
+    ASSERT_TRUE(cleaner().item(id));
+    waitUntil([&] { return cleaner().item(id)->size == inTheTrash(); });
+    EXPECT_EQ(cleaner().item(id)->size, inTheTrash());
+    EXPECT_GT(inTheTrash(), 9000 + 12000 + 20000);
+    EXPECT_EQ(scansStarted(), before);
   }
 
   // `trigger` as the history file stores it, `shown` as the activity lines name it.
@@ -134,6 +169,7 @@ TEST(AppModelEndToEnd, StartUpScansTicksPlansConfirmsASecondLaterAndRecords) {
   EXPECT_FALSE(app.model->isBusy());
 
   app.expectInTheTrashAndRecorded("Move to Trash (sheet)", "Move to Trash (sheet)");
+  app.expectTheTrashRowMeasuredAgain();
   ASSERT_TRUE(cleaner.resultMessage());
   EXPECT_TRUE(cleaner.resultMessage()->starts_with("Cleaned 2 items (")) << *cleaner.resultMessage();
   EXPECT_TRUE(cleaner.checked().empty());
@@ -165,4 +201,5 @@ TEST(AppModelEndToEnd, QuickCleanArmsConfirmsASecondLaterAndRecords) {
       << cleaner.quickClean().done()->message;
 
   app.expectInTheTrashAndRecorded("Quick Clean (menu bar)", "Quick Clean (tray)");
+  app.expectTheTrashRowMeasuredAgain();
 }

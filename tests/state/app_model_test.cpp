@@ -358,9 +358,9 @@ TEST(AppModelVolume, BothViewModelsReadTheVolumeAgainAfterChangingTheDisk) {
   EXPECT_EQ(app.volumeReads - reads, 2);
 }
 
-// The Trash row's measured size is dropped whenever anything was moved to the Trash, by the
-// cleaner or the folder scanner, so that the next scan shows what the Trash holds now.
-TEST(AppModelVolume, EveryMoveToTheTrashForgetsTheTrashRowsSize) {
+// Whenever anything was moved to the Trash, by the cleaner or the folder scanner, the Trash row
+// is measured again and shows what the Trash holds now, its cached size dropped first.
+TEST(AppModelVolume, EveryMoveToTheTrashMeasuresTheTrashRowAgain) {
   AppHarness app;
   const CacheItem trashRow =
       app.item(".local/share/Trash", 500, CacheGroup::trash, RiskLevel::review);
@@ -368,6 +368,9 @@ TEST(AppModelVolume, EveryMoveToTheTrashForgetsTheTrashRowsSize) {
   const auto forgetsOfTheTrash = [&] {
     return std::count(app.engine->forgotten.begin(), app.engine->forgotten.end(),
                       std::vector<std::string>{trashRow.id});
+  };
+  const auto measuresOfTheTrash = [&] {
+    return std::count(app.engine->measured.begin(), app.engine->measured.end(), trashRow.id);
   };
   const auto cleanerRemoves = [&](const std::string& relative) {
     app.cleaner().setChecked(cleanPath(app.folders / relative), true);
@@ -378,14 +381,24 @@ TEST(AppModelVolume, EveryMoveToTheTrashForgetsTheTrashRowsSize) {
     app.cleaner().confirmTrash(plan, plan.createdAt + 1s);
     app.settle();
   };
+  const auto trashShown = [&] { return app.cleaner().item(trashRow.id)->size; };
 
   app->settings().setDeleteImmediately(true);
   cleanerRemoves("a");
   scannerRemoves(app, "x.bin");
   EXPECT_EQ(forgetsOfTheTrash(), 0);
+  EXPECT_EQ(measuresOfTheTrash(), 0);
+  EXPECT_EQ(trashShown(), 500);
   app->settings().setDeleteImmediately(false);
+  app.engine->measurements[trashRow.id] = test::measured(600);
   cleanerRemoves("b");
   EXPECT_EQ(forgetsOfTheTrash(), 1);
+  EXPECT_EQ(measuresOfTheTrash(), 1);
+  EXPECT_EQ(trashShown(), 600);
+  app.engine->measurements[trashRow.id] = test::measured(4600);
   scannerRemoves(app, "y.bin");
   EXPECT_EQ(forgetsOfTheTrash(), 2);
+  EXPECT_EQ(measuresOfTheTrash(), 2);
+  EXPECT_EQ(trashShown(), 4600);
+  EXPECT_EQ(app.cleaner().totalFound(), 4600);
 }

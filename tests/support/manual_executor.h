@@ -37,6 +37,9 @@ class ManualExecutor : public FlowExecutor {
     return jobs_.size();
   }
   std::size_t pendingTimers() const { return timers_.size(); }
+  // Whether a background job is running now: what it calls runs away from the GUI thread in the
+  // program.
+  bool isRunningJob() const { return runningJobs_ > 0; }
 
   // Runs the oldest waiting background job; false when there is none.
   bool runJob() { return runWaitingJob(false); }
@@ -122,7 +125,9 @@ class ManualExecutor : public FlowExecutor {
         jobs_.pop_front();
       }
     }
+    ++runningJobs_;
     job();
+    --runningJobs_;
     return true;
   }
 
@@ -139,6 +144,7 @@ class ManualExecutor : public FlowExecutor {
   std::chrono::nanoseconds now_{0};
   int nextTimer_ = 0;
   int externalWaits_ = 0;
+  int runningJobs_ = 0;
 };
 
 }  // namespace hl::test

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,16 @@ class ScriptedScanEngine : public CleanerScanEngine {
     return std::make_unique<Handle>(run);
   }
   void forget(const std::vector<std::string>& ids) override { forgotten.push_back(ids); }
+  // Answers with `measurements` (none for an id without one), whatever the stop says.
+  std::optional<DirectoryMeasurement> measure(const CacheItem& item,
+                                              std::stop_token stop) override {
+    measured.push_back(item.id);
+    lastStop = stop;
+    if (onMeasure) onMeasure();
+    const auto found = measurements.find(item.id);
+    if (found == measurements.end()) return std::nullopt;
+    return found->second;
+  }
   ToolLocator& tools() override { return locator_; }
 
   // Sends an event (or an event's payload) as run `index` (default: the latest).
@@ -42,6 +55,13 @@ class ScriptedScanEngine : public CleanerScanEngine {
 
   std::vector<std::shared_ptr<StartedRun>> runs;
   std::vector<std::vector<std::string>> forgotten;
+  // The answers of `measure` by item id, the ids it was asked about in order, and what it does
+  // as it is asked.
+  std::map<std::string, DirectoryMeasurement> measurements;
+  std::vector<std::string> measured;
+  std::function<void()> onMeasure;
+  // The stop handed to the last `measure`.
+  std::stop_token lastStop;
 
  private:
   class Handle : public Run {

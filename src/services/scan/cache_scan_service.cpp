@@ -80,6 +80,11 @@ class CacheScanService::Core {
     return ++currentRun_;
   }
 
+  std::uint64_t currentRun() const {
+    std::lock_guard lock(mutex_);
+    return currentRun_;
+  }
+
   bool isCurrent(std::uint64_t run, const std::stop_token& stop) const {
     std::lock_guard lock(mutex_);
     return run == currentRun_ && !stop.stop_requested();
@@ -334,6 +339,16 @@ void CacheScanService::forget(const std::set<std::string>& ids) { core_->forget(
 std::optional<DirectoryMeasurement> CacheScanService::cachedMeasurement(
     const std::string& id) const {
   return core_->cachedMeasurement(id);
+}
+
+std::optional<DirectoryMeasurement> CacheScanService::remeasure(const CacheItem& item,
+                                                                std::stop_token stop) {
+  // A run that begins during the walk measures the item itself: this older figure is not kept.
+  const std::uint64_t run = core_->currentRun();
+  std::optional<DirectoryMeasurement> measured =
+      measure(item, core_->boundary, stop, core_->dependencies.measureFolder);
+  if (measured) core_->record(*measured, item.id, run, stop);
+  return measured;
 }
 
 std::uint64_t CacheScanService::beginRun() { return core_->beginRun(); }

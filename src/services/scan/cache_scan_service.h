@@ -128,6 +128,10 @@ class CacheScanService {
   void forget(const std::vector<std::string>& ids);
   void forget(const std::set<std::string>& ids);
   std::optional<DirectoryMeasurement> cachedMeasurement(const std::string& id) const;
+  // Measures one item again, alone, as a run measures it (`measure` with the service's walk
+  // limits and folder measurer), and caches the measurement unless a newer run began meanwhile;
+  // none when the stop was requested before the walk completed. Blocks the calling thread.
+  std::optional<DirectoryMeasurement> remeasure(const CacheItem& item, std::stop_token stop = {});
   // Starts a new run: raises the run counter and returns its new value. Every older run is
   // superseded from now on.
   std::uint64_t beginRun();

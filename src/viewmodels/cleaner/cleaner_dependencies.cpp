@@ -27,6 +27,10 @@ class ServiceEngine : public CleanerScanEngine {
         service_->scan(std::move(request.configuration), std::move(sink), std::move(ended)));
   }
   void forget(const std::vector<std::string>& ids) override { service_->forget(ids); }
+  std::optional<DirectoryMeasurement> measure(const CacheItem& item,
+                                              std::stop_token stop) override {
+    return service_->remeasure(item, std::move(stop));
+  }
   ToolLocator& tools() override { return service_->tools(); }
 
  private:

@@ -4,10 +4,12 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <vector>
 
 #include "models/cache_item.h"
+#include "models/directory_measurement.h"
 #include "models/native_action.h"
 #include "models/removal_mode.h"
 #include "models/trash_item.h"
@@ -31,7 +33,7 @@ namespace hl {
 class DesktopServices;
 
 // The scan engine as the cleaner uses it: start a run, give up on it, forget measurements, and
-// the tool locator whose environment the runs resolve.
+// measure one item again, and the tool locator whose environment the runs resolve.
 class CleanerScanEngine {
  public:
   struct Request {
@@ -57,6 +59,11 @@ class CleanerScanEngine {
                                      std::function<void()> ended) = 0;
   // Drops the cached measurements of these ids.
   virtual void forget(const std::vector<std::string>& ids) = 0;
+  // Measures one listed item again, alone, as a scan measures it, and keeps the measurement for
+  // the next scan; none when `stop` was requested before the walk completed. Blocks: called on a
+  // worker thread.
+  virtual std::optional<DirectoryMeasurement> measure(const CacheItem& item,
+                                                      std::stop_token stop) = 0;
   virtual ToolLocator& tools() = 0;
 };
 

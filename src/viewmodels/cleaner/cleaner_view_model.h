@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -262,9 +263,11 @@ class CleanerViewModel : public QObject, private FlowHost {
   // second; otherwise starts the removal. `isTrashing` holds when it returns. Takes its own copy:
   // the pending plan it clears may be the one passed.
   void confirmTrash(TrashPlan plan, Date now);
-  // Drops the Trash row's measured size, so that the next scan measures it again: called after
-  // anything was moved to the Trash, here or on another page.
-  void forgetTrashSize();
+  // Measures the Trash row again, alone and on a worker thread, and shows its new size (the
+  // totals follow): called once anything was moved to the Trash, here or on another page. Its
+  // cached size is dropped at once, so a scan that starts meanwhile measures it too, and that
+  // scan's figure stands: the older one is dropped when it arrives.
+  void measureTrashAgain();
   // The repositories whose worktree records git may prune after these items were removed.
   static std::set<std::string> repositoriesToPrune(const std::vector<CacheItem>& removed);
 
@@ -457,6 +460,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   void apply(CacheScanEvent& event);
   void applyDiscovered(CacheScanEvent::Discovered& event);
   void applyItemSized(const CacheScanEvent::ItemSized& event);
+  // Puts a measurement into the listed item of that id; false when there is none.
+  bool applyMeasurement(const std::string& id, const DirectoryMeasurement& measurement);
   void applyWorktreeStatus(const CacheScanEvent::WorktreeStatus& event);
   void applyRunningOwners(const CacheScanEvent::RunningOwners& event);
   void applyInUseEvaluation(const InUseEvaluation& evaluation);
@@ -575,6 +580,9 @@ class CleanerViewModel : public QObject, private FlowHost {
   std::unique_ptr<CleanerScanEngine::Run> scanHandle_;
   std::vector<CacheScanEvent> pendingEvents_;
   Instant lastFlush_{};
+  // The Trash row's measurement after a removal: stopped by a newer one, a scan or the model's
+  // end.
+  std::stop_source trashMeasurement_;
 
   Inputs pendingChanges_ = 0;
   int batchDepth_ = 0;

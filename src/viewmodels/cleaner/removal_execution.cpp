@@ -263,7 +263,7 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
     forgotten.assign(removedIDs.begin(), removedIDs.end());
   }
   engine_->forget(forgotten);
-  if (!isPermanent(mode) && !result.succeeded.empty()) forgetTrashSize();
+  if (!isPermanent(mode) && !result.succeeded.empty()) measureTrashAgain();
 
   std::erase_if(items_, [&](const CacheItem& item) { return removedIDs.contains(item.id); });
   reindex();
@@ -293,13 +293,32 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
   co_return RemovalOutcome{std::move(result), std::nullopt};
 }
 
-void CleanerViewModel::forgetTrashSize() {
+void CleanerViewModel::measureTrashAgain() {
   assertOnGuiThread();
+  std::vector<CacheItem> rows;
   std::vector<std::string> ids;
   for (const CacheItem& item : items_) {
-    if (item.group == CacheGroup::trash) ids.push_back(item.id);
+    if (item.group != CacheGroup::trash) continue;
+    rows.push_back(item);
+    ids.push_back(item.id);
   }
-  if (!ids.empty()) engine_->forget(ids);
+  if (rows.empty()) return;
+  engine_->forget(ids);
+  // A measurement still walking is overtaken: what it finds may be from before this removal.
+  trashMeasurement_.request_stop();
+  trashMeasurement_ = std::stop_source();
+  executor_->runInBackground(
+      [engine = engine_, rows = std::move(rows), stop = trashMeasurement_.get_token(),
+       post = poster()] {
+        for (const CacheItem& row : rows) {
+          std::optional<DirectoryMeasurement> measured = engine->measure(row, stop);
+          if (!measured) return;
+          post([id = row.id, measurement = std::move(*measured), stop](CleanerViewModel& model) {
+            // Overtaken meanwhile (a scan, a newer removal, the model's end): not shown.
+            if (!stop.stop_requested()) model.applyMeasurement(id, measurement);
+          });
+        }
+      });
 }
 
 std::set<std::string> CleanerViewModel::repositoriesToPrune(const std::vector<CacheItem>& removed) {

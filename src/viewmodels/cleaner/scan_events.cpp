@@ -88,9 +88,17 @@ void CleanerViewModel::applyDiscovered(CacheScanEvent::Discovered& event) {
 }
 
 void CleanerViewModel::applyItemSized(const CacheScanEvent::ItemSized& event) {
-  CacheItem* item = itemPointer(event.id);
-  if (!item) return;
-  const DirectoryMeasurement& measurement = event.measurement;
+  if (!applyMeasurement(event.id, event.measurement)) return;
+  const CacheGroup group = itemPointer(event.id)->group;
+  if (!finishedGroups_.contains(group)) {
+    assign(scanningGroup_, std::optional<CacheGroup>(group), Input::scanningGroup);
+  }
+}
+
+bool CleanerViewModel::applyMeasurement(const std::string& id,
+                                        const DirectoryMeasurement& measurement) {
+  CacheItem* item = itemPointer(id);
+  if (!item) return false;
   item->size = measurement.size;
   item->fileCount = measurement.fileCount;
   item->isUnreadable = !measurement.isReadable;
@@ -99,16 +107,13 @@ void CleanerViewModel::applyItemSized(const CacheScanEvent::ItemSized& event) {
   // Only a time rule's reasons are decided by the size; every other reason stands.
   if (!item->inUseReason || *item->inUseReason == InUseReasons::notMeasuredYet) {
     item->inUseReason = InUseDetector::timeRuleReason(*item, wallClock_());
-    if (item->inUseReason && checked_.contains(event.id)) {
-      checked_.erase(event.id);
+    if (item->inUseReason && checked_.contains(id)) {
+      checked_.erase(id);
       changed(Input::checked);
     }
   }
-  const CacheGroup group = item->group;
   itemsEdited();
-  if (!finishedGroups_.contains(group)) {
-    assign(scanningGroup_, std::optional<CacheGroup>(group), Input::scanningGroup);
-  }
+  return true;
 }
 
 void CleanerViewModel::applyWorktreeStatus(const CacheScanEvent::WorktreeStatus& event) {

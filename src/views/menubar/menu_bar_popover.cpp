@@ -117,6 +117,13 @@ void MenuBarPopover::fitHeight() {
   if (height > 0 && height != this->height()) resize(popoverWidth, height);
 }
 
+void MenuBarPopover::giveKeyboardToQuickClean() {
+  // The control keeps the keyboard while its state offers nothing to press, and hands it to
+  // the button the next state offers.
+  QWidget* target = quickClean_->keyboardTarget();
+  (target ? target : static_cast<QWidget*>(quickClean_))->setFocus(Qt::OtherFocusReason);
+}
+
 void MenuBarPopover::startKeyboard(Qt::FocusReason reason) {
   // A window manager activates the window later: the focus is given again then, with its reason.
   startReason_ = isActiveWindow() ? std::nullopt : std::optional(reason);
@@ -130,7 +137,14 @@ void MenuBarPopover::startKeyboard(Qt::FocusReason reason) {
 }
 
 bool MenuBarPopover::focusNextPrevChild(bool next) {
-  QWidget* target = FocusOrder::next({this}, QApplication::focusWidget(), next);
+  QWidget* focus = QApplication::focusWidget();
+  if (focus && isAncestorOf(focus) && (!focus->isEnabled() || !focus->isVisibleTo(this))) {
+    // A button turned off or taken away by its own press (Rescan while the scan runs): the
+    // keyboard goes to Quick Clean, never on to the next button, which may be Quit.
+    giveKeyboardToQuickClean();
+    return true;
+  }
+  QWidget* target = FocusOrder::next({this}, focus, next);
   if (!target) return QWidget::focusNextPrevChild(next);
   target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
   return true;

@@ -22,7 +22,8 @@ class VolumeBlock;
 // and the cleaner and calls their operations. 320 px wide; its height follows its contents.
 //
 // The keyboard starts on the Quick Clean control and Tab goes through every control in reading
-// order; Space and Return press the focused one, Escape closes the popover.
+// order; Space and Return press the focused one, Escape closes the popover. After a press the
+// keyboard stays on the button, or goes to the Quick Clean control when the button went off.
 class MenuBarPopover : public QWidget {
   Q_OBJECT
 
@@ -62,11 +63,13 @@ class MenuBarPopover : public QWidget {
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  // Tab goes in reading order, also to a button a new state made.
+  // Tab goes in reading order, also to a button a new state made. A button that loses the
+  // keyboard because it was turned off or hidden hands it to the Quick Clean control.
   bool focusNextPrevChild(bool next) override;
 
  private:
   void fitHeight();
+  void giveKeyboardToQuickClean();
 
   AppModel& model_;
   PopoverHeader* header_ = nullptr;

@@ -1,6 +1,10 @@
 #include "views/pages/history_page.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <QApplication>
+#include <QHelpEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -9,6 +13,7 @@
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include "utilities/byte_formatting.h"
@@ -18,7 +23,9 @@
 #include "viewmodels/user_home.h"
 #include "views/pages/page_column.h"
 #include "views/pages/page_dates.h"
+#include "views/shared/column_fit.h"
 #include "views/shared/copyable_rows.h"
+#include "views/shared/eliding_header.h"
 #include "views/shared/empty_state_view.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/placeholder_overlay.h"
@@ -50,6 +57,17 @@ class PaddedCellDelegate : public QStyledItemDelegate {
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     return QStyledItemDelegate::sizeHint(option, index) + QSize(2 * kCellPadding, 0);
+  }
+
+  // A text shortened to fit its cell shows whole as a tooltip.
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override {
+    if (event->type() == QEvent::ToolTip && sizeHint(option, index).width() > option.rect.width()) {
+      QToolTip::showText(event->globalPos(), plainToolTip(index.data().toString()), view,
+                         option.rect);
+      return true;
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
   }
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -249,6 +267,7 @@ QWidget* HistoryView::buildTable() {
   column->addWidget(location_);
 
   table_ = new QTableWidget(0, 6, page);
+  table_->setHorizontalHeader(new ElidingHeader(Qt::Horizontal, kHeaderPadding, table_));
   table_->setAccessibleName(QStringLiteral("Cleanups"));
   table_->setHorizontalHeaderLabels({QStringLiteral("Date"), QStringLiteral("Category"),
                                      QStringLiteral("Removal"), QStringLiteral("Items"),
@@ -276,9 +295,10 @@ QWidget* HistoryView::buildTable() {
   for (int column : {itemsColumn, freedColumn, failuresColumn}) {
     table_->horizontalHeaderItem(column)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
   }
-  header->setSectionResizeMode(QHeaderView::ResizeToContents);
-  header->setSectionResizeMode(categoryColumn, QHeaderView::Stretch);
-  header->setMinimumSectionSize(60);
+  // Sized by `fitColumns` to the width the table has, never past it while that can be helped.
+  header->setSectionResizeMode(QHeaderView::Fixed);
+  header->setMinimumSectionSize(1);
+  table_->viewport()->installEventFilter(this);
   overlay_ = new PlaceholderOverlay(table_,
                                     new EmptyStateView("doc.text", QStringLiteral("No cleanups yet")));
   column->addWidget(table_, 1);
@@ -336,6 +356,49 @@ void HistoryView::refreshTable() {
     table_->setItem(row, failuresColumn, cell(QString::number(entry->failures.size()), digits));
   }
   overlay_->setShown(entries.empty());
+  fitColumns();
+}
+
+void HistoryView::fitColumns() {
+  QHeaderView* header = table_->horizontalHeader();
+  const QFontMetrics metrics(table_->font());
+  // Enough for a letter or two and the ellipsis.
+  const int least = metrics.horizontalAdvance(QStringLiteral("Mm\u2026")) + 4 * kCellPadding;
+  const int ellipsis = QFontMetrics(header->font()).horizontalAdvance(QChar(0x2026)) +
+                       2 * kHeaderPadding + 2;
+  std::vector<ColumnFit::Column> columns;
+  for (int column = 0; column < table_->columnCount(); ++column) {
+    const int title = header->sectionSizeHint(column);
+    // Public where the table declares it protected; the table's own answer all the same.
+    const int cells = std::max(0, static_cast<QAbstractItemView*>(table_)->sizeHintForColumn(column));
+    ColumnFit::Column fit;
+    fit.natural = std::max(title, cells);
+    if (column == removalColumn) {
+      // A chip is never shortened.
+      fit.whole = fit.least = cells;
+    } else if (column == categoryColumn) {
+      // Its cells carry their category as a tooltip: it gives way with the titles, before any
+      // other cell is shortened.
+      fit.whole = fit.least = std::min(fit.natural, least);
+    } else {
+      fit.whole = cells;
+      fit.least = std::min(cells, least);
+    }
+    // A shortened title shows its ellipsis at the least.
+    fit.least = std::max(fit.least, std::min(fit.natural, ellipsis));
+    fit.whole = std::max(fit.whole, fit.least);
+    columns.push_back(fit);
+  }
+  const std::vector<int> widths =
+      ColumnFit::widths(columns, table_->viewport()->width(), categoryColumn);
+  for (int column = 0; column < table_->columnCount(); ++column) {
+    header->resizeSection(column, widths[static_cast<std::size_t>(column)]);
+  }
+}
+
+bool HistoryView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == table_->viewport() && event->type() == QEvent::Resize) fitColumns();
+  return QWidget::eventFilter(watched, event);
 }
 
 void HistoryView::refreshMode() {

@@ -71,6 +71,10 @@ class HistoryView : public QWidget {
   QWidget* buildTable();
   QWidget* buildDetails();
   void refreshTable();
+  // Sizes the table's columns to the width it has: whole where they fit, else shortened (their
+  // full texts as tooltips).
+  void fitColumns();
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void refreshMode();
   void showEntry(const HistoryEntry& entry);
 

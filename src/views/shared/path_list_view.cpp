@@ -1,5 +1,7 @@
 #include "views/shared/path_list_view.h"
 
+#include <algorithm>
+
 #include <QFrame>
 #include <QPainter>
 #include <QHBoxLayout>
@@ -19,8 +21,12 @@ namespace {
 // One row, with a hairline under it unless it is the last.
 class PathRow : public QWidget {
  public:
-  PathRow(bool separated, QWidget* parent) : QWidget(parent), separated_(separated) {
-    setFixedHeight(PathListView::rowHeight);
+  explicit PathRow(QWidget* parent) : QWidget(parent) { setFixedHeight(PathListView::rowHeight); }
+
+  void setSeparated(bool separated) {
+    if (separated == separated_) return;
+    separated_ = separated;
+    update();
   }
 
  protected:
@@ -31,7 +37,7 @@ class PathRow : public QWidget {
   }
 
  private:
-  bool separated_;
+  bool separated_ = false;
 };
 
 }  // namespace
@@ -57,46 +63,54 @@ PathListView::PathListView(std::string symbol, QString buttonTitle,
 }
 
 void PathListView::setPaths(const std::vector<std::string>& paths, const std::string& home) {
-  // Keyboard users keep their place: the button at the same row takes the focus again.
-  int focusedRow = -1;
-  for (std::size_t i = 0; i < rows_.size(); ++i) {
-    if (rows_[i].button->hasFocus()) focusedRow = static_cast<int>(i);
-  }
-  for (const RowWidgets& row : rows_) {
-    layout_->removeWidget(row.row);
-    row.row->hide();
-    // Later: the press that led here may still be running in one of these buttons.
-    row.row->deleteLater();
-  }
-  rows_.clear();
   paths_ = paths;
-
+  // The rows stay and take the new paths in order, so that the keyboard keeps its place: the
+  // button it is on now offers the path that took its row, and it never passes through rows
+  // being replaced or controls outside the list.
+  while (rows_.size() < paths_.size()) rows_.push_back(makeRow(static_cast<int>(rows_.size())));
   for (std::size_t i = 0; i < paths_.size(); ++i) {
-    const std::string& path = paths_[i];
-    auto* row = new PathRow(i + 1 < paths_.size(), content_);
-    auto* line = new QHBoxLayout(row);
-    line->setContentsMargins(12, 0, 10, 0);
-    line->setSpacing(8);
-    line->addWidget(new SymbolView(symbol_, 16, {}, row));
-    auto* label = new ElidedLabel(qtext(abbreviatedPath(path, home)), Qt::ElideMiddle, row);
-    setHelp(label, qtext(path));
-    line->addWidget(label, 1);
-    auto* button = new QPushButton(buttonTitle_, row);
-    padButton(button);
-    button->setAccessibleDescription(qtext(path));
-    connect(button, &QPushButton::clicked, this, [this, path] {
-      // A copy: the handler may change the list and so replace these rows.
-      const std::string stored = path;
-      if (onButton_) onButton_(stored);
-    });
-    line->addWidget(button);
-    layout_->insertWidget(static_cast<int>(i), row);
-    rows_.push_back({row, label, button});
+    const RowWidgets& row = rows_[i];
+    row.label->setText(qtext(abbreviatedPath(paths_[i], home)));
+    setHelp(row.label, qtext(paths_[i]));
+    row.button->setAccessibleDescription(qtext(paths_[i]));
+    static_cast<PathRow*>(row.row)->setSeparated(i + 1 < paths_.size());
   }
-  if (focusedRow >= 0 && !rows_.empty()) {
-    rows_[std::min(rows_.size() - 1, static_cast<std::size_t>(focusedRow))].button->setFocus();
+  if (rows_.size() > paths_.size()) {
+    const auto gone = rows_.begin() + static_cast<std::ptrdiff_t>(paths_.size());
+    // The keyboard on a row that goes moves to the last row that stays, before it goes.
+    const bool focusGoes =
+        std::any_of(gone, rows_.end(), [](const RowWidgets& row) { return row.button->hasFocus(); });
+    if (focusGoes && !paths_.empty()) rows_[paths_.size() - 1].button->setFocus(Qt::OtherFocusReason);
+    for (auto row = gone; row != rows_.end(); ++row) {
+      layout_->removeWidget(row->row);
+      row->row->hide();
+      // Later: the press that led here may still be running in one of these buttons.
+      row->row->deleteLater();
+    }
+    rows_.erase(gone, rows_.end());
   }
   if (overlay_) overlay_->setShown(paths_.empty());
+}
+
+PathListView::RowWidgets PathListView::makeRow(int index) {
+  auto* row = new PathRow(content_);
+  auto* line = new QHBoxLayout(row);
+  line->setContentsMargins(12, 0, 10, 0);
+  line->setSpacing(8);
+  line->addWidget(new SymbolView(symbol_, 16, {}, row));
+  auto* label = new ElidedLabel(QString(), Qt::ElideMiddle, row);
+  line->addWidget(label, 1);
+  auto* button = new QPushButton(buttonTitle_, row);
+  padButton(button);
+  connect(button, &QPushButton::clicked, this, [this, index] {
+    if (static_cast<std::size_t>(index) >= paths_.size()) return;
+    // A copy: the handler may change the list.
+    const std::string stored = paths_[static_cast<std::size_t>(index)];
+    if (onButton_) onButton_(stored);
+  });
+  line->addWidget(button);
+  layout_->insertWidget(index, row);
+  return {row, label, button};
 }
 
 void PathListView::setPlaceholder(QWidget* placeholder) {

@@ -18,7 +18,8 @@ class PlaceholderOverlay;
 // home folder written "~" on one line (shortened in the middle where it does not fit, the
 // stored text in full as its tooltip), and a button at the trailing edge that hands the row's
 // stored text to `onButton`. An empty-state placeholder can be laid over the list while it has
-// no rows. Tab moves through the buttons, and the list scrolls to the focused one.
+// no rows. Tab moves through the buttons, and the list scrolls to the focused one. When the paths
+// change, the keyboard stays on the button at the same row (the last one when its row went).
 class PathListView : public QScrollArea {
   Q_OBJECT
 
@@ -48,6 +49,8 @@ class PathListView : public QScrollArea {
     ElidedLabel* label;
     QPushButton* button;
   };
+  // A row at `index` whose button offers the path at that index when pressed.
+  RowWidgets makeRow(int index);
 
   std::string symbol_;
   QString buttonTitle_;

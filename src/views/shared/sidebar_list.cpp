@@ -207,7 +207,36 @@ void SidebarList::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
+  if (event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier &&
+      selectedItems().isEmpty() && count() > 0) {
+    // Focusing the list made its first row current without a word: the first Down would
+    // otherwise skip it.
+    setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    event->accept();
+    return;
+  }
   QListWidget::keyPressEvent(event);
+}
+
+void SidebarList::paintEvent(QPaintEvent* event) {
+  QListWidget::paintEvent(event);
+  if (!hasFocus() || !selectedItems().isEmpty()) return;
+  QPainter painter(viewport());
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(PaletteColors::focusRing(palette()), 2));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRoundedRect(QRectF(viewport()->rect()).adjusted(kInset - 3, 1, 3 - kInset, -1), 6,
+                          6);
+}
+
+void SidebarList::focusInEvent(QFocusEvent* event) {
+  QListWidget::focusInEvent(event);
+  viewport()->update();
+}
+
+void SidebarList::focusOutEvent(QFocusEvent* event) {
+  QListWidget::focusOutEvent(event);
+  viewport()->update();
 }
 
 PageSidebar::PageSidebar(const QString& title, const QString& sectionTitle,

@@ -67,7 +67,13 @@ class SidebarList : public QListWidget {
   QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                        const QEvent* event) const override;
   void mousePressEvent(QMouseEvent* event) override;
+  // With no row selected, Down selects the first row.
   void keyPressEvent(QKeyEvent* event) override;
+  // While the list has the keyboard and no row is selected (which would show it), a ring
+  // around the list shows where the keyboard is.
+  void paintEvent(QPaintEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void describe(QListWidgetItem* item, const Row& row) const;

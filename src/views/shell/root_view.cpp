@@ -143,7 +143,10 @@ void RootView::buildPages(Services& services) {
   homeView_->setClocks(sheetClock, wallClock_);
   addPage(Page::home, new HomeSidebar(model_.cleaner()), homeView_);
   scannerView_ = new ScannerView(model_.scanner(), sheetClock);
-  addPage(Page::search, new ScannerSidebar(model_.scanner()), scannerView_);
+  auto* scannerSidebar = new ScannerSidebar(model_.scanner());
+  connect(scannerSidebar, &ScannerSidebar::scanChosen, scannerView_,
+          [this, scannerSidebar] { scannerView_->treeTakesKeyboardAfterScanFrom(scannerSidebar); });
+  addPage(Page::search, scannerSidebar, scannerView_);
 
   addPage(Page::activity, new ActivitySidebar(model_.activity()),
           new ActivityView(model_.activity()));

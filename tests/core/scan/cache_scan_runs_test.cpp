@@ -259,3 +259,46 @@ TEST(CacheScanService, ARelativeHomeIsTakenFromTheWorkingFolderAndAMissingOneSen
   EXPECT_EQ(CacheScanService::homeProblem(lastPathComponent(home.path())), std::nullopt);
   ASSERT_EQ(::chdir(saved), 0);
 }
+
+
+// One item measured again alone, as a run measures it: its folders summed, the figure cached for
+// the next run unless a run began during the walk; a walk cut short gives none and caches none.
+TEST(CacheScanService, AnItemMeasuredAgainAloneIsCachedUnlessARunBeganMeanwhile) {
+  FakeWorld world;
+  world.sizes["/h/trash"] = measurement(300, 3);
+  world.sizes["/h/m/a"] = measurement(10);
+  world.sizes["/h/m/b"] = measurement(20);
+  CacheScanService service(world.locator(), WalkBoundary(), world.dependencies());
+
+  EXPECT_EQ(service.remeasure(item("/h/trash", CacheGroup::trash)), measurement(300, 3));
+  EXPECT_EQ(service.cachedMeasurement("/h/trash"), measurement(300, 3));
+  const std::optional<DirectoryMeasurement> members =
+      service.remeasure(multiItem("/h/m", {"/h/m/a", "/h/m/b"}));
+  ASSERT_TRUE(members);
+  EXPECT_EQ(members->size, 30);
+  EXPECT_EQ(members->fileCount, 2);
+
+  // A run that begins while the walk goes on measures the item itself.
+  world.sizes["/h/trash"] = measurement(500, 5);
+  world.hold("measure:/h/trash");
+  std::optional<DirectoryMeasurement> during;
+  std::thread walk([&] { during = service.remeasure(item("/h/trash", CacheGroup::trash)); });
+  world.waitUntilHeld("measure:/h/trash");
+  service.beginRun();
+  world.release("measure:/h/trash");
+  walk.join();
+  EXPECT_EQ(during, measurement(500, 5));
+  EXPECT_EQ(service.cachedMeasurement("/h/trash"), measurement(300, 3));
+
+  service.forget(std::vector<std::string>{"/h/trash"});
+  std::stop_source stop;
+  world.hold("measure:/h/trash", true);
+  std::thread stopped([&] {
+    during = service.remeasure(item("/h/trash", CacheGroup::trash), stop.get_token());
+  });
+  world.waitUntilHeld("measure:/h/trash");
+  stop.request_stop();
+  stopped.join();
+  EXPECT_EQ(during, std::nullopt);
+  EXPECT_EQ(service.cachedMeasurement("/h/trash"), std::nullopt);
+}

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -213,6 +214,91 @@ TEST(MenuBarPopover, WorksFromTheKeyboardAndIsInTheAccessibleTree) {
 
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   EXPECT_FALSE(extra.isPopoverShown());
+}
+
+// Whatever button the keyboard pressed, the keyboard is on that button or on the Quick Clean
+// control afterwards, also once the work it started is over: never on Quit, where the next Space
+// would end the program.
+TEST(MenuBarPopover, AButtonPressedByKeyboardNeverLeavesTheKeyboardOnQuit) {
+  struct Case {
+    const char* name;
+    // Brings the popover to the state the button is offered in; returns the button.
+    std::function<QWidget*(PopoverHarness&)> offer;
+    // Ends the work the press started.
+    std::function<void(PopoverHarness&)> finish;
+  };
+  const std::vector<Case> cases = {
+      {"Rescan",
+       [](PopoverHarness& h) -> QWidget* { return h.popover->footer()->rescanButton(); },
+       [](PopoverHarness& h) {
+         h.engine->end();
+         h.settle();
+       }},
+      {"Check for Updates, which cannot check again while it checks",
+       [](PopoverHarness& h) -> QWidget* {
+         auto updater = std::make_shared<FakeUpdater>();
+         QObject::connect(updater.get(), &FakeUpdater::checkForUpdatesCallCountChanged,
+                          updater.get(), [u = updater.get()] { u->setCanCheckForUpdates(false); });
+         h.updater.setCurrent(updater);
+         return h.popover->footer()->updatesButton();
+       },
+       [](PopoverHarness& h) {
+         if (auto* updater = dynamic_cast<FakeUpdater*>(h.updater.current().get())) {
+           updater->setCanCheckForUpdates(true);
+         }
+       }},
+      {"Quick Clean",
+       [](PopoverHarness& h) -> QWidget* {
+         return h.popover->quickClean()->quickCleanButton();
+       },
+       [](PopoverHarness& h) { h.settle(); }},
+      {"the armed second step",
+       [](PopoverHarness& h) -> QWidget* {
+         h.cleaner().armQuickClean();
+         h.settle();
+         h.wait(1s);
+         return h.popover->quickClean()->confirmButton();
+       },
+       [](PopoverHarness& h) { h.settle(); }},
+      {"OK after Quick Clean",
+       [](PopoverHarness& h) -> QWidget* {
+         h.cleaner().armQuickClean();
+         h.settle();
+         h.wait(1s);
+         h.popover->quickClean()->confirmButton()->click();
+         h.settle();
+         return h.popover->quickClean()->okButton();
+       },
+       [](PopoverHarness& h) { h.settle(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PopoverHarness h;
+    h.show();
+    QApplication::setActiveWindow(h.popover.get());
+    h.start(false);
+    h.settle();
+    h.scanSample();
+    // The second step is gone once pressed.
+    const QPointer<QWidget> button = c.offer(h);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isEnabled());
+    button->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), button);
+    const auto keyboardWhereItBelongs = [&](const char* when) {
+      QWidget* focus = QApplication::focusWidget();
+      ASSERT_NE(focus, nullptr) << when;
+      EXPECT_NE(focus, h.popover->footer()->quitButton()) << when;
+      EXPECT_TRUE((button && focus == button) || focus == h.popover->quickClean() ||
+                  h.popover->quickClean()->isAncestorOf(focus))
+          << when << ": " << focus->metaObject()->className() << " "
+          << focus->accessibleName().toStdString();
+    };
+    QTest::keyClick(button, Qt::Key_Space);
+    keyboardWhereItBelongs("pressed");
+    c.finish(h);
+    keyboardWhereItBelongs("finished");
+  }
 }
 
 TEST(MenuBarPopover, ItsHeightFollowsItsContents) {

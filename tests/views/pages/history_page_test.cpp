@@ -11,6 +11,8 @@
 #include "views/pages/page_dates.h"
 #include "views/pages/page_fixtures.h"
 #include "views/shared/empty_state_view.h"
+#include "views/shared/palette_colors.h"
+#include "views/shared/sidebar_list.h"
 #include "views/shared/status_tag.h"
 
 namespace hl {
@@ -230,6 +232,53 @@ TEST(HistoryPage, ClearingTheSelectionBringsTheTableBack) {
     EXPECT_FALSE(page.view->showsDetails()) << way.name;
     EXPECT_EQ(list->selectedKey(), std::nullopt) << way.name;
   }
+}
+
+// How many pixels of the list carry the keyboard's ring colour.
+int ringPixels(SidebarList* list) {
+  const QImage image = list->grab().toImage();
+  const QColor ring = PaletteColors::focusRing(list->palette());
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor pixel = image.pixelColor(x, y);
+      if (std::abs(pixel.red() - ring.red()) + std::abs(pixel.green() - ring.green()) +
+              std::abs(pixel.blue() - ring.blue()) <= 12) {
+        ++count;
+      }
+    }
+  }
+  return count;
+}
+
+// From the keyboard: the list shows a ring while it has the keyboard and nothing is chosen, the
+// first Down chooses the newest cleanup, the next ones go down the list.
+TEST(HistoryPage, TheSidebarListShowsTheKeyboardAndDownStartsAtTheTop) {
+  HistoryPage page;
+  page.state.history.setEntries(threeEntries(page.state.home()));
+  SidebarList* list = page.sidebar->list();
+  QApplication::setActiveWindow(page.sidebar.get());
+  list->clearFocus();
+  const int without = ringPixels(list);
+  list->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(list->hasFocus());
+  EXPECT_GT(ringPixels(list), without + 100);
+
+  const std::vector<HistoryEntry>& entries = page.state.history.entries();
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_EQ(page.state.history.selectedEntryID(), entries[2].id);
+  EXPECT_TRUE(page.view->showsDetails());
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_EQ(page.state.history.selectedEntryID(), entries[1].id);
+  QTest::keyClick(list, Qt::Key_Up);
+  EXPECT_EQ(page.state.history.selectedEntryID(), entries[2].id);
+
+  // Cleared with Escape, the ring is back and Down starts at the top again.
+  QTest::keyClick(list, Qt::Key_Escape);
+  ASSERT_EQ(page.state.history.selectedEntryID(), std::nullopt);
+  EXPECT_GT(ringPixels(list), without + 100);
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_EQ(page.state.history.selectedEntryID(), entries[2].id);
 }
 
 TEST(HistoryPage, TheSelectedCleanupSurvivesLeavingThePageUntilItVanishes) {

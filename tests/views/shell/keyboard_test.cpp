@@ -12,7 +12,10 @@
 #include "views/pages/scanner/scanner_sidebar.h"
 #include "views/pages/scanner/scanner_view.h"
 #include "views/shared/destructive_button.h"
+#include "views/home/home_main_view.h"
 #include "views/shared/empty_state_view.h"
+#include "views/shared/excluded_paths_view.h"
+#include "views/shared/path_list_view.h"
 #include "views/shell/left_rail.h"
 #include "views/shell/status_bar.h"
 
@@ -158,7 +161,8 @@ TEST(Keyboard, FocusStaysInThePageWhileItScansAndTheTreeTakesItAfter) {
 }
 
 // A control turned off while it has the keyboard hands it to the next control of its region, not
-// to the first button of the window.
+// to the first button of the window; a scan started from the sidebar gives the tree the keyboard
+// once it is measured.
 TEST(Keyboard, AControlTurnedOffHandsTheKeyboardToTheNextInItsRegion) {
   ShellHarness h;
   RootView& root = showScanner(h);
@@ -175,7 +179,82 @@ TEST(Keyboard, AControlTurnedOffHandsTheKeyboardToTheNextInItsRegion) {
   QWidget* now = QApplication::focusWidget();
   ASSERT_NE(now, nullptr);
   EXPECT_TRUE(sidebar->isAncestorOf(now)) << now->metaObject()->className();
+  // Once measured, the tree has the keyboard, as after a scan started from the empty state.
   h.settle();
+  auto* view = static_cast<ScannerView*>(root.currentMainView());
+  ASSERT_EQ(view->state(), ScannerView::State::tree);
+  EXPECT_EQ(QApplication::focusWidget(), view->tree());
+
+  // Taken to the rail while the scan runs, the keyboard stays where the user took it.
+  choose->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(choose, Qt::Key_Space);
+  ASSERT_TRUE(h.scanner().isScanning());
+  QWidget* rail = root.rail()->button(Page::search);
+  rail->setFocus(Qt::BacktabFocusReason);
+  h.settle();
+  EXPECT_EQ(QApplication::focusWidget(), rail);
+}
+
+// "Include" pressed from the keyboard, on the Home page's Excluded tab and in Settings alike:
+// the keyboard stays in the list, on the row that took the included one's place (the one above
+// when the last went), and never stops on the way on a control outside it or on a row not yet
+// shown, which a screen reader would announce.
+TEST(Keyboard, IncludeLeavesTheKeyboardInTheListOnTheNextRow) {
+  struct Case {
+    const char* name;
+    Page page;
+    int pressed;
+    int focusedAfter;
+    Qt::Key key;
+  };
+  const std::vector<Case> cases = {
+      {"Home, a middle row", Page::home, 1, 1, Qt::Key_Space},
+      {"Home, the first row, by Return", Page::home, 0, 0, Qt::Key_Return},
+      {"Home, the last row", Page::home, 2, 1, Qt::Key_Space},
+      {"Home, a middle row, by Return", Page::home, 1, 1, Qt::Key_Return},
+      {"Settings, a middle row", Page::settings, 1, 1, Qt::Key_Space},
+      {"Settings, the last row, by Return", Page::settings, 2, 1, Qt::Key_Return},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ShellHarness h;
+    // Items of the list: each one included comes back to the table.
+    h->settings().setExcludedPaths({h.folders / "a", h.folders / "b", h.folders / "c"});
+    RootView& root = h.show();
+    QApplication::setActiveWindow(&root);
+    h.scanCleaner({h.item("a", 3000), h.item("b", 2000), h.item("c", 1000), h.item("d", 500)});
+    h->setPage(c.page);
+    if (c.page == Page::home) h.cleaner().setTab(HomeTab::excluded);
+    if (c.page == Page::settings) h->setSettingsSection(SettingsSection::excluded);
+    QApplication::processEvents();
+    ExcludedPathsView* view = nullptr;
+    for (auto* candidate : root.currentMainView()->findChildren<ExcludedPathsView*>()) {
+      if (candidate->isVisible()) view = candidate;
+    }
+    ASSERT_NE(view, nullptr);
+    PathListView* list = view->list();
+    ASSERT_EQ(list->rowCount(), 3);
+    list->button(c.pressed)->setFocus(Qt::TabFocusReason);
+    // Every stop the keyboard makes on the way, as a screen reader announces it.
+    std::vector<std::string> strays;
+    const QMetaObject::Connection watching = QObject::connect(
+        qApp, &QApplication::focusChanged, [&](QWidget*, QWidget* now) {
+          if (!now || !list->isAncestorOf(now) || !now->isVisible()) {
+            strays.push_back(now ? now->metaObject()->className() + std::string(" ") +
+                                       now->accessibleName().toStdString()
+                                 : "nowhere");
+          }
+        });
+    QTest::keyClick(list->button(c.pressed), c.key);
+    QApplication::processEvents();
+    QObject::disconnect(watching);
+    EXPECT_EQ(strays, std::vector<std::string>{});
+    ASSERT_EQ(list->rowCount(), 2);
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_EQ(focus, list->button(c.focusedAfter))
+        << focus->metaObject()->className() << " " << focus->accessibleName().toStdString();
+  }
 }
 
 }  // namespace

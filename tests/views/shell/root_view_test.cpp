@@ -2,6 +2,12 @@
 
 #include <QPushButton>
 #include <QAbstractItemView>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTextDocumentFragment>
+#include <QToolTip>
 #include <QSignalSpy>
 #include <algorithm>
 
@@ -16,6 +22,7 @@
 #include "views/shell/window_drag_area.h"
 #include "views/shell/window_sizing.h"
 #include "views/screenshot_support.h"
+#include "views/shared/eliding_header.h"
 #include "views/shared/palette_colors.h"
 
 namespace hl {
@@ -277,6 +284,68 @@ TEST(RootView, TabFollowsReadingOrderThroughEveryRegion) {
   // Backtab goes the same way back.
   QTest::keyClick(first, Qt::Key_Backtab);
   EXPECT_EQ(QApplication::focusWidget(), visited.back());
+}
+
+// The tooltip a hover at `at` in `area` shows; empty for none. A hidden tooltip keeps its text
+// for a moment: a text of the test's own stands until the hover replaces it.
+QString tooltipAt(QWidget* area, QPoint at) {
+  const QString untouched = QStringLiteral("(no tooltip)");
+  QToolTip::showText(area->mapToGlobal(at), untouched, area);
+  QHelpEvent event(QEvent::ToolTip, at, area->mapToGlobal(at));
+  QApplication::sendEvent(area, &event);
+  const QString text = QToolTip::text();
+  if (text == untouched) return {};
+  return Qt::mightBeRichText(text) ? QTextDocumentFragment::fromHtml(text).toPlainText() : text;
+}
+
+// The History table in the smallest window and a roomy one: no column reaches past the table,
+// and every header and cell shows whole or shortened with its full text as a tooltip.
+TEST(RootView, TheHistoryTableFitsItsColumnsOrShortensThemWithTooltips) {
+  for (const QSize size : {WindowSizing::minimumSize, QSize(1320, 820)}) {
+    SCOPED_TRACE(size.width());
+    ShellHarness h;
+    const Date now = h.wall.clock()();
+    h->history().setEntries(
+        {HistoryEntry::make(UUID::random(), now - std::chrono::hours(30), "Build & dev tools",
+                            std::vector<std::string>(1234, h.folders / "x"), 123'456'789'012,
+                            std::vector<HistoryEntry::Failure>(
+                                37, HistoryEntry::Failure{h.folders / "y", "Permission denied"}),
+                            "Home", false),
+         HistoryEntry::make(UUID::random(), now - std::chrono::hours(3), "Package caches",
+                            {h.folders / "z"}, 2'140'000'000, {}, "Home", true)});
+    RootView& root = h.show(size);
+    h->setPage(Page::history);
+    test::grabSettled(root);
+    auto* view = static_cast<HistoryView*>(root.currentMainView());
+    QTableWidget* table = view->table();
+    QHeaderView* header = table->horizontalHeader();
+    EXPECT_FALSE(table->horizontalScrollBar()->isVisible());
+    EXPECT_LE(header->length(), table->viewport()->width());
+    for (int column = 0; column < table->columnCount(); ++column) {
+      const QString title = table->horizontalHeaderItem(column)->text();
+      SCOPED_TRACE(title.toStdString());
+      const int position = header->sectionViewportPosition(column);
+      const QPoint middle(position + header->sectionSize(column) / 2, header->height() / 2);
+      // Drawn whole, or shortened at its end with the whole title as its tooltip.
+      const QString shown = static_cast<ElidingHeader*>(header)->shownTitle(column);
+      if (shown != title) {
+        EXPECT_TRUE(shown.endsWith(QChar(0x2026)) &&
+                    title.startsWith(shown.chopped(1)))
+            << shown.toStdString();
+        EXPECT_EQ(tooltipAt(header->viewport(), middle), title);
+      } else {
+        EXPECT_EQ(tooltipAt(header->viewport(), middle), QString());
+      }
+      for (int row = 0; row < table->rowCount(); ++row) {
+        const QModelIndex index = table->model()->index(row, column);
+        if (table->sizeHintForIndex(index).width() <= table->columnWidth(column)) continue;
+        EXPECT_TRUE(tooltipAt(table->viewport(), table->visualRect(index).center())
+                        .contains(index.data().toString()))
+            << index.data().toString().toStdString();
+      }
+    }
+    QToolTip::hideText();
+  }
 }
 
 }  // namespace

@@ -49,7 +49,10 @@ ScannerSidebar::ScannerSidebar(ScannerViewModel& scanner, QWidget* parent)
   choose_->setAccessibleName(QStringLiteral("Choose Folder\u2026"));
   padButton(choose_, 32);
   choose_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-  connect(choose_, &QPushButton::clicked, this, [this] { scanner_.chooseFolder(); });
+  connect(choose_, &QPushButton::clicked, this, [this] {
+    scanner_.chooseFolder();
+    if (scanner_.isScanning()) emit scanChosen();
+  });
   controls->addWidget(choose_);
 
   includeHidden_ = new CheckBox(QStringLiteral("Include hidden files"), this);

@@ -38,6 +38,10 @@ class ScannerSidebar : public QWidget {
   QLabel* selectionLine() const { return selectionLine_; }
   DestructiveButton* removeButton() const { return remove_; }
 
+ signals:
+  // "Choose Folder…" started a scan of the folder the user chose.
+  void scanChosen();
+
  protected:
   // The removal mode is a setting changed on another page: read again when the page returns.
   void showEvent(QShowEvent* event) override;

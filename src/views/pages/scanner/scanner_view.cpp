@@ -140,11 +140,14 @@ void ScannerView::showState() {
   switch (state()) {
     case State::tree: {
       // The keyboard was in this pane (on the button that went with the empty state, or on the
-      // scanning state) or nowhere: the tree is what it came for.
+      // scanning state), where the scan was started from, or nowhere: the tree is what it came
+      // for.
       QWidget* focus = QApplication::focusWidget();
+      const bool fromOrigin = keyboardOrigin_ && keyboardOrigin_->isAncestorOf(focus);
+      keyboardOrigin_.clear();
       const bool keyboardHere =
           stack_->currentWidget() != treePage_ &&
-          (isAncestorOf(focus) || (isVisible() && (!focus || !focus->isVisible())));
+          (fromOrigin || isAncestorOf(focus) || (isVisible() && (!focus || !focus->isVisible())));
       stack_->setCurrentWidget(treePage_);
       if (keyboardHere) tree_->setFocus(Qt::OtherFocusReason);
       break;
@@ -153,6 +156,8 @@ void ScannerView::showState() {
       stack_->setCurrentWidget(scanning_);
       break;
     case State::empty:
+      // Stopped or failed: no tree comes for the keyboard.
+      keyboardOrigin_.clear();
       empty_->messageLabel()->setText(ScannerTexts::emptyDescription(scanner_.errorMessage()));
       stack_->setCurrentWidget(empty_);
       break;
@@ -187,6 +192,10 @@ void ScannerView::selectionChanged() {
   // here, for a bounded number of rows however many are selected.
   const std::vector<std::string> ids = ScannerTexts::previewIDs(scanner_.selection());
   if (!ids.empty()) scanner_.previewPolicy(ids);
+}
+
+void ScannerView::treeTakesKeyboardAfterScanFrom(QWidget* origin) {
+  if (state() == State::scanning) keyboardOrigin_ = origin;
 }
 
 bool ScannerView::selectAll() {

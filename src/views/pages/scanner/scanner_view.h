@@ -46,6 +46,11 @@ class ScannerView : public QWidget {
   // `selectAll()`: the top-level rows that are not locked).
   bool selectAll();
 
+  // A scan started from `origin` (the sidebar, whose "Choose Folder…" turned off as it started):
+  // once measured, the tree takes the keyboard when it is still in `origin`, in this pane or
+  // nowhere, as after a scan started from the empty state.
+  void treeTakesKeyboardAfterScanFrom(QWidget* origin);
+
   // The row menu for these ids (none for no ids), as the tree shows it; the caller owns it.
   QMenu* makeContextMenu(const std::set<std::string>& ids);
 
@@ -74,6 +79,8 @@ class ScannerView : public QWidget {
 
   ScannerViewModel& scanner_;
   MonotonicClock sheetClock_;
+  // Where the keyboard was when the running scan was started outside this pane.
+  QPointer<QWidget> keyboardOrigin_;
   QStackedWidget* stack_;
   QWidget* treePage_ = nullptr;
   QLabel* title_ = nullptr;
