@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/ini_document.h"
+
+namespace hl {
+
+// The texts of a settings file in the INI form of Qt's settings class, one at a time: keys and
+// section names with their "%XX" escapes, values with their quotes, escapes, commas and "@"
+// forms. Decoded as Qt decodes them; a byte that is not part of valid UTF-8 is kept as itself.
+namespace IniEncoding {
+
+using Scalar = IniDocument::Scalar;
+using Value = IniDocument::Value;
+
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Valid UTF-8 with no control characters but tabs and line breaks: what Qt writes and a person
+// edits. Anything else in a settings file is damage.
+bool isCleanText(std::string_view text);
+
+// A key or section name as stored, and back.
+std::string unescapeKey(std::string_view raw);
+std::string escapeKey(std::string_view key);
+
+// A value as stored (between "=" and the end of its line), as Qt reads it.
+Value decodeValue(std::string_view raw);
+
+// The stored forms of one text, one byte string, one scalar, appended to `out`.
+void encodeTextInto(std::string_view text, std::string& out);
+void encodeBytesInto(std::string_view bytes, std::string& out);
+void encodeScalarInto(const Scalar& scalar, std::string& out);
+
+}  // namespace IniEncoding
+
+}  // namespace hl
