@@ -29,9 +29,7 @@ W* passive(W* widget) {
 
 void drawFocusRing(QPainter& painter, const QWidget& widget, const QRectF& shape, double radius) {
   if (!widget.hasFocus()) return;
-  painter.setPen(QPen(PaletteColors::focusRing(widget.palette()), 2));
-  painter.setBrush(Qt::NoBrush);
-  painter.drawRoundedRect(shape.adjusted(1, 1, -1, -1), radius, radius);
+  PaletteColors::drawFocusRing(painter, widget.palette(), shape.adjusted(1, 1, -1, -1), radius);
 }
 
 }  // namespace

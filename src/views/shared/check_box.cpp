@@ -42,9 +42,8 @@ void CheckBox::paintEvent(QPaintEvent*) {
   if (option.state.testFlag(QStyle::State_HasFocus) &&
       option.state.testFlag(QStyle::State_KeyboardFocusChange)) {
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(PaletteColors::focusRing(palette()), 2));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(box.adjusted(-kRingRoom, -kRingRoom, kRingRoom, kRingRoom), 4, 4);
+    PaletteColors::drawFocusRing(painter, palette(),
+                                 box.adjusted(-kRingRoom, -kRingRoom, kRingRoom, kRingRoom), 4);
   }
 }
 

@@ -1,5 +1,6 @@
 #include "views/shared/palette_colors.h"
 
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -171,6 +172,12 @@ QColor fillUnderWhite(const QColor& fill) {
 
 QColor focusRing(const QPalette& palette) {
   return textOn(accent(palette), palette, 0, ringContrast);
+}
+
+void drawFocusRing(QPainter& painter, const QPalette& palette, const QRectF& shape, double radius) {
+  painter.setPen(QPen(focusRing(palette), 2));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRoundedRect(shape, radius, radius);
 }
 
 QColor tintText(StatusTint tint, const QPalette& palette) {

@@ -3,9 +3,12 @@
 #include <QColor>
 #include <QFont>
 #include <QPalette>
+#include <QRectF>
 #include <vector>
 
 #include "views/shared/status_tag_model.h"
+
+class QPainter;
 
 namespace hl {
 
@@ -70,6 +73,8 @@ QColor textOn(const QColor& ink, const QPalette& palette, double fillOpacity = 0
 QColor fillUnderWhite(const QColor& fill);
 // The ring that marks where the keyboard is: the accent colour, reading on every ground.
 QColor focusRing(const QPalette& palette);
+// That ring, two pixels wide, along the rounded rectangle `shape`; nothing filled.
+void drawFocusRing(QPainter& painter, const QPalette& palette, const QRectF& shape, double radius);
 // A chip's title: its tint read on the chip's own fill.
 QColor tintText(StatusTint tint, const QPalette& palette);
 

@@ -223,10 +223,8 @@ void SidebarList::paintEvent(QPaintEvent* event) {
   if (!hasFocus() || !selectedItems().isEmpty()) return;
   QPainter painter(viewport());
   painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(QPen(PaletteColors::focusRing(palette()), 2));
-  painter.setBrush(Qt::NoBrush);
-  painter.drawRoundedRect(QRectF(viewport()->rect()).adjusted(kInset - 3, 1, 3 - kInset, -1), 6,
-                          6);
+  PaletteColors::drawFocusRing(painter, palette(),
+                               QRectF(viewport()->rect()).adjusted(kInset - 3, 1, 3 - kInset, -1), 6);
 }
 
 void SidebarList::focusInEvent(QFocusEvent* event) {
