@@ -33,8 +33,7 @@ void fill(test::ProgramHarness& h, std::vector<CacheItem> more = {}) {
 }
 
 TEST(DetailsScreenshots, TheDetailsTabOfTheSmallestWindowInLightAndDark) {
-  for (const auto& [palette, suffix] : {std::pair{test::lightPalette(), "light"},
-                                        std::pair{test::darkPalette(), "dark"}}) {
+  for (const auto& [palette, suffix] : test::lightAndDark()) {
     const test::AppPalette applied(palette);
     test::ProgramHarness h;
     ASSERT_TRUE(h.launch());

@@ -93,8 +93,7 @@ void fill(test::ProgramHarness& h) {
 }
 
 TEST(WindowScreenshots, EveryPageOfTheWholeWindowInLightAndDark) {
-  for (const auto& [palette, suffix] : {std::pair{test::lightPalette(), "light"},
-                                        std::pair{test::darkPalette(), "dark"}}) {
+  for (const auto& [palette, suffix] : test::lightAndDark()) {
     const test::AppPalette applied(palette);
     test::ProgramHarness h;
     ASSERT_TRUE(h.launch());
@@ -140,8 +139,7 @@ TEST(WindowScreenshots, EveryPageOfTheWholeWindowInLightAndDark) {
 // The smallest window after the npm cache went to the Trash from the sheet: the Trash row, its
 // group and the totals show what the Trash holds now, before any rescan.
 TEST(WindowScreenshots, TheTrashFigureAfterAMoveToTheTrashInLightAndDark) {
-  for (const auto& [palette, suffix] : {std::pair{test::lightPalette(), "light"},
-                                        std::pair{test::darkPalette(), "dark"}}) {
+  for (const auto& [palette, suffix] : test::lightAndDark()) {
     const test::AppPalette applied(palette);
     test::ProgramHarness h;
     ASSERT_TRUE(h.launch());

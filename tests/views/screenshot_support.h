@@ -1,5 +1,8 @@
 #pragma once
 
+#include <utility>
+#include <vector>
+
 #include <QApplication>
 #include <QDir>
 #include <QImage>
@@ -58,6 +61,11 @@ inline QPalette darkPalette() {
   palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
   palette.setColor(QPalette::PlaceholderText, QColor(235, 235, 245, 153));
   return palette;
+}
+
+// Both palettes, each with the suffix its screenshots are saved under.
+inline std::vector<std::pair<QPalette, const char*>> lightAndDark() {
+  return {{lightPalette(), "light"}, {darkPalette(), "dark"}};
 }
 
 // Shown as the program shows it: built and painted under the application's palette.

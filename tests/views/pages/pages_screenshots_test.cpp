@@ -92,8 +92,7 @@ void fill(test::PageState& state) {
 
 TEST(PagesScreenshots, EveryPageInLightAndDark) {
   Updater::box().setCurrent(std::make_shared<FakeUpdater>());
-  for (const auto& [palette, suffix] :
-       {std::pair{lightPalette(), "light"}, std::pair{darkPalette(), "dark"}}) {
+  for (const auto& [palette, suffix] : test::lightAndDark()) {
     const AppPalette applied(palette);
     test::PageState state;
     fill(state);
