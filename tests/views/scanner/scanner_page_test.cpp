@@ -633,7 +633,7 @@ TEST(ScannerPage, OpenFoldersStayOpenWhenRemovedRowsAreCutOut) {
 
 TEST(ScannerPage, TheChooserIsAFolderDialogThatScans) {
   auto dialog = ScannerFolderChooser::makeDialog(nullptr, "/home/ada");
-  EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Choose a folder to measure."));
+  EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Choose a folder to measure"));
   EXPECT_EQ(dialog->labelText(QFileDialog::Accept), QStringLiteral("Scan"));
   EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
   EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));

@@ -8,7 +8,8 @@
 namespace hl::ScannerFolderChooser {
 
 std::unique_ptr<QFileDialog> makeDialog(QWidget* parent, const std::string& home) {
-  auto dialog = std::make_unique<QFileDialog>(parent, QStringLiteral("Choose a folder to measure."),
+  // A window title is not a sentence: no full stop, and the desktop adds " — Harbor Lume".
+  auto dialog = std::make_unique<QFileDialog>(parent, QStringLiteral("Choose a folder to measure"),
                                               QFile::decodeName(QByteArray::fromStdString(home)));
   dialog->setWindowModality(Qt::WindowModal);
   dialog->setFileMode(QFileDialog::Directory);

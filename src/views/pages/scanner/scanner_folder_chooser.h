@@ -14,7 +14,7 @@ namespace hl {
 
 // The program's folder chooser for the folder scanner: a window-modal dialog for one existing
 // folder, opening in the home folder, whose accept button reads "Scan" and whose title asks
-// "Choose a folder to measure.".
+// "Choose a folder to measure".
 namespace ScannerFolderChooser {
 
 // The dialog, set up but not shown.
