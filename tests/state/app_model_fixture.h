@@ -44,6 +44,8 @@ struct AppHarness : Fakes {
   ManualTaskQueue scannerWork;
   std::optional<std::string> chosen;
   int chooserCalls = 0;
+  // Runs while the folder chooser is asked, as its dialog would.
+  std::function<void()> whileChoosing;
   // The free space each reading finds, in reading order; when none is left, `volumeFree`.
   std::deque<std::optional<std::int64_t>> freeSpace;
   std::int64_t volumeFree = 1000;
@@ -89,6 +91,7 @@ struct AppHarness : Fakes {
     s.pruneWorktrees = [](const std::string&, const DestructiveGate&) { return true; };
     s.chooseFolder = [this] {
       ++chooserCalls;
+      if (whileChoosing) whileChoosing();
       return chosen;
     };
     s.executor = scannerWork.executor();

@@ -307,7 +307,9 @@ void RightPanel::showLargest() {
   rowsBox_->setVisible(!items.empty());
   // The same rows stay, so the keyboard's place among them is kept.
   if (sameRows(items, shownLargest_)) return;
-  const bool hadFocus = rowsBox_->isAncestorOf(focusWidget());
+  // The window's focus widget: the panel's own remembers the last row that had the keyboard
+  // long after it went elsewhere, and taking it back from there would steal it.
+  const bool hadFocus = rowsBox_->isAncestorOf(window()->focusWidget());
   // A row may be the one whose click led here: it goes once its click is over.
   for (LargestItemRow* old : rows_) {
     rowsLayout_->removeWidget(old);

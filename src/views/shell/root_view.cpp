@@ -226,7 +226,10 @@ void RootView::focusPage() {
 }
 
 bool RootView::focusNextPrevChild(bool next) {
-  QWidget* target = FocusOrder::next(regions(), QApplication::focusWidget(), next);
+  // The window's own focus widget, not the application's: a control turned off while a dialog
+  // holds the keyboard (the folder chooser, until the window manager activates the window
+  // again) still hands it on from where it is.
+  QWidget* target = FocusOrder::next(regions(), window()->focusWidget(), next);
   if (!target) return QWidget::focusNextPrevChild(next);
   target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
   // A stop scrolled out of its column comes into view, as it would by Qt's own chain.

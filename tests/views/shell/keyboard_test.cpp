@@ -17,6 +17,7 @@
 #include "views/shared/excluded_paths_view.h"
 #include "views/shared/path_list_view.h"
 #include "views/shell/left_rail.h"
+#include "views/shell/right_panel.h"
 #include "views/shell/status_bar.h"
 
 namespace hl {
@@ -195,45 +196,108 @@ TEST(Keyboard, AControlTurnedOffHandsTheKeyboardToTheNextInItsRegion) {
   EXPECT_EQ(QApplication::focusWidget(), rail);
 }
 
-// "Include" pressed from the keyboard, on the Home page's Excluded tab and in Settings alike:
-// the keyboard stays in the list, on the row that took the included one's place (the one above
-// when the last went), and never stops on the way on a control outside it or on a row not yet
-// shown, which a screen reader would announce.
-TEST(Keyboard, IncludeLeavesTheKeyboardInTheListOnTheNextRow) {
+// "Choose Folder…" in the sidebar, by mouse or by keyboard, while its dialog holds the window as
+// on a desktop: the window is not active when the button turns off, nor when the window manager
+// hands it back. The button passes the keyboard on within the sidebar, and the tree takes it once
+// it is measured; the first Down moves in the tree.
+TEST(Keyboard, AFolderChosenFromTheSidebarGivesTheTreeTheKeyboard) {
+  for (const bool byMouse : {true, false}) {
+    SCOPED_TRACE(byMouse ? "by mouse" : "by keyboard");
+    ShellHarness h;
+    RootView& root = showScanner(h);
+    QWidget dialog;
+    h.whileChoosing = [&] {
+      dialog.show();
+      QApplication::processEvents();
+      QApplication::setActiveWindow(&dialog);
+    };
+    auto* sidebar = static_cast<ScannerSidebar*>(root.currentSidebar());
+    QPushButton* choose = sidebar->chooseFolderButton();
+    if (byMouse) {
+      QTest::mouseClick(choose, Qt::LeftButton);
+    } else {
+      choose->setFocus(Qt::TabFocusReason);
+      QTest::keyClick(choose, Qt::Key_Space);
+    }
+    ASSERT_TRUE(h.scanner().isScanning());
+    // The window manager activates the window again only after the scan has begun.
+    dialog.hide();
+    QApplication::processEvents();
+    QApplication::setActiveWindow(&root);
+    h.settle();
+    auto* view = static_cast<ScannerView*>(root.currentMainView());
+    ASSERT_EQ(view->state(), ScannerView::State::tree);
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, view->tree()) << (focus ? focus->metaObject()->className() : "nowhere");
+    QTest::keyClick(view->tree(), Qt::Key_Down);
+    EXPECT_TRUE(view->tree()->currentIndex().isValid());
+  }
+}
+
+// "Include" and "Remove" pressed from the keyboard, on the Home page's Excluded tab and in
+// Settings alike: the keyboard stays in the list, on the row that took the pressed one's place
+// (the one above when the last went), and never stops on the way on a control outside it or on a
+// row not yet shown, which a screen reader would announce. That holds also after the keyboard
+// was once among the right panel's largest items, which the press changes.
+TEST(Keyboard, IncludeAndRemoveLeaveTheKeyboardInTheListOnTheNextRow) {
+  enum class List { homeExcluded, settingsExcluded, settingsCustom };
   struct Case {
     const char* name;
-    Page page;
+    List list;
+    int rows;
     int pressed;
     int focusedAfter;
     Qt::Key key;
+    bool largestItemsFirst = false;
   };
   const std::vector<Case> cases = {
-      {"Home, a middle row", Page::home, 1, 1, Qt::Key_Space},
-      {"Home, the first row, by Return", Page::home, 0, 0, Qt::Key_Return},
-      {"Home, the last row", Page::home, 2, 1, Qt::Key_Space},
-      {"Home, a middle row, by Return", Page::home, 1, 1, Qt::Key_Return},
-      {"Settings, a middle row", Page::settings, 1, 1, Qt::Key_Space},
-      {"Settings, the last row, by Return", Page::settings, 2, 1, Qt::Key_Return},
+      {"Home, a middle row", List::homeExcluded, 3, 1, 1, Qt::Key_Space},
+      {"Home, the first row, by Return", List::homeExcluded, 3, 0, 0, Qt::Key_Return},
+      {"Home, the last row", List::homeExcluded, 3, 2, 1, Qt::Key_Space},
+      {"Home, a middle row, by Return", List::homeExcluded, 3, 1, 1, Qt::Key_Return},
+      {"Settings, a middle row", List::settingsExcluded, 3, 1, 1, Qt::Key_Space},
+      {"Settings, the last row, by Return", List::settingsExcluded, 3, 2, 1, Qt::Key_Return},
+      {"Settings, the first of two, after the largest items", List::settingsExcluded, 2, 0, 0,
+       Qt::Key_Space, true},
+      {"Home, the last of two, after the largest items", List::homeExcluded, 2, 1, 0,
+       Qt::Key_Space, true},
+      {"Custom paths, the first of two", List::settingsCustom, 2, 0, 0, Qt::Key_Space},
+      {"Custom paths, the last of three, after the largest items", List::settingsCustom, 3, 2,
+       1, Qt::Key_Space, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ShellHarness h;
-    // Items of the list: each one included comes back to the table.
-    h->settings().setExcludedPaths({h.folders / "a", h.folders / "b", h.folders / "c"});
+    std::vector<std::string> paths;
+    for (const char* name : {"a", "b", "c"}) {
+      if (static_cast<int>(paths.size()) < c.rows) paths.push_back(h.folders / name);
+    }
+    // Items of the list: each one included comes back to the table, and with it to the right
+    // panel's largest items.
+    if (c.list == List::settingsCustom) {
+      h->settings().setExtraPaths(paths);
+    } else {
+      h->settings().setExcludedPaths(paths);
+    }
     RootView& root = h.show();
     QApplication::setActiveWindow(&root);
     h.scanCleaner({h.item("a", 3000), h.item("b", 2000), h.item("c", 1000), h.item("d", 500)});
-    h->setPage(c.page);
-    if (c.page == Page::home) h.cleaner().setTab(HomeTab::excluded);
-    if (c.page == Page::settings) h->setSettingsSection(SettingsSection::excluded);
-    QApplication::processEvents();
-    ExcludedPathsView* view = nullptr;
-    for (auto* candidate : root.currentMainView()->findChildren<ExcludedPathsView*>()) {
-      if (candidate->isVisible()) view = candidate;
+    if (c.largestItemsFirst) {
+      const auto& largest = root.rightPanel()->largestRows();
+      ASSERT_FALSE(largest.empty());
+      largest.front()->setFocus(Qt::TabFocusReason);
     }
-    ASSERT_NE(view, nullptr);
-    PathListView* list = view->list();
-    ASSERT_EQ(list->rowCount(), 3);
+    h->setPage(c.list == List::homeExcluded ? Page::home : Page::settings);
+    if (c.list == List::homeExcluded) h.cleaner().setTab(HomeTab::excluded);
+    if (c.list == List::settingsExcluded) h->setSettingsSection(SettingsSection::excluded);
+    if (c.list == List::settingsCustom) h->setSettingsSection(SettingsSection::customPaths);
+    QApplication::processEvents();
+    PathListView* list = nullptr;
+    for (auto* candidate : root.currentMainView()->findChildren<PathListView*>()) {
+      if (candidate->isVisible()) list = candidate;
+    }
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->rowCount(), c.rows);
     list->button(c.pressed)->setFocus(Qt::TabFocusReason);
     // Every stop the keyboard makes on the way, as a screen reader announces it.
     std::vector<std::string> strays;
@@ -246,10 +310,10 @@ TEST(Keyboard, IncludeLeavesTheKeyboardInTheListOnTheNextRow) {
           }
         });
     QTest::keyClick(list->button(c.pressed), c.key);
-    QApplication::processEvents();
+    h.settle();
     QObject::disconnect(watching);
     EXPECT_EQ(strays, std::vector<std::string>{});
-    ASSERT_EQ(list->rowCount(), 2);
+    ASSERT_EQ(list->rowCount(), c.rows - 1);
     QWidget* focus = QApplication::focusWidget();
     ASSERT_NE(focus, nullptr);
     EXPECT_EQ(focus, list->button(c.focusedAfter))

@@ -141,8 +141,9 @@ void ScannerView::showState() {
     case State::tree: {
       // The keyboard was in this pane (on the button that went with the empty state, or on the
       // scanning state), where the scan was started from, or nowhere: the tree is what it came
-      // for.
-      QWidget* focus = QApplication::focusWidget();
+      // for. The window's focus widget: the window may not be active again yet after the
+      // folder chooser.
+      QWidget* focus = window()->focusWidget();
       const bool fromOrigin = keyboardOrigin_ && keyboardOrigin_->isAncestorOf(focus);
       keyboardOrigin_.clear();
       const bool keyboardHere =
