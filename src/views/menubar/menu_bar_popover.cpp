@@ -74,6 +74,9 @@ MenuBarPopover::MenuBarPopover(AppModel& model, Environment environment, QWidget
   body->addWidget(candidates_);
   quickClean_ = new QuickCleanControl(cleaner, environment.clock, environment.now, this);
   body->addWidget(quickClean_);
+  // Queued: the footer turns Rescan on again only after the control has followed the scan's end.
+  connect(quickClean_, &QuickCleanControl::keyboardHasNothingToPress, this,
+          &MenuBarPopover::takeKeyboardBackFromQuickClean, Qt::QueuedConnection);
   body->addWidget(divider(this));
   footer_ = new PopoverFooter(cleaner, updater,
                               {[this] { model_.refreshVolume(); }, std::move(environment.quit)},
@@ -124,6 +127,18 @@ void MenuBarPopover::giveKeyboardToQuickClean() {
   (target ? target : static_cast<QWidget*>(quickClean_))->setFocus(Qt::OtherFocusReason);
 }
 
+void MenuBarPopover::takeKeyboardBackFromQuickClean() {
+  if (focusWidget() != quickClean_ || quickClean_->keyboardTarget()) return;
+  QWidget* target = handedOver_ && FocusOrder::isStop(handedOver_) ? handedOver_.data() : nullptr;
+  if (!target) {
+    const std::vector<QWidget*> stops = FocusOrder::stops({this});
+    if (stops.empty()) return;
+    target = stops.front();
+  }
+  handedOver_.clear();
+  target->setFocus(Qt::TabFocusReason);
+}
+
 void MenuBarPopover::startKeyboard(Qt::FocusReason reason) {
   // A window manager activates the window later: the focus is given again then, with its reason.
   startReason_ = isActiveWindow() ? std::nullopt : std::optional(reason);
@@ -141,6 +156,7 @@ bool MenuBarPopover::focusNextPrevChild(bool next) {
   if (focus && isAncestorOf(focus) && (!focus->isEnabled() || !focus->isVisibleTo(this))) {
     // A button turned off or taken away by its own press (Rescan while the scan runs): the
     // keyboard goes to Quick Clean, never on to the next button, which may be Quit.
+    handedOver_ = focus;
     giveKeyboardToQuickClean();
     return true;
   }

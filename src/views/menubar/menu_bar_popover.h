@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -24,6 +25,9 @@ class VolumeBlock;
 // The keyboard starts on the Quick Clean control and Tab goes through every control in reading
 // order; Space and Return press the focused one, Escape closes the popover. After a press the
 // keyboard stays on the button, or goes to the Quick Clean control when the button went off.
+// When the control then offers nothing to press once the work is over (a rescan that found
+// nothing to clean), the keyboard goes back to that button, or to the first control in reading
+// order when it is gone, so that it rests where its ring shows.
 class MenuBarPopover : public QWidget {
   Q_OBJECT
 
@@ -70,6 +74,8 @@ class MenuBarPopover : public QWidget {
  private:
   void fitHeight();
   void giveKeyboardToQuickClean();
+  // The keyboard that waited on the Quick Clean control for nothing goes back to a control.
+  void takeKeyboardBackFromQuickClean();
 
   AppModel& model_;
   PopoverHeader* header_ = nullptr;
@@ -77,6 +83,8 @@ class MenuBarPopover : public QWidget {
   CandidatesBlock* candidates_ = nullptr;
   QuickCleanControl* quickClean_ = nullptr;
   PopoverFooter* footer_ = nullptr;
+  // The button that last handed the keyboard to the Quick Clean control as it turned off.
+  QPointer<QWidget> handedOver_;
   // How the popover was opened, until its window is active.
   std::optional<Qt::FocusReason> startReason_;
 };

@@ -191,8 +191,12 @@ void QuickCleanControl::refresh() {
   if (!keyboard || (hasKeyboard() && QApplication::focusWidget() != this)) return;
   if (QWidget* target = keyboardTarget()) {
     target->setFocus(Qt::OtherFocusReason);
-  } else {
-    setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  setFocus(Qt::OtherFocusReason);
+  if (shown_ == QuickCleanState::Case::idle && !cleaner_.isScanning() &&
+      !cleaner_.isRemovalBusy()) {
+    emit keyboardHasNothingToPress();
   }
 }
 

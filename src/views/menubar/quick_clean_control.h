@@ -55,6 +55,11 @@ class QuickCleanControl : public QWidget {
   // offers none.
   QWidget* keyboardTarget() const;
 
+ signals:
+  // The keyboard is on the control, which offers nothing to press, and nothing is running that
+  // would offer something (idle, no scan, no removal): it waits here for nothing.
+  void keyboardHasNothingToPress();
+
  protected:
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;

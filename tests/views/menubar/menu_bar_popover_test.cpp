@@ -20,6 +20,7 @@
 #include "views/screenshot_support.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/spinner.h"
+#include "views/shell/focus_order.h"
 
 namespace hl {
 namespace {
@@ -228,9 +229,22 @@ TEST(MenuBarPopover, AButtonPressedByKeyboardNeverLeavesTheKeyboardOnQuit) {
     std::function<void(PopoverHarness&)> finish;
   };
   const std::vector<Case> cases = {
-      {"Rescan",
+      {"Rescan, which finds nothing to clean",
        [](PopoverHarness& h) -> QWidget* { return h.popover->footer()->rescanButton(); },
        [](PopoverHarness& h) {
+         h.engine->send(CacheScanEvent::Discovered{{}, {}});
+         h.engine->send(CacheScanEvent::Finished{Seconds(1)});
+         h.engine->end();
+         h.settle();
+       }},
+      {"Rescan, which finds something to clean",
+       [](PopoverHarness& h) -> QWidget* { return h.popover->footer()->rescanButton(); },
+       [](PopoverHarness& h) {
+         h.engine->send(CacheScanEvent::Discovered{
+             {test::makeItem(h.folders / "npm", CacheGroup::packageCaches, RiskLevel::safe,
+                             1'000'000)},
+             {}});
+         h.engine->send(CacheScanEvent::Finished{Seconds(1)});
          h.engine->end();
          h.settle();
        }},
@@ -247,11 +261,14 @@ TEST(MenuBarPopover, AButtonPressedByKeyboardNeverLeavesTheKeyboardOnQuit) {
            updater->setCanCheckForUpdates(true);
          }
        }},
-      {"Quick Clean",
+      {"Quick Clean, until its second step is armed",
        [](PopoverHarness& h) -> QWidget* {
          return h.popover->quickClean()->quickCleanButton();
        },
-       [](PopoverHarness& h) { h.settle(); }},
+       [](PopoverHarness& h) {
+         h.settle();
+         h.wait(1s);
+       }},
       {"the armed second step",
        [](PopoverHarness& h) -> QWidget* {
          h.cleaner().armQuickClean();
@@ -260,7 +277,7 @@ TEST(MenuBarPopover, AButtonPressedByKeyboardNeverLeavesTheKeyboardOnQuit) {
          return h.popover->quickClean()->confirmButton();
        },
        [](PopoverHarness& h) { h.settle(); }},
-      {"OK after Quick Clean",
+      {"OK after Quick Clean, which left nothing to clean",
        [](PopoverHarness& h) -> QWidget* {
          h.cleaner().armQuickClean();
          h.settle();
@@ -297,7 +314,21 @@ TEST(MenuBarPopover, AButtonPressedByKeyboardNeverLeavesTheKeyboardOnQuit) {
     QTest::keyClick(button, Qt::Key_Space);
     keyboardWhereItBelongs("pressed");
     c.finish(h);
-    keyboardWhereItBelongs("finished");
+    // Once the work is over the keyboard rests on a control that can be pressed and shows its
+    // ring: the button, what Quick Clean offers, or, when it offers nothing and the button is
+    // gone, the first control; never the control that offers nothing, never Quit.
+    QWidget* rest = QApplication::focusWidget();
+    ASSERT_NE(rest, nullptr);
+    const std::string named =
+        rest->metaObject()->className() + std::string(" ") + rest->accessibleName().toStdString();
+    EXPECT_TRUE(FocusOrder::isStop(rest)) << named;
+    EXPECT_NE(rest, h.popover->footer()->quitButton());
+    QWidget* offered = h.popover->quickClean()->keyboardTarget();
+    const bool buttonStays = button && FocusOrder::isStop(button);
+    EXPECT_TRUE((buttonStays && rest == button) || (offered && rest == offered) ||
+                (!offered && !buttonStays &&
+                 rest == FocusOrder::stops({h.popover.get()}).front()))
+        << named;
   }
 }
 
