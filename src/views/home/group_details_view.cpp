@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "models/risk_level.h"
@@ -446,6 +447,12 @@ void GroupDetailsView::setHome(std::string home) {
 void GroupDetailsView::setClock(WallClock clock) {
   clock_ = std::move(clock);
   if (itemCard_) itemCard_->setClock(clock_);
+}
+
+void GroupDetailsView::showItemCard() {
+  // The card leads the column: the top of the pane shows it, however far down the pane was
+  // left and before the new card has been laid out.
+  verticalScrollBar()->setValue(0);
 }
 
 void GroupDetailsView::refreshItem() {

@@ -121,6 +121,8 @@ class GroupDetailsView : public QScrollArea {
   void setEvidenceRunner(ItemEvidence::Runner runner);
   void setHome(std::string home);
   void setClock(WallClock clock);
+  // Scrolls back to the top, where the item's card is.
+  void showItemCard();
 
   // None while no item is opened.
   ItemDetailCard* itemCard() const { return itemCard_; }

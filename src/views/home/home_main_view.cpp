@@ -72,6 +72,7 @@ HomeMainView::HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings, Q
   tabStack_->addWidget(itemsPage_);
   details_ = new GroupDetailsView(cleaner_, settings_, tabStack_);
   tabStack_->addWidget(details_);
+  connect(table_, &ItemsTable::detailsOpened, details_, &GroupDetailsView::showItemCard);
   excluded_ = new ExcludedPathsView(settings_, tabStack_);
   tabStack_->addWidget(excluded_);
   column->addWidget(tabStack_, 1);

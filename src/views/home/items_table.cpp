@@ -1,5 +1,7 @@
 #include "views/home/items_table.h"
 
+#include <algorithm>
+
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -270,17 +272,18 @@ void ItemsTable::rememberScroll() {
   const QModelIndex current = list_->currentIndex();
   savedCurrent_.reset();
   if (current.isValid() && current.row() < model_->rowCount()) {
-    savedCurrent_ = model_->id(current.row());
+    savedCurrent_ = SavedCurrent{model_->id(current.row()), current.row()};
   }
 }
 
 void ItemsTable::restoreScroll() {
   delegate_->setHoveredRow(-1);
-  if (savedCurrent_) {
-    const int row = model_->rowOf(*savedCurrent_);
-    if (row >= 0) {
-      list_->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
-    }
+  if (savedCurrent_ && model_->rowCount() > 0) {
+    // A row that left (excluded, removed) leaves the keyboard on the row that took its place,
+    // or on the one above when it was the last, not on no row at all.
+    int row = model_->rowOf(savedCurrent_->id);
+    if (row < 0) row = std::min(savedCurrent_->row, model_->rowCount() - 1);
+    list_->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
   }
   // The list lays its rows out later; the bar's range is right once it has.
   list_->doItemsLayout();
@@ -297,6 +300,7 @@ void ItemsTable::clickRow(int row, Qt::KeyboardModifiers modifiers) {
   if (result.showDetails) {
     cleaner_.setDetailItemID(*result.showDetails);
     cleaner_.setTab(HomeTab::details);
+    emit detailsOpened();
   }
 }
 

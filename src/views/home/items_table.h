@@ -100,6 +100,10 @@ class ItemsTable : public QWidget {
   // Ctrl+A: ticks every selectable visible row; never unticks.
   void selectAll();
 
+ signals:
+  // A click opened the Details tab for a row's item.
+  void detailsOpened();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -122,7 +126,11 @@ class ItemsTable : public QWidget {
   // Kept across a reset of the model, so a new order does not move the view.
   CoalescedUpdate* headerState_;
   int savedScroll_ = 0;
-  std::optional<std::string> savedCurrent_;
+  struct SavedCurrent {
+    std::string id;
+    int row;
+  };
+  std::optional<SavedCurrent> savedCurrent_;
   std::optional<std::pair<std::string, bool>> currentCheck_;
 };
 

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QToolButton>
 
 #include "views/home/home_fixture.h"
@@ -388,6 +389,32 @@ TEST_F(HomePageTest, ExcludedTabIncludesPathsBackAndShowsItsEmptyState) {
   EXPECT_TRUE(list->isPlaceholderShown());
   h->setTab(HomeTab::items);
   EXPECT_EQ(h.main().table()->model()->ids(), (std::vector<std::string>{"/c/a", "/c/b"}));
+}
+
+// A click on a row opens the Details tab with that row's card in view, wherever the pane was
+// scrolled to before, for another item or the same one.
+TEST_F(HomePageTest, AClickedRowOpensTheDetailsWithItsCardInView) {
+  h.scanWith({HomeHarness::item("/c/a", 900), HomeHarness::item("/c/b", 800)});
+  GroupDetailsView* details = h.main().details();
+  ItemsTable* table = h.main().table();
+  for (const std::string id : {"/c/a", "/c/b", "/c/b"}) {
+    SCOPED_TRACE(id);
+    h->setTab(HomeTab::details);
+    step();
+    QScrollBar* bar = details->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum());
+    h->setTab(HomeTab::items);
+    step();
+    table->clickRow(table->model()->rowOf(id), Qt::NoModifier);
+    step();
+    ASSERT_EQ(h->tab(), HomeTab::details);
+    const QWidget* card = details->findChild<ItemDetailCard*>();
+    ASSERT_NE(card, nullptr);
+    const QRect inView(card->mapTo(details->viewport(), QPoint(0, 0)), card->size());
+    EXPECT_TRUE(details->viewport()->rect().contains(inView.topLeft()))
+        << inView.y() << " in a pane " << details->viewport()->height() << " high";
+  }
 }
 
 TEST_F(HomePageTest, SelectAllTicksOnlyOnTheItemsTab) {

@@ -473,6 +473,42 @@ TEST_F(ItemsTableTest, KeyboardMovesTicksOpensAndSelectsAll) {
   EXPECT_EQ(h->tab(), HomeTab::details);
 }
 
+// Rows that leave the list under the keyboard (excluded from their menu, or taken by another
+// step) leave it on the row that took their place, the one above when the last went; a row that
+// stays keeps the keyboard wherever the list puts it now.
+TEST_F(ItemsTableTest, TheKeyboardMovesToTheNeighbouringRowWhenItsRowLeaves) {
+  struct Case {
+    const char* name;
+    std::string current;
+    Ids excluded;
+    std::string after;
+  };
+  const std::vector<Case> cases = {
+      {"a middle row", "/c/b", {"/c/b"}, "/c/c"},
+      {"the first row", "/c/a", {"/c/a"}, "/c/b"},
+      {"the last row", "/c/d", {"/c/d"}, "/c/c"},
+      {"the row and the one after it", "/c/b", {"/c/b", "/c/c"}, "/c/d"},
+      {"another row", "/c/c", {"/c/a"}, "/c/c"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    h.settings.setExcludedPaths({});
+    show({HomeHarness::item("/c/a", 900), HomeHarness::item("/c/b", 800),
+          HomeHarness::item("/c/c", 700), HomeHarness::item("/c/d", 600)});
+    QListView* list = table->listView();
+    list->setFocus();
+    list->setCurrentIndex(table->model()->index(row(c.current), 0));
+    h->setTableSelection(c.excluded);
+    choose(*c.excluded.begin(), QStringLiteral("Exclude"));
+    ASSERT_EQ(row(*c.excluded.begin()), -1);
+    ASSERT_TRUE(list->currentIndex().isValid());
+    EXPECT_EQ(table->model()->id(list->currentIndex().row()), c.after);
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(h->checked(), Ids{c.after});
+    h->deselectAll();
+  }
+}
+
 // As a screen reader hears a row: a row that can be ticked by its check box's label and state,
 // every row with its chips, its size and its place, and a row that cannot be ticked with why;
 // Space ticks the row the keyboard is on and the row itself says it is now checked.
