@@ -1,6 +1,7 @@
 #include "views/home/home_main_view.h"
 
 #include <QStackedWidget>
+#include <QToolButton>
 #include <algorithm>
 #include <QVBoxLayout>
 
@@ -14,6 +15,7 @@
 #include "views/home/state_views.h"
 #include "views/shared/empty_state_view.h"
 #include "views/shared/excluded_paths_view.h"
+#include "views/shared/path_list_view.h"
 #include "views/shared/segmented_control.h"
 #include "views/shared/text.h"
 
@@ -74,6 +76,7 @@ HomeMainView::HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings, Q
   tabStack_->addWidget(details_);
   connect(table_, &ItemsTable::detailsOpened, details_, &GroupDetailsView::showItemCard);
   excluded_ = new ExcludedPathsView(settings_, tabStack_);
+  excluded_->list()->setKeyboardFallback(tabs_->segment(tabIndex(HomeTab::excluded)));
   tabStack_->addWidget(excluded_);
   column->addWidget(tabStack_, 1);
   root->addWidget(column_, 1);

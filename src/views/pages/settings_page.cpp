@@ -102,9 +102,15 @@ SettingsView::SettingsView(SettingsStore& settings, Actions actions, QWidget* pa
   stack_->addWidget(buildCustomPaths());
   auto* excluded = new ExcludedPathsView(settings_, stack_);
   excluded->setObjectName(QStringLiteral("excludedPaths"));
+  excludedPaths_ = excluded->list();
   stack_->addWidget(excluded);
   layout->addWidget(stack_, 1);
   setSection(section_);
+}
+
+void SettingsView::setKeyboardFallback(QWidget* fallback) {
+  customPaths_->setKeyboardFallback(fallback);
+  excludedPaths_->setKeyboardFallback(fallback);
 }
 
 QWidget* SettingsView::buildGeneral() {

@@ -64,6 +64,9 @@ class SettingsView : public QWidget {
   void setSection(SettingsSection section);
   SettingsSection section() const { return section_; }
 
+  // Where the keyboard goes when a list's last row goes: the control that chose the section.
+  void setKeyboardFallback(QWidget* fallback);
+
   // The "Add Folder…" flow: asks for folders and adds each one not yet listed, in the order
   // chosen, in canonical form. Starts no scan.
   void addFolder();
@@ -92,6 +95,7 @@ class SettingsView : public QWidget {
   QLabel* permanentWarningText_ = nullptr;
   QLabel* trashOnlyNote_ = nullptr;
   PathListView* customPaths_ = nullptr;
+  PathListView* excludedPaths_ = nullptr;
 };
 
 }  // namespace hl

@@ -77,10 +77,15 @@ void PathListView::setPaths(const std::vector<std::string>& paths, const std::st
   }
   if (rows_.size() > paths_.size()) {
     const auto gone = rows_.begin() + static_cast<std::ptrdiff_t>(paths_.size());
-    // The keyboard on a row that goes moves to the last row that stays, before it goes.
+    // The keyboard on a row that goes moves to the last row that stays, before it goes; with
+    // none left, to the section's control, where its ring still shows.
     const bool focusGoes =
         std::any_of(gone, rows_.end(), [](const RowWidgets& row) { return row.button->hasFocus(); });
-    if (focusGoes && !paths_.empty()) rows_[paths_.size() - 1].button->setFocus(Qt::OtherFocusReason);
+    if (focusGoes && !paths_.empty()) {
+      rows_[paths_.size() - 1].button->setFocus(Qt::OtherFocusReason);
+    } else if (focusGoes && fallback_) {
+      fallback_->setFocus(Qt::OtherFocusReason);
+    }
     for (auto row = gone; row != rows_.end(); ++row) {
       layout_->removeWidget(row->row);
       row->row->hide();

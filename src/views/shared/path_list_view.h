@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QScrollArea>
 #include <QString>
 #include <functional>
@@ -19,7 +20,8 @@ class PlaceholderOverlay;
 // stored text in full as its tooltip), and a button at the trailing edge that hands the row's
 // stored text to `onButton`. An empty-state placeholder can be laid over the list while it has
 // no rows. Tab moves through the buttons, and the list scrolls to the focused one. When the paths
-// change, the keyboard stays on the button at the same row (the last one when its row went).
+// change, the keyboard stays on the button at the same row (the last one when its row went), and
+// goes to the keyboard fallback (the control that chose the list's section) when no row is left.
 class PathListView : public QScrollArea {
   Q_OBJECT
 
@@ -30,6 +32,9 @@ class PathListView : public QScrollArea {
   // Shows these paths in this order; `home` is the home folder the display form uses.
   void setPaths(const std::vector<std::string>& paths, const std::string& home);
   const std::vector<std::string>& paths() const { return paths_; }
+
+  // Where the keyboard goes when the last row goes with it.
+  void setKeyboardFallback(QWidget* fallback) { fallback_ = fallback; }
 
   // Laid over the list, centred, while it has no rows.
   void setPlaceholder(QWidget* placeholder);
@@ -60,6 +65,7 @@ class PathListView : public QScrollArea {
   QWidget* content_;
   QVBoxLayout* layout_;
   PlaceholderOverlay* overlay_ = nullptr;
+  QPointer<QWidget> fallback_;
 };
 
 }  // namespace hl

@@ -156,6 +156,7 @@ void RootView::buildPages(Services& services) {
   actions.rescan = [this](bool force) { model_.cleaner().rescan(force); };
   settingsSidebar_ = new SettingsSidebar;
   settingsView_ = new SettingsView(model_.settings(), std::move(actions));
+  settingsView_->setKeyboardFallback(settingsSidebar_->list());
   addPage(Page::settings, settingsSidebar_, settingsView_);
   // The section chosen last is the model's, so it outlives a page switch.
   const auto showSection = [this] {

@@ -16,6 +16,8 @@
 #include "views/shared/empty_state_view.h"
 #include "views/shared/excluded_paths_view.h"
 #include "views/shared/path_list_view.h"
+#include "views/shared/segmented_control.h"
+#include "views/shared/sidebar_list.h"
 #include "views/shell/left_rail.h"
 #include "views/shell/right_panel.h"
 #include "views/shell/status_bar.h"
@@ -237,10 +239,14 @@ TEST(Keyboard, AFolderChosenFromTheSidebarGivesTheTreeTheKeyboard) {
 // "Include" and "Remove" pressed from the keyboard, on the Home page's Excluded tab and in
 // Settings alike: the keyboard stays in the list, on the row that took the pressed one's place
 // (the one above when the last went), and never stops on the way on a control outside it or on a
-// row not yet shown, which a screen reader would announce. That holds also after the keyboard
-// was once among the right panel's largest items, which the press changes.
+// row not yet shown, which a screen reader would announce; with no row left it goes to the
+// control that chose the list's section. That holds also after the keyboard was once among the
+// right panel's largest items, which the press changes.
 TEST(Keyboard, IncludeAndRemoveLeaveTheKeyboardInTheListOnTheNextRow) {
   enum class List { homeExcluded, settingsExcluded, settingsCustom };
+  // The control that chose the list's section: the Home page's "Excluded" tab, or the row of
+  // the Settings page's sections.
+  constexpr int section = -1;
   struct Case {
     const char* name;
     List list;
@@ -264,6 +270,9 @@ TEST(Keyboard, IncludeAndRemoveLeaveTheKeyboardInTheListOnTheNextRow) {
       {"Custom paths, the first of two", List::settingsCustom, 2, 0, 0, Qt::Key_Space},
       {"Custom paths, the last of three, after the largest items", List::settingsCustom, 3, 2,
        1, Qt::Key_Space, true},
+      {"Home, the only row", List::homeExcluded, 1, 0, section, Qt::Key_Space},
+      {"Settings, the only row", List::settingsExcluded, 1, 0, section, Qt::Key_Return},
+      {"Custom paths, the only row", List::settingsCustom, 1, 0, section, Qt::Key_Space},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -300,10 +309,21 @@ TEST(Keyboard, IncludeAndRemoveLeaveTheKeyboardInTheListOnTheNextRow) {
     ASSERT_EQ(list->rowCount(), c.rows);
     list->button(c.pressed)->setFocus(Qt::TabFocusReason);
     // Every stop the keyboard makes on the way, as a screen reader announces it.
+    QWidget* sectionControl =
+        c.list == List::homeExcluded
+            ? static_cast<QWidget*>(static_cast<HomeMainView*>(root.currentMainView())
+                                        ->tabPicker()
+                                        ->segment(static_cast<int>(
+                                            std::find(allHomeTabs.begin(), allHomeTabs.end(),
+                                                      HomeTab::excluded) -
+                                            allHomeTabs.begin())))
+            : root.currentSidebar()->findChild<SidebarList*>();
+    ASSERT_NE(sectionControl, nullptr);
     std::vector<std::string> strays;
     const QMetaObject::Connection watching = QObject::connect(
         qApp, &QApplication::focusChanged, [&](QWidget*, QWidget* now) {
-          if (!now || !list->isAncestorOf(now) || !now->isVisible()) {
+          const bool atSection = c.focusedAfter == section && now == sectionControl;
+          if (!atSection && (!now || !list->isAncestorOf(now) || !now->isVisible())) {
             strays.push_back(now ? now->metaObject()->className() + std::string(" ") +
                                        now->accessibleName().toStdString()
                                  : "nowhere");
@@ -316,7 +336,7 @@ TEST(Keyboard, IncludeAndRemoveLeaveTheKeyboardInTheListOnTheNextRow) {
     ASSERT_EQ(list->rowCount(), c.rows - 1);
     QWidget* focus = QApplication::focusWidget();
     ASSERT_NE(focus, nullptr);
-    EXPECT_EQ(focus, list->button(c.focusedAfter))
+    EXPECT_EQ(focus, c.focusedAfter == section ? sectionControl : list->button(c.focusedAfter))
         << focus->metaObject()->className() << " " << focus->accessibleName().toStdString();
   }
 }
