@@ -173,8 +173,8 @@ Switch failingClosedValue(const Reading& reading, std::string_view key) {
     if (!value) continue;
     const Scalar* scalar = scalarOf(value);
     // A list or a typed value is not a plain "off".
-    if (!scalar || scalar->kind != Scalar::Kind::text) return {true, std::nullopt};
-    return {parseFailingClosed(scalar->bytes), std::nullopt};
+    if (!scalar || scalar->kind != Scalar::Kind::text) return {true, std::nullopt, file.path};
+    return {parseFailingClosed(scalar->bytes), std::nullopt, file.path};
   }
   return {};
 }

@@ -88,6 +88,8 @@ struct Switch {
   std::optional<bool> on;
   // "the settings file PATH cannot be read" or "… is damaged" when that, not a value, set it on.
   std::optional<std::string> doubt;
+  // The file whose value was read, when one held the key.
+  std::optional<std::string> source = std::nullopt;
   bool operator==(const Switch&) const = default;
 };
 Switch failingClosedValue(const Reading& reading, std::string_view key);

@@ -14,8 +14,14 @@ DestructiveGate DestructiveGate::evaluate(const GateSources& sources) {
   if (std::find(args.begin(), args.end(), "-HLMReadOnly") != args.end()) {
     return DestructiveGate{readOnlyMode};
   }
-  if (sources.settingsDoubt) return DestructiveGate{"read-only mode (" + *sources.settingsDoubt + ")"};
-  if (sources.readOnlyDefault.value_or(false)) return DestructiveGate{readOnlyMode};
+  if (sources.settingsDoubt) {
+    return DestructiveGate{"read-only mode (" + *sources.settingsDoubt + ")", sources.settingsDoubt};
+  }
+  if (sources.readOnlyDefault.value_or(false)) {
+    std::optional<std::string> cause;
+    if (sources.readOnlyFile) cause = "the settings file " + *sources.readOnlyFile + " sets HLMReadOnly";
+    return DestructiveGate{readOnlyMode, std::move(cause)};
+  }
   if (sources.hostingTests) return DestructiveGate{"read-only while hosting tests"};
   return DestructiveGate{};
 }
@@ -31,6 +37,7 @@ GateSourceReader DestructiveGate::processGateSources() {
     SettingsFile::Switch readOnly = SettingsFile::readFailingClosed("HLMReadOnly");
     sources.readOnlyDefault = readOnly.on;
     sources.settingsDoubt = std::move(readOnly.doubt);
+    sources.readOnlyFile = std::move(readOnly.source);
     sources.hostingTests = std::getenv("XCTestConfigurationFilePath") != nullptr;
     return sources;
   };

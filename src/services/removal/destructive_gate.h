@@ -18,6 +18,8 @@ struct GateSources {
   // Why the settings could not tell whether the switch is on ("the settings file … cannot be
   // read"); read-only mode is then on for that reason.
   std::optional<std::string> settingsDoubt;
+  // The settings file the user default was read from, when one held it.
+  std::optional<std::string> readOnlyFile = std::nullopt;
 };
 
 using GateSourceReader = std::function<GateSources()>;
@@ -26,6 +28,10 @@ using GateSourceReader = std::function<GateSources()>;
 // worktrees, native cleanup commands) while it holds a reason.
 struct DestructiveGate {
   std::optional<std::string> readOnlyReason;
+  // When a settings file switched read-only mode on, that file and what is wrong with it or
+  // what it says ("the settings file PATH is damaged", "… cannot be read", "… sets
+  // HLMReadOnly"), for the user who has to mend it; none for the launch argument or a test host.
+  std::optional<std::string> settingsCause = std::nullopt;
 
   bool isReadOnly() const { return readOnlyReason.has_value(); }
 

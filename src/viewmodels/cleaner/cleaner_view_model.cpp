@@ -451,6 +451,11 @@ bool CleanerViewModel::isReadOnly() const {
   return trashService_->gate().isReadOnly();
 }
 
+std::optional<std::string> CleanerViewModel::readOnlySettingsCause() const {
+  assertOnGuiThread();
+  return trashService_->gate().settingsCause;
+}
+
 RemovalMode CleanerViewModel::removalMode() const {
   assertOnGuiThread();
   return settings_.removalMode();

@@ -182,6 +182,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   bool needsFullDiskAccess() const;
   // Follows `readOnlyChanged`.
   bool isReadOnly() const;
+  // The settings file that switched read-only mode on, and why (the gate's `settingsCause`).
+  std::optional<std::string> readOnlySettingsCause() const;
   // Follow `removalModeChanged`.
   RemovalMode removalMode() const;
   bool deletesImmediately() const;

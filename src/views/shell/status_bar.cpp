@@ -28,10 +28,15 @@ ReadOnlyBadge::ReadOnlyBadge(QWidget* parent) : QLabel(QStringLiteral("READ-ONLY
   setTextFormat(Qt::PlainText);
   setFont(sizedFont(font(), 10, QFont::Bold));
   setAlignment(Qt::AlignCenter);
-  setHelp(this, QStringLiteral(
-                    "Launched with -HLMReadOnly (or hosting tests): nothing is moved to the Trash "
-                    "or deleted, and no prune command runs."));
+  setSettingsCause(std::nullopt);
   setAccessibleName(text());
+}
+
+void ReadOnlyBadge::setSettingsCause(const std::optional<std::string>& cause) {
+  static const std::string blocked =
+      "nothing is moved to the Trash or deleted, and no prune command runs.";
+  setHelp(this, cause ? "Read-only because " + *cause + ": " + blocked
+                      : "Launched with -HLMReadOnly (or hosting tests): " + blocked);
 }
 
 QSize ReadOnlyBadge::sizeHint() const {
@@ -130,6 +135,7 @@ std::string StatusBar::statusText(Date now) const {
 void StatusBar::refresh() {
   const CleanerViewModel& cleaner = model_.cleaner();
   badge_->setVisible(cleaner.isReadOnly());
+  badge_->setSettingsCause(cleaner.readOnlySettingsCause());
   const bool busy = model_.isBusy();
   spinner_->setVisible(busy);
   idle_->setVisible(!busy);

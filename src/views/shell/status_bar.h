@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 #include <string>
 
 #include "utilities/time.h"
@@ -22,6 +23,11 @@ class ReadOnlyBadge : public QLabel {
 
  public:
   explicit ReadOnlyBadge(QWidget* parent = nullptr);
+
+  // Why removals are blocked, as its help and accessible description say it: the settings file
+  // that switched read-only mode on and what is wrong with it or what it says; none when the
+  // launch argument or a test host did.
+  void setSettingsCause(const std::optional<std::string>& cause);
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override { return sizeHint(); }

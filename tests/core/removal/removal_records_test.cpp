@@ -22,11 +22,19 @@ TEST(DestructiveGate, FirstSourceThatHoldsGivesTheReason) {
 
   sources.readOnlyDefault = true;
   EXPECT_EQ(DestructiveGate::evaluate(sources).readOnlyReason, "read-only mode (-HLMReadOnly)");
+  // The settings file the switch was read from is named as the cause, for the one who must
+  // mend it; the reason itself keeps its wording.
+  EXPECT_EQ(DestructiveGate::evaluate(sources).settingsCause, std::nullopt);
+  sources.readOnlyFile = "/etc/xdg/Harborlume.conf";
+  EXPECT_EQ(DestructiveGate::evaluate(sources).readOnlyReason, "read-only mode (-HLMReadOnly)");
+  EXPECT_EQ(DestructiveGate::evaluate(sources).settingsCause,
+            "the settings file /etc/xdg/Harborlume.conf sets HLMReadOnly");
 
-  GateSources argument;
+  GateSources argument = sources;
   argument.launchArguments = {"harborlume", "-HLMReadOnly"};
-  argument.hostingTests = true;
+  argument.settingsDoubt = "the settings file /h/x.conf is damaged";
   EXPECT_EQ(DestructiveGate::evaluate(argument).readOnlyReason, "read-only mode (-HLMReadOnly)");
+  EXPECT_EQ(DestructiveGate::evaluate(argument).settingsCause, std::nullopt);
 
   GateSources near;
   near.launchArguments = {"harborlume", "-HLMReadOnly=1", "HLMReadOnly"};

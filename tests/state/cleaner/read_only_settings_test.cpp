@@ -43,22 +43,32 @@ TEST(ReadOnlySettings, NothingIsRemovedWhereverTheSwitchWasSetOn) {
     std::string file;
     std::string content;  // empty: a link to /dev/null
     std::string reason;
+    // The file and what is wrong with it or what it says, as the read-only badge explains it.
+    std::string cause;
   };
+  const std::string organisation = config + "/Harborlume.conf";
+  const std::string systemFile = system + "/Harborlume/Harborlume.conf";
   const std::vector<Case> cases = {
       {"a damaged header over keys that turn it off", user,
        "[General]\nHLMReadOnly=true\n[Gen\377ral]\nHLMReadOnly=false\ndeleteImmediately=true\n",
-       "read-only mode (the settings file " + user + " is damaged)"},
+       "read-only mode (the settings file " + user + " is damaged)",
+       "the settings file " + user + " is damaged"},
       {"a byte-order mark before the key", user, "[General]\n" + bom + "HLMReadOnly=true\n",
-       byValue},
+       byValue, "the settings file " + user + " sets HLMReadOnly"},
       {"a quote left open over the key", user,
        "[General]\nexcludedPaths=\"~/.cache/foo\nHLMReadOnly=true\n",
-       "read-only mode (the settings file " + user + " is damaged)"},
-      {"the organisation's file", config + "/Harborlume.conf", "[General]\nHLMReadOnly=true\n",
-       byValue},
-      {"the system's file", system + "/Harborlume/Harborlume.conf",
-       "[General]\nHLMReadOnly=true\n", byValue},
+       "read-only mode (the settings file " + user + " is damaged)",
+       "the settings file " + user + " is damaged"},
+      {"the organisation's file", organisation, "[General]\nHLMReadOnly=true\n", byValue,
+       "the settings file " + organisation + " sets HLMReadOnly"},
+      {"the system's file", systemFile, "[General]\nHLMReadOnly=true\n", byValue,
+       "the settings file " + systemFile + " sets HLMReadOnly"},
+      {"a damaged system's file", systemFile, "[General]\nHLMReadOnly=\"off\n",
+       "read-only mode (the settings file " + systemFile + " is damaged)",
+       "the settings file " + systemFile + " is damaged"},
       {"the settings file a link to /dev/null", user, "",
-       "read-only mode (the settings file " + user + " cannot be read)"},
+       "read-only mode (the settings file " + user + " cannot be read)",
+       "the settings file " + user + " cannot be read"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -80,6 +90,7 @@ TEST(ReadOnlySettings, NothingIsRemovedWhereverTheSwitchWasSetOn) {
     const std::string id = cleanPath(own.home / ".cache/pip");
     ASSERT_TRUE(cleaner.item(id));
     EXPECT_TRUE(cleaner.isReadOnly());
+    EXPECT_EQ(cleaner.readOnlySettingsCause(), c.cause);
 
     // Quick Clean offers nothing to confirm.
     cleaner.armQuickClean();

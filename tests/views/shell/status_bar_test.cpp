@@ -139,6 +139,37 @@ TEST(StatusBar, BadgeIndicatorFreeSpaceAndRescanFollowTheModel) {
   EXPECT_TRUE(bar.rescanButton()->isEnabled());
 }
 
+// The badge says why removals are blocked: the launch argument's text as it always read, or the
+// settings file that did it and what is wrong with it, in its help and to a screen reader alike.
+TEST(StatusBar, TheReadOnlyBadgeNamesTheSettingsFileThatSwitchedItOn) {
+  const std::string blocked = "nothing is moved to the Trash or deleted, and no prune command runs.";
+  struct Case {
+    DestructiveGate gate;
+    std::string help;
+  };
+  const std::vector<Case> cases = {
+      {{"read-only mode (-HLMReadOnly)"}, "Launched with -HLMReadOnly (or hosting tests): " + blocked},
+      {{"read-only while hosting tests"}, "Launched with -HLMReadOnly (or hosting tests): " + blocked},
+      {{"read-only mode (the settings file /h/a.conf is damaged)",
+        "the settings file /h/a.conf is damaged"},
+       "Read-only because the settings file /h/a.conf is damaged: " + blocked},
+      {{"read-only mode (the settings file /h/a.conf cannot be read)",
+        "the settings file /h/a.conf cannot be read"},
+       "Read-only because the settings file /h/a.conf cannot be read: " + blocked},
+      {{"read-only mode (-HLMReadOnly)", "the settings file /etc/xdg/Harborlume.conf sets HLMReadOnly"},
+       "Read-only because the settings file /etc/xdg/Harborlume.conf sets HLMReadOnly: " + blocked},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.help);
+    ShellHarness h;
+    StatusBar bar(*h, h.wall.clock());
+    h.cleaner().setTrashService(std::make_shared<test::FakeRemoval>(c.gate));
+    ASSERT_TRUE(bar.readOnlyBadge()->isVisibleTo(&bar));
+    EXPECT_EQ(bar.readOnlyBadge()->accessibleDescription().toStdString(), c.help);
+    EXPECT_TRUE(bar.readOnlyBadge()->toolTip().contains(QString::fromStdString(c.help)));
+  }
+}
+
 TEST(StatusBar, TheFolderScannersRemovalDisablesRescanOnEveryPage) {
   ShellHarness h;
   StatusBar bar(*h, h.wall.clock());
