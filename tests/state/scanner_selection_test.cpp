@@ -87,6 +87,14 @@ TEST(ScannerSelection, RevealAndCopyNameTheNodes) {
             (std::vector<std::vector<std::string>>{{f.home / "t/b", f.home / "t/a"}}));
   f.scanner().copyPaths({f.id("t/b"), f.id("t/a")});
   EXPECT_EQ(f.desktop.copied, std::vector<std::string>{f.id("t/a") + "\n" + f.id("t/b")});
+
+  // Nothing could open the folder: the Activity log says so.
+  EXPECT_TRUE(f.logged(ActivityEvent::Kind::error).empty());
+  f.desktop.unopened = {f.home / "t"};
+  f.scanner().revealInFinder({f.id("t/b")});
+  EXPECT_EQ(f.logged(ActivityEvent::Kind::error),
+            std::vector<std::string>{"Could not open the folder " + (f.home / "t") +
+                                     ": no program that opens folders was found"});
 }
 
 // A preview of the selection must not drop the refusals of the tree's first preview that is

@@ -15,11 +15,14 @@ DestructiveGate DestructiveGate::evaluate(const GateSources& sources) {
     return DestructiveGate{readOnlyMode};
   }
   if (sources.settingsDoubt) {
-    return DestructiveGate{"read-only mode (" + *sources.settingsDoubt + ")", sources.settingsDoubt};
+    return DestructiveGate{"read-only mode (" + *sources.settingsDoubt + ")",
+                           sources.settingsDoubt};
   }
   if (sources.readOnlyDefault.value_or(false)) {
     std::optional<std::string> cause;
-    if (sources.readOnlyFile) cause = "the settings file " + *sources.readOnlyFile + " sets HLMReadOnly";
+    if (sources.readOnlyFile) {
+      cause = "the settings file " + *sources.readOnlyFile + " sets HLMReadOnly";
+    }
     return DestructiveGate{readOnlyMode, std::move(cause)};
   }
   if (sources.hostingTests) return DestructiveGate{"read-only while hosting tests"};

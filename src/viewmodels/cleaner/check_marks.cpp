@@ -188,7 +188,7 @@ void CleanerViewModel::revealInFinder(const std::vector<std::string>& ids) {
     if (found && found->kind == ItemKind::path) urls.push_back(found->url);
   }
   if (urls.empty() || !dependencies_.desktop) return;
-  dependencies_.desktop->reveal(urls);
+  revealReportingFailures(*dependencies_.desktop, urls, activity_);
 }
 
 void CleanerViewModel::revealInFinder(const std::set<std::string>& ids) {

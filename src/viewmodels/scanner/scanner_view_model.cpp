@@ -279,7 +279,7 @@ void ScannerViewModel::revealInFinder(const std::vector<std::string>& ids) const
     if (const FileNode* found = node(id)) urls.push_back(found->url());
   }
   if (urls.empty() || !services_.desktop) return;
-  services_.desktop->reveal(urls);
+  revealReportingFailures(*services_.desktop, urls, activity_);
 }
 
 void ScannerViewModel::copyPaths(const std::vector<std::string>& ids) const {

@@ -59,7 +59,7 @@ bool QtDesktopServices::freedesktopShowItems(const QStringList& uris) {
   return reply.type() == QDBusMessage::ReplyMessage;
 }
 
-void QtDesktopServices::reveal(const std::vector<std::string>& paths) {
+std::vector<std::string> QtDesktopServices::reveal(const std::vector<std::string>& paths) {
   QStringList uris;
   QStringList folders;
   const auto addFolder = [&](const QString& folder) {
@@ -76,12 +76,16 @@ void QtDesktopServices::reveal(const std::vector<std::string>& paths) {
   }
   if (!uris.isEmpty() && uris.size() == static_cast<qsizetype>(paths.size()) &&
       showItems_(uris)) {
-    return;
+    return {};
   }
   // No file manager to select the items: show the folders they are in.
+  std::vector<std::string> unopened;
   for (const QString& folder : folders) {
-    openAddress_(QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded));
+    if (!openAddress_(QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded))) {
+      unopened.push_back(QFile::encodeName(folder).toStdString());
+    }
   }
+  return unopened;
 }
 
 void QtDesktopServices::copyText(const std::string& text) {

@@ -24,7 +24,7 @@ class QtDesktopServices : public DesktopServices {
   QtDesktopServices();
   QtDesktopServices(ShowItems showItems, OpenAddress openAddress);
 
-  void reveal(const std::vector<std::string>& paths) override;
+  std::vector<std::string> reveal(const std::vector<std::string>& paths) override;
   void copyText(const std::string& text) override;
   void openURL(const std::string& url) override;
 

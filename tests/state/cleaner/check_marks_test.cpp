@@ -166,6 +166,13 @@ TEST(CleanerCheckMarks, ExcludeCopyAndReveal) {
   h->revealInFinder(std::vector<std::string>{"virtual:snapshots"});
   EXPECT_EQ(h.desktop->revealed,
             (std::vector<std::vector<std::string>>{{"/c/z", "/c/agg"}}));
+  // Nothing could open the folder: the Activity log says so.
+  EXPECT_TRUE(h.logged(ActivityEvent::Kind::error).empty());
+  h.desktop->unopened = {"/c"};
+  h->revealInFinder(std::vector<std::string>{"/c/z"});
+  EXPECT_EQ(h.logged(ActivityEvent::Kind::error),
+            std::vector<std::string>{
+                "Could not open the folder /c: no program that opens folders was found"});
 
   h->exclude({"virtual:snapshots", "/c/folder"});
   EXPECT_EQ(h.settings.excludedPaths(), std::vector<std::string>{"/c/folder"});

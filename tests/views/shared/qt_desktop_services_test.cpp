@@ -10,6 +10,8 @@ namespace {
 
 struct Recorder {
   bool fileManagerAnswers = true;
+  // Whether a program opens folders.
+  bool foldersOpen = true;
   std::vector<QStringList> shown;
   QStringList opened;
 
@@ -21,7 +23,7 @@ struct Recorder {
         },
         [this](const QString& address) {
           opened.append(address);
-          return true;
+          return foldersOpen;
         });
   }
 };
@@ -33,6 +35,8 @@ TEST(QtDesktopServices, RevealSelectsItemsOrOpensTheirFoldersNeverTheItems) {
     std::vector<std::string> paths;
     std::vector<QStringList> shown;
     QStringList opened;
+    // No program opens folders: the folders reported as not opened.
+    std::vector<std::string> unopened = {};
   };
   const std::vector<Case> cases = {
       {"the file manager selects the items", true,
@@ -49,11 +53,17 @@ TEST(QtDesktopServices, RevealSelectsItemsOrOpensTheirFoldersNeverTheItems) {
        {},
        {"file:///home/ada"}},
       {"nothing to reveal", true, {}, {}, {}},
+      {"no file manager and nothing that opens folders", false,
+       {"/home/ada/p/one", "/srv/x"},
+       {{"file:///home/ada/p/one", "file:///srv/x"}},
+       {"file:///home/ada/p", "file:///srv"},
+       {"/home/ada/p", "/srv"}},
   };
   for (const auto& c : cases) {
     Recorder recorder;
     recorder.fileManagerAnswers = c.answers;
-    recorder.services().reveal(c.paths);
+    recorder.foldersOpen = c.unopened.empty();
+    EXPECT_EQ(recorder.services().reveal(c.paths), c.unopened) << c.name;
     EXPECT_EQ(recorder.shown, c.shown) << c.name;
     EXPECT_EQ(recorder.opened, c.opened) << c.name;
   }
