@@ -222,7 +222,7 @@ MoveOutcome moveInto(const AnchoredItem& item, const OpenBin& bin, const Removal
       return {false,
               FileSystemError{renameError, failure + ": " + std::strerror(renameError) + "."}};
     }
-    if (!isTargetAt(bin.files.get(), name, target)) {
+    if (!isTargetAt(bin.files.get(), name, target, OwnChange::made)) {
       // Swapped in the instant before the move: put back what was moved, untouched.
       if (renameNoReplace(bin.files.get(), name.c_str(), item.folder.get(), item.name.c_str()) ==
           0) {

@@ -163,7 +163,7 @@ std::optional<RemovalError> remove(const RemovalTarget& target) {
   emptyFolder(folder.get(), opened.st_dev, "", leftovers);
   folder.reset();
   if (!leftovers.empty()) return leftoverError(target.displayPath, leftovers);
-  if (!isTargetAt(item.folder.get(), item.name, target)) {
+  if (!isTargetAt(item.folder.get(), item.name, target, OwnChange::made)) {
     return changedAfterCheck(target.displayPath);
   }
   if (::unlinkat(item.folder.get(), name, AT_REMOVEDIR) != 0) {

@@ -34,10 +34,15 @@ FileSystemError fileSystemError(int errorNumber, const std::string& what,
                          what + " " + displayPath + ": " + std::strerror(errorNumber) + "."};
 }
 
-bool isTargetAt(int folderFd, const std::string& name, const RemovalTarget& target) {
+bool isTargetAt(int folderFd, const std::string& name, const RemovalTarget& target,
+                OwnChange ownChange) {
   if (target.shown) {
     const SeenIdentity now = FileIdentity::seenAt(folderFd, name);
-    return now.object == target.identifier && now.origin == target.shown->origin;
+    const ObjectOrigin& shown = target.shown->origin;
+    return now.object == target.identifier &&
+           (ownChange == OwnChange::made
+                ? FileIdentity::isSameOriginApartFromChange(shown, now.origin)
+                : now.origin == shown);
   }
   struct stat st {};
   if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;

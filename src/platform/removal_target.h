@@ -23,7 +23,8 @@ struct RemovalTarget {
   std::string displayPath;
   // What stood at the path when the user was shown it; none when not recorded. Another mount
   // now (a bind mount over a folder on the way) is another item, and so is another object that
-  // got the same inode number (a folder deleted and made again): its type or birth differs.
+  // got the same inode number (a folder deleted and made again): its type, birth time,
+  // generation or change time differs.
   std::optional<SeenIdentity> shown = std::nullopt;
 };
 
@@ -43,9 +44,15 @@ struct AnchoredItem {
 // number, and with a file-system error when anything else changed or cannot be read.
 std::variant<AnchoredItem, RemovalError> anchorTarget(const RemovalTarget& target);
 
+// Whether the removal has changed the target itself since it anchored it: emptied the folder,
+// or renamed it into the Trash. Either sets its change time anew.
+enum class OwnChange { none, made };
+
 // Whether the entry `name` in `folderFd` is still the target: the object the guard judged, and
-// of the origin it was shown with when that was recorded.
-bool isTargetAt(int folderFd, const std::string& name, const RemovalTarget& target);
+// of the origin it was shown with when that was recorded (the change time aside after an own
+// change).
+bool isTargetAt(int folderFd, const std::string& name, const RemovalTarget& target,
+                OwnChange ownChange = OwnChange::none);
 
 // The error for an item that is no longer the object that was judged: it is left alone.
 FileSystemError changedAfterCheck(const std::string& displayPath);

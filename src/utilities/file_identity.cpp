@@ -39,6 +39,11 @@ std::optional<std::uint32_t> generationAt(int folderFd, const std::string& name,
   return generation;
 }
 
+std::int64_t nanoseconds(const struct statx_timestamp& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 +
+         static_cast<std::int64_t>(time.tv_nsec);
+}
+
 // "." and ".." removed lexically, as a standardized file URL has them removed.
 std::string standardized(std::string_view path) {
   std::vector<std::string_view> stack;
@@ -180,7 +185,7 @@ SeenIdentity seenAt(int folderFd, const std::string& name) {
   SeenIdentity found;
   struct statx sx {};
   if (::statx(folderFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-              STATX_TYPE | STATX_INO | STATX_MNT_ID | STATX_BTIME, &sx) != 0) {
+              STATX_TYPE | STATX_INO | STATX_MNT_ID | STATX_BTIME | STATX_CTIME, &sx) != 0) {
     return found;
   }
   const FileIdentifier object{
@@ -190,16 +195,24 @@ SeenIdentity seenAt(int folderFd, const std::string& name) {
   if ((sx.stx_mask & STATX_MNT_ID) != 0) found.mount = sx.stx_mnt_id;
   found.origin.type = sx.stx_mode & S_IFMT;
   if ((sx.stx_mask & STATX_BTIME) != 0) {
-    found.origin.birth = static_cast<std::int64_t>(sx.stx_btime.tv_sec) * 1'000'000'000 +
-                         static_cast<std::int64_t>(sx.stx_btime.tv_nsec);
+    found.origin.birth = nanoseconds(sx.stx_btime);
   } else if (S_ISREG(sx.stx_mode) || S_ISDIR(sx.stx_mode)) {
     found.origin.generation = generationAt(folderFd, name, object);
+  }
+  if (!found.origin.birth && !found.origin.generation && (sx.stx_mask & STATX_CTIME) != 0) {
+    found.origin.change = nanoseconds(sx.stx_ctime);
   }
   return found;
 }
 
 bool isAnotherItem(const SeenIdentity& before, const SeenIdentity& now) {
   return now.object && now != before;
+}
+
+bool isSameOriginApartFromChange(const ObjectOrigin& before, const ObjectOrigin& now) {
+  ObjectOrigin unchanged = now;
+  unchanged.change = before.change;
+  return unchanged == before;
 }
 
 }  // namespace hl::FileIdentity

@@ -26,6 +26,11 @@ struct ObjectOrigin {
   // gives the number to a new object; none where it offers none (or for what is neither a file
   // nor a folder).
   std::optional<std::uint32_t> generation = std::nullopt;
+  // Where there is neither: the inode's change time in nanoseconds, which an object made anew
+  // gets afresh. It moves as well when the object's status changes, or a folder's entries, so
+  // such an object is then taken for another one: the safe side. Whole seconds on some file
+  // systems, where an object made again within the second it last changed goes unnoticed.
+  std::optional<std::int64_t> change = std::nullopt;
   bool operator==(const ObjectOrigin&) const = default;
 };
 
@@ -83,6 +88,10 @@ SeenIdentity seenAt(int folderFd, const std::string& name);
 // mount, or something where there was nothing. Nothing found now is no change: the item is
 // gone, which the removal reports as such.
 bool isAnotherItem(const SeenIdentity& before, const SeenIdentity& now);
+
+// Whether `now` is of the origin `before`, the change time aside: for a look after the removal
+// itself changed the object (renamed it, emptied it), which sets that time anew.
+bool isSameOriginApartFromChange(const ObjectOrigin& before, const ObjectOrigin& now);
 
 }  // namespace FileIdentity
 

@@ -4,6 +4,7 @@
 #include "services/removal/trash_service.h"
 #include "services/system/git_service.h"
 #include "support/git_repository.h"
+#include "support/no_birth_time_volume.h"
 #include "support/scratch_mount.h"
 
 using namespace hl;
@@ -97,18 +98,37 @@ TEST(ScannerEndToEnd, AnAgentWorktreeGoesToTheTrashAndItsRepositoryForgetsIt) {
 // A whole project chosen in the tree, then renamed away and replaced, linked elsewhere, or
 // hidden under a mount before the confirmation: nothing is removed and nothing counted.
 TEST(ScannerEndToEnd, AFolderChangedSinceItWasChosenIsNeverRemovedNorCounted) {
-  enum class Change { replaced, link, bindOverParent, remade, fileMadeAgainAsFolder };
+  // The last: made again where the file system keeps neither a birth time nor a generation.
+  enum class Change {
+    replaced,
+    link,
+    bindOverParent,
+    remade,
+    fileMadeAgainAsFolder,
+    remadeWhereNoBirthTime
+  };
   const std::string mountReason = hl::test::ScratchMount::unavailableReason();
-  for (const Change change : {Change::replaced, Change::link, Change::bindOverParent,
-                              Change::remade, Change::fileMadeAgainAsFolder}) {
+  const std::string volumeReason = hl::test::NoBirthTimeVolume::unavailableReason();
+  for (const Change change :
+       {Change::replaced, Change::link, Change::bindOverParent, Change::remade,
+        Change::fileMadeAgainAsFolder, Change::remadeWhereNoBirthTime}) {
     if (change == Change::bindOverParent && !mountReason.empty()) continue;
+    if (change == Change::remadeWhereNoBirthTime && !volumeReason.empty()) continue;
+    const bool remade = change == Change::remade || change == Change::remadeWhereNoBirthTime;
     for (const bool permanent : {false, true}) {
       SCOPED_TRACE(static_cast<int>(change) * 10 + permanent);
       ScannerFixture f;
       realRemoval(f, hl::test::makeScratchFolder("trash") + "/Trash");
       f.settings->setDeleteImmediately(permanent);
       const bool file = change == Change::fileMadeAgainAsFolder;
-      f.home.text(file ? "box/site" : "box/site/index.html", "<p>");
+      std::optional<hl::test::NoBirthTimeVolume> volume;
+      if (change == Change::remadeWhereNoBirthTime) {
+        hl::test::FakeHome contents("contents");
+        contents.text("site/index.html", "<p>");
+        volume.emplace(contents.path(), "", f.home.dir("box"));
+      } else {
+        f.home.text(file ? "box/site" : "box/site/index.html", "<p>");
+      }
       f.home.text("elsewhere/site/precious", "precious");
       f.scanned("box");
       ScannerViewModel& scanner = f.scanner();
@@ -119,7 +139,7 @@ TEST(ScannerEndToEnd, AFolderChangedSinceItWasChosenIsNeverRemovedNorCounted) {
       std::optional<hl::test::ScratchMount> mounted;
       if (change == Change::bindOverParent) {
         mounted.emplace(hl::test::ScratchMount::bind(f.home / "elsewhere", f.home / "box"));
-      } else if (change == Change::remade || file) {
+      } else if (remade || file) {
         // Deleted and made again: on ext4 it gets its old inode number back.
         hl::test::remakeInPlace(f.home / "box/site", [&] { f.home.text("box/site/new", "new"); });
       } else {
@@ -134,7 +154,7 @@ TEST(ScannerEndToEnd, AFolderChangedSinceItWasChosenIsNeverRemovedNorCounted) {
       EXPECT_TRUE(hl::test::existsNoFollow(f.home / "box/site"));
       EXPECT_EQ(hl::test::readFile(f.home / "elsewhere/site/precious"), "precious");
       mounted.reset();
-      if (change == Change::remade || file) {
+      if (remade || file) {
         EXPECT_EQ(hl::test::readFile(f.home / "box/site/new"), "new");
       } else {
         EXPECT_EQ(hl::test::readFile(f.home / (change == Change::bindOverParent

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "services/system/process_runner.h"
+
 namespace hl::test {
 namespace {
 
@@ -45,6 +47,31 @@ ScratchMount ScratchMount::bind(const std::string& source, const std::string& wh
   if (!privateNamespace().empty()) throw std::runtime_error(privateNamespace());
   if (::mount(source.c_str(), where.c_str(), nullptr, MS_BIND, nullptr) != 0) {
     throw std::runtime_error("bind " + source + " at " + where + ": " + std::strerror(errno));
+  }
+  return ScratchMount(where);
+}
+
+ScratchMount ScratchMount::ext4Image(const std::string& image, const std::string& where) {
+  if (!privateNamespace().empty()) throw std::runtime_error(privateNamespace());
+  // The mount command finds a free loop device and sets it to go when the mount goes, with the
+  // retries that other processes taking loop devices at the same time need. It runs in this
+  // process's mount namespace, so the mount stays as private as the others.
+  const auto output =
+      ProcessRunner::run("/usr/bin/mount", {"-t", "ext4", "-o", "loop,nosuid,nodev", image, where},
+                         std::chrono::seconds(60));
+  if (!output || !output->succeeded()) {
+    throw std::runtime_error("mount ext4 image " + image + " at " + where + ": " +
+                             (output ? output->err : std::string("mount could not run")));
+  }
+  return ScratchMount(where);
+}
+
+ScratchMount ScratchMount::overlay(const std::string& lower, const std::string& upper,
+                                   const std::string& work, const std::string& where) {
+  if (!privateNamespace().empty()) throw std::runtime_error(privateNamespace());
+  const std::string options = "lowerdir=" + lower + ",upperdir=" + upper + ",workdir=" + work;
+  if (::mount("overlay", where.c_str(), "overlay", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+    throw std::runtime_error("mount overlay at " + where + ": " + std::strerror(errno));
   }
   return ScratchMount(where);
 }

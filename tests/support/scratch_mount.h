@@ -16,6 +16,13 @@ class ScratchMount {
   static ScratchMount tmpfs(const std::string& where);
   // `source` bound at `where`: the same device, another mount.
   static ScratchMount bind(const std::string& source, const std::string& where);
+  // The ext4 file system in the file `image` at `where`, through a loop device that goes with
+  // the mount.
+  static ScratchMount ext4Image(const std::string& image, const std::string& where);
+  // An overlay at `where` of the folder `upper` over `lower`, with `work` (empty, on the same
+  // file system as `upper`) for its own use.
+  static ScratchMount overlay(const std::string& lower, const std::string& upper,
+                              const std::string& work, const std::string& where);
 
   ScratchMount(ScratchMount&& other) noexcept;
   ScratchMount(const ScratchMount&) = delete;

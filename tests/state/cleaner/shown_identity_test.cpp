@@ -8,6 +8,7 @@
 #include "app/composition/real_services.h"
 #include "cleaner_harness.h"
 #include "support/fake_home.h"
+#include "support/no_birth_time_volume.h"
 #include "support/scratch_mount.h"
 #include "utilities/path_canonical.h"
 
@@ -16,22 +17,34 @@ using namespace hl::test;
 
 namespace {
 
-enum class Change { replaced, link, bindOverParent, remade };
+// Made again where the file system keeps neither a birth time nor an inode generation.
+enum class Change { replaced, link, bindOverParent, remade, remadeWhereNoBirthTime };
 enum class Route { sheet, quickClean };
 
 }  // namespace
 
 TEST(CleanerShownIdentity, WhatChangedSinceItWasShownIsNeverRemovedNorCounted) {
   const std::string mountReason = ScratchMount::unavailableReason();
-  for (const Change change :
-       {Change::replaced, Change::link, Change::bindOverParent, Change::remade}) {
+  const std::string volumeReason = NoBirthTimeVolume::unavailableReason();
+  for (const Change change : {Change::replaced, Change::link, Change::bindOverParent,
+                              Change::remade, Change::remadeWhereNoBirthTime}) {
     if (change == Change::bindOverParent && !mountReason.empty()) continue;
+    if (change == Change::remadeWhereNoBirthTime && !volumeReason.empty()) continue;
+    const bool remade = change == Change::remade || change == Change::remadeWhereNoBirthTime;
     for (const bool permanent : {false, true}) {
       for (const Route flow : {Route::sheet, Route::quickClean}) {
         SCOPED_TRACE(static_cast<int>(change) * 100 + permanent * 10 + static_cast<int>(flow));
         OwnHomeCleaner c;
         CleanerViewModel& cleaner = *c.cleaner;
-        const std::string pip = c.home.text(".cache/pip/http/blob", std::string(12000, 'x'));
+        const std::string pip = c.home / ".cache/pip/http/blob";
+        std::optional<NoBirthTimeVolume> volume;
+        if (change == Change::remadeWhereNoBirthTime) {
+          FakeHome contents("contents");
+          contents.text("pip/http/blob", std::string(12000, 'x'));
+          volume.emplace(contents.path(), "", c.home.dir(".cache"));
+        } else {
+          c.home.text(".cache/pip/http/blob", std::string(12000, 'x'));
+        }
         c.home.text("elsewhere/pip/precious", "precious");
         c.settings.setDeleteImmediately(permanent);
         c.scan();
@@ -57,7 +70,7 @@ TEST(CleanerShownIdentity, WhatChangedSinceItWasShownIsNeverRemovedNorCounted) {
         std::optional<ScratchMount> mounted;
         if (change == Change::bindOverParent) {
           mounted.emplace(ScratchMount::bind(c.home / "elsewhere", c.home / ".cache"));
-        } else if (change == Change::remade) {
+        } else if (remade) {
           // Deleted and made again: on ext4 it gets its old inode number back.
           remakeInPlace(c.home / ".cache/pip", [&] { c.home.text(".cache/pip/new", "new"); });
         } else {
@@ -81,14 +94,14 @@ TEST(CleanerShownIdentity, WhatChangedSinceItWasShownIsNeverRemovedNorCounted) {
 
         // Nothing of it removed, whatever stands there now, and nothing counted as freed.
         EXPECT_EQ(readFile(c.home / "elsewhere/pip/precious"), "precious");
-        if (change == Change::replaced || change == Change::remade) {
+        if (change == Change::replaced || remade) {
           EXPECT_EQ(readFile(c.home / ".cache/pip/new"), "new");
         }
         if (change == Change::link) {
           EXPECT_TRUE(existsNoFollow(c.home / ".cache/pip"));
         }
         mounted.reset();
-        if (change != Change::remade) {
+        if (!remade) {
           EXPECT_TRUE(existsNoFollow(change == Change::bindOverParent ? pip
                                                                       : c.home / "pip.old/http/blob"));
         }
