@@ -73,7 +73,7 @@ AppModel::AppModel(std::unique_ptr<SettingsStore> settings, AppModelDependencies
     if (self) self->refreshVolume();
   };
   cleaner_->setOnDiskChanged(diskChanged);
-  scanner_->setOnDiskChanged([self] {
+  scanner_->setOnDiskChanged([self](const TrashResult&) {
     if (!self) return;
     // What the folder scanner moved to the Trash makes the cleaner's Trash row stale.
     if (self->scanner_->activeRemovalMode() == RemovalMode::trash) {
