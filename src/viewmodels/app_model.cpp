@@ -73,12 +73,11 @@ AppModel::AppModel(std::unique_ptr<SettingsStore> settings, AppModelDependencies
     if (self) self->refreshVolume();
   };
   cleaner_->setOnDiskChanged(diskChanged);
-  scanner_->setOnDiskChanged([self] {
+  scanner_->setOnDiskChanged([self](const TrashResult& result) {
     if (!self) return;
-    // What the folder scanner moved to the Trash makes the cleaner's Trash row stale.
-    if (self->scanner_->activeRemovalMode() == RemovalMode::trash) {
-      self->cleaner_->measureTrashAgain();
-    }
+    // The cleaner's list follows what the folder scanner removed: the items that went leave it,
+    // and the figures the removal changed are measured again.
+    self->cleaner_->removedElsewhere(result);
     self->refreshVolume();
   });
 

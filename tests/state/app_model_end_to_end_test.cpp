@@ -45,6 +45,7 @@ struct RealApp {
     dependencies.historyStore = CompositionRoot::historyStore();
     dependencies.cleaner = CompositionRoot::cleanerServices(home, DestructiveGate::open());
     dependencies.scanner = CompositionRoot::scannerServices(home, DestructiveGate::open());
+    dependencies.scanner.clock = wall.clock();
     model = std::make_unique<AppModel>(
         std::make_unique<SettingsStore>(SettingsStore::standardDefaults()),
         std::move(dependencies));
@@ -202,4 +203,64 @@ TEST(AppModelEndToEnd, QuickCleanArmsConfirmsASecondLaterAndRecords) {
 
   app.expectInTheTrashAndRecorded("Quick Clean (menu bar)", "Quick Clean (tray)");
   app.expectTheTrashRowMeasuredAgain();
+}
+
+// The folder scanner moves to the Trash a Home item and a project folder that holds one: both
+// leave the Home list with their check marks, and Total found counts what went once, in the
+// Trash row. A project whose name merely begins with the removed one's stays.
+TEST(AppModelEndToEnd, WhatTheFolderScannerRemovedLeavesTheHomeListAndIsCountedOnce) {
+  RealApp app;
+  const std::string project = app.home + "/Developer/app";
+  const std::string other = app.home + "/Developer/app2";
+  for (const std::string& folder : {project, other}) {
+    writeFile(folder + "/CMakeLists.txt", 100);
+    writeFile(folder + "/build/out.bin", 26000);
+  }
+  CleanerViewModel& cleaner = app.cleaner();
+  app.startUp();
+  const std::string build = cleanPath(project + "/build");
+  const std::string otherBuild = cleanPath(other + "/build");
+  const std::string trashRow = cleanPath(TrashFolders::homeTrash());
+  std::set<std::string> listed;
+  for (const CacheItem& item : cleaner.items()) {
+    listed.insert(item.id);
+    if (item.isSelectable()) cleaner.setChecked(item.id, true);
+  }
+  cleaner.setTableSelection(listed);
+  const std::set<std::string> gone = {build, cleanPath(app.pip)};
+  for (const std::string& id : {build, otherBuild, cleanPath(app.pip), trashRow}) {
+    ASSERT_TRUE(listed.contains(id)) << id;
+  }
+  std::int64_t goneSize = 0;
+  for (const std::string& id : gone) goneSize += cleaner.item(id)->knownSize();
+  const std::int64_t foundBefore = cleaner.totalFound();
+  const std::int64_t trashBefore = *cleaner.item(trashRow)->size;
+
+  ScannerViewModel& scanner = app.model->scanner();
+  scanner.scan(app.home);
+  waitUntil([&] { return scanner.root() && !scanner.isScanning(); });
+  scanner.requestTrash(std::set<std::string>{cleanPath(project), cleanPath(app.pip)});
+  waitUntil([&] { return !scanner.isCheckingPolicy(); });
+  ASSERT_TRUE(scanner.pendingPlan()) << scanner.resultMessage().value_or("");
+  app.wall.advance(1s);
+  scanner.confirmTrash(*scanner.pendingPlan());
+  waitUntil([&] { return !scanner.isTrashing(); });
+  ASSERT_TRUE(scanner.resultMessage());
+  EXPECT_TRUE(scanner.resultMessage()->starts_with("Cleaned 2 items ("))
+      << *scanner.resultMessage();
+  EXPECT_FALSE(existsNoFollow(project));
+
+  for (const std::string& id : gone) {
+    EXPECT_FALSE(cleaner.item(id)) << id;
+    EXPECT_FALSE(cleaner.checked().contains(id)) << id;
+    EXPECT_FALSE(cleaner.tableSelection().contains(id)) << id;
+  }
+  for (const std::string& id : {otherBuild, cleanPath(app.logs)}) {
+    EXPECT_TRUE(cleaner.item(id)) << id;
+    EXPECT_TRUE(cleaner.checked().contains(id)) << id;
+  }
+  waitUntil([&] { return cleaner.item(trashRow)->size == RealApp::inTheTrash(); });
+  const std::int64_t trashGrowth = *cleaner.item(trashRow)->size - trashBefore;
+  EXPECT_GE(trashGrowth, goneSize);
+  EXPECT_EQ(cleaner.totalFound(), foundBefore - goneSize + trashGrowth);
 }

@@ -133,7 +133,7 @@ struct ScannerFixture {
   ScannerViewModel& scanner() {
     if (!made) {
       made = std::make_unique<ScannerViewModel>(activity, history, settings.get(), services);
-      made->setOnDiskChanged([this] { ++diskChanges; });
+      made->setOnDiskChanged([this](const TrashResult&) { ++diskChanges; });
     }
     return *made;
   }

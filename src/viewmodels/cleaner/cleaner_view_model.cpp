@@ -98,7 +98,7 @@ CleanerViewModel::~CleanerViewModel() {
     mailbox_->model = nullptr;
   }
   scanHandle_.reset();
-  trashMeasurement_.request_stop();
+  stopMeasuringAgain();
 }
 
 SettingsStore& CleanerViewModel::settings() const { return settings_; }

@@ -265,11 +265,11 @@ class CleanerViewModel : public QObject, private FlowHost {
   // second; otherwise starts the removal. `isTrashing` holds when it returns. Takes its own copy:
   // the pending plan it clears may be the one passed.
   void confirmTrash(TrashPlan plan, Date now);
-  // Measures the Trash row again, alone and on a worker thread, and shows its new size (the
-  // totals follow): called once anything was moved to the Trash, here or on another page. Its
-  // cached size is dropped at once, so a scan that starts meanwhile measures it too, and that
-  // scan's figure stands: the older one is dropped when it arrives.
-  void measureTrashAgain();
+  // Another page removed folders (the succeeded paths of `result`): every item at or inside one
+  // of them leaves the list with its check mark and highlight (a row of several folders once all
+  // of them went), and the items that held one are measured again, as is the Trash row when
+  // anything was moved to the Trash. The totals follow, without a rescan.
+  void removedElsewhere(const TrashResult& result);
   // The repositories whose worktree records git may prune after these items were removed.
   static std::set<std::string> repositoriesToPrune(const std::vector<CacheItem>& removed);
 
@@ -433,6 +433,8 @@ class CleanerViewModel : public QObject, private FlowHost {
   // After an edit of elements in place: always notifies and moves the revision.
   void itemsEdited();
   void assignChecked(std::set<std::string> ids);
+  // Takes the items out of the list, and their ids out of the check marks and highlighted rows.
+  void dropItems(const std::set<std::string>& ids);
   // Takes the ids out of the check marks and the highlighted rows.
   template <typename Ids>
   void withdraw(const Ids& ids) {
@@ -507,6 +509,13 @@ class CleanerViewModel : public QObject, private FlowHost {
   Flow<std::optional<std::string>> runningBlocker(NativeAction action);
   Flow<> checkAction(CacheItem item);
   Flow<> runTool(CacheItem item, DestructiveGate gate);
+  // Measures these listed items again, alone and on a worker thread, and shows their new sizes
+  // (the totals follow): what a removal changed. Their cached sizes are dropped at once, so a
+  // scan that starts meanwhile measures them too, and that scan's figures stand: the older ones
+  // are dropped when they arrive, as is an item's older measurement still walking.
+  void measureAgain(const std::set<std::string>& ids);
+  std::set<std::string> trashRowIDs() const;
+  void stopMeasuringAgain();
   // A removal runs, is being planned, or Quick Clean was confirmed and has not finished.
   bool removalBusy() const;
   void refuseWhileBusy(TrashTrigger trigger);
@@ -582,9 +591,9 @@ class CleanerViewModel : public QObject, private FlowHost {
   std::unique_ptr<CleanerScanEngine::Run> scanHandle_;
   std::vector<CacheScanEvent> pendingEvents_;
   Instant lastFlush_{};
-  // The Trash row's measurement after a removal: stopped by a newer one, a scan or the model's
-  // end.
-  std::stop_source trashMeasurement_;
+  // The measurements of items after a removal, by id: each stopped by a newer one of the same
+  // item, a scan or the model's end.
+  std::map<std::string, std::stop_source> measuringAgain_;
 
   Inputs pendingChanges_ = 0;
   int batchDepth_ = 0;

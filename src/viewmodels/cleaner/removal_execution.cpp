@@ -1,5 +1,6 @@
 // The one removal path of the cleaner: the gate, every item checked again, the trash service,
-// the history, optional worktree pruning, the list and one result message.
+// the history, optional worktree pruning, the list and one result message. Also how the list
+// follows a removal made elsewhere, and what a removal changed is measured again.
 
 #include <algorithm>
 #include <chrono>
@@ -8,6 +9,7 @@
 #include "models/owner_names.h"
 #include "utilities/byte_formatting.h"
 #include "utilities/path_canonical.h"
+#include "utilities/path_relation.h"
 #include "viewmodels/activity_log.h"
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "viewmodels/history_view_model.h"
@@ -263,12 +265,9 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
     forgotten.assign(removedIDs.begin(), removedIDs.end());
   }
   engine_->forget(forgotten);
-  if (!isPermanent(mode) && !result.succeeded.empty()) measureTrashAgain();
+  if (!isPermanent(mode) && !result.succeeded.empty()) measureAgain(trashRowIDs());
 
-  std::erase_if(items_, [&](const CacheItem& item) { return removedIDs.contains(item.id); });
-  reindex();
-  itemsEdited();
-  withdraw(removedIDs);
+  dropItems(removedIDs);
   assign(isTrashing_, false, Input::isTrashing);
 
   const std::string summary = result.summary();
@@ -293,32 +292,95 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
   co_return RemovalOutcome{std::move(result), std::nullopt};
 }
 
-void CleanerViewModel::measureTrashAgain() {
+void CleanerViewModel::dropItems(const std::set<std::string>& ids) {
+  std::erase_if(items_, [&](const CacheItem& item) { return ids.contains(item.id); });
+  reindex();
+  itemsEdited();
+  withdraw(ids);
+}
+
+void CleanerViewModel::removedElsewhere(const TrashResult& result) {
   assertOnGuiThread();
-  std::vector<CacheItem> rows;
-  std::vector<std::string> ids;
+  Batch batch(*this);
+  std::vector<std::string> removed;
+  for (const std::string& url : result.succeeded) removed.push_back(cleanPath(url));
+  const auto went = [&](const std::string& path) {
+    return std::any_of(removed.begin(), removed.end(), [&](const std::string& folder) {
+      return PathRelation::isSameOrDescendant(path, folder);
+    });
+  };
+  const auto heldOne = [&](const std::string& path) {
+    return std::any_of(removed.begin(), removed.end(), [&](const std::string& folder) {
+      return PathRelation::isSameOrDescendant(folder, path);
+    });
+  };
+  std::set<std::string> gone;
+  std::set<std::string> changed;
   for (const CacheItem& item : items_) {
-    if (item.group != CacheGroup::trash) continue;
-    rows.push_back(item);
-    ids.push_back(item.id);
+    // A row that stands for something other than a folder is not judged by its path.
+    if (item.kind != ItemKind::path) continue;
+    const std::set<std::string> targets = canonicalTargets(item);
+    const auto goneTargets = std::count_if(targets.begin(), targets.end(), went);
+    if (goneTargets == static_cast<std::ptrdiff_t>(targets.size())) {
+      gone.insert(item.id);
+    } else if (goneTargets == 0 && std::any_of(targets.begin(), targets.end(), heldOne)) {
+      // Only while all its folders stand: measured, a missing one would read as unreadable, so
+      // a row some of whose folders went is left as it is until the next scan.
+      changed.insert(item.id);
+    }
+  }
+  if (!gone.empty()) {
+    engine_->forget(std::vector<std::string>(gone.begin(), gone.end()));
+    dropItems(gone);
+  }
+  if (!isPermanent(result.mode) && !result.succeeded.empty()) changed.merge(trashRowIDs());
+  measureAgain(changed);
+}
+
+std::set<std::string> CleanerViewModel::trashRowIDs() const {
+  std::set<std::string> ids;
+  for (const CacheItem& item : items_) {
+    if (item.group == CacheGroup::trash) ids.insert(item.id);
+  }
+  return ids;
+}
+
+void CleanerViewModel::measureAgain(const std::set<std::string>& ids) {
+  struct Row {
+    CacheItem item;
+    std::stop_token stop;
+  };
+  std::vector<Row> rows;
+  std::vector<std::string> forgotten;
+  for (const std::string& id : ids) {
+    const CacheItem* item = itemPointer(id);
+    if (!item) continue;
+    // A measurement of it still walking is overtaken: what it finds may be from before this
+    // removal.
+    std::stop_source& stop = measuringAgain_[id];
+    stop.request_stop();
+    stop = std::stop_source();
+    rows.push_back({*item, stop.get_token()});
+    forgotten.push_back(id);
   }
   if (rows.empty()) return;
-  engine_->forget(ids);
-  // A measurement still walking is overtaken: what it finds may be from before this removal.
-  trashMeasurement_.request_stop();
-  trashMeasurement_ = std::stop_source();
-  executor_->runInBackground(
-      [engine = engine_, rows = std::move(rows), stop = trashMeasurement_.get_token(),
-       post = poster()] {
-        for (const CacheItem& row : rows) {
-          std::optional<DirectoryMeasurement> measured = engine->measure(row, stop);
-          if (!measured) return;
-          post([id = row.id, measurement = std::move(*measured), stop](CleanerViewModel& model) {
-            // Overtaken meanwhile (a scan, a newer removal, the model's end): not shown.
-            if (!stop.stop_requested()) model.applyMeasurement(id, measurement);
-          });
-        }
+  engine_->forget(forgotten);
+  executor_->runInBackground([engine = engine_, rows = std::move(rows), post = poster()] {
+    for (const Row& row : rows) {
+      std::optional<DirectoryMeasurement> measured = engine->measure(row.item, row.stop);
+      if (!measured) continue;
+      post([id = row.item.id, measurement = std::move(*measured),
+            stop = row.stop](CleanerViewModel& model) {
+        // Overtaken meanwhile (a scan, a newer removal, the model's end): not shown.
+        if (!stop.stop_requested()) model.applyMeasurement(id, measurement);
       });
+    }
+  });
+}
+
+void CleanerViewModel::stopMeasuringAgain() {
+  for (auto& [id, stop] : measuringAgain_) stop.request_stop();
+  measuringAgain_.clear();
 }
 
 std::set<std::string> CleanerViewModel::repositoriesToPrune(const std::vector<CacheItem>& removed) {

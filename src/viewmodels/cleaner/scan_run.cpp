@@ -40,8 +40,8 @@ void CleanerViewModel::rescan(bool force) {
   Batch batch(*this);
   // Giving the old run up drops its pending events and everything it still sends.
   scanHandle_.reset();
-  // The run measures the Trash row itself.
-  trashMeasurement_.request_stop();
+  // The run measures the items itself.
+  stopMeasuringAgain();
   const std::uint64_t run = ++scanRun_;
   pendingEvents_.clear();
 

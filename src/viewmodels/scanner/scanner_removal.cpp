@@ -341,7 +341,7 @@ void ScannerViewModel::finishRemoval(std::shared_ptr<Removal> removal) {
     }
   }
   setResultMessage(std::move(message));
-  if (onDiskChanged_) onDiskChanged_();
+  if (onDiskChanged_) onDiskChanged_(result);
 }
 
 std::optional<std::string> ScannerViewModel::registeredRepository(const std::string& worktree) {

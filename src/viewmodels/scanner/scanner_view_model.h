@@ -173,8 +173,10 @@ class ScannerViewModel : public QObject {
   // Puts the ids, sorted, one a line, on the clipboard.
   void copyPaths(const std::vector<std::string>& ids) const;
 
-  // Called after every removal that reached the trash service.
-  void setOnDiskChanged(std::function<void()> callback) { onDiskChanged_ = std::move(callback); }
+  // Called after every removal that reached the trash service, with its result: what went and
+  // how, so that other pages can follow.
+  using DiskChanged = std::function<void(const TrashResult&)>;
+  void setOnDiskChanged(DiskChanged callback) { onDiskChanged_ = std::move(callback); }
 
  signals:
   void rootURLChanged();
@@ -244,7 +246,7 @@ class ScannerViewModel : public QObject {
   SettingsStore* const settings_;
   ScannerServices services_;
   QThreadPool workers_;
-  std::function<void()> onDiskChanged_;
+  DiskChanged onDiskChanged_;
 
   std::optional<std::string> rootURL_;
   ScannerTree tree_;

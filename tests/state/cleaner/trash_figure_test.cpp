@@ -1,5 +1,6 @@
-// The Trash row's figure after the program moved something to the Trash: measured again alone,
-// away from the GUI thread, once the removal is recorded; the totals follow it.
+// The figures a removal changed: the Trash row's after the program moved something to the Trash,
+// and an item's that held a folder removed elsewhere, measured again alone, away from the GUI
+// thread, once the removal is recorded; the totals follow them.
 
 #include <gtest/gtest.h>
 
@@ -105,4 +106,50 @@ TEST(CleanerTrashFigure, AScanStartedMeanwhileTakesOverTheTrashFigure) {
   h.deliver(CacheScanEvent::ItemSized{kTrash, measured(1600)});
   h.endRun();
   EXPECT_EQ(h->item(kTrash)->size, 1600);
+}
+
+namespace {
+
+TrashResult deletedElsewhere(const std::string& url) {
+  TrashResult result;
+  result.mode = RemovalMode::deletePermanently;
+  result.succeeded = {url};
+  return result;
+}
+
+}  // namespace
+
+// After a removal elsewhere the item that held a removed folder is measured again; a newer
+// measurement of that same item overtakes the one still walking, another item's does not.
+TEST(CleanerTrashFigure, OnlyANewerMeasurementOfTheSameItemOvertakesOne) {
+  struct Case {
+    const char* name;
+    const char* removedNext;
+    bool overtaken;
+  };
+  for (const Case& c :
+       {Case{"another item", "/c/b/x", false}, Case{"the same item", "/c/a/y", true}}) {
+    SCOPED_TRACE(c.name);
+    Guarded h;
+    scanWithTrash(h);
+    h.engine->measurements["/c/a"] = measured(600);
+    h.engine->measurements["/c/b"] = measured(150);
+    std::optional<std::stop_token> first;
+    h.engine->onMeasure = [&] {
+      if (first) return;
+      first = h.engine->lastStop;
+      h->removedElsewhere(deletedElsewhere(c.removedNext));
+    };
+    h->removedElsewhere(deletedElsewhere("/c/a/x"));
+    h.executor->settle();
+
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->stop_requested(), c.overtaken);
+    EXPECT_EQ(h.engine->measured,
+              (std::vector<std::string>{"/c/a", c.overtaken ? "/c/a" : "/c/b"}));
+    EXPECT_EQ(h->item("/c/a")->size, 600);
+    EXPECT_EQ(h->item("/c/b")->size, c.overtaken ? 200 : 150);
+    // Deleted, so the Trash is as it was.
+    EXPECT_EQ(h->totalFound(), 600 + (c.overtaken ? 200 : 150) + 500);
+  }
 }
