@@ -12,6 +12,7 @@ using IniEncoding::encodeBytesInto;
 using IniEncoding::encodeScalarInto;
 using IniEncoding::encodeTextInto;
 using IniEncoding::escapeKey;
+using IniEncoding::isAsciiSpace;
 using IniEncoding::isCleanText;
 using IniEncoding::kByteOrderMark;
 using IniEncoding::sortsBefore;
@@ -19,10 +20,9 @@ using IniEncoding::unescapeKey;
 
 namespace {
 
-// The blank space a line may start with.
+// The blank space a line may start with (not a vertical tab or a form feed, which Qt trims from a
+// key but which start a line that is neither a key nor a section).
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-// The blank space Qt trims from a key and a section name: a vertical tab or a form feed too.
-bool isAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool isSpecial(char c) {
   return c == '\n' || c == '\r' || c == '"' || c == ';' || c == '=' || c == '\\';
 }
@@ -120,8 +120,9 @@ done:
 }
 
 std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && isAsciiSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isAsciiSpace(text.back())) text.remove_suffix(1);
+  const auto blank = [](char c) { return isAsciiSpace(static_cast<unsigned char>(c)); };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
 }
 

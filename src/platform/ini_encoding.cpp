@@ -335,8 +335,6 @@ bool isCleanText(std::string_view text) {
 
 namespace {
 
-bool isAsciiSpace(char32_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 // The number in an escape's two or four units as Qt reads it (as `QString::toUShort(…, 16)`
 // does): ASCII white space around it, then an optional "+", an optional "0x" or "0X" and at
 // least one hexadecimal digit. "%U 052", "%U+052", "%U0x52" and "%U52  " are all "R"; a "-", a

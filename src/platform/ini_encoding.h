@@ -17,6 +17,10 @@ using Value = IniDocument::Value;
 
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// The blank space Qt trims from keys and section names and around the digits of an escape: a
+// vertical tab and a form feed among it.
+inline bool isAsciiSpace(char32_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // Valid UTF-8 with no control characters but tabs and line breaks: what Qt writes and a person
 // edits. Anything else in a settings file is damage.
 bool isCleanText(std::string_view text);
