@@ -12,22 +12,28 @@ using IniEncoding::encodeBytesInto;
 using IniEncoding::encodeScalarInto;
 using IniEncoding::encodeTextInto;
 using IniEncoding::escapeKey;
+using IniEncoding::isAsciiSpace;
 using IniEncoding::isCleanText;
 using IniEncoding::kByteOrderMark;
+using IniEncoding::sortsBefore;
 using IniEncoding::unescapeKey;
 
 namespace {
 
+// The blank space a line may start with (not a vertical tab or a form feed, which Qt trims from a
+// key but which start a line that is neither a key nor a section).
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool isSpecial(char c) {
   return c == '\n' || c == '\r' || c == '"' || c == ';' || c == '=' || c == '\\';
 }
 
 // The file's physical lines and whether each is clean, so that a quote or an escaped line break
-// in damaged bytes never swallows the good lines after it.
+// in damaged bytes never swallows the good lines after it (unless the lines are split as Qt
+// splits them).
 class PhysicalLines {
  public:
-  explicit PhysicalLines(std::string_view data) {
+  PhysicalLines(std::string_view data, IniDocument::Splitting splitting)
+      : asQt_(splitting == IniDocument::Splitting::asQt) {
     std::size_t start = 0;
     for (std::size_t i = 0; i <= data.size(); ++i) {
       if (i == data.size() || data[i] == '\n' || data[i] == '\r') {
@@ -42,10 +48,11 @@ class PhysicalLines {
   bool mayCross(std::size_t at) const {
     const auto line = static_cast<std::size_t>(
         std::lower_bound(ends_.begin(), ends_.end(), at) - ends_.begin());
-    return clean_[line] && line + 1 < clean_.size() && clean_[line + 1];
+    return line + 1 < clean_.size() && (asQt_ || (clean_[line] && clean_[line + 1]));
   }
 
  private:
+  bool asQt_;
   std::vector<std::size_t> ends_;
   std::vector<bool> clean_;
 };
@@ -112,12 +119,11 @@ done:
   return lineLength > 0;
 }
 
-std::string trimmed(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && isSpace(text[begin])) ++begin;
-  while (end > begin && isSpace(text[end - 1])) --end;
-  return std::string(text.substr(begin, end - begin));
+std::string_view trimmed(std::string_view text) {
+  const auto blank = [](char c) { return isAsciiSpace(static_cast<unsigned char>(c)); };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
 }
 
 // Whether a value as read ends inside a quote or on a backslash that escapes nothing: the file
@@ -135,6 +141,16 @@ bool leavesLineOpen(std::string_view raw) {
   return inQuotes;
 }
 
+// Whether a backslash in a value escapes the first byte of a character that is not ASCII. Qt's
+// writer never writes one; its reader skips that byte alone and reads the rest of the character
+// as replacement characters, where ours keeps the bytes.
+bool escapesPartOfACharacter(std::string_view raw) {
+  for (std::size_t i = 0; i + 1 < raw.size(); ++i) {
+    if (raw[i] == '\\' && static_cast<unsigned char>(raw[++i]) >= 0x80) return true;
+  }
+  return false;
+}
+
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
@@ -144,7 +160,7 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-IniDocument IniDocument::parse(std::string_view data) {
+IniDocument IniDocument::parse(std::string_view data, Splitting splitting) {
   IniDocument document;
   // Qt looks for the sections of a file that starts with a byte-order mark as if it were not
   // there, but reads the keys before the first section with it, as the start of the first line.
@@ -153,14 +169,14 @@ IniDocument IniDocument::parse(std::string_view data) {
     while (first < data.size() && isSpace(data[first])) ++first;
     if (first < data.size() && data[first] == '[') data.remove_prefix(kByteOrderMark.size());
   }
-  const PhysicalLines physical(data);
+  const PhysicalLines physical(data, splitting);
   document.damaged_ = !physical.allClean();
 
   std::string section;
-  // Under a header that could not be read: the keys there belong to no section of the program's
-  // (Qt files them under a section with a garbled name). They are left out here, and the copy of
-  // the damaged file kept before it is rewritten holds them.
-  bool sectionUnreadable = false;
+  // The section each key was last set in. Qt reads the sections in the order of their names, so
+  // of two that set the same key ("a\b" under "[General]" and "b" under "[a]"), the one whose
+  // name sorts later gives its value, wherever it stands in the file.
+  std::map<std::string, std::string, std::less<>> setIn;
   std::size_t position = 0;
   std::size_t start = 0;
   std::size_t length = 0;
@@ -170,22 +186,22 @@ IniDocument IniDocument::parse(std::string_view data) {
     const std::string_view line = data.substr(start, length);
     if (quoteSpansLines) document.damaged_ = true;
     if (line.front() == '[') {
-      sectionUnreadable = !isCleanText(line);
-      if (sectionUnreadable) continue;
+      // A name with bytes that are not UTF-8 is read as Qt reads it, with U+FFFD in their place
+      // (the bytes made the file damaged).
       std::size_t close = line.find(']');
       if (close == std::string_view::npos) {
         document.damaged_ = true;
         close = line.size();
       }
-      const std::string name = trimmed(line.substr(1, close - 1));
+      const std::string_view name = trimmed(line.substr(1, close - 1));
       if (equalsIgnoringAsciiCase(name, "general")) {
         section.clear();
       } else if (equalsIgnoringAsciiCase(name, "%general")) {
-        section = name.substr(1) + "/";
+        section = std::string(name.substr(1)) + "/";
       } else {
         section = unescapeKey(name) + "/";
       }
-      ++document.readLines_;
+      if (isCleanText(line)) ++document.readLines_;
       continue;
     }
     if (equals < 0) {
@@ -193,19 +209,26 @@ IniDocument IniDocument::parse(std::string_view data) {
       if (line.front() != ';' && !byteOrderMarkAlone) document.damaged_ = true;
       continue;
     }
-    auto keyEnd = static_cast<std::size_t>(equals);
-    while (keyEnd > start && (data[keyEnd - 1] == ' ' || data[keyEnd - 1] == '\t')) --keyEnd;
-    const std::string_view rawKey = data.substr(start, keyEnd - start);
-    if (sectionUnreadable || !isCleanText(rawKey)) continue;
+    // Every key Qt reads is read, as Qt decodes it: trimmed of blank space (a vertical tab too),
+    // with bytes that are not UTF-8 and control characters (which made the file damaged). A
+    // rewrite keeps it, so that Qt reads it as before.
+    const std::string_view rawKey =
+        trimmed(data.substr(start, static_cast<std::size_t>(equals) - start));
     const auto valueStart = static_cast<std::size_t>(equals) + 1;
     Entry entry{std::string(data.substr(valueStart, start + length - valueStart)), true};
-    // A value left open (the file cut short, or damage ended its line) is damage too.
-    const bool sound = isCleanText(entry.raw) && !leavesLineOpen(entry.raw);
+    // A value left open (the file cut short, or damage ended its line) is damage too, and so is
+    // one that Qt reads with replacement characters.
+    const bool sound = isCleanText(entry.raw) && !leavesLineOpen(entry.raw) &&
+                       !escapesPartOfACharacter(entry.raw);
     if (!sound) document.damaged_ = true;
     // One that goes on over a line break is written back on one line.
     entry.clean = sound && entry.raw.find_first_of("\n\r") == std::string::npos;
-    document.entries_[section + unescapeKey(rawKey)] = std::move(entry);
-    ++document.readLines_;
+    if (isCleanText(rawKey)) ++document.readLines_;
+    std::string key = section + unescapeKey(rawKey);
+    const auto [where, first] = setIn.try_emplace(key, section);
+    if (!first && where->second != section && sortsBefore(section, where->second)) continue;
+    where->second = section;
+    document.entries_[std::move(key)] = std::move(entry);
   }
   return document;
 }
@@ -233,11 +256,13 @@ void IniDocument::set(std::string_view key, std::string encoded) {
 }
 
 std::string IniDocument::serialize() const {
-  // Sections in order, the general one (no "/" in the key) first.
+  // Sections in order, the general one first. A key is written under the section named by what
+  // comes before its first "/"; one without a "/", or starting with one (which Qt keeps as
+  // spelled and never finds under a name without it), is written whole under "[General]".
   std::map<std::string, std::vector<std::pair<std::string, const Entry*>>> sections;
   for (const auto& [key, entry] : entries_) {
     const std::size_t slash = key.find('/');
-    if (slash == std::string::npos) {
+    if (slash == std::string::npos || slash == 0) {
       sections[""].emplace_back(key, &entry);
     } else {
       sections[key.substr(0, slash)].emplace_back(key.substr(slash + 1), &entry);

@@ -19,10 +19,14 @@ namespace hl {
 // written as "@ByteArray(…)", which keeps every byte; Qt's own writer would turn such bytes into
 // replacement characters.
 //
-// A file can be damaged (bytes that are not UTF-8 text, lines that are neither a section, a key
-// nor a comment, a header that cannot be read, a quote left open over the lines after it). What
-// can be read of it is read; `damaged()` says that rewriting it would drop the rest, and that a
-// key may stand where it could not be read.
+// Every key Qt's reader reads is read under the name Qt gives it, however it is spelled (escapes
+// in every form Qt's decoder takes, blank space around it, slashes Qt keeps as they stand), and
+// written back so that Qt reads it under that name again.
+//
+// A file can be damaged (bytes that are not UTF-8 text or control characters, lines that are
+// neither a section, a key nor a comment, a header left unclosed, a quote left open over the lines
+// after it). What can be read of it is read; `damaged()` says that a key may stand where it could
+// not be read, and that Qt may read the file otherwise.
 class IniDocument {
  public:
   // One stored value as Qt would decode it.
@@ -40,11 +44,20 @@ class IniDocument {
   // A list (a value with a comma outside quotes), or one scalar.
   using Value = std::variant<Scalar, std::vector<Scalar>>;
 
-  static IniDocument parse(std::string_view bytes);
+  // Where a quote or an escaped line break next to damaged bytes ends.
+  enum class Splitting {
+    // At the line break, so that the good lines after it are read (the program's reading).
+    goodLines,
+    // Where Qt's reader ends it, over the lines after it: a rewrite then keeps every key as Qt
+    // read it, and never writes a key that Qt lost in a quote (a switch set off again there).
+    asQt,
+  };
+  static IniDocument parse(std::string_view bytes, Splitting splitting = Splitting::goodLines);
 
   // Not every byte of the file was read as part of a section, a key or a comment.
   bool damaged() const { return damaged_; }
-  // Nothing at all could be read, though the file holds more than blank space.
+  // Nothing at all could be read cleanly (a section or a key in clean text), though the file
+  // holds more than blank space: UTF-16, binary garbage.
   bool unreadable() const { return damaged_ && readLines_ == 0; }
 
   // The value under a key ("section/key" for keys outside the general section).
@@ -59,8 +72,9 @@ class IniDocument {
   // Stores a value written by one of the encoders below under `key`.
   void set(std::string_view key, std::string encoded);
 
-  // The whole file: the general section first, keys in order. A value that was read with
-  // damaged bytes is written again from what it decodes to, so the result is clean.
+  // The whole file: the general section first, keys in order, each spelled so that Qt's reader
+  // and ours read it under the same name. A value that was read with damaged bytes is written
+  // again from what it decodes to, so the result is clean.
   std::string serialize() const;
 
   // The stored forms of values: "true"; a text, escaped and quoted as needed; a list (empty as
@@ -78,7 +92,7 @@ class IniDocument {
 
   std::map<std::string, Entry, std::less<>> entries_;
   bool damaged_ = false;
-  int readLines_ = 0;
+  int readLines_ = 0;  // sections and keys read in clean text
 };
 
 }  // namespace hl

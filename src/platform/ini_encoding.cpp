@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <optional>
 
 namespace hl::IniEncoding {
 namespace {
@@ -15,8 +16,10 @@ constexpr char32_t kRawByte = 0x110000;
 bool isRaw(char32_t unit) { return unit >= kRawByte; }
 
 // The length of the valid UTF-8 sequence at `i` (overlong forms, surrogates and values above
-// U+10FFFF are not valid), or 0; `point` gets its code point.
-std::size_t utf8Sequence(std::string_view text, std::size_t i, char32_t& point) {
+// U+10FFFF are not valid; surrogates are when `surrogates`, the form a key keeps a lone one in),
+// or 0; `point` gets its code point.
+std::size_t utf8Sequence(std::string_view text, std::size_t i, char32_t& point,
+                         bool surrogates = false) {
   const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
   const unsigned char lead = byte(i);
   if (lead < 0x80) {
@@ -39,15 +42,16 @@ std::size_t utf8Sequence(std::string_view text, std::size_t i, char32_t& point) 
     if ((byte(i + k) & 0xC0) != 0x80) return 0;
     point = (point << 6) | (byte(i + k) & 0x3F);
   }
-  if (point < minimum || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return 0;
+  if (point < minimum || point > 0x10FFFF) return 0;
+  if (point >= 0xD800 && point <= 0xDFFF && !surrogates) return 0;
   return length;
 }
 
-Units decodeUnits(std::string_view text) {
+Units decodeUnits(std::string_view text, bool surrogates = false) {
   Units units;
   for (std::size_t i = 0; i < text.size();) {
     char32_t point = 0;
-    const std::size_t length = utf8Sequence(text, i, point);
+    const std::size_t length = utf8Sequence(text, i, point, surrogates);
     if (length == 0) {
       units.push_back(kRawByte + static_cast<unsigned char>(text[i]));
       ++i;
@@ -160,7 +164,7 @@ bool isHexDigit(char32_t c) { return hexValue(c) >= 0; }
 
 // Escapes one text the way Qt's writer does: control characters as "\xN" (and, outside
 // UTF-8 mode, everything from U+007F on), quotes around a text with ";", "," or "=" or with a
-// space at either end.
+// space at either end. Unlike Qt's writer, a byte-order mark is escaped too, so it reads back.
 void escapeInto(const Units& text, bool utf8, std::string& out) {
   const std::size_t start = out.size();
   bool needsQuotes = false;
@@ -193,7 +197,9 @@ void escapeInto(const Units& text, bool utf8, std::string& out) {
         out += static_cast<char>(ch);
         break;
       default:
-        if (ch <= 0x1F || (ch >= 0x7F && !utf8)) {
+        // A byte-order mark as an escape too: at the start of the first piece of text after
+        // the "=" (or after an escape such as "\x1") both readers drop it.
+        if (ch <= 0x1F || (ch >= 0x7F && !utf8) || ch == 0xFEFF) {
           hexEscape(ch);
           escapeNextIfDigit = true;
         } else if (utf8) {
@@ -327,46 +333,109 @@ bool isCleanText(std::string_view text) {
   return isValidUtf8(text);
 }
 
-// "%XX" and "%UXXXX" are characters, "\" is "/".
+namespace {
+
+// The number in an escape's two or four units as Qt reads it (as `QString::toUShort(…, 16)`
+// does): ASCII white space around it, then an optional "+", an optional "0x" or "0X" and at
+// least one hexadecimal digit. "%U 052", "%U+052", "%U0x52" and "%U52  " are all "R"; a "-", a
+// space after the sign or any other character leaves the "%" as it stands.
+std::optional<char16_t> escapedUnit(std::u16string_view digits) {
+  while (!digits.empty() && isAsciiSpace(digits.front())) digits.remove_prefix(1);
+  while (!digits.empty() && isAsciiSpace(digits.back())) digits.remove_suffix(1);
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  if (digits.size() >= 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    digits.remove_prefix(2);
+  }
+  if (digits.empty()) return std::nullopt;
+  unsigned value = 0;
+  for (const char16_t c : digits) {
+    const int digit = hexValue(c);
+    if (digit < 0) return std::nullopt;
+    value = value * 16 + static_cast<unsigned>(digit);
+  }
+  return static_cast<char16_t>(value);
+}
+
+// A key's text as Qt holds it, in UTF-16: every byte that is not part of valid UTF-8 becomes
+// U+FFFD, one for each byte, as Qt's decoder makes it.
+std::u16string keyUnits(std::string_view raw) {
+  std::u16string units;
+  for (std::size_t i = 0; i < raw.size();) {
+    char32_t point = 0;
+    std::size_t length = utf8Sequence(raw, i, point);
+    if (length == 0) point = 0xFFFD, length = 1;
+    if (point > 0xFFFF) {
+      units += static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
+      units += static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
+    } else {
+      units += static_cast<char16_t>(point);
+    }
+    i += length;
+  }
+  return units;
+}
+
+// UTF-16 units as a key's bytes: UTF-8, with a lone surrogate (which an escape can make) in the
+// three bytes UTF-8 would give it, so that the key is written back with the same unit.
+std::string keyText(std::u16string_view units) {
+  std::string text;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t unit = units[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      appendUtf8(text, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      ++i;
+    } else {
+      appendUtf8(text, unit);
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+// As Qt's reader decodes a key: the text as UTF-16 (a byte-order mark at its start dropped, a
+// byte that is not UTF-8 as U+FFFD), "\" as "/", "%" and two units or "%U" and four units as the
+// unit they give (`escapedUnit`); a "%" they do not make an escape stands as it is.
 std::string unescapeKey(std::string_view raw) {
-  const Units key = decodeUnits(withoutByteOrderMark(raw));
-  Units result;
+  const std::u16string key = keyUnits(withoutByteOrderMark(raw));
+  std::u16string result;
   for (std::size_t i = 0; i < key.size();) {
-    const char32_t ch = key[i];
+    const char16_t ch = key[i];
     if (ch == '\\') {
-      result.push_back('/');
+      result += u'/';
       ++i;
       continue;
     }
     if (ch != '%' || i + 1 == key.size()) {
-      result.push_back(ch);
+      result += ch;
       ++i;
       continue;
     }
     std::size_t first = i + 1;
     std::size_t digits = 2;
     if (key[first] == 'U') ++first, digits = 4;
-    char32_t value = 0;
-    bool ok = first + digits <= key.size();
-    for (std::size_t k = 0; ok && k < digits; ++k) {
-      const int digit = hexValue(key[first + k]);
-      ok = digit >= 0;
-      value = value * 16 + static_cast<char32_t>(std::max(digit, 0));
-    }
-    if (!ok) {
-      result.push_back('%');
+    const std::optional<char16_t> unit =
+        first + digits <= key.size()
+            ? escapedUnit(std::u16string_view(key).substr(first, digits))
+            : std::nullopt;
+    if (!unit) {
+      result += u'%';
       ++i;
       continue;
     }
-    result.push_back(value);
+    result += *unit;
     i = first + digits;
   }
-  return unitsToText(result);
+  return keyText(result);
 }
 
+// Every character but letters, digits, "_", "-" and "." escaped, "/" as "\", except at the end:
+// there a backslash would escape the "=" after the key (or the "]" after a section name), so the
+// line would lose its key.
 std::string escapeKey(std::string_view key) {
   std::string out;
-  for (const char32_t point : decodeUnits(key)) {
+  for (const char32_t point : decodeUnits(key, true)) {
     if (point == '/') {
       out += '\\';
     } else if ((point >= 'a' && point <= 'z') || (point >= 'A' && point <= 'Z') ||
@@ -380,7 +449,29 @@ std::string escapeKey(std::string_view key) {
       appendEscapedUnit(out, isRaw(point) ? point - kRawByte : point);
     }
   }
+  if (!out.empty() && out.back() == '\\') {
+    out.pop_back();
+    out += "%2F";
+  }
   return out;
+}
+
+bool sortsBefore(std::string_view a, std::string_view b) {
+  const auto units = [](std::string_view text) {
+    std::u16string out;
+    for (const char32_t point : decodeUnits(text, true)) {
+      if (isRaw(point)) {
+        out += static_cast<char16_t>(point - kRawByte);
+      } else if (point > 0xFFFF) {
+        out += static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
+        out += static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
+      } else {
+        out += static_cast<char16_t>(point);
+      }
+    }
+    return out;
+  };
+  return units(a) < units(b);
 }
 
 void encodeBytesInto(std::string_view bytes, std::string& out) {

@@ -17,13 +17,24 @@ using Value = IniDocument::Value;
 
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// The blank space Qt trims from keys and section names and around the digits of an escape: a
+// vertical tab and a form feed among it.
+inline bool isAsciiSpace(char32_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // Valid UTF-8 with no control characters but tabs and line breaks: what Qt writes and a person
 // edits. Anything else in a settings file is damage.
 bool isCleanText(std::string_view text);
 
-// A key or section name as stored, and back.
+// A key or section name as stored, and back. Read exactly as Qt's reader decodes it: every form
+// of its "%XX" and "%UXXXX" escapes (white space, a "+", a "0x" around the digits), a byte that
+// is not UTF-8 as U+FFFD, a lone surrogate an escape makes kept (in the three bytes UTF-8 would
+// give it). Written so that Qt's reader and ours decode the same text: never ending in a
+// backslash, which would escape the "=" after it.
 std::string unescapeKey(std::string_view raw);
 std::string escapeKey(std::string_view key);
+// Whether key or section name `a` comes before `b` in the order Qt keeps them in (their UTF-16
+// units).
+bool sortsBefore(std::string_view a, std::string_view b);
 
 // A value as stored (between "=" and the end of its line), as Qt reads it.
 Value decodeValue(std::string_view raw);

@@ -189,7 +189,10 @@ WriteOutcome write(const std::string& path, const std::map<std::string, std::str
     outcome.failure = *file.failure;
     return outcome;
   }
-  IniDocument document = IniDocument::parse(file.bytes);
+  // Read as Qt reads it, so that Qt reads every key it read before with the same value: where
+  // damage parts our reading from Qt's, a key Qt lost (a switch set off again inside a quote left
+  // open) is never written for it to find.
+  IniDocument document = IniDocument::parse(file.bytes, IniDocument::Splitting::asQt);
   if (document.damaged()) {
     const AsideCopy::Outcome kept = AsideCopy::copyAside(path, file.bytes, now);
     if (const auto* failure = std::get_if<AsideCopy::Failure>(&kept)) {

@@ -29,19 +29,62 @@ bool isList(const QVariant& value) {
   return value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QVariantList;
 }
 
+void appendUtf8(std::string& out, char32_t point) {
+  if (point < 0x80) {
+    out += static_cast<char>(point);
+  } else if (point < 0x800) {
+    out += static_cast<char>(0xC0 | (point >> 6));
+    out += static_cast<char>(0x80 | (point & 0x3F));
+  } else if (point < 0x10000) {
+    out += static_cast<char>(0xE0 | (point >> 12));
+    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (point & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (point >> 18));
+    out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (point & 0x3F));
+  }
+}
+
 }  // namespace
+
+const IniDocument::Value kNeverFound = Scalar{Kind::other, "a key Qt never finds"};
+
+bool qtFinds(const std::string& key) {
+  return !key.empty() && key.front() != '/' && key.back() != '/' &&
+         key.find("//") == std::string::npos;
+}
+
+std::string keyBytes(const QString& key) {
+  std::string out;
+  for (qsizetype i = 0; i < key.size(); ++i) {
+    const char16_t unit = key.at(i).unicode();
+    if (QChar::isHighSurrogate(unit) && i + 1 < key.size() && key.at(i + 1).isLowSurrogate()) {
+      appendUtf8(out, QChar::surrogateToUcs4(unit, key.at(i + 1).unicode()));
+      ++i;
+    } else {
+      appendUtf8(out, unit);
+    }
+  }
+  return out;
+}
 
 IniValues qtReading(const QSettings& settings) {
   IniValues values;
   for (const QString& key : settings.allKeys()) {
-    if (key.isEmpty()) continue;  // "=value": no key Qt can be asked for
+    const std::string name = keyBytes(key);
+    if (!qtFinds(name)) {
+      values[name] = kNeverFound;
+      continue;
+    }
     const QVariant value = settings.value(key);
     if (isList(value)) {
       std::vector<Scalar> list;
       for (const QVariant& element : value.toList()) list.push_back(fromQt(element));
-      values[key.toStdString()] = list;
+      values[name] = list;
     } else {
-      values[key.toStdString()] = fromQt(value);
+      values[name] = fromQt(value);
     }
   }
   return values;
@@ -50,6 +93,10 @@ IniValues qtReading(const QSettings& settings) {
 IniValues ourReading(const IniDocument& document) {
   IniValues values;
   for (const std::string& key : document.keys()) {
+    if (!qtFinds(key)) {
+      values[key] = kNeverFound;
+      continue;
+    }
     IniDocument::Value value = *document.value(key);
     auto forget = [](Scalar& scalar) {
       if (scalar.kind == Kind::other) scalar.bytes.clear();

@@ -12,6 +12,15 @@ namespace hl::test {
 // Typed values ("@Rect(…)" and the like) are compared by kind only.
 using IniValues = std::map<std::string, IniDocument::Value>;
 
+// What stands for the value of a key Qt lists but never finds: one that is empty or has a
+// leading, trailing or doubled "/" (from "/" or "\\" in the file), since Qt looks a key up under
+// its name without them. Only that such a key is there can be compared.
+extern const IniDocument::Value kNeverFound;
+bool qtFinds(const std::string& key);
+
+// A key as `IniDocument` names it: UTF-8, a lone surrogate in the three bytes UTF-8 gives it.
+std::string keyBytes(const QString& key);
+
 // What Qt's settings class reads: the reading the program used before it read the file itself,
 // and the one every file must still read as.
 IniValues qtReading(const QSettings& settings);

@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -110,6 +111,9 @@ TEST(IniDocument, WritesWhatQtReadsBack) {
   const std::vector<std::string> texts = {
       "/home/u/a b", "/home/u/c,d", " lead", "trail ", "q\"u\\", "@at", "@@two", "é😀",
       "tab\there", "semi;colon=eq", "\x01" "ab", std::string("nul\0" "9", 5)};
+  // A byte-order mark where a reader drops one: at the start of the first piece of text.
+  const std::vector<std::string> marked = {"\xEF\xBB\xBF" "first",
+                                           "\x01\xEF\xBB\xBF" "after an escape"};
   IniDocument document = IniDocument::parse("");
   document.set("texts", IniDocument::encodeList(texts));
   document.set("one", IniDocument::encodeList({"/only"}));
@@ -117,6 +121,9 @@ TEST(IniDocument, WritesWhatQtReadsBack) {
   document.set("frame", IniDocument::encodeBytes(std::string("\x00\x01\xff\x7f(a),\"9", 11)));
   document.set("flag", IniDocument::encodeText("true"));
   document.set("group/key", IniDocument::encodeText("@x"));
+  for (std::size_t i = 0; i < marked.size(); ++i) {
+    document.set("marked" + std::to_string(i), IniDocument::encodeText(marked[i]));
+  }
   const std::string file = document.serialize();
 
   Values expected;
@@ -128,6 +135,9 @@ TEST(IniDocument, WritesWhatQtReadsBack) {
   expected["frame"] = bytes(std::string("\x00\x01\xff\x7f(a),\"9", 11));
   expected["flag"] = text("true");
   expected["group/key"] = text("@x");
+  for (std::size_t i = 0; i < marked.size(); ++i) {
+    expected["marked" + std::to_string(i)] = text(marked[i]);
+  }
   EXPECT_EQ(qtReading(file), expected) << file;
   EXPECT_EQ(ourReading(file), expected) << file;
   EXPECT_EQ(file.substr(0, 10), "[General]\n");
@@ -213,4 +223,28 @@ TEST(IniDocument, DamageIsReportedAndTheGoodLinesStillRead) {
   EXPECT_EQ(IniDocument::parse(cases[0].content).value("deleteImmediately"), std::nullopt);
   EXPECT_FALSE(IniDocument::parse("").damaged());
   EXPECT_FALSE(IniDocument::parse("\n ; only a comment\n").damaged());
+}
+
+// Every key is written so that Qt's reader and ours read it back under the same name, and never
+// as a line without a key: slashes where Qt keeps them (leading, trailing, doubled), names Qt
+// would take for the general section, characters that would end or trim the key.
+TEST(IniDocument, KeysAreWrittenSoThatTheyReadBackUnderTheSameName) {
+  const std::vector<std::string> keys = {
+      "/lead", "//lead", "trail/", "trail//", "/", "//", "a//b", "a/b/", "a/b//", "a///",
+      "General/k", "general/k", "%General/k", "a\\b", "tail\\", " lead", "\vtab", "[x",
+      ";x", "=x", "x=", "\"q", "é/😀", "k\xED\xA0\x80", "\xEF\xBB\xBF" "bom", "%U0041",
+      ""};
+  IniDocument document = IniDocument::parse("");
+  for (const std::string& key : keys) document.set(key, IniDocument::encodeText("v"));
+  const std::string file = document.serialize();
+  const IniDocument read = IniDocument::parse(file);
+  EXPECT_FALSE(read.damaged()) << file;
+  EXPECT_EQ(read.keys(), document.keys()) << file;
+  // Qt lists the same names (a lone surrogate in the three bytes UTF-8 gives it).
+  const std::string path = freshFile(file);
+  const QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
+  std::vector<std::string> qtKeys;
+  for (const QString& key : settings.allKeys()) qtKeys.push_back(test::keyBytes(key));
+  std::sort(qtKeys.begin(), qtKeys.end());
+  EXPECT_EQ(qtKeys, read.keys()) << file;
 }
