@@ -21,6 +21,10 @@ inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // vertical tab and a form feed among it.
 inline bool isAsciiSpace(char32_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// Appends the UTF-8 form of a code point; a lone surrogate in the three bytes UTF-8 would give
+// it.
+void appendUtf8(std::string& out, char32_t point);
+
 // Valid UTF-8 with no control characters but tabs and line breaks: what Qt writes and a person
 // edits. Anything else in a settings file is damage.
 bool isCleanText(std::string_view text);

@@ -193,6 +193,17 @@ def check_window(app):
                 fault("markup read out: " + repr(text))
 
 
+def tab_into(items):
+    """Tabs through the window until the keyboard is in the items list; False when it never is."""
+    for _ in range(60):
+        items.clear_cache()
+        if pyatspi.STATE_FOCUSED in states(items):
+            return True
+        key("Tab")
+    fault("Tab never reached the items list")
+    return False
+
+
 def check_rows(app):
     window = app.getChildAtIndex(0)
 
@@ -214,14 +225,7 @@ def check_rows(app):
         fault("the row's description has no size: " + repr(row.description))
     name = row.name
     items = row.parent
-    # Tab through the window until the keyboard is in the items list.
-    for _ in range(40):
-        items.clear_cache()
-        if pyatspi.STATE_FOCUSED in states(items):
-            break
-        key("Tab")
-    else:
-        fault("Tab never reached the items list")
+    if not tab_into(items):
         return
     key("Down")  # the keyboard on a row
     items.clear_cache()
@@ -338,14 +342,7 @@ def check_exclude_from_menu(app):
     if rows is None:
         fault("fewer than four item rows to exclude one from")
         return
-    items = rows[0].parent
-    for _ in range(60):
-        items.clear_cache()
-        if pyatspi.STATE_FOCUSED in states(items):
-            break
-        key("Tab")
-    else:
-        fault("Tab never reached the items list")
+    if not tab_into(rows[0].parent):
         return
     key("Down")
     key("Down")

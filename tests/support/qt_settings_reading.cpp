@@ -5,6 +5,7 @@
 #include <QVariant>
 #include <cstdio>
 
+#include "platform/ini_encoding.h"
 #include "platform/settings_file.h"
 
 namespace hl::test {
@@ -29,23 +30,6 @@ bool isList(const QVariant& value) {
   return value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QVariantList;
 }
 
-void appendUtf8(std::string& out, char32_t point) {
-  if (point < 0x80) {
-    out += static_cast<char>(point);
-  } else if (point < 0x800) {
-    out += static_cast<char>(0xC0 | (point >> 6));
-    out += static_cast<char>(0x80 | (point & 0x3F));
-  } else if (point < 0x10000) {
-    out += static_cast<char>(0xE0 | (point >> 12));
-    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (point & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (point >> 18));
-    out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (point & 0x3F));
-  }
-}
 
 }  // namespace
 
@@ -61,10 +45,10 @@ std::string keyBytes(const QString& key) {
   for (qsizetype i = 0; i < key.size(); ++i) {
     const char16_t unit = key.at(i).unicode();
     if (QChar::isHighSurrogate(unit) && i + 1 < key.size() && key.at(i + 1).isLowSurrogate()) {
-      appendUtf8(out, QChar::surrogateToUcs4(unit, key.at(i + 1).unicode()));
+      IniEncoding::appendUtf8(out, QChar::surrogateToUcs4(unit, key.at(i + 1).unicode()));
       ++i;
     } else {
-      appendUtf8(out, unit);
+      IniEncoding::appendUtf8(out, unit);
     }
   }
   return out;
@@ -135,6 +119,19 @@ std::string escapedBytes(const std::string& bytes) {
     }
   }
   return out;
+}
+
+IniDocument::Value asBytes(IniDocument::Value value) {
+  using Scalar = IniDocument::Scalar;
+  auto flatten = [](Scalar& scalar) {
+    if (scalar.kind == Scalar::Kind::text) scalar.kind = Scalar::Kind::bytes;
+  };
+  if (auto* list = std::get_if<std::vector<Scalar>>(&value)) {
+    for (Scalar& element : *list) flatten(element);
+  } else {
+    flatten(std::get<Scalar>(value));
+  }
+  return value;
 }
 
 }  // namespace hl::test

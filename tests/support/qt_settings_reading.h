@@ -31,6 +31,10 @@ IniValues ourReading(const IniDocument& document);
 // "off" is on, a list or a typed value too; a missing key is off.
 bool qtReadOnly(const QSettings& settings);
 
+// A value with texts and bytes alike seen as bytes: a text that is not UTF-8 is written back as
+// "@ByteArray(…)" of the same bytes, which compares equal to it this way.
+IniDocument::Value asBytes(IniDocument::Value value);
+
 // The bytes as C would write them, for messages about files full of control bytes.
 std::string escapedBytes(const std::string& bytes);
 

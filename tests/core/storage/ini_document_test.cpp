@@ -22,6 +22,7 @@ namespace {
 using Scalar = IniDocument::Scalar;
 using Kind = IniDocument::Scalar::Kind;
 using Values = test::IniValues;
+using test::asBytes;
 
 Scalar text(std::string bytes) { return {Kind::text, std::move(bytes)}; }
 Scalar bytes(std::string bytes) { return {Kind::bytes, std::move(bytes)}; }
@@ -39,19 +40,6 @@ Values qtReading(const std::string& content) {
 }
 
 Values ourReading(const std::string& content) { return test::ourReading(IniDocument::parse(content)); }
-
-// A value with texts and bytes alike seen as bytes.
-IniDocument::Value asBytes(IniDocument::Value value) {
-  auto flatten = [](Scalar& scalar) {
-    if (scalar.kind == Kind::text) scalar.kind = Kind::bytes;
-  };
-  if (auto* list = std::get_if<std::vector<Scalar>>(&value)) {
-    for (Scalar& element : *list) flatten(element);
-  } else {
-    flatten(std::get<Scalar>(value));
-  }
-  return value;
-}
 
 std::string written(const std::function<void(QSettings&)>& write) {
   const std::string path = freshFile();

@@ -28,6 +28,7 @@
 #include "support/test_environment.h"
 
 using namespace hl;
+using test::asBytes;
 using test::escapedBytes;
 
 namespace {
@@ -321,20 +322,6 @@ std::string qtRewriteFault(const QtReading& before, const QtReading& after,
     }
   }
   return "";
-}
-
-// A value with texts and bytes alike seen as bytes: a text that is not UTF-8 is written back as
-// "@ByteArray(…)" of the same bytes.
-IniDocument::Value asBytes(IniDocument::Value value) {
-  auto flatten = [](Scalar& scalar) {
-    if (scalar.kind == Kind::text) scalar.kind = Kind::bytes;
-  };
-  if (auto* list = std::get_if<std::vector<Scalar>>(&value)) {
-    for (Scalar& element : *list) flatten(element);
-  } else {
-    flatten(std::get<Scalar>(value));
-  }
-  return value;
 }
 
 // What the program's own reader may not find in what the program wrote: damage, or any key
