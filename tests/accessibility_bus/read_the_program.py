@@ -3,10 +3,10 @@ from the keyboard and the mouse as a new user does, on a display with a window m
 rail's page tabs and the headings, plain descriptions, an item row with its check box's name and
 state ticked by Space, and the tray's popover opened by its shortcut, walked with Tab and closed
 by Escape. Then, reading after each step which element has the keyboard: Include and Remove in
-Settings, Exclude from a row's menu, a row opening its details, a folder chosen from the folder
-scanner's sidebar by mouse and by keyboard, and the popover's Rescan. Runs inside a session bus
-of its own with DISPLAY set (run.sh). Prints every fault it finds and exits 1 when there is
-one."""
+Settings, Exclude from a row's menu and Include on the Home page, a row opening its details, a
+folder chosen from the folder scanner's sidebar by mouse and by keyboard, and the popover's
+Rescan. Runs inside a session bus of its own with DISPLAY set (run.sh). Prints every fault it
+finds and exits 1 when there is one."""
 
 import os
 import re
@@ -374,6 +374,23 @@ def check_exclude_from_menu(app):
               + ", not on the next row " + repr(neighbour[0]))
 
 
+def check_home_excluded(app):
+    """On the Home page's Excluded tab, Include on the only row leaves the keyboard on the tab
+    that chose the list, where its ring shows."""
+    window = app.getChildAtIndex(0)
+    if not click_named(window, "Excluded", "page tab"):
+        return
+    if tab_to(window, lambda n: n.name == "Include") is None:
+        fault("Tab never reached the Excluded tab's Include")
+        return
+    key("space")
+    if keyboard_settles_on(window, lambda n: n.name == "Excluded"
+                           and n.getRoleName() == "page tab") is None:
+        fault("after Include on the Excluded tab's only row the keyboard is on "
+              + describe(keyboard(window)) + ", not on the Excluded tab")
+    click_named(window, "Items", "page tab")
+
+
 def check_details_card(app):
     """A click on a row opens the Details tab with that item's card in view, wherever the
     pane was scrolled to."""
@@ -537,6 +554,7 @@ def main():
             check_popover(app)
             check_settings_lists(app, home)
             check_exclude_from_menu(app)
+            check_home_excluded(app)
             check_details_card(app)
             check_folder_scanner(app, home)
             check_popover_rescan(app)
