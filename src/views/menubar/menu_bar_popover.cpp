@@ -128,7 +128,7 @@ void MenuBarPopover::giveKeyboardToQuickClean() {
 }
 
 void MenuBarPopover::takeKeyboardBackFromQuickClean() {
-  if (focusWidget() != quickClean_ || quickClean_->keyboardTarget()) return;
+  if (window()->focusWidget() != quickClean_ || quickClean_->keyboardTarget()) return;
   QWidget* target = handedOver_ && FocusOrder::isStop(handedOver_) ? handedOver_.data() : nullptr;
   if (!target) {
     const std::vector<QWidget*> stops = FocusOrder::stops({this});
