@@ -204,6 +204,12 @@ class CleanerViewModel : public QObject, private FlowHost {
   std::vector<std::string> visibleIDs() const;
   // The size of the first visible item. `visibleItemsChanged`.
   std::int64_t largestVisibleSize() const;
+  // Whether the Projects group's "Stale" filter keeps this item out of the group's list: a
+  // project touched in the last 60 days while "All" is off.
+  bool staleFilterHides(const CacheItem& item) const;
+  // Whether the Projects group is chosen and lists nothing only because the "Stale" filter hides
+  // every one of its projects. `visibleItemsChanged`.
+  bool staleFilterHidesEveryProject() const;
   // The groups the sidebar and the details list: every group but one that only macOS fills
   // while it holds no included item and is not the chosen group, and Custom paths only while
   // there are extra paths. `sidebarGroupsChanged`, told only when the list really changed.
@@ -527,6 +533,7 @@ class CleanerViewModel : public QObject, private FlowHost {
   bool isSafe(const CacheItem& item, Date now) const;
   // The visible items in display order, as pointers into the list; valid until it changes.
   std::vector<const CacheItem*> visibleList() const;
+  bool hiddenByStaleFilter(const CacheItem& item, Date now) const;
 
   SettingsStore& settings_;
   ActivityLog& activity_;

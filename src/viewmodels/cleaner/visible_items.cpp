@@ -40,9 +40,7 @@ std::vector<const CacheItem*> CleanerViewModel::visibleList() const {
   visible.reserve(selectedGroup_ ? included.size() / 4 : included.size());
   for (const CacheItem& item : included) {
     if (selectedGroup_ && item.group != *selectedGroup_) continue;
-    if (selectedGroup_ == CacheGroup::projects && !showAllProjects_ && !item.isStale(now)) {
-      continue;
-    }
+    if (selectedGroup_ == CacheGroup::projects && hiddenByStaleFilter(item, now)) continue;
     visible.push_back(&item);
   }
   if (selectedGroup_ == CacheGroup::projects) {
@@ -62,6 +60,25 @@ std::vector<const CacheItem*> CleanerViewModel::visibleList() const {
     return a->size.value_or(-1) > b->size.value_or(-1);
   });
   return visible;
+}
+
+bool CleanerViewModel::hiddenByStaleFilter(const CacheItem& item, Date now) const {
+  return item.group == CacheGroup::projects && !showAllProjects_ && !item.isStale(now);
+}
+
+bool CleanerViewModel::staleFilterHides(const CacheItem& item) const {
+  assertOnGuiThread();
+  return hiddenByStaleFilter(item, wallClock_());
+}
+
+bool CleanerViewModel::staleFilterHidesEveryProject() const {
+  assertOnGuiThread();
+  if (selectedGroup_ != CacheGroup::projects || showAllProjects_ || !visibleList().empty()) {
+    return false;
+  }
+  const std::vector<CacheItem>& included = includedItems();
+  return std::any_of(included.begin(), included.end(),
+                     [](const CacheItem& item) { return item.group == CacheGroup::projects; });
 }
 
 std::vector<CacheItem> CleanerViewModel::visibleItems() const {

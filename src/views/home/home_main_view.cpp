@@ -9,6 +9,7 @@
 #include "viewmodels/settings_store.h"
 #include "views/home/group_details_view.h"
 #include "views/home/home_header.h"
+#include "views/home/home_texts.h"
 #include "views/home/home_modals.h"
 #include "views/home/items_table.h"
 #include "views/home/selection_summary_card.h"
@@ -71,6 +72,11 @@ HomeMainView::HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings, Q
   items->addWidget(table_, 1);
   nothingFound_ = EmptyStateView::make(EmptyStateView::Kind::nothingFound, rescan, itemsPage_);
   items->addWidget(nothingFound_, 1);
+  noStaleProjects_ = new EmptyStateView("checkmark",
+                                        QString::fromUtf8(HomeTexts::noStaleProjectsTitle),
+                                        QString::fromUtf8(HomeTexts::noStaleProjectsMessage),
+                                        std::nullopt, itemsPage_);
+  items->addWidget(noStaleProjects_, 1);
   tabStack_->addWidget(itemsPage_);
   details_ = new GroupDetailsView(cleaner_, settings_, tabStack_);
   tabStack_->addWidget(details_);
@@ -113,7 +119,9 @@ HomeMainView::Shown HomeMainView::shown() const {
   }
   switch (cleaner_.contentState()) {
     case State::notScanned: return Shown::notScanned;
-    case State::nothingFound: return Shown::nothingFound;
+    case State::nothingFound:
+      return cleaner_.staleFilterHidesEveryProject() ? Shown::noStaleProjects
+                                                     : Shown::nothingFound;
     case State::scanning: return Shown::skeleton;
     case State::unavailable: return Shown::unavailable;
     case State::results: return Shown::table;
@@ -136,10 +144,13 @@ void HomeMainView::refresh() {
     case HomeTab::details: tabStack_->setCurrentWidget(details_); break;
     case HomeTab::excluded: tabStack_->setCurrentWidget(excluded_); break;
   }
+  // What comes is shown before what goes is hidden: a control that goes with the keyboard on it
+  // hands it to the next control in its place, which must be there already.
+  nothingFound_->setVisible(now == Shown::nothingFound);
+  noStaleProjects_->setVisible(now == Shown::noStaleProjects);
   skeleton_->setVisible(now == Shown::skeleton);
   banner_->setVisible(now == Shown::unavailable);
   table_->setVisible(now == Shown::unavailable || now == Shown::table);
-  nothingFound_->setVisible(now == Shown::nothingFound);
   summaryBox_->setVisible(showsSummaryCard());
   // The summary card keeps its own margin above the pane's edge; without it the tab keeps the
   // page's.

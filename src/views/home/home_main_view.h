@@ -33,7 +33,16 @@ class HomeMainView : public QWidget {
 
  public:
   // What fills the pane.
-  enum class Shown { notScanned, skeleton, unavailable, table, nothingFound, details, excluded };
+  enum class Shown {
+    notScanned,
+    skeleton,
+    unavailable,
+    table,
+    nothingFound,
+    noStaleProjects,
+    details,
+    excluded
+  };
 
   // `cleaner` and `settings` must outlive the view.
   HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings, QWidget* parent = nullptr);
@@ -50,6 +59,8 @@ class HomeMainView : public QWidget {
   EmptyStateView* notScannedState() const { return notScanned_; }
   // Under the header when a scan found nothing to show.
   EmptyStateView* nothingFoundState() const { return nothingFound_; }
+  // In its place when the Projects group's "Stale" filter hides every project.
+  EmptyStateView* noStaleProjectsState() const { return noStaleProjects_; }
   GroupDetailsView* details() const { return details_; }
   ExcludedPathsView* excluded() const { return excluded_; }
   SelectionSummaryCard* summaryCard() const { return summary_; }
@@ -77,6 +88,7 @@ class HomeMainView : public QWidget {
   UnavailableBanner* banner_;
   EmptyStateView* notScanned_;
   EmptyStateView* nothingFound_;
+  EmptyStateView* noStaleProjects_;
   GroupDetailsView* details_;
   ExcludedPathsView* excluded_;
   SelectionSummaryCard* summary_;

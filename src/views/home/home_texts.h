@@ -49,6 +49,10 @@ inline constexpr const char* viewPickerLabel = "View";
 inline constexpr const char* projectsPickerLabel = "Projects";
 inline constexpr const char* projectsPickerHelp =
     "Stale: projects untouched for 60+ days, ranked by staleness \u00d7 size. All: every project.";
+// The Projects group under "Stale" when it holds projects but none is stale.
+inline constexpr const char* noStaleProjectsTitle = "No stale projects";
+inline constexpr const char* noStaleProjectsMessage =
+    "Every project here was touched in the last 60 days. Choose \u201cAll\u201d to list them.";
 inline constexpr const char* selectSafeTitle = "Select all safe";
 inline constexpr const char* selectSafeHelp =
     "Ticks safe items not modified in the last 7 days. Moderate items are opt-in; review items "

@@ -165,8 +165,11 @@ RightPanel::RightPanel(AppModel& model, QWidget* parent) : QScrollArea(parent), 
 }
 
 void RightPanel::showInTable(AppModel& model, const CacheItem& item) {
-  if (model.page() != Page::home) model.setPage(Page::home);
   CleanerViewModel& cleaner = model.cleaner();
+  // The click is there to show the item: a project touched lately would stay hidden under
+  // "Stale".
+  if (cleaner.staleFilterHides(item)) cleaner.setShowAllProjects(true);
+  if (model.page() != Page::home) model.setPage(Page::home);
   if (cleaner.selectedGroup() != item.group) cleaner.setSelectedGroup(item.group);
   cleaner.setTab(HomeTab::items);
   cleaner.setTableSelection({item.id});

@@ -74,6 +74,7 @@ TEST_F(HomePageTest, EveryContentStateAndTabFillsThePaneAsItShould) {
     EXPECT_EQ(main.unavailableBanner()->isVisible(), e.shown == Shown::unavailable);
     EXPECT_EQ(main.table()->isVisible(), e.shown == Shown::table || e.shown == Shown::unavailable);
     EXPECT_EQ(main.nothingFoundState()->isVisible(), e.shown == Shown::nothingFound);
+    EXPECT_FALSE(main.noStaleProjectsState()->isVisible());
     EXPECT_EQ(main.details()->isVisible(), e.shown == Shown::details);
     EXPECT_EQ(main.excluded()->isVisible(), e.shown == Shown::excluded);
     EXPECT_EQ(main.summaryCard()->isVisible(), e.summary);
@@ -140,12 +141,18 @@ TEST_F(HomePageTest, NothingFoundKeepsThePickerAndHeaderSoAFilterCanBeChanged) {
   h->setSelectedGroup(CacheGroup::projects);
   QApplication::processEvents();
   HomeMainView& main = h.main();
-  // No stale project: the empty state sits under the picker and the header.
-  EXPECT_EQ(main.shown(), Shown::nothingFound);
+  // No stale project: the empty state says so, under the picker and the header, and does not
+  // claim that nothing matches.
+  EXPECT_EQ(main.shown(), Shown::noStaleProjects);
+  EXPECT_TRUE(main.noStaleProjectsState()->isVisible());
+  EXPECT_FALSE(main.nothingFoundState()->isVisible());
+  EXPECT_EQ(main.noStaleProjectsState()->titleLabel()->text(), "No stale projects");
+  EXPECT_EQ(main.noStaleProjectsState()->messageLabel()->text(),
+            "Every project here was touched in the last 60 days. Choose \u201cAll\u201d to list "
+            "them.");
   EXPECT_TRUE(main.tabPicker()->isVisible());
   EXPECT_TRUE(main.header()->isVisible());
   EXPECT_FALSE(main.summaryCard()->isVisible());
-  EXPECT_EQ(main.nothingFoundState()->button()->text(), "Rescan");
   SegmentedControl* picker = header().projectsPicker();
   ASSERT_TRUE(picker->isVisible());
   EXPECT_EQ(picker->accessibleName(), "Projects");
@@ -156,9 +163,14 @@ TEST_F(HomePageTest, NothingFoundKeepsThePickerAndHeaderSoAFilterCanBeChanged) {
   EXPECT_EQ(main.shown(), Shown::table);
   EXPECT_TRUE(main.summaryCard()->isVisible());
 
-  // Its button rescans.
+  // A group that holds nothing at all: nothing matches, and the button rescans.
   h->setShowAllProjects(false);
+  h->setSelectedGroup(CacheGroup::buildTools);
   QApplication::processEvents();
+  EXPECT_EQ(main.shown(), Shown::nothingFound);
+  EXPECT_FALSE(main.noStaleProjectsState()->isVisible());
+  EXPECT_EQ(main.nothingFoundState()->titleLabel()->text(), "Nothing to clean here");
+  EXPECT_EQ(main.nothingFoundState()->button()->text(), "Rescan");
   const auto runs = h.engine->runs.size();
   QTest::mouseClick(main.nothingFoundState()->button(), Qt::LeftButton);
   EXPECT_EQ(h.engine->runs.size(), runs + 1);

@@ -117,7 +117,9 @@ TEST(RightPanel, LargestItemsListTheSelectableOnesAndLeadIntoTheTable) {
   std::vector<CacheItem> items;
   for (int i = 1; i <= 7; ++i) items.push_back(p.item("cache" + std::to_string(i), i * 1000));
   items.push_back(p.item("review", 90'000, CacheGroup::largeBackups, RiskLevel::review));
+  // A project touched today: the Projects group's "Stale" filter hides it.
   items.push_back(p.item("build", 8000, CacheGroup::projects, RiskLevel::moderate));
+  items.back().projectModified = test::referenceDate();
   p.scanCleaner(items);
   EXPECT_FALSE(p.panel.largestEmptyLabel()->isVisible());
   std::vector<std::string> shown;
@@ -146,6 +148,21 @@ TEST(RightPanel, LargestItemsListTheSelectableOnesAndLeadIntoTheTable) {
   EXPECT_EQ(p.cleaner().tab(), HomeTab::items);
   EXPECT_EQ(p.cleaner().tableSelection(), std::set<std::string>{build});
   EXPECT_EQ(p.cleaner().checked(), std::set<std::string>{ticked});
+  // The filter went to "All" so that the row shows.
+  EXPECT_TRUE(p.cleaner().showAllProjects());
+  EXPECT_EQ(p.cleaner().visibleIDs(), std::vector<std::string>{build});
+  QApplication::processEvents();
+
+  // A stale project shows under "Stale": the filter stays.
+  p.cleaner().setShowAllProjects(false);
+  std::vector<CacheItem> stale = p.cleaner().items();
+  for (CacheItem& item : stale) {
+    if (item.id == build) item.projectModified = test::referenceDate() - std::chrono::days(90);
+  }
+  p.scanCleaner(stale);
+  p.panel.largestRows().front()->click();
+  EXPECT_FALSE(p.cleaner().showAllProjects());
+  EXPECT_EQ(p.cleaner().visibleIDs(), std::vector<std::string>{build});
   QApplication::processEvents();
 }
 
