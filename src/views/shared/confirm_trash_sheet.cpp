@@ -64,15 +64,17 @@ ConfirmTrashSheet::ConfirmTrashSheet(Contents contents, MonotonicClock clock, QW
   layout->setContentsMargins(20, 20, 20, 20);
   layout->setSpacing(14);
   layout->addWidget(buildHeader());
-  layout->addWidget(buildRows());
+  rows_ = buildRows();
+  layout->addWidget(rows_);
   layout->addWidget(buildMessages());
   layout->addStretch(1);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-  // Return never cancels: only the armed confirm button answers it.
-  cancel_->setAutoDefault(false);
+  // Return answers the button that has the keyboard: on Cancel it cancels, as a screen reader
+  // that says "Cancel" promises; anywhere else it answers the armed confirm button.
+  cancel_->setAutoDefault(true);
   padButton(cancel_, 30);
   connect(cancel_, &QPushButton::clicked, this, [this] {
     if (contents_.onCancel) contents_.onCancel();
@@ -195,8 +197,8 @@ QWidget* ConfirmTrashSheet::buildRows() {
   const int count = static_cast<int>(contents_.rows.size());
   const int content = count * kRowHeight + std::max(0, count - 1) + 2 * scroll->frameWidth();
   scroll->setFixedHeight(std::clamp(content, 160, 300));
-  // A stop for the keyboard only when it has rows to scroll to, and then named for them.
-  scroll->setFocusPolicy(content > scroll->height() ? Qt::StrongFocus : Qt::NoFocus);
+  // The keyboard starts here, named for the rows it reads; the arrows scroll a long list.
+  scroll->setFocusPolicy(Qt::StrongFocus);
   scroll->setAccessibleName(QStringLiteral("Items"));
   return scroll;
 }
@@ -227,9 +229,10 @@ void ConfirmTrashSheet::showEvent(QShowEvent* event) {
   if (shown_) return;
   shown_ = true;
   arming_.start();
-  // The keyboard starts on "Cancel": the confirm button is not armed yet (never while
-  // read-only), and Return still confirms once it is.
-  cancel_->setFocus(Qt::ActiveWindowFocusReason);
+  // The keyboard starts on the list of what is removed: not on the confirm button, which is not
+  // armed yet (never while read-only), and not on Cancel, where Return cancels. Return confirms
+  // from the list once the button is armed.
+  rows_->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void ConfirmTrashSheet::refreshArming() { arming_.refresh(); }

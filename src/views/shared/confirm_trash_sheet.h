@@ -68,6 +68,8 @@ class ConfirmTrashSheet : public QDialog {
 
   QPushButton* confirmButton() const;
   QPushButton* cancelButton() const { return cancel_; }
+  // The list of rows, where the keyboard starts.
+  QWidget* rowList() const { return rows_; }
   QLabel* summaryLabel() const { return summary_; }
   const Contents& contents() const { return contents_; }
 
@@ -90,6 +92,7 @@ class ConfirmTrashSheet : public QDialog {
   bool shown_ = false;
   bool busy_ = false;
   QLabel* summary_ = nullptr;
+  QWidget* rows_ = nullptr;
   QPushButton* cancel_ = nullptr;
   DestructiveButton* confirm_ = nullptr;
 };

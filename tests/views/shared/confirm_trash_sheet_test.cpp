@@ -114,27 +114,44 @@ TEST(ConfirmTrashSheet, ArmsOneSecondAfterItIsShown) {
   EXPECT_FALSE(h.sheet->isVisible());
 }
 
-// The keyboard starts on "Cancel", never on the list or an unarmed button; the list of rows is a
-// stop only when there is more of it than shows, and then it is named.
-TEST(ConfirmTrashSheet, TheKeyboardStartsOnCancelAndTheListIsAStopOnlyWhenItScrolls) {
+// The keyboard starts on the list of rows, named for them, never on Cancel (where Return
+// cancels) nor on an unarmed button; from the list, Return confirms once the button is armed.
+TEST(ConfirmTrashSheet, TheKeyboardStartsOnTheListOfRows) {
   for (const int count : {2, 20}) {
     SCOPED_TRACE(count);
     Harness h(contents(rows(count)));
     QApplication::setActiveWindow(h.sheet.get());
-    EXPECT_EQ(h.sheet->focusWidget(), h.sheet->cancelButton());
     auto* list = h.sheet->findChild<QScrollArea*>(QStringLiteral("rows"));
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(bool(list->focusPolicy() & Qt::TabFocus), count == 20);
+    EXPECT_EQ(h.sheet->focusWidget(), list);
     EXPECT_EQ(list->accessibleName(), QStringLiteral("Items"));
+    h.wait(1s);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(h.confirms, 1);
+    EXPECT_EQ(h.cancels, 0);
   }
 }
 
-TEST(ConfirmTrashSheet, CancelTakesEscapeButNeverReturn) {
+// Return and Enter answer the button that has the keyboard: on Cancel they cancel, armed or not;
+// Escape cancels from anywhere.
+TEST(ConfirmTrashSheet, ReturnOnCancelCancels) {
+  for (const bool armed : {false, true}) {
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+      SCOPED_TRACE(std::string(armed ? "armed " : "unarmed ") + std::to_string(key));
+      Harness h(contents(rows(1)));
+      QApplication::setActiveWindow(h.sheet.get());
+      if (armed) h.wait(1s);
+      h.sheet->cancelButton()->setFocus(Qt::TabFocusReason);
+      QTest::keyClick(h.sheet->cancelButton(), key);
+      EXPECT_EQ(h.cancels, 1);
+      EXPECT_EQ(h.confirms, 0);
+      // Leaving Cancel gives Return back to the confirm button.
+      h.sheet->rowList()->setFocus(Qt::TabFocusReason);
+      QTest::keyClick(h.sheet->rowList(), key);
+      EXPECT_EQ(h.confirms, armed ? 1 : 0);
+    }
+  }
   Harness h(contents(rows(1)));
-  h.sheet->cancelButton()->setFocus();
-  QTest::keyClick(h.sheet->cancelButton(), Qt::Key_Return);
-  EXPECT_EQ(h.cancels, 0);
-  EXPECT_EQ(h.confirms, 0);
   QTest::keyClick(h.sheet.get(), Qt::Key_Escape);
   EXPECT_EQ(h.cancels, 1);
   EXPECT_TRUE(h.sheet->isVisible());
