@@ -57,8 +57,8 @@ std::optional<WalkBoundary::Skip> skipReason(const WalkBoundary& boundary, const
 
 // The names directly in a folder (reached through links) that equal `name` when ASCII letters
 // are compared without their case, in byte order; none when the folder cannot be listed. The
-// file systems the search roots and protected home entries were written for ignore case; this
-// stands in for that.
+// search roots and protected home entries name folders as a file system that ignores case finds
+// them; this stands in for that.
 std::optional<std::vector<std::string>> namesIgnoringCase(std::string_view folder,
                                                           std::string_view name);
 

@@ -7,8 +7,8 @@
 namespace hl {
 
 // The folders the project and worktree walks start from. The search roots are names of folders
-// directly in the home, matched ignoring ASCII case as the file system they were written for
-// does: for each name in order, every folder in the home whose name equals it so (both
+// directly in the home, matched ignoring ASCII case as a file system that ignores case matches
+// them: for each name in order, every folder in the home whose name equals it so (both
 // "Projects" and "projects" when both exist), in byte order of the names. A folder reached
 // again, under another name or through a link, is left out, so that each is walked once. Where
 // the home cannot be listed, the names are taken as written.

@@ -123,7 +123,7 @@ struct ScanTrashPolicy {
   // ".claude/worktrees" folder anywhere, or an agent's own worktree folder under `home`.
   static std::optional<std::string> worktreeRoot(std::string_view path, std::string_view home);
 
-  // The AI tools' own state, relative to the home folder, exactly as the product lists them.
+  // The AI tools' own state, relative to the home folder, macOS paths included.
   static const std::vector<std::string>& aiToolRoots();
   // Their Linux counterparts as absolute paths: "home/.config/X" for every
   // "Library/Application Support/X", and the same under XDG_CONFIG_HOME when that is set.

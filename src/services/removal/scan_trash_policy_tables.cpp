@@ -4,7 +4,7 @@
 
 namespace hl {
 
-// The product's own list, macOS paths included: they cost nothing where absent.
+// Where the AI tools keep their own state, macOS paths included: they cost nothing where absent.
 const std::vector<std::string>& ScanTrashPolicy::aiToolRoots() {
   static const std::vector<std::string> roots = {
       ".claude",

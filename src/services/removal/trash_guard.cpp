@@ -54,8 +54,8 @@ std::optional<std::string> linkTarget(const std::string& identity) {
 }
 
 // The existing entries below `base` that spell `relative` with other case of ASCII letters in any
-// component. The file system the protected home entries were written for ignores case, so there
-// "~/projects" is "~/Projects"; here both are protected.
+// component. The protected home entries name folders as a file system that ignores case finds
+// them, where "~/projects" is "~/Projects"; here both are protected.
 std::vector<std::string> otherSpellings(const std::string& base, std::string_view relative) {
   std::vector<std::string> current = {base};
   for (std::string_view part : PathRelation::components(relative)) {

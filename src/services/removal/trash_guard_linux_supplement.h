@@ -7,9 +7,9 @@
 
 namespace hl {
 
-// The Linux counterparts of the guard's macOS-only entries, kept apart from the product's own
-// tables (trash_guard_tables.h), each in the table of its counterpart. Home-relative entries are
-// resolved against the guard's home like the product's own.
+// The Linux counterparts of the guard's macOS-only entries, kept apart from its fixed tables
+// (trash_guard_tables.h), each in the table of its counterpart. Home-relative entries are
+// resolved against the guard's home like those of the fixed tables.
 namespace TrashGuardLinuxSupplement {
 
 // Protected locations (each blocks only itself): system folders.
@@ -28,12 +28,12 @@ std::vector<std::string> userFolders(std::string_view home);
 // "Library/Keychains") and ".config/X" for every forbidden "Library/Application Support/X".
 const std::vector<std::string>& forbiddenHomeTrees();
 
-// The temporary folders that stand for the product's three: the user's private temporary folder
-// when there is one, and "/tmp".
+// The temporary folders that stand for the macOS ones of the fixed tables: the user's private
+// temporary folder when there is one, and "/tmp".
 std::vector<std::string> temporaryFolders();
 
 // Folders whose direct children are where volumes are mounted: "/media", "/media/USER",
-// "/run/media/USER" and "/mnt" (beside the product's "/Volumes").
+// "/run/media/USER" and "/mnt" (beside macOS's "/Volumes", which the guard keeps).
 std::vector<std::string> mountParents();
 
 // Where a home-relative entry under ".config", ".local/share" or ".cache" also lies when

@@ -6,8 +6,8 @@
 
 namespace hl {
 
-// The guard's fixed tables exactly as the product defines them, macOS paths included: they cost
-// nothing where absent. The Linux counterparts live apart, in trash_guard_linux_supplement.h.
+// The guard's fixed tables, macOS paths included: they cost nothing where absent. The Linux
+// counterparts live apart, in trash_guard_linux_supplement.h.
 namespace TrashGuardTables {
 
 // Protected locations (each blocks only itself): absolute paths.

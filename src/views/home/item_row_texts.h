@@ -20,7 +20,7 @@ inline constexpr const char* statusTitle = "Status";
 inline constexpr const char* sizeTitle = "Size";
 inline constexpr const char* modifiedTitle = "Modified";
 inline constexpr const char* selectAllLabel = "Select all";
-// "(⌘A)" in the platform's own words.
+// The shortcut in this desktop's words (Ctrl+A).
 inline constexpr const char* selectAllHelp =
     "Select or deselect every selectable row (Ctrl+A). Review, report-only and in-use rows are "
     "never selected.";

@@ -203,9 +203,9 @@ TEST(ProjectRule, MarkersBesideOrInside) {
   EXPECT_TRUE(rules[9].matches(home / "anything", {}));  // __pycache__ needs no marker
 }
 
-// The search roots were written for a file system that ignores case: every spelling in the home
-// is a root, the roots in their order and the spellings of one in name order, and a folder
-// reached under a second name is walked once.
+// The search roots name folders as a file system that ignores case finds them: every spelling in
+// the home is a root, the roots in their order and the spellings of one in name order, and a
+// folder reached under a second name is walked once.
 TEST(ProjectDiscovery, SearchRootsIgnoreCaseAndEachFolderIsWalkedOnce) {
   FakeHome home;
   for (const char* root : {"projects/web", "Projects/api", "Code/x", "SRC/y"}) {

@@ -179,8 +179,8 @@ TEST(TrashGuard, ProtectedLocationsBlockOnlyThemselves) {
   EXPECT_EQ(refusal(guard, tmp, parentPath(tmp)), TrashError::protectedPath(tmp));
 }
 
-// The protected home entries were written for a file system that ignores case: a folder whose
-// name differs only in case is as safe, while what lies inside stays removable.
+// The protected home entries name folders as a file system that ignores case finds them: a folder
+// whose name differs only in case is as safe, while what lies inside stays removable.
 TEST(TrashGuard, ProtectedHomeEntriesIgnoreCase) {
   FakeHome home;
   for (const char* path : {"projects/site/node_modules", "DOCUMENTS", "Videos", "videos",
