@@ -157,9 +157,10 @@ void ItemDetailCard::rebuild() {
   back_->setFont(sizedFont(font(), 12));
   padButton(back_, 24);
   connect(back_, &QPushButton::clicked, this, [&cleaner = cleaner_] {
-    // Clearing the item closes this card.
-    cleaner.setDetailItemID(std::nullopt);
+    // The Items tab first: the Home page gives the keyboard to the item's row while it still
+    // knows the item. Clearing the item then closes this card.
     cleaner.setTab(HomeTab::items);
+    cleaner.setDetailItemID(std::nullopt);
   });
   titleRow->addWidget(back_, 0, Qt::AlignVCenter);
   column->addLayout(titleRow);

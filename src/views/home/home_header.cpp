@@ -8,6 +8,7 @@
 
 #include "viewmodels/cleaner/cleaner_view_model.h"
 #include "views/home/state_views.h"
+#include "views/shared/button_pair.h"
 #include "views/shared/coalesced_update.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/elided_label.h"
@@ -144,8 +145,7 @@ void HomeHeader::refresh() {
   actionsRowBox_->setVisible(layout.showActions && !layout.wide);
   projects_->setVisible(group == CacheGroup::projects);
   projects_->setCurrentIndex(cleaner_.showAllProjects() ? 1 : 0);
-  selectSafe_->setEnabled(cleaner_.canSelectSafe());
-  deselect_->setEnabled(cleaner_.canDeselect());
+  setEnabledHandingOver(selectSafe_, cleaner_.canSelectSafe(), deselect_, cleaner_.canDeselect());
 
   hintBox_->setVisible(group == CacheGroup::trash &&
                        FullDiskAccessHint::isShown(cleaner_.fullDiskAccess()));

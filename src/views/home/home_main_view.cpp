@@ -19,6 +19,7 @@
 #include "views/shared/path_list_view.h"
 #include "views/shared/segmented_control.h"
 #include "views/shared/text.h"
+#include "views/shell/keyboard_return.h"
 
 namespace hl {
 
@@ -94,7 +95,7 @@ HomeMainView::HomeMainView(CleanerViewModel& cleaner, SettingsStore& settings, Q
   summaryLayout->addWidget(summary_);
   root->addWidget(summaryBox_);
 
-  modals_ = new HomeModals(cleaner_, settings_, this);
+  makeModals(systemMonotonicClock(), systemWallClock());
 
   connect(&cleaner_, &CleanerViewModel::contentStateChanged, this, &HomeMainView::refresh);
   connect(&cleaner_, &CleanerViewModel::tabChanged, this, &HomeMainView::refresh);
@@ -105,9 +106,17 @@ HomeMainView::~HomeMainView() = default;
 
 void HomeMainView::setClocks(MonotonicClock sheetClock, WallClock wallClock) {
   delete modals_;
-  modals_ = new HomeModals(cleaner_, settings_, this, std::move(sheetClock), wallClock);
+  makeModals(std::move(sheetClock), wallClock);
   table_->setClock(wallClock);
   details_->setClock(wallClock);
+}
+
+void HomeMainView::makeModals(MonotonicClock sheetClock, WallClock wallClock) {
+  modals_ = new HomeModals(cleaner_, settings_, this, std::move(sheetClock), std::move(wallClock));
+  // A removal that leaves the button it was started from off: its list, on the removed row's
+  // neighbour; with no row left, the empty state's button, else the tab that chose the list.
+  modals_->keyboardReturn()->setFallbacks({table_->listView(), nothingFound_->button(),
+                                           tabs_->segment(tabIndex(HomeTab::items))});
 }
 
 HomeMainView::Shown HomeMainView::shown() const {
@@ -136,6 +145,9 @@ bool HomeMainView::showsSummaryCard() const {
 
 void HomeMainView::refresh() {
   const Shown now = shown();
+  // Back from an item's details by the keyboard: it goes to the item's row, where it came from.
+  const bool keyboardLeavesDetails = cleaner_.tab() == HomeTab::items && details_->isVisible() &&
+                                     details_->isAncestorOf(window()->focusWidget());
   notScanned_->setVisible(now == Shown::notScanned);
   column_->setVisible(now != Shown::notScanned);
   tabs_->setCurrentIndex(tabIndex(cleaner_.tab()));
@@ -157,6 +169,7 @@ void HomeMainView::refresh() {
   QMargins margins = column_->layout()->contentsMargins();
   margins.setBottom(showsSummaryCard() ? 0 : 16);
   column_->layout()->setContentsMargins(margins);
+  if (keyboardLeavesDetails && table_->isVisible()) table_->putKeyboardOn(cleaner_.detailItemID());
 }
 
 }  // namespace hl

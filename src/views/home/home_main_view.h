@@ -74,6 +74,7 @@ class HomeMainView : public QWidget {
 
  private:
   void refresh();
+  void makeModals(MonotonicClock sheetClock, WallClock wallClock);
 
   CleanerViewModel& cleaner_;
   SettingsStore& settings_;

@@ -14,6 +14,7 @@
 #include "views/shared/status_grammar.h"
 #include "views/shared/text.h"
 #include "views/shared/window_dialog.h"
+#include "views/shell/keyboard_return.h"
 
 namespace hl {
 
@@ -48,6 +49,8 @@ HomeModals::HomeModals(CleanerViewModel& cleaner, SettingsStore& settings, QWidg
       host_(host),
       sheetClock_(std::move(sheetClock)),
       wallClock_(std::move(wallClock)) {
+  keyboard_ = new KeyboardReturn(
+      {host_}, [this] { return sheet_ || resultAlert_ || cleaner_.isRemovalBusy(); }, this);
   connect(&cleaner_, &CleanerViewModel::pendingPlanChanged, this, &HomeModals::syncSheet);
   connect(&cleaner_, &CleanerViewModel::pendingActionChanged, this, &HomeModals::syncToolDialog);
   connect(&cleaner_, &CleanerViewModel::resultMessageChanged, this, &HomeModals::syncResultAlert);
@@ -88,7 +91,9 @@ ConfirmTrashSheet::Contents HomeModals::sheetContents(const TrashPlan& plan, boo
 void HomeModals::syncSheet() {
   const std::optional<TrashPlan>& plan = cleaner_.pendingPlan();
   if (!plan) {
+    const bool wasOpen = sheet_;
     closeSheet();
+    if (wasOpen) keyboard_->giveBack();
     return;
   }
   if (sheet_ && sheetPlan_ == plan->id) return;
@@ -109,8 +114,10 @@ void HomeModals::closeSheet() {
   sheetPlan_.reset();
   if (!sheet_) return;
   ConfirmTrashSheet* sheet = sheet_;
-  sheet_ = nullptr;
+  // Dismissed while it is still the open sheet: the keyboard's moves as the window takes it
+  // back are the flow's, not the user's.
   sheet->dismiss();
+  sheet_ = nullptr;
   sheet->deleteLater();
 }
 
@@ -170,6 +177,7 @@ void HomeModals::syncResultAlert() {
     resultAlert_ = nullptr;
     alert->deleteLater();
     cleaner_.setResultMessage(std::nullopt);
+    keyboard_->giveBack();
   });
   alert->open();
 }

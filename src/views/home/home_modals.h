@@ -15,6 +15,7 @@
 namespace hl {
 
 class CleanerViewModel;
+class KeyboardReturn;
 class SettingsStore;
 struct TrashPlan;
 
@@ -38,6 +39,8 @@ class HomeModals : public QObject {
   ConfirmTrashSheet* sheet() const { return sheet_; }
   QMessageBox* toolDialog() const { return toolDialog_; }
   ResultAlert* resultAlert() const { return resultAlert_; }
+  // Puts the keyboard back where the removal was started from when its sheet or alert closes.
+  KeyboardReturn* keyboardReturn() const { return keyboard_; }
   // The tool dialog's two buttons.
   QPushButton* toolRunButton() const { return toolRun_; }
   QPushButton* toolCancelButton() const { return toolCancel_; }
@@ -67,6 +70,7 @@ class HomeModals : public QObject {
   QPointer<QPushButton> toolRun_;
   QPointer<QPushButton> toolCancel_;
   QPointer<ResultAlert> resultAlert_;
+  KeyboardReturn* keyboard_;
 };
 
 }  // namespace hl

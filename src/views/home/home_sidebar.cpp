@@ -1,6 +1,7 @@
 #include "views/home/home_sidebar.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -14,6 +15,7 @@
 #include "views/shared/sidebar_header.h"
 #include "views/shared/spinner.h"
 #include "views/shared/symbol_view.h"
+#include "views/shared/tab_list.h"
 #include "views/shared/text.h"
 
 namespace hl {
@@ -145,6 +147,11 @@ void GroupRow::setState(const QString& sizeText, bool isMeasuring, bool isSelect
 
 QSize GroupRow::sizeHint() const { return {200, rowHeight}; }
 
+void GroupRow::keyPressEvent(QKeyEvent* event) {
+  if (TabList::moveByArrow(this, *event)) return;
+  QAbstractButton::keyPressEvent(event);
+}
+
 void GroupRow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
@@ -185,9 +192,14 @@ HomeSidebar::HomeSidebar(CleanerViewModel& cleaner, QWidget* parent)
   cardRow->addWidget(card_);
   column->addLayout(cardRow);
   column->addSpacing(12);
-  rowsLayout_ = new QVBoxLayout;
+  // The group rows are a row of tabs: one stop for Tab, the arrows move among them.
+  auto* groups = new QWidget(content);
+  Accessibility::declare(groups, Accessibility::Kind::tabList);
+  groups->setAccessibleName(QString::fromUtf8(HomeTexts::sidebarTitle));
+  rowsLayout_ = new QVBoxLayout(groups);
+  rowsLayout_->setContentsMargins(0, 0, 0, 0);
   rowsLayout_->setSpacing(0);
-  column->addLayout(rowsLayout_);
+  column->addWidget(groups);
   column->addStretch(1);
   setWidget(content);
 
@@ -222,7 +234,7 @@ void HomeSidebar::rebuildRows() {
     rows_.clear();
     order_ = groups;
     for (CacheGroup group : order_) {
-      auto* row = new GroupRow(group, widget());
+      auto* row = new GroupRow(group, rowsLayout_->parentWidget());
       connect(row, &QAbstractButton::clicked, this,
               [this, group] { cleaner_.setSelectedGroup(group); });
       rowsLayout_->addWidget(row);

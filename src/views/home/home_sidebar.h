@@ -61,6 +61,8 @@ class GroupRow : public QAbstractButton {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  // The arrows move along the groups and choose the one they reach.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   CacheGroup group_;

@@ -54,11 +54,13 @@ void ItemsListView::mousePressEvent(QMouseEvent* event) {
   const QModelIndex index = indexAt(event->position().toPoint());
   press_.reset();
   if (!index.isValid()) return;
+  // The keyboard goes to the row clicked, also by a right click: what the row's menu does (an
+  // Exclude, say) then leaves it on the row's neighbour, not on the first row.
+  setCurrentIndex(index);
   if (event->button() != Qt::LeftButton) {
     // A right click only opens the menu; the highlight stays.
     return;
   }
-  setCurrentIndex(index);
   const auto area = table_.hitArea(index.row(), event->position());
   if (actsOnRelease(area)) {
     press_ = Press{index.row(), area};
@@ -374,6 +376,14 @@ std::unique_ptr<QMenu> ItemsTable::buildMenu(const std::set<std::string>& ids) {
     });
   }
   return menu;
+}
+
+void ItemsTable::putKeyboardOn(const std::optional<std::string>& id) {
+  const int row = id ? model_->rowOf(*id) : -1;
+  if (row >= 0) {
+    list_->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
+  }
+  list_->setFocus(Qt::OtherFocusReason);
 }
 
 void ItemsTable::selectAll() {

@@ -99,6 +99,8 @@ class ItemsTable : public QWidget {
   std::unique_ptr<QMenu> buildMenu(const std::set<std::string>& ids);
   // Ctrl+A: ticks every selectable visible row; never unticks.
   void selectAll();
+  // Gives the list the keyboard, on this item's row when it is listed.
+  void putKeyboardOn(const std::optional<std::string>& id);
 
  signals:
   // A click opened the Details tab for a row's item.

@@ -130,6 +130,9 @@ void MenuBarPopover::giveKeyboardToQuickClean() {
 void MenuBarPopover::takeKeyboardBackFromQuickClean() {
   if (window()->focusWidget() != quickClean_ || quickClean_->keyboardTarget()) return;
   QWidget* target = handedOver_ && FocusOrder::isStop(handedOver_) ? handedOver_.data() : nullptr;
+  // A button that went with the state it belonged to (OK after Quick Clean): Rescan, which looks
+  // again, else the first control in reading order.
+  if (!target && FocusOrder::isStop(footer_->rescanButton())) target = footer_->rescanButton();
   if (!target) {
     const std::vector<QWidget*> stops = FocusOrder::stops({this});
     if (stops.empty()) return;

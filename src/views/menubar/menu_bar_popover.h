@@ -26,8 +26,8 @@ class VolumeBlock;
 // order; Space and Return press the focused one, Escape closes the popover. After a press the
 // keyboard stays on the button, or goes to the Quick Clean control when the button went off.
 // When the control then offers nothing to press once the work is over (a rescan that found
-// nothing to clean), the keyboard goes back to that button, or to the first control in reading
-// order when it is gone, so that it rests where its ring shows.
+// nothing to clean), the keyboard goes back to that button, or to Rescan when it is gone (OK
+// after Quick Clean), so that it rests where its ring shows.
 class MenuBarPopover : public QWidget {
   Q_OBJECT
 

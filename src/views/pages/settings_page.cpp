@@ -109,7 +109,6 @@ SettingsView::SettingsView(SettingsStore& settings, Actions actions, QWidget* pa
 }
 
 void SettingsView::setKeyboardFallback(QWidget* fallback) {
-  customPaths_->setKeyboardFallback(fallback);
   excludedPaths_->setKeyboardFallback(fallback);
 }
 
@@ -235,6 +234,8 @@ QWidget* SettingsView::buildCustomPaths() {
   padButton(add);
   connect(add, &QPushButton::clicked, this, &SettingsView::addFolder);
   buttons->addWidget(add);
+  // The last path removed: the button that adds one is the nearest control of the section.
+  customPaths_->setKeyboardFallback(add);
   buttons->addStretch(1);
   auto* rescan = new QPushButton(QStringLiteral("Rescan Now"), page);
   rescan->setObjectName(QStringLiteral("rescanNow"));

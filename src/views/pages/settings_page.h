@@ -64,7 +64,8 @@ class SettingsView : public QWidget {
   void setSection(SettingsSection section);
   SettingsSection section() const { return section_; }
 
-  // Where the keyboard goes when a list's last row goes: the control that chose the section.
+  // Where the keyboard goes when the excluded paths' last row goes: the control that chose the
+  // section (the custom paths' goes to "Add Folder…", beside it).
   void setKeyboardFallback(QWidget* fallback);
 
   // The "Add Folder…" flow: asks for folders and adds each one not yet listed, in the order

@@ -146,6 +146,11 @@ void declare(QWidget* widget, Kind kind) {
   widget->setProperty(kKindProperty, static_cast<int>(kind));
 }
 
+bool isDeclared(const QWidget* widget, Kind kind) {
+  const QVariant declared = widget->property(kKindProperty);
+  return declared.isValid() && declared.toInt() == static_cast<int>(kind);
+}
+
 void setSelected(QWidget* tab, bool selected) {
   const bool before = isSelected(tab);
   tab->setProperty(kSelectedProperty, selected);

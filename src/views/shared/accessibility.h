@@ -33,6 +33,7 @@ enum class Kind {
 // Declares what `widget` is. Called from the widget's constructor, before anything asks about
 // it; a widget of a class Qt already describes keeps Qt's description.
 void declare(QWidget* widget, Kind kind);
+bool isDeclared(const QWidget* widget, Kind kind);
 
 // Whether a tab is the chosen one. Setting a new value tells assistive tools.
 void setSelected(QWidget* tab, bool selected);

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "views/shared/tab_list.h"
+
 namespace hl::FocusOrder {
 
 namespace {
@@ -48,6 +50,7 @@ void sortByReading(std::vector<QWidget*>& widgets) {
 bool isStop(const QWidget* widget) {
   if ((widget->focusPolicy() & Qt::TabFocus) != Qt::TabFocus) return false;
   if (widget->focusProxy() || !widget->isVisible() || !widget->isEnabled()) return false;
+  if (!TabList::isEntry(widget)) return false;
   if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
     const QButtonGroup* group = button->group();
     if (group && group->exclusive() && group->checkedButton() &&
@@ -113,8 +116,13 @@ QWidget* next(const std::vector<QWidget*>& regions, QWidget* current, bool next)
   if (next && at + 1 != placed.end()) return *(at + 1);
   if (!next && at != placed.begin()) return *(at - 1);
 
-  const bool vanished = !current->isVisible() || !current->isEnabled();
-  if (vanished && placed.size() == 1) return *region;
+  if (!current->isVisible() || !current->isEnabled()) {
+    // A control that went away keeps the keyboard in its region: on the nearest control the
+    // other way, or on the region itself until it has a control again.
+    if (next && at != placed.begin()) return *(at - 1);
+    if (!next && at + 1 != placed.end()) return *(at + 1);
+    return *region;
+  }
   // On to the regions after (or before) this one, cycling.
   const std::size_t n = regions.size();
   const std::size_t from = static_cast<std::size_t>(region - regions.begin());

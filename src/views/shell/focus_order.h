@@ -14,8 +14,9 @@ namespace hl {
 namespace FocusOrder {
 
 // Whether Tab stops at the widget: it takes focus by Tab, is shown and enabled, passes its focus
-// to no proxy, and is not an unchecked button of an exclusive group that has a checked one
-// (the arrow keys move inside such a group).
+// to no proxy, is not an unchecked button of an exclusive group that has a checked one, and is
+// no tab of a row other than the one Tab enters the row at (the arrow keys move inside such a
+// group or row).
 bool isStop(const QWidget* widget);
 
 // The stops inside the regions (each region and its descendants), region after region.
@@ -29,9 +30,10 @@ QWidget* neighbour(const std::vector<QWidget*>& stops, const QWidget* current, b
 // from inside one, to its neighbour. From a widget that is no stop (a control that was just
 // hidden or turned off, whose focus Qt hands on this way, or a container that holds the focus) to
 // the first stop of its own region that follows its place in reading order (precedes it for
-// Backtab). When its region has none: a control that vanished leaves the focus on the region
-// itself, so the keyboard stays in the page until it has a control again; any other widget
-// passes it to the next region that has a stop. Null when there are no stops and nowhere to stay.
+// Backtab). When its region has none there: a control that vanished goes to the nearest stop of
+// its region the other way, else leaves the focus on the region itself, so the keyboard never
+// leaves the area the user works in for another panel; any other widget passes it to the next
+// region that has a stop. Null when there are no stops and nowhere to stay.
 QWidget* next(const std::vector<QWidget*>& regions, QWidget* current, bool next);
 
 }  // namespace FocusOrder

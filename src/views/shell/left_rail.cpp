@@ -1,5 +1,6 @@
 #include "views/shell/left_rail.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -11,6 +12,7 @@
 #include "views/shared/app_icon.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/symbol_icon.h"
+#include "views/shared/tab_list.h"
 #include "views/shared/text.h"
 #include "views/shell/window_drag_area.h"
 
@@ -32,6 +34,11 @@ void RailButton::setSelected(bool selected) {
   if (selected == isChecked()) return;
   setChecked(selected);
   update();
+}
+
+void RailButton::keyPressEvent(QKeyEvent* event) {
+  if (TabList::moveByArrow(this, *event)) return;
+  HoverButton::keyPressEvent(event);
 }
 
 std::string RailButton::symbolFor(Page page, bool selected) {

@@ -43,6 +43,8 @@ class RailButton : public HoverButton {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  // The arrows move along the rail and choose the page they reach.
+  void keyPressEvent(QKeyEvent* event) override;
   // The check mark shows the model's page, so a click never flips it.
   void nextCheckState() override {}
 

@@ -22,6 +22,7 @@
 #include "views/shared/palette_colors.h"
 #include "views/shell/content_card.h"
 #include "views/shell/focus_order.h"
+#include "views/shell/keyboard_return.h"
 #include "views/shell/left_rail.h"
 #include "views/shell/right_panel.h"
 #include "views/shell/sidebar_resize_handle.h"
@@ -144,6 +145,8 @@ void RootView::buildPages(Services& services) {
   addPage(Page::home, new HomeSidebar(model_.cleaner()), homeView_);
   scannerView_ = new ScannerView(model_.scanner(), sheetClock);
   auto* scannerSidebar = new ScannerSidebar(model_.scanner());
+  // "Move Selected to Trash…" lives in the sidebar.
+  scannerView_->keyboardReturn()->addArea(scannerSidebar);
   connect(scannerSidebar, &ScannerSidebar::scanChosen, scannerView_,
           [this, scannerSidebar] { scannerView_->treeTakesKeyboardAfterScanFrom(scannerSidebar); });
   addPage(Page::search, scannerSidebar, scannerView_);
@@ -253,7 +256,7 @@ void RootView::keyPressEvent(QKeyEvent* event) {
     focusNextPrevChild(false);
     return;
   }
-  if (FocusKeys::pressFocusedButton(*event)) return;
+  if (FocusKeys::pressFocusedButton(*event) || FocusKeys::openFocusedMenu(*event)) return;
   QWidget::keyPressEvent(event);
 }
 

@@ -479,6 +479,7 @@ TEST_F(ItemsTableTest, KeyboardMovesTicksOpensAndSelectsAll) {
 TEST_F(ItemsTableTest, TheKeyboardMovesToTheNeighbouringRowWhenItsRowLeaves) {
   struct Case {
     const char* name;
+    // None: nobody has put the keyboard on a row; the menu is opened by a right click.
     std::string current;
     Ids excluded;
     std::string after;
@@ -489,6 +490,8 @@ TEST_F(ItemsTableTest, TheKeyboardMovesToTheNeighbouringRowWhenItsRowLeaves) {
       {"the last row", "/c/d", {"/c/d"}, "/c/c"},
       {"the row and the one after it", "/c/b", {"/c/b", "/c/c"}, "/c/d"},
       {"another row", "/c/c", {"/c/a"}, "/c/c"},
+      {"a middle row right-clicked in a table nobody clicked", "", {"/c/b"}, "/c/c"},
+      {"the last row right-clicked in a table nobody clicked", "", {"/c/d"}, "/c/c"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -496,9 +499,16 @@ TEST_F(ItemsTableTest, TheKeyboardMovesToTheNeighbouringRowWhenItsRowLeaves) {
     show({HomeHarness::item("/c/a", 900), HomeHarness::item("/c/b", 800),
           HomeHarness::item("/c/c", 700), HomeHarness::item("/c/d", 600)});
     QListView* list = table->listView();
-    list->setFocus();
-    list->setCurrentIndex(table->model()->index(row(c.current), 0));
     h->setTableSelection(c.excluded);
+    if (c.current.empty()) {
+      QTest::mousePress(list->viewport(), Qt::RightButton, {}, pointIn(*c.excluded.begin(),
+                                                                       Area::name));
+      QTest::mouseRelease(list->viewport(), Qt::RightButton, {},
+                          pointIn(*c.excluded.begin(), Area::name));
+    } else {
+      list->setFocus();
+      list->setCurrentIndex(table->model()->index(row(c.current), 0));
+    }
     choose(*c.excluded.begin(), QStringLiteral("Exclude"));
     ASSERT_EQ(row(*c.excluded.begin()), -1);
     ASSERT_TRUE(list->currentIndex().isValid());

@@ -56,7 +56,8 @@ TEST(AccessibleTree, EveryStopIsNamedAndNothingReadsAsMarkup) {
       EXPECT_FALSE(test::accessible(widget)->text(QAccessible::Name).isEmpty())
           << widget->metaObject()->className();
     }
-    EXPECT_GT(stops, 5);
+    // The rail's pages and each row of tabs are one stop each.
+    EXPECT_GE(stops, 5);
     int elements = 0;
     test::forEachShown(test::accessible(w.root), [&](QAccessibleInterface* element) {
       ++elements;

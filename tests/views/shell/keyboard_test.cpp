@@ -2,17 +2,28 @@
 
 #include <QAbstractItemView>
 #include <QCheckBox>
+#include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QToolButton>
 
+#include "views/home/home_fixture.h"
 #include "shell_harness.h"
 #include "views/pages/history_page.h"
 #include "views/pages/scanner/file_tree_view.h"
 #include "views/pages/scanner/scanner_sidebar.h"
 #include "views/pages/scanner/scanner_view.h"
 #include "views/shared/destructive_button.h"
+#include "views/home/group_details_view.h"
 #include "views/home/home_main_view.h"
+#include "views/home/home_modals.h"
+#include "views/home/home_sidebar.h"
+#include "views/home/items_table.h"
+#include "views/home/items_table_model.h"
+#include "views/home/selection_summary_card.h"
+#include "views/shared/confirm_trash_sheet.h"
+#include "views/shared/result_alert.h"
 #include "views/shared/empty_state_view.h"
 #include "views/shared/excluded_paths_view.h"
 #include "views/shared/path_list_view.h"
@@ -240,13 +251,15 @@ TEST(Keyboard, AFolderChosenFromTheSidebarGivesTheTreeTheKeyboard) {
 // Settings alike: the keyboard stays in the list, on the row that took the pressed one's place
 // (the one above when the last went), and never stops on the way on a control outside it or on a
 // row not yet shown, which a screen reader would announce; with no row left it goes to the
-// control that chose the list's section. That holds also after the keyboard was once among the
+// control that chose the list's section, or for the custom paths to "Add Folder…" beside them. That holds also after the keyboard was once among the
 // right panel's largest items, which the press changes.
 TEST(Keyboard, IncludeAndRemoveLeaveTheKeyboardInTheListOnTheNextRow) {
   enum class List { homeExcluded, settingsExcluded, settingsCustom };
   // The control that chose the list's section: the Home page's "Excluded" tab, or the row of
   // the Settings page's sections.
   constexpr int section = -1;
+  // Custom paths: "Add Folder…", beside the list.
+  constexpr int addFolder = -2;
   struct Case {
     const char* name;
     List list;
@@ -272,7 +285,7 @@ TEST(Keyboard, IncludeAndRemoveLeaveTheKeyboardInTheListOnTheNextRow) {
        1, Qt::Key_Space, true},
       {"Home, the only row", List::homeExcluded, 1, 0, section, Qt::Key_Space},
       {"Settings, the only row", List::settingsExcluded, 1, 0, section, Qt::Key_Return},
-      {"Custom paths, the only row", List::settingsCustom, 1, 0, section, Qt::Key_Space},
+      {"Custom paths, the only row", List::settingsCustom, 1, 0, addFolder, Qt::Key_Space},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -318,11 +331,14 @@ TEST(Keyboard, IncludeAndRemoveLeaveTheKeyboardInTheListOnTheNextRow) {
                                                       HomeTab::excluded) -
                                             allHomeTabs.begin())))
             : root.currentSidebar()->findChild<SidebarList*>();
+    if (c.focusedAfter == addFolder) {
+      sectionControl = root.currentMainView()->findChild<QPushButton*>(QStringLiteral("addFolder"));
+    }
     ASSERT_NE(sectionControl, nullptr);
     std::vector<std::string> strays;
     const QMetaObject::Connection watching = QObject::connect(
         qApp, &QApplication::focusChanged, [&](QWidget*, QWidget* now) {
-          const bool atSection = c.focusedAfter == section && now == sectionControl;
+          const bool atSection = c.focusedAfter < 0 && now == sectionControl;
           if (!atSection && (!now || !list->isAncestorOf(now) || !now->isVisible())) {
             strays.push_back(now ? now->metaObject()->className() + std::string(" ") +
                                        now->accessibleName().toStdString()
@@ -336,8 +352,290 @@ TEST(Keyboard, IncludeAndRemoveLeaveTheKeyboardInTheListOnTheNextRow) {
     ASSERT_EQ(list->rowCount(), c.rows - 1);
     QWidget* focus = QApplication::focusWidget();
     ASSERT_NE(focus, nullptr);
-    EXPECT_EQ(focus, c.focusedAfter == section ? sectionControl : list->button(c.focusedAfter))
+    EXPECT_EQ(focus, c.focusedAfter < 0 ? sectionControl : list->button(c.focusedAfter))
         << focus->metaObject()->className() << " " << focus->accessibleName().toStdString();
+  }
+}
+
+}  // namespace
+}  // namespace hl
+
+namespace hl {
+namespace {
+
+// Where the keyboard is in the window: the window's own focus widget, which takes the keyboard
+// when the window is active again after a dialog.
+QWidget* keyboardIn(RootView& root) { return root.window()->focusWidget(); }
+
+std::string named(const QWidget* widget) {
+  if (!widget) return "nowhere";
+  return widget->metaObject()->className() + std::string(" ") +
+         widget->accessibleName().toStdString();
+}
+
+// The Home page with four package caches, a 3000 … 500; the keyboard on row `current` of the
+// table (none: nobody put it there).
+struct HomeWindow {
+  ShellHarness h;
+  RootView* root;
+  HomeMainView* main;
+
+  explicit HomeWindow(int rows = 4) {
+    root = &h.show();
+    QApplication::setActiveWindow(root);
+    std::vector<CacheItem> items;
+    const std::vector<std::pair<const char*, int>> all = {
+        {"a", 3000}, {"b", 2000}, {"c", 1000}, {"d", 500}};
+    for (int i = 0; i < rows; ++i) items.push_back(h.item(all[i].first, all[i].second));
+    h.scanCleaner(items);
+    main = static_cast<HomeMainView*>(root->mainView(Page::home));
+  }
+  std::string id(const char* name) { return cleanPath(h.folders / name); }
+  QListView* list() { return main->table()->listView(); }
+  std::string currentRow() {
+    const QModelIndex current = list()->currentIndex();
+    return current.isValid() ? main->table()->model()->id(current.row()) : "";
+  }
+  void keyboardOnRow(const char* name) {
+    list()->setFocus(Qt::TabFocusReason);
+    list()->setCurrentIndex(main->table()->model()->index(main->table()->model()->rowOf(id(name)), 0));
+  }
+  // Ticks a row and asks for its removal from the footer's button, by the keyboard.
+  void removeFromTheFooter(const char* name) {
+    keyboardOnRow(name);
+    QTest::keyClick(list(), Qt::Key_Space);
+    ASSERT_EQ(h.cleaner().checked(), std::set<std::string>{id(name)});
+    QApplication::processEvents();
+    QWidget* button = main->summaryCard()->removalButton();
+    ASSERT_TRUE(button->isEnabled());
+    button->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(button, Qt::Key_Space);
+    h.settle();
+    ASSERT_NE(main->modals()->sheet(), nullptr);
+  }
+  // Confirms the open sheet once it is armed and lets the removal run to its message.
+  void confirm() {
+    ConfirmTrashSheet* sheet = main->modals()->sheet();
+    h.monotonic.advance(std::chrono::seconds(1));
+    h.wall.advance(std::chrono::seconds(1));
+    sheet->refreshArming();
+    QTest::keyClick(sheet->rowList(), Qt::Key_Return);
+    h.settle();
+    ASSERT_NE(main->modals()->resultAlert(), nullptr);
+  }
+};
+
+// After an action the keyboard stays on the control used; when that control goes away or turns
+// off, it goes to the nearest sensible control of the same area: never to another panel, never
+// to a list's first row, never nowhere. Each row is a sequence a user walks; it returns the
+// control the keyboard must be on at its end (and may fail on the way).
+TEST(Keyboard, TheKeyboardStaysWhereTheUserWorks) {
+  struct Sequence {
+    const char* name;
+    std::function<QWidget*(HomeWindow&)> walk;
+  };
+  const std::vector<Sequence> sequences = {
+      {"Home: Back to Items in a clicked row's details goes to the row",
+       [](HomeWindow& w) -> QWidget* {
+         QTest::mouseClick(w.list()->viewport(), Qt::LeftButton, {},
+                           w.main->table()->rowGeometry(2).row.center().toPoint());
+         EXPECT_EQ(w.h.cleaner().tab(), HomeTab::details);
+         QApplication::processEvents();
+         QPushButton* back = w.main->details()->itemCard()->backButton();
+         back->setFocus(Qt::TabFocusReason);
+         QTest::keyClick(back, Qt::Key_Space);
+         QApplication::processEvents();
+         EXPECT_EQ(w.currentRow(), w.id("c"));
+         return w.list();
+       }},
+      {"Home: the footer's sheet closed by Escape goes back to the footer's button",
+       [](HomeWindow& w) -> QWidget* {
+         w.removeFromTheFooter("b");
+         QTest::keyClick(w.main->modals()->sheet()->rowList(), Qt::Key_Escape);
+         QApplication::processEvents();
+         return w.main->summaryCard()->removalButton();
+       }},
+      {"Home: the footer's sheet closed by Cancel goes back to the footer's button",
+       [](HomeWindow& w) -> QWidget* {
+         w.removeFromTheFooter("b");
+         QTest::mouseClick(w.main->modals()->sheet()->cancelButton(), Qt::LeftButton);
+         QApplication::processEvents();
+         return w.main->summaryCard()->removalButton();
+       }},
+      {"Home: OK on Cleanup finished goes to the row that took the removed one's place",
+       [](HomeWindow& w) -> QWidget* {
+         w.removeFromTheFooter("b");
+         w.confirm();
+         QTest::mouseClick(w.main->modals()->resultAlert()->okButton(), Qt::LeftButton);
+         QApplication::processEvents();
+         EXPECT_EQ(w.currentRow(), w.id("c"));
+         return w.list();
+       }},
+      {"Home: OK on an alert of failures goes back to the footer's button, still on",
+       [](HomeWindow& w) -> QWidget* {
+         w.h.removal->failing[w.id("b")] = FileSystemError{13, "Permission denied"};
+         w.removeFromTheFooter("b");
+         w.confirm();
+         QTest::mouseClick(w.main->modals()->resultAlert()->okButton(), Qt::LeftButton);
+         QApplication::processEvents();
+         EXPECT_TRUE(w.main->summaryCard()->removalButton()->isEnabled());
+         return w.main->summaryCard()->removalButton();
+       }},
+      {"Home: Exclude of the last row left goes to the empty state's Rescan",
+       [](HomeWindow& w) -> QWidget* {
+         w.h->settings().setExcludedPaths({w.id("b"), w.id("c"), w.id("d")});
+         QApplication::processEvents();
+         w.keyboardOnRow("a");
+         w.main->table()->setMenuPresenter([](QMenu& menu, QPoint) {
+           test::actionTitled(menu, QStringLiteral("Exclude"))->trigger();
+         });
+         QTest::keyClick(w.list(), Qt::Key_F10, Qt::ShiftModifier);
+         QApplication::processEvents();
+         EXPECT_EQ(w.main->shown(), HomeMainView::Shown::nothingFound);
+         return w.main->nothingFoundState()->button();
+       }},
+      {"Home: Shift+F10 opens the current row's menu, as the Menu key does",
+       [](HomeWindow& w) -> QWidget* {
+         w.keyboardOnRow("c");
+         std::vector<QString> titles;
+         w.main->table()->setMenuPresenter([&](QMenu& menu, QPoint) {
+           for (QAction* action : menu.actions()) titles.push_back(action->text());
+           test::actionTitled(menu, QStringLiteral("Exclude"))->trigger();
+         });
+         QTest::keyClick(w.list(), Qt::Key_F10, Qt::ShiftModifier);
+         QApplication::processEvents();
+         EXPECT_FALSE(titles.empty());
+         EXPECT_EQ(w.main->table()->model()->rowOf(w.id("c")), -1);
+         EXPECT_EQ(w.currentRow(), w.id("d"));
+         return w.list();
+       }},
+      {"Home sidebar: the groups are one stop; Tab from a clicked group leaves them",
+       [](HomeWindow& w) -> QWidget* {
+         auto* sidebar = static_cast<HomeSidebar*>(w.root->currentSidebar());
+         GroupRow* caches = sidebar->row(CacheGroup::packageCaches);
+         QTest::mouseClick(caches, Qt::LeftButton);
+         caches->setFocus(Qt::MouseFocusReason);
+         QApplication::processEvents();
+         QTest::keyClick(caches, Qt::Key_Tab);
+         QWidget* now = keyboardIn(*w.root);
+         EXPECT_FALSE(sidebar->isAncestorOf(now)) << named(now);
+         // Back again: the chosen group, not the last row.
+         QTest::keyClick(now, Qt::Key_Backtab);
+         EXPECT_EQ(keyboardIn(*w.root), caches);
+         // The arrows move among the groups and choose.
+         QTest::keyClick(caches, Qt::Key_Down);
+         EXPECT_EQ(w.h.cleaner().selectedGroup(), sidebar->listedGroups()[3]);
+         return sidebar->row(sidebar->listedGroups()[3]);
+       }},
+      {"The rail: its pages are one stop; the arrows choose the next page",
+       [](HomeWindow& w) -> QWidget* {
+         RailButton* home = w.root->rail()->button(Page::home);
+         home->setFocus(Qt::TabFocusReason);
+         QTest::keyClick(home, Qt::Key_Tab);
+         EXPECT_FALSE(w.root->rail()->isAncestorOf(keyboardIn(*w.root)))
+             << named(keyboardIn(*w.root));
+         QTest::keyClick(home, Qt::Key_Down);
+         EXPECT_EQ(w.h->page(), Page::search);
+         return w.root->rail()->button(Page::search);
+       }},
+  };
+  for (const Sequence& s : sequences) {
+    SCOPED_TRACE(s.name);
+    HomeWindow w;
+    QWidget* expected = s.walk(w);
+    if (::testing::Test::HasFatalFailure()) continue;
+    QWidget* now = keyboardIn(*w.root);
+    EXPECT_EQ(now, expected) << named(now) << " instead of " << named(expected);
+  }
+}
+
+// The folder scanner's page after a removal and between its two header buttons.
+TEST(Keyboard, TheKeyboardStaysWhereTheUserWorksInTheFolderScanner) {
+  struct Sequence {
+    const char* name;
+    // Prepares the trash before the tree is shown.
+    std::function<void(ShellHarness&)> prepare;
+    std::function<QWidget*(ShellHarness&, ScannerView&, ScannerSidebar&)> walk;
+  };
+  const auto removeFirstRowFromTheSidebar = [](ShellHarness& h, ScannerView& view,
+                                               ScannerSidebar& sidebar) {
+    view.tree()->setFocus(Qt::TabFocusReason);
+    view.tree()->selectionModel()->setCurrentIndex(view.tree()->model()->index(0, 0),
+                                                   QItemSelectionModel::NoUpdate);
+    QTest::keyClick(view.tree(), Qt::Key_Space);
+    h.settle();
+    ASSERT_EQ(h.scanner().selection().size(), 1u);
+    QWidget* remove = sidebar.removeButton();
+    ASSERT_TRUE(remove->isVisible() && remove->isEnabled());
+    remove->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(remove, Qt::Key_Space);
+    h.settle();
+    ConfirmTrashSheet* sheet = view.sheet();
+    ASSERT_NE(sheet, nullptr) << h.scanner().resultMessage().value_or("no message");
+    h.monotonic.advance(std::chrono::seconds(1));
+    h.wall.advance(std::chrono::seconds(1));
+    sheet->refreshArming();
+    QTest::keyClick(sheet->rowList(), Qt::Key_Return);
+    test::waitUntil([&] {
+      h.settle();
+      return !h.scanner().isTrashing();
+    });
+    ASSERT_NE(view.alert(), nullptr);
+    QTest::mouseClick(view.alert()->okButton(), Qt::LeftButton);
+    QApplication::processEvents();
+  };
+  const std::vector<Sequence> sequences = {
+      {"OK after a removal goes to the removed row's neighbour in the tree", nullptr,
+       [&](ShellHarness& h, ScannerView& view, ScannerSidebar& sidebar) -> QWidget* {
+         removeFirstRowFromTheSidebar(h, view, sidebar);
+         EXPECT_EQ(view.tree()->model()->rowCount(), 1);
+         EXPECT_EQ(view.tree()->currentIndex(), view.tree()->model()->index(0, 0));
+         return view.tree();
+       }},
+      {"OK on an alert of failures goes back to Move Selected to Trash…",
+       [](ShellHarness& h) {
+         h.scannerTrash.failures[h.folders / "Downloads/big.bin"] =
+             FileSystemError{13, "Permission denied"};
+       },
+       [&](ShellHarness& h, ScannerView& view, ScannerSidebar& sidebar) -> QWidget* {
+         removeFirstRowFromTheSidebar(h, view, sidebar);
+         return sidebar.removeButton();
+       }},
+      {"Select All turning itself off hands the keyboard to Deselect All, and back", nullptr,
+       [](ShellHarness&, ScannerView& view, ScannerSidebar&) -> QWidget* {
+         view.selectAllButton()->setFocus(Qt::TabFocusReason);
+         QTest::keyClick(view.selectAllButton(), Qt::Key_Space);
+         EXPECT_EQ(view.window()->focusWidget(), view.deselectAllButton());
+         QTest::keyClick(view.deselectAllButton(), Qt::Key_Space);
+         return view.selectAllButton();
+       }},
+      {"Shift+F10 opens the tree's menu at its current row", nullptr,
+       [](ShellHarness&, ScannerView& view, ScannerSidebar&) -> QWidget* {
+         view.tree()->setFocus(Qt::TabFocusReason);
+         view.tree()->setCurrentIndex(view.tree()->model()->index(1, 0));
+         std::set<std::string> asked;
+         QObject::connect(view.tree(), &FileTreeView::menuRequested,
+                          [&](const std::set<std::string>& ids, const QPoint&) { asked = ids; });
+         QTest::keyClick(view.tree(), Qt::Key_F10, Qt::ShiftModifier);
+         EXPECT_EQ(asked.size(), 1u);
+         return view.tree();
+       }},
+  };
+  for (const Sequence& s : sequences) {
+    SCOPED_TRACE(s.name);
+    ShellHarness h;
+    if (s.prepare) s.prepare(h);
+    h.start(false);
+    RootView& root = showScanner(h);
+    h.scanner().scan(h.folders / "Downloads");
+    h.settle();
+    auto* view = static_cast<ScannerView*>(root.currentMainView());
+    auto* sidebar = static_cast<ScannerSidebar*>(root.currentSidebar());
+    ASSERT_EQ(view->state(), ScannerView::State::tree);
+    QWidget* expected = s.walk(h, *view, *sidebar);
+    if (::testing::Test::HasFatalFailure()) continue;
+    QWidget* now = keyboardIn(root);
+    EXPECT_EQ(now, expected) << named(now) << " instead of " << named(expected);
   }
 }
 

@@ -239,14 +239,18 @@ TEST(RootView, TabFollowsReadingOrderThroughEveryRegion) {
     }
     return -1;
   };
+  // The rail's pages are one stop, entered at the page shown.
   RailButton* first = root.rail()->button(Page::home);
   first->setFocus(Qt::TabFocusReason);
-  std::vector<QWidget*> visited;
   // Each stop looks different while the keyboard is on it: a ring, a highlighted row.
-  std::vector<QImage> focused;
   const auto looks = [](QWidget* widget) { return widget->grab().toImage(); };
+  std::vector<QWidget*> visited = {first};
+  // Its ring is looked for when Tab comes round to it.
+  std::vector<QImage> focused = {QImage()};
+  QImage firstUnfocused;
   for (int i = 0; i < 60; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    if (i == 0) firstUnfocused = looks(first);
     QWidget* now = QApplication::focusWidget();
     ASSERT_NE(now, nullptr);
     if (!visited.empty()) {
@@ -259,6 +263,7 @@ TEST(RootView, TabFollowsReadingOrderThroughEveryRegion) {
     focused.push_back(looks(now));
   }
   ASSERT_EQ(QApplication::focusWidget(), first) << "Tab never came round";
+  EXPECT_NE(looks(first), firstUnfocused) << "no ring on the rail";
   std::vector<int> order;
   for (const QWidget* stop : visited) {
     SCOPED_TRACE(stop->metaObject()->className());
@@ -281,6 +286,7 @@ TEST(RootView, TabFollowsReadingOrderThroughEveryRegion) {
   EXPECT_STREQ(main[main.size() - 3], "hl::BulkCheckBox");
   EXPECT_STREQ(main[main.size() - 2], "hl::ItemsListView");
   EXPECT_STREQ(main.back(), "hl::DestructiveButton");
+  EXPECT_EQ(std::count(order.begin(), order.end(), 0), 1);
   // Backtab goes the same way back.
   QTest::keyClick(first, Qt::Key_Backtab);
   EXPECT_EQ(QApplication::focusWidget(), visited.back());

@@ -91,6 +91,7 @@ FileTreeView::FileTreeView(ScannerViewModel& scanner, QWidget* parent)
           &FileTreeView::takeSelectionFromRows);
   connect(&scanner_, &ScannerViewModel::selectionChanged, this,
           &FileTreeView::showSelectionOfModel);
+  connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, &FileTreeView::rememberCurrent);
   connect(model_, &FileTreeModel::treeReplaced, this, &FileTreeView::treeReplaced);
   connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
     if (const FileNode* node = FileTreeModel::node(index)) expanded_.insert(node->id());
@@ -148,11 +149,21 @@ void FileTreeView::showSelectionOfModel() {
   syncing_ = false;
 }
 
+void FileTreeView::rememberCurrent() {
+  savedCurrent_.reset();
+  const QModelIndex current = currentIndex();
+  const FileNode* node = FileTreeModel::node(current);
+  if (!node) return;
+  const FileNode* parent = FileTreeModel::node(current.parent());
+  savedCurrent_ = SavedCurrent{node->id(), parent ? parent->id() : std::string(), current.row()};
+}
+
 void FileTreeView::treeReplaced() {
   const FileNode* root = model_->root();
   const std::string rootID = root ? root->id() : std::string();
   // The same folder cut after a removal keeps its open folders; another tree starts closed.
-  if (rootID != shownRootID_ || rootID.empty()) expanded_.clear();
+  const bool sameTree = rootID == shownRootID_ && !rootID.empty();
+  if (!sameTree) expanded_.clear();
   shownRootID_ = rootID;
   const std::set<std::string> reopen = std::exchange(expanded_, {});
   // Ordered by path, so a folder opens before the folders inside it.
@@ -161,6 +172,22 @@ void FileTreeView::treeReplaced() {
     if (row.isValid()) expand(row);
   }
   showSelectionOfModel();
+  const std::optional<SavedCurrent> saved = std::exchange(savedCurrent_, std::nullopt);
+  if (sameTree && saved) restoreCurrent(*saved);
+}
+
+void FileTreeView::restoreCurrent(const SavedCurrent& saved) {
+  // The keyboard's row stays; a row that went leaves it on the row that took its place in the
+  // same folder, the one above when it was the last, or on the folder when none is left.
+  QModelIndex row = model_->indexForID(saved.id);
+  if (!row.isValid()) {
+    const QModelIndex parent = saved.parentID.empty() ? QModelIndex()
+                                                      : model_->indexForID(saved.parentID);
+    if (!saved.parentID.empty() && !parent.isValid()) return;
+    const int count = model_->rowCount(parent);
+    row = count > 0 ? model_->index(std::min(saved.row, count - 1), 0, parent) : parent;
+  }
+  if (row.isValid()) selectionModel()->setCurrentIndex(row, QItemSelectionModel::NoUpdate);
 }
 
 bool FileTreeView::event(QEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QStyledItemDelegate>
 #include <QTreeView>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -59,9 +60,17 @@ class FileTreeView : public QTreeView {
                                                        const QEvent* event) const override;
 
  private:
+  struct SavedCurrent {
+    std::string id;
+    // None for a row of the top level.
+    std::string parentID;
+    int row;
+  };
   void showSelectionOfModel();
   void takeSelectionFromRows();
+  void rememberCurrent();
   void treeReplaced();
+  void restoreCurrent(const SavedCurrent& saved);
   // A folder of the cursor's row was opened or closed: its row tells assistive tools.
   void announceOpened(const QModelIndex& index);
 
@@ -71,6 +80,8 @@ class FileTreeView : public QTreeView {
   // Set while the rows are being made to match the view model, so that it is not echoed back.
   bool syncing_ = false;
   std::set<std::string> expanded_;
+  // The keyboard's row across a new tree of the same folder (after a removal).
+  std::optional<SavedCurrent> savedCurrent_;
   std::string shownRootID_;
 };
 

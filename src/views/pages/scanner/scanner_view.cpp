@@ -12,6 +12,7 @@
 #include "viewmodels/scanner/scanner_view_model.h"
 #include "views/pages/scanner/file_tree_view.h"
 #include "views/pages/scanner/scanner_texts.h"
+#include "views/shared/button_pair.h"
 #include "views/shared/confirm_trash_sheet.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/elided_label.h"
@@ -21,6 +22,7 @@
 #include "views/shared/sidebar_header.h"
 #include "views/shared/symbol_icon.h"
 #include "views/shared/text.h"
+#include "views/shell/keyboard_return.h"
 
 namespace hl {
 
@@ -46,6 +48,14 @@ ScannerView::ScannerView(ScannerViewModel& scanner, MonotonicClock sheetClock, Q
       this);
   empty_->setObjectName(QStringLiteral("emptyState"));
   stack_->addWidget(empty_);
+
+  keyboard_ = new KeyboardReturn(
+      {this},
+      [this] {
+        return sheet_ || alert_ || scanner_.isTrashing() || scanner_.isCheckingPolicy();
+      },
+      this);
+  keyboard_->setFallbacks({tree_});
 
   using VM = ScannerViewModel;
   for (auto signal : {&VM::rootChanged, &VM::isScanningChanged, &VM::errorMessageChanged}) {
@@ -184,8 +194,8 @@ void ScannerView::showProgress() {
 }
 
 void ScannerView::showButtons() {
-  selectAll_->setEnabled(scanner_.canSelectAll());
-  deselectAll_->setEnabled(!scanner_.selection().empty());
+  setEnabledHandingOver(selectAll_, scanner_.canSelectAll(), deselectAll_,
+                        !scanner_.selection().empty());
 }
 
 void ScannerView::selectionChanged() {
@@ -247,7 +257,9 @@ QMenu* ScannerView::makeContextMenu(const std::set<std::string>& ids) {
 void ScannerView::showPlan() {
   const auto& plan = scanner_.pendingPlan();
   if (!plan) {
+    const bool wasOpen = sheet_;
     closeSheet();
+    if (wasOpen) keyboard_->giveBack();
     return;
   }
   const std::string key = ScannerTexts::planKey(*plan);
@@ -269,8 +281,10 @@ void ScannerView::closeSheet() {
   sheetKey_.clear();
   if (!sheet_) return;
   ConfirmTrashSheet* closing = sheet_;
-  sheet_ = nullptr;
+  // Dismissed while it is still the open sheet: the keyboard's moves as the window takes it
+  // back are the flow's, not the user's.
   closing->dismiss();
+  sheet_ = nullptr;
 }
 
 void ScannerView::showMessage() {
@@ -293,6 +307,7 @@ void ScannerView::showMessage() {
     if (alert_ == shown) {
       alert_ = nullptr;
       scanner_.setResultMessage(std::nullopt);
+      keyboard_->giveBack();
     }
   });
   alert_->open();

@@ -18,6 +18,7 @@ class ConfirmTrashSheet;
 class ElidedLabel;
 class EmptyStateView;
 class FileTreeView;
+class KeyboardReturn;
 class ProminentButton;
 class ResultAlert;
 class ScannerViewModel;
@@ -62,6 +63,9 @@ class ScannerView : public QWidget {
   QPushButton* deselectAllButton() const { return deselectAll_; }
   EmptyStateView* scanningState() const { return scanning_; }
   EmptyStateView* emptyState() const { return empty_; }
+  // Puts the keyboard back where a removal was started from (this pane, and the areas added to
+  // it: the page's sidebar) when its sheet or alert closes; else on the tree.
+  KeyboardReturn* keyboardReturn() const { return keyboard_; }
   // The sheet or alert on show; none while the view model holds no plan or message.
   ConfirmTrashSheet* sheet() const;
   ResultAlert* alert() const;
@@ -94,6 +98,7 @@ class ScannerView : public QWidget {
   QPointer<ConfirmTrashSheet> sheet_;
   std::string sheetKey_;
   QPointer<ResultAlert> alert_;
+  KeyboardReturn* keyboard_;
 };
 
 }  // namespace hl
