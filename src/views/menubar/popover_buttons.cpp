@@ -53,7 +53,8 @@ void drawFocusRing(QPainter& painter, const HoverButton& button, double radius) 
 
 PopoverHeaderButton::PopoverHeaderButton(QWidget* parent) : HoverButton(parent) {
   setFocusPolicy(Qt::TabFocus);
-  setToolTip(plainToolTip(PopoverTexts::openWindowToolTip));
+  // The tooltip's words as the plain description: Qt would hand out the tooltip's markup.
+  setHelp(this, PopoverTexts::openWindowToolTip);
   setText(qtext(PopoverTexts::title));
   setAccessibleName(qtext(PopoverTexts::openWindowToolTip));
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

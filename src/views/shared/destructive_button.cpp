@@ -36,6 +36,12 @@ void FilledButton::setControlSize(ControlSize size) {
   update();
 }
 
+void FilledButton::setKeepsLabelOnOneLine(bool keeps) {
+  keepsLabelOnOneLine_ = keeps;
+  updateGeometry();
+  update();
+}
+
 void FilledButton::setShowsSpinner(bool shows) {
   if (showsSpinner_ == shows) return;
   showsSpinner_ = shows;
@@ -109,9 +115,10 @@ FilledButton::Label FilledButton::label(int width) const {
     const QFontMetrics fm(font);
     const int line = fm.horizontalAdvance(text());
     if (line <= room) return {font, QSize(line, fm.height())};
-    const QRect block = fm.boundingRect(QRect(0, 0, room, 1 << 16), kWrapFlags, text());
-    if (block.width() <= room || font.pixelSize() <= kSmallestLabelPixels) {
-      return {font, block.size()};
+    const bool smallest = font.pixelSize() <= kSmallestLabelPixels;
+    if (!keepsLabelOnOneLine_ || smallest) {
+      const QRect block = fm.boundingRect(QRect(0, 0, room, 1 << 16), kWrapFlags, text());
+      if (block.width() <= room || smallest) return {font, block.size()};
     }
     font.setPixelSize(font.pixelSize() - 1);
   }

@@ -9,7 +9,9 @@ namespace hl {
 // secondary label and no pressed look. Callers set the enabled state themselves.
 //
 // Given less width than its label needs on one line, the label wraps between words and the
-// button grows taller; a word wider than the button is set in a smaller size. It is never cut.
+// button grows taller; a word wider than the button is set in a smaller size. A button asked to
+// keep its label on one line sets it in a smaller size first, and wraps it only when even the
+// smallest size does not fit. It is never cut.
 class FilledButton : public QPushButton {
   Q_OBJECT
 
@@ -35,6 +37,9 @@ class FilledButton : public QPushButton {
 
   void setControlSize(ControlSize size);
   ControlSize controlSize() const { return controlSize_; }
+
+  // Smaller rather than on two lines (a button in a narrow sidebar beside one-line buttons).
+  void setKeepsLabelOnOneLine(bool keeps);
 
   // A turning spinner in the icon's place, in the label's colour, while the button is shown.
   void setShowsSpinner(bool shows);
@@ -69,6 +74,7 @@ class FilledButton : public QPushButton {
   Role role_;
   ControlSize controlSize_ = ControlSize::regular;
   bool showsSpinner_ = false;
+  bool keepsLabelOnOneLine_ = false;
 };
 
 // The red, prominent style of destructive buttons.

@@ -204,13 +204,13 @@ void SidebarList::keyPressEvent(QKeyEvent* event) {
   if (selection_ == Selection::deselectable && event->key() == Qt::Key_Escape &&
       event->modifiers() == Qt::NoModifier && !selectedItems().isEmpty()) {
     clearSelection();
+    leaveNoCurrentRow();
     event->accept();
     return;
   }
   if (event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier &&
       selectedItems().isEmpty() && count() > 0) {
-    // Focusing the list made its first row current without a word: the first Down would
-    // otherwise skip it.
+    // The keyboard is on the list itself, on no row: the first Down chooses the first row.
     setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     event->accept();
     return;
@@ -229,7 +229,16 @@ void SidebarList::paintEvent(QPaintEvent* event) {
 
 void SidebarList::focusInEvent(QFocusEvent* event) {
   QListWidget::focusInEvent(event);
+  // Qt makes the first row current as the keyboard comes in; with nothing chosen that row would
+  // read as the one the keyboard is on (a screen reader says it) while the ring shows the whole
+  // list, and the first Down would choose it without moving.
+  leaveNoCurrentRow();
   viewport()->update();
+}
+
+void SidebarList::leaveNoCurrentRow() {
+  if (!selectedItems().isEmpty() || !currentIndex().isValid()) return;
+  selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 
 void SidebarList::focusOutEvent(QFocusEvent* event) {

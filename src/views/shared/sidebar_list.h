@@ -76,6 +76,8 @@ class SidebarList : public QListWidget {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
+  // With nothing chosen the keyboard is on the list, not on a row.
+  void leaveNoCurrentRow();
   void describe(QListWidgetItem* item, const Row& row) const;
 
   Selection selection_;

@@ -177,6 +177,10 @@ TEST(MenuBarPopover, WorksFromTheKeyboardAndIsInTheAccessibleTree) {
   QStringList texts;
   test::forEachShown(window, [&](QAccessibleInterface* element) {
     texts << element->text(QAccessible::Name);
+    // A screen reader hears plain words, never a tooltip's markup.
+    for (const auto text : {QAccessible::Name, QAccessible::Description}) {
+      EXPECT_FALSE(test::hasMarkup(element->text(text))) << element->text(text).toStdString();
+    }
   });
   for (const QString& text :
        {QStringLiteral("Safe to clean now"), QStringLiteral("Rescan"), QStringLiteral("Quit"),

@@ -251,8 +251,9 @@ int ringPixels(SidebarList* list) {
   return count;
 }
 
-// From the keyboard: the list shows a ring while it has the keyboard and nothing is chosen, the
-// first Down chooses the newest cleanup, the next ones go down the list.
+// From the keyboard: the list shows a ring while it has the keyboard and nothing is chosen, and
+// no row reads as the keyboard's then; the first Down chooses the newest cleanup, the next ones
+// go down the list.
 TEST(HistoryPage, TheSidebarListShowsTheKeyboardAndDownStartsAtTheTop) {
   HistoryPage page;
   page.state.history.setEntries(threeEntries(page.state.home()));
@@ -263,6 +264,8 @@ TEST(HistoryPage, TheSidebarListShowsTheKeyboardAndDownStartsAtTheTop) {
   list->setFocus(Qt::TabFocusReason);
   ASSERT_TRUE(list->hasFocus());
   EXPECT_GT(ringPixels(list), without + 100);
+  // On the list, not on a row that would read as chosen.
+  EXPECT_FALSE(list->currentIndex().isValid());
 
   const std::vector<HistoryEntry>& entries = page.state.history.entries();
   QTest::keyClick(list, Qt::Key_Down);
@@ -277,6 +280,7 @@ TEST(HistoryPage, TheSidebarListShowsTheKeyboardAndDownStartsAtTheTop) {
   QTest::keyClick(list, Qt::Key_Escape);
   ASSERT_EQ(page.state.history.selectedEntryID(), std::nullopt);
   EXPECT_GT(ringPixels(list), without + 100);
+  EXPECT_FALSE(list->currentIndex().isValid());
   QTest::keyClick(list, Qt::Key_Down);
   EXPECT_EQ(page.state.history.selectedEntryID(), entries[2].id);
 }

@@ -348,6 +348,12 @@ TEST(ScannerPage, TheSelectionButtonFollowsTheModeReadOnlyAndARunningRemoval) {
     p.showScanned("t");
     p.click("t/small");
     EXPECT_EQ(p.sidebar->removeButton()->text(), c.title);
+    // On one line, as the sidebar's other buttons, at its usual width.
+    p.sidebar->resize(240, p.sidebar->height());
+    QApplication::processEvents();
+    const FilledButton::Label label =
+        p.sidebar->removeButton()->label(p.sidebar->removeButton()->width());
+    EXPECT_EQ(label.block.height(), QFontMetrics(label.font).height()) << c.title.toStdString();
     // Switched on the Settings page: read again when the page shows.
     p.sidebar->hide();
     p.f.settings->setDeleteImmediately(!c.deleteImmediately);

@@ -105,6 +105,8 @@ ScannerSidebar::ScannerSidebar(ScannerViewModel& scanner, QWidget* parent)
   remove_ = new DestructiveButton(QString(), selection_);
   remove_->setObjectName(QStringLiteral("removeSelected"));
   remove_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  // One line, as "Choose Folder…" above it, at the sidebar's usual width.
+  remove_->setKeepsLabelOnOneLine(true);
   connect(remove_, &QPushButton::clicked, this, [this] { scanner_.requestTrash(); });
   selection_->addContent(remove_);
   controls->addWidget(selection_);
