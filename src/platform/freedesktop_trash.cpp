@@ -13,6 +13,7 @@
 
 #include "platform/mount_root.h"
 #include "platform/mount_table.h"
+#include "platform/trash_folders.h"
 #include "platform/user_folders.h"
 #include "utilities/path_canonical.h"
 #include "utilities/path_relation.h"
@@ -28,7 +29,15 @@ struct OpenBin {
   UniqueFd info;
   // Empty for the home Trash (absolute original paths); else the volume top they are relative to.
   std::string top;
+  // The Trash folder itself, as its reservations name it.
+  std::string path;
+  FileIdentifier identity;
 };
+
+FileIdentifier identifierOf(const struct stat& st) {
+  return FileIdentifier{static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino)};
+}
 
 struct BinFailure {
   int errorNumber = 0;
@@ -63,12 +72,19 @@ std::optional<UniqueFd> folderAt(int parentFd, const std::string& name, bool mus
   return fd;
 }
 
-std::optional<OpenBin> openBinAt(int trashFd, bool mustOwn, std::string top, int& errorNumber) {
+std::optional<OpenBin> openBinAt(int trashFd, bool mustOwn, std::string top, std::string path,
+                                 int& errorNumber) {
+  struct stat st {};
+  if (::fstat(trashFd, &st) != 0) {
+    errorNumber = errno;
+    return std::nullopt;
+  }
   auto files = folderAt(trashFd, "files", mustOwn, errorNumber);
   if (!files) return std::nullopt;
   auto info = folderAt(trashFd, "info", mustOwn, errorNumber);
   if (!info) return std::nullopt;
-  return OpenBin{std::move(*files), std::move(*info), std::move(top)};
+  return OpenBin{std::move(*files), std::move(*info), std::move(top), std::move(path),
+                 identifierOf(st)};
 }
 
 // The home Trash, created as needed (0700) along with any missing folder above it; the user's
@@ -89,7 +105,7 @@ std::optional<OpenBin> openHomeBin(const std::string& homeTrash, int& errorNumbe
     errorNumber = errno;
     return std::nullopt;
   }
-  return openBinAt(trash.get(), false, "", errorNumber);
+  return openBinAt(trash.get(), false, "", folder, errorNumber);
 }
 
 // The user's Trash at the top of a volume: ".Trash/UID" inside a real, sticky ".Trash", else
@@ -100,19 +116,23 @@ std::optional<OpenBin> openVolumeBin(const std::string& top, int& errorNumber) {
     errorNumber = errno;
     return std::nullopt;
   }
-  const std::string uid = std::to_string(::getuid());
+  const unsigned uid = ::getuid();
   UniqueFd shared(::openat(topFd.get(), ".Trash", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat st {};
   if (shared.valid() && ::fstat(shared.get(), &st) == 0 && S_ISDIR(st.st_mode) &&
       (st.st_mode & S_ISVTX) != 0) {
     int ignored = 0;
-    if (auto own = folderAt(shared.get(), uid, true, ignored)) {
-      if (auto bin = openBinAt(own->get(), true, top, ignored)) return bin;
+    if (auto own = folderAt(shared.get(), std::to_string(uid), true, ignored)) {
+      if (auto bin = openBinAt(own->get(), true, top, TrashFolders::sharedVolumeTrash(top, uid),
+                               ignored)) {
+        return bin;
+      }
     }
   }
-  auto own = folderAt(topFd.get(), ".Trash-" + uid, true, errorNumber);
+  auto own = folderAt(topFd.get(), ".Trash-" + std::to_string(uid), true, errorNumber);
   if (!own) return std::nullopt;
-  return openBinAt(own->get(), true, top, errorNumber);
+  return openBinAt(own->get(), true, top, TrashFolders::privateVolumeTrash(top, uid),
+                   errorNumber);
 }
 
 // `name` cut to at most `limit` bytes, never inside a UTF-8 sequence. A sequence has at most
@@ -175,7 +195,7 @@ struct MoveOutcome {
 };
 
 MoveOutcome moveInto(const AnchoredItem& item, const OpenBin& bin, const RemovalTarget& target,
-                     Date deletionDate) {
+                     Date deletionDate, const ReservationNote& reserved) {
   std::string original = target.path;
   if (!bin.top.empty()) {
     original = bin.top == "/" ? target.path.substr(1) : target.path.substr(bin.top.size() + 1);
@@ -194,6 +214,9 @@ MoveOutcome moveInto(const AnchoredItem& item, const OpenBin& bin, const Removal
       const int error = errno;
       return {false, FileSystemError{error, failure + ": its record could not be created (" +
                                                 std::strerror(error) + ")."}};
+    }
+    if (struct stat st {}; reserved && ::fstat(info.get(), &st) == 0) {
+      reserved(Reservation{bin.path, bin.identity, name, identifierOf(st), target.path});
     }
     const bool written = writeAll(info.get(), record) && ::fsync(info.get()) == 0;
     const int writeError = errno;
@@ -236,7 +259,8 @@ MoveOutcome moveInto(const AnchoredItem& item, const OpenBin& bin, const Removal
 }
 
 std::optional<RemovalError> intoVolumeTrash(const AnchoredItem& item, const RemovalTarget& target,
-                                            const std::string& top, Date deletionDate) {
+                                            const std::string& top, Date deletionDate,
+                                            const ReservationNote& reserved) {
   int errorNumber = 0;
   auto bin = openVolumeBin(top, errorNumber);
   if (!bin) {
@@ -245,7 +269,7 @@ std::optional<RemovalError> intoVolumeTrash(const AnchoredItem& item, const Remo
                                             "volume (" +
                                             top + ")."};
   }
-  MoveOutcome outcome = moveInto(item, *bin, target, deletionDate);
+  MoveOutcome outcome = moveInto(item, *bin, target, deletionDate, reserved);
   if (outcome.crossesDevice) {
     return FileSystemError{EXDEV, "Could not move " + target.displayPath +
                                       " to the Trash: it is not on the same volume as " + top +
@@ -320,7 +344,7 @@ std::string trashInfo(std::string_view originalPath, Date deletionDate) {
 }
 
 std::optional<RemovalError> moveToVolumeTrash(const RemovalTarget& target, const std::string& top,
-                                              Date deletionDate) {
+                                              Date deletionDate, const ReservationNote& reserved) {
   auto anchored = anchorTarget(target);
   if (auto* error = std::get_if<RemovalError>(&anchored)) return *error;
   const AnchoredItem& item = std::get<AnchoredItem>(anchored);
@@ -329,11 +353,11 @@ std::optional<RemovalError> moveToVolumeTrash(const RemovalTarget& target, const
     return FileSystemError{EXDEV, "Could not move " + target.displayPath +
                                       " to the Trash: it is not inside " + top + "."};
   }
-  return intoVolumeTrash(item, target, top, deletionDate);
+  return intoVolumeTrash(item, target, top, deletionDate, reserved);
 }
 
 std::optional<RemovalError> moveToTrash(const RemovalTarget& target, const std::string& homeTrash,
-                                        Date deletionDate) {
+                                        Date deletionDate, const ReservationNote& reserved) {
   auto anchored = anchorTarget(target);
   if (auto* error = std::get_if<RemovalError>(&anchored)) return *error;
   const AnchoredItem& item = std::get<AnchoredItem>(anchored);
@@ -348,11 +372,46 @@ std::optional<RemovalError> moveToTrash(const RemovalTarget& target, const std::
           errorNumber, "Could not move " + target.displayPath + " to the Trash: the Trash folder " +
                            homeTrash + " cannot be used (" + std::strerror(errorNumber) + ")."};
     }
-    MoveOutcome outcome = moveInto(item, *bin, target, deletionDate);
+    MoveOutcome outcome = moveInto(item, *bin, target, deletionDate, reserved);
     if (!outcome.crossesDevice) return outcome.error;
   }
   // Another volume, or another mount of the same device: that volume's own Trash.
-  return intoVolumeTrash(item, target, MountRoot::volumeTop(parentPath(target.path)), deletionDate);
+  return intoVolumeTrash(item, target, MountRoot::volumeTop(parentPath(target.path)), deletionDate,
+                         reserved);
+}
+
+bool withdrawUnmoved(const Reservation& reservation) {
+  // The home Trash may lie behind the user's own link, as when it was reserved; the folder
+  // reached must be the one reserved in, and nothing below it is reached through a link.
+  UniqueFd trash(::open(reservation.trash.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  struct stat st {};
+  if (!trash.valid() || ::fstat(trash.get(), &st) != 0 || identifierOf(st) != reservation.folder) {
+    return false;
+  }
+  UniqueFd info(::openat(trash.get(), "info", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  const std::string infoName = reservation.name + std::string(kInfoSuffix);
+  if (!info.valid() || ::fstatat(info.get(), infoName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !S_ISREG(st.st_mode) || identifierOf(st) != reservation.record) {
+    return false;
+  }
+  // The item reached the Trash when anything at all stands under its name in "files/".
+  UniqueFd files(::openat(trash.get(), "files", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (files.valid()) {
+    struct stat moved {};
+    if (::fstatat(files.get(), reservation.name.c_str(), &moved, AT_SYMLINK_NOFOLLOW) == 0 ||
+        errno != ENOENT) {
+      return false;
+    }
+  } else if (errno != ENOENT) {
+    return false;
+  }
+  // A record written in full names an item that may have gone its own way since: it goes only
+  // while the item still stands where it stood.
+  if (st.st_size != 0) {
+    struct stat original {};
+    if (::lstat(reservation.original.c_str(), &original) != 0) return false;
+  }
+  return ::unlinkat(info.get(), infoName.c_str(), 0) == 0;
 }
 
 }  // namespace hl::FreedesktopTrash

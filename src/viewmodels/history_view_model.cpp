@@ -127,6 +127,9 @@ void HistoryViewModel::load(std::function<void()> done) {
         }
       }
       for (const PendingRemoval& removal : found.removals) {
+        // A record reserved for an item the Trash never received lists an item that is not
+        // there, and takes its name from the next move of that item.
+        removal.withdrawUnmovedRecords();
         // The program stopped after the record was appended (whole, as every write is) and
         // before its journal went: only the journal is left to remove.
         const auto& recorded = std::get<std::vector<HistoryEntry>>(result);
@@ -190,6 +193,12 @@ UUID HistoryViewModel::beginRemoval(const Categories& categories,
     };
   });
   return removal.operationID;
+}
+
+FreedesktopTrash::ReservationNote HistoryViewModel::reservationNote(const UUID& operation) const {
+  return [journal = journal_, operation](const FreedesktopTrash::Reservation& reservation) {
+    journal->noteReserved(operation, reservation);
+  };
 }
 
 void HistoryViewModel::record(const TrashResult& result, const Categories& categories,

@@ -69,7 +69,8 @@ class HistoryViewModel : public QObject {
 
   // Reads the history file once and shows what it holds; an unreadable or damaged file is
   // reported in the activity log. The record of every removal that was cut short is completed
-  // first: its items no longer at their paths as removed, the others as failed ("interrupted").
+  // first: its items no longer at their paths as removed, the others as failed ("interrupted");
+  // the Trash records it reserved for items that never reached the Trash go.
   // `done` runs on the GUI thread afterwards.
   void load(std::function<void()> done = {});
 
@@ -80,6 +81,11 @@ class HistoryViewModel : public QObject {
   UUID beginRemoval(const Categories& categories, const std::vector<TrashItem>& items,
                     const std::vector<TrashResult::Failure>& skipped, TrashTrigger trigger,
                     RemovalMode mode, std::function<void()> done);
+
+  // Notes each Trash record the removal `operation` reserves beside its journal, so that a record
+  // whose item never reached the Trash is removed when the removal is completed at the next start.
+  // To be handed to the trash service; may be called on any thread.
+  FreedesktopTrash::ReservationNote reservationNote(const UUID& operation) const;
 
   // Records one removal: one record per category that removed or failed something, sharing one
   // operation id and date, appended to the file in category order. When the file cannot be

@@ -1,8 +1,10 @@
 // A real removal that stops at a point the test chooses and waits there to be killed: the
 // removal is written down, its items go one after another through the real trash service, and
-// after the chosen number of items the program says so on its output and waits on its input.
+// at the chosen point the program says so on its output and waits on its input. STOP is N to
+// stop once N items are done ("stopped after N"), or rN to stop once the N-th Trash record is
+// reserved, before its item is moved ("reserved" and the record's path).
 //
-//   hl_interrupted_removal HISTORY trash|delete STOP-AFTER CATEGORY PATH SIZE [PATH SIZE]...
+//   hl_interrupted_removal HISTORY trash|delete STOP CATEGORY PATH SIZE [PATH SIZE]...
 //
 // The items must lie in the home folder of the environment it is given.
 
@@ -22,7 +24,7 @@
 int main(int argc, char** argv) {
   using namespace hl;
   if (argc < 7 || (argc - 5) % 2 != 0) {
-    std::fprintf(stderr, "usage: %s HISTORY trash|delete STOP-AFTER CATEGORY (PATH SIZE)...\n",
+    std::fprintf(stderr, "usage: %s HISTORY trash|delete [r]STOP CATEGORY (PATH SIZE)...\n",
                  argv[0]);
     return 2;
   }
@@ -30,7 +32,8 @@ int main(int argc, char** argv) {
   const std::string history = argv[1];
   const RemovalMode mode =
       std::string(argv[2]) == "delete" ? RemovalMode::deletePermanently : RemovalMode::trash;
-  const int stopAfter = std::atoi(argv[3]);
+  const bool atReservation = argv[3][0] == 'r';
+  const int stopAfter = std::atoi(argv[3] + (atReservation ? 1 : 0));
   const std::string category = argv[4];
   const std::string home = homeDirectory();
 
@@ -48,18 +51,34 @@ int main(int argc, char** argv) {
   ActivityLog activity;
   HistoryViewModel model(std::make_shared<HistoryStore>(history), activity);
   TrashService service(home, DestructiveGate::open());
+  auto stopHere = [](const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+    char wait = 0;
+    while (::read(0, &wait, 1) != 0) {
+    }
+    std::_Exit(3);
+  };
   std::thread removal;
-  model.beginRemoval({{category, paths}}, items, {}, TrashTrigger::confirmationSheet, mode, [&] {
-    removal = std::thread([&] {
-      service.trash(items, mode, [&](int done, int) {
-        if (done != stopAfter) return;
-        std::printf("stopped after %d\n", done);
-        std::fflush(stdout);
-        char wait = 0;
-        while (::read(0, &wait, 1) != 0) {
-        }
-        std::_Exit(3);
-      });
+  UUID operation;
+  operation = model.beginRemoval({{category, paths}}, items, {}, TrashTrigger::confirmationSheet,
+                                 mode, [&] {
+    removal = std::thread([&, note = model.reservationNote(operation)] {
+      int reservations = 0;
+      service.trash(
+          items, mode,
+          [&](int done, int) {
+            if (!atReservation && done == stopAfter) {
+              stopHere("stopped after " + std::to_string(done));
+            }
+          },
+          [&](const FreedesktopTrash::Reservation& reservation) {
+            note(reservation);
+            if (atReservation && ++reservations == stopAfter) {
+              stopHere("reserved " + reservation.trash + "/info/" + reservation.name +
+                       ".trashinfo");
+            }
+          });
       std::printf("finished\n");
       std::fflush(stdout);
     });

@@ -18,8 +18,9 @@ namespace {
 void realRemoval(ScannerFixture& f, const std::string& trashFolder) {
   auto service =
       std::make_shared<TrashService>(f.home.path(), DestructiveGate::open(), trashFolder);
-  f.services.trash = [service](const std::vector<TrashItem>& items, RemovalMode mode) {
-    return service->trash(items, mode);
+  f.services.trash = [service](const std::vector<TrashItem>& items, RemovalMode mode,
+                               const FreedesktopTrash::ReservationNote& reserved) {
+    return service->trash(items, mode, {}, reserved);
   };
   const std::string home = f.home.path();
   f.services.makePolicy = [home](bool includeOpenFiles) -> ScannerServices::PolicyCheck {
@@ -52,8 +53,9 @@ TEST(ScannerEndToEnd, AnAgentWorktreeGoesToTheTrashAndItsRepositoryForgetsIt) {
   const std::string trashFolder = hl::test::makeScratchFolder("trash") + "/Trash";
   auto service =
       std::make_shared<TrashService>(f.home.path(), DestructiveGate::open(), trashFolder);
-  f.services.trash = [service](const std::vector<TrashItem>& items, RemovalMode mode) {
-    return service->trash(items, mode);
+  f.services.trash = [service](const std::vector<TrashItem>& items, RemovalMode mode,
+                               const FreedesktopTrash::ReservationNote& reserved) {
+    return service->trash(items, mode, {}, reserved);
   };
   f.services.pruneWorktrees = [](const std::string& repo, const DestructiveGate& gate) {
     return GitService::pruneWorktrees(repo, gate, ProcessRunner::Duration(20));

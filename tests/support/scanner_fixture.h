@@ -72,7 +72,8 @@ struct FakeTrash {
   std::function<void()> onRemove;
 
   ScannerServices::Remover remover() {
-    return [this](const std::vector<TrashItem>& items, RemovalMode mode) {
+    return [this](const std::vector<TrashItem>& items, RemovalMode mode,
+                  const FreedesktopTrash::ReservationNote&) {
       if (onRemove) onRemove();
       calls.push_back(items);
       modes.push_back(mode);

@@ -39,8 +39,9 @@ ScannerServices CompositionRoot::scannerServices(const std::string& home, Destru
   services.home = home;
   services.gate = std::move(gate);
   auto service = std::make_shared<TrashService>(services.home, services.gate);
-  services.trash = [service](const std::vector<TrashItem>& items, RemovalMode mode) {
-    return service->trash(items, mode);
+  services.trash = [service](const std::vector<TrashItem>& items, RemovalMode mode,
+                             const FreedesktopTrash::ReservationNote& reserved) {
+    return service->trash(items, mode, {}, reserved);
   };
   services.makePolicy = ScannerServices::standardPolicy(services.home);
   services.pruneWorktrees = [](const std::string& repository, const DestructiveGate& gate) {

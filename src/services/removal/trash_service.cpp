@@ -16,7 +16,8 @@ TrashService::TrashService(std::string home, DestructiveGate gate,
       clock_(clock ? std::move(clock) : systemWallClock()) {}
 
 TrashResult TrashService::trash(const std::vector<TrashItem>& items, RemovalMode mode,
-                                const Progress& progress) {
+                                const Progress& progress,
+                                const FreedesktopTrash::ReservationNote& reserved) {
   std::lock_guard lock(running_);
   TrashResult result;
   result.mode = mode;
@@ -54,7 +55,7 @@ TrashResult TrashService::trash(const std::vector<TrashItem>& items, RemovalMode
         failure = PermanentRemover::remove(target);
       } else {
         failure = FreedesktopTrash::moveToTrash(
-            target, homeTrash_ ? *homeTrash_ : TrashFolders::homeTrash(), clock_());
+            target, homeTrash_ ? *homeTrash_ : TrashFolders::homeTrash(), clock_(), reserved);
       }
     }
 

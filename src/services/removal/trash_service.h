@@ -9,6 +9,7 @@
 #include "models/removal_mode.h"
 #include "models/trash_item.h"
 #include "models/trash_result.h"
+#include "platform/freedesktop_trash.h"
 #include "services/removal/destructive_gate.h"
 #include "services/removal/trash_guard.h"
 #include "utilities/time.h"
@@ -35,9 +36,11 @@ class TrashService {
   const DestructiveGate& gate() const { return gate_; }
 
   // Blocks until every item has been handled; two calls on one service never interleave.
-  // Never throws: every failure is in the result.
+  // Never throws: every failure is in the result. `reserved` learns of each Trash record the
+  // moment it is reserved, before its item is moved.
   TrashResult trash(const std::vector<TrashItem>& items, RemovalMode mode,
-                    const Progress& progress = {});
+                    const Progress& progress = {},
+                    const FreedesktopTrash::ReservationNote& reserved = {});
 
  private:
   const TrashGuard guardrail_;

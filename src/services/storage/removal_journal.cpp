@@ -7,6 +7,8 @@
 #include <QString>
 #include <algorithm>
 #include <cerrno>
+#include <cinttypes>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
@@ -24,6 +26,7 @@ namespace {
 
 constexpr std::string_view kPrefix = "removal-";
 constexpr std::string_view kSuffix = ".journal";
+constexpr std::string_view kReservedSuffix = ".reserved";
 
 QString qs(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -52,6 +55,54 @@ std::optional<std::string> pathFrom(const QJsonValue& value) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+// A device and inode as text: an inode number may not fit a JSON number exactly.
+QString identityText(const FileIdentifier& identity) {
+  return qs(std::to_string(identity.device) + ":" + std::to_string(identity.inode));
+}
+
+std::optional<FileIdentifier> identityFrom(const QJsonValue& value) {
+  const std::string text = ss(value.toString());
+  FileIdentifier identity;
+  if (std::sscanf(text.c_str(), "%" SCNu64 ":%" SCNu64, &identity.device, &identity.inode) != 2) {
+    return std::nullopt;
+  }
+  return identity;
+}
+
+// One line per reserved record, appended as the removal runs.
+std::string encodeReservation(const FreedesktopTrash::Reservation& reservation) {
+  const QJsonObject object{{"trash", pathValue(reservation.trash)},
+                           {"folder", identityText(reservation.folder)},
+                           {"name", pathValue(reservation.name)},
+                           {"record", identityText(reservation.record)},
+                           {"original", pathValue(reservation.original)}};
+  const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Compact);
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())) + "\n";
+}
+
+// The notes that can be read; a line cut short (the disk filled, the power went) is skipped.
+std::vector<FreedesktopTrash::Reservation> decodeReservations(std::string_view text) {
+  std::vector<FreedesktopTrash::Reservation> reservations;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    const QJsonObject object =
+        QJsonDocument::fromJson(QByteArray(line.data(), static_cast<qsizetype>(line.size())))
+            .object();
+    auto trash = pathFrom(object.value("trash"));
+    auto folder = identityFrom(object.value("folder"));
+    auto name = pathFrom(object.value("name"));
+    auto record = identityFrom(object.value("record"));
+    auto original = pathFrom(object.value("original"));
+    if (!trash || !folder || !name || !record || !original) continue;
+    reservations.push_back({std::move(*trash), *folder, std::move(*name), *record,
+                            std::move(*original)});
+  }
+  return reservations;
+}
+
 bool isJournalName(std::string_view name) {
   return name.size() > kPrefix.size() + kSuffix.size() && name.substr(0, kPrefix.size()) == kPrefix &&
          name.substr(name.size() - kSuffix.size()) == kSuffix;
@@ -76,6 +127,12 @@ std::vector<PendingRemoval::Item> PendingRemoval::gone() const {
     }
   }
   return gone;
+}
+
+void PendingRemoval::withdrawUnmovedRecords() const {
+  for (const FreedesktopTrash::Reservation& reservation : reserved) {
+    FreedesktopTrash::withdrawUnmoved(reservation);
+  }
 }
 
 std::string encodePendingRemoval(const PendingRemoval& removal) {
@@ -152,6 +209,11 @@ std::string RemovalJournal::pathOf(const UUID& operationID) const {
   return appendingPath(folder_, std::string(kPrefix) + operationID.uuidString() + std::string(kSuffix));
 }
 
+std::string RemovalJournal::reservedPathOf(const UUID& operationID) const {
+  return appendingPath(folder_, std::string(kPrefix) + operationID.uuidString() +
+                                    std::string(kReservedSuffix));
+}
+
 std::optional<std::string> RemovalJournal::begin(const PendingRemoval& removal) {
   std::error_code ec;
   std::filesystem::create_directories(folder_, ec);
@@ -161,12 +223,31 @@ std::optional<std::string> RemovalJournal::begin(const PendingRemoval& removal) 
   UniqueFd held = AtomicFile::replaceHolding(path, encodePendingRemoval(removal), failure);
   if (!held.valid()) return failure;
   std::lock_guard lock(mutex_);
-  held_[removal.operationID] = std::move(held);
+  held_[removal.operationID] = Held{std::move(held), UniqueFd()};
   return std::nullopt;
+}
+
+void RemovalJournal::noteReserved(const UUID& operationID,
+                                  const FreedesktopTrash::Reservation& reservation) {
+  std::lock_guard lock(mutex_);
+  const auto held = held_.find(operationID);
+  // Without its journal on disk the removal is not completed at the next start either.
+  if (held == held_.end()) return;
+  UniqueFd& notes = held->second.reserved;
+  if (!notes.valid()) {
+    notes.reset(::open(reservedPathOf(operationID).c_str(),
+                       O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!notes.valid()) return;
+  }
+  // One small write: a kill leaves the note whole, or a line cut short that reading skips.
+  const std::string line = encodeReservation(reservation);
+  while (::write(notes.get(), line.data(), line.size()) < 0 && errno == EINTR) {
+  }
 }
 
 void RemovalJournal::finish(const UUID& operationID) {
   std::lock_guard lock(mutex_);
+  ::unlink(reservedPathOf(operationID).c_str());
   ::unlink(pathOf(operationID).c_str());
   held_.erase(operationID);
 }
@@ -199,9 +280,11 @@ RemovalJournal::Interrupted RemovalJournal::interrupted(Date now) {
     std::optional<PendingRemoval> removal =
         file.failure ? std::nullopt : decodePendingRemoval(file.bytes);
     if (removal) {
+      const PlainFile::OwnFile notes = PlainFile::readOwn(reservedPathOf(removal->operationID));
+      if (notes.exists && !notes.failure) removal->reserved = decodeReservations(notes.bytes);
       // Held until it is recorded (or released), so that no other copy records it as well.
       std::lock_guard lock(mutex_);
-      held_[removal->operationID] = std::move(locked);
+      held_[removal->operationID] = Held{std::move(locked), UniqueFd()};
       found.removals.push_back(std::move(*removal));
       continue;
     }

@@ -9,6 +9,7 @@
 
 #include "models/history_entry.h"
 #include "platform/aside_copy.h"
+#include "platform/freedesktop_trash.h"
 #include "platform/unique_fd.h"
 #include "utilities/time.h"
 #include "utilities/uuid.h"
@@ -33,10 +34,16 @@ struct PendingRemoval {
   std::vector<Item> items;
   // Confirmed paths the re-checks already left out, with the reason.
   std::vector<HistoryEntry::Failure> skipped;
+  // The Trash records it reserved, as noted while it ran: kept beside the journal, not in its
+  // text, and none in a journal of a build that did not note them.
+  std::vector<FreedesktopTrash::Reservation> reserved;
 
   // The handed items no longer at their paths: removed before the removal was cut short. An
   // item that cannot be looked at counts as still there.
   std::vector<Item> gone() const;
+  // Removes each record it reserved whose item never reached the Trash, so that no Trash lists
+  // an item that is not there (`FreedesktopTrash::withdrawUnmoved`).
+  void withdrawUnmovedRecords() const;
 
   bool operator==(const PendingRemoval&) const = default;
 };
@@ -60,6 +67,9 @@ class RemovalJournal {
   // Writes the removal's journal durably and holds it. The reason when it could not be
   // written ("path: reason").
   std::optional<std::string> begin(const PendingRemoval& removal);
+  // Notes a Trash record the removal reserved, before its item is moved; written at once, beside
+  // the journal. A note that cannot be written is dropped: the removal goes on.
+  void noteReserved(const UUID& operationID, const FreedesktopTrash::Reservation& reservation);
   // The removal is in the history: its journal goes.
   void finish(const UUID& operationID);
   // The removal's record could not be saved: its journal stays for the next start.
@@ -75,11 +85,17 @@ class RemovalJournal {
   Interrupted interrupted(Date now);
 
   std::string pathOf(const UUID& operationID) const;
+  // Where the removal's Trash records are noted.
+  std::string reservedPathOf(const UUID& operationID) const;
 
  private:
+  struct Held {
+    UniqueFd journal;   // holds the lock
+    UniqueFd reserved;  // the notes, opened with the first
+  };
   const std::string folder_;
   std::mutex mutex_;
-  std::map<UUID, UniqueFd> held_;
+  std::map<UUID, Held> held_;
 };
 
 // A journal's text, and back; none for a text that is not a journal.

@@ -42,8 +42,9 @@ class ServiceRemoval : public RemovalService {
   explicit ServiceRemoval(std::shared_ptr<TrashService> service) : service_(std::move(service)) {}
   const DestructiveGate& gate() const override { return service_->gate(); }
   TrashResult trash(const std::vector<TrashItem>& items, RemovalMode mode,
-                    const TrashService::Progress& progress) override {
-    return service_->trash(items, mode, progress);
+                    const TrashService::Progress& progress,
+                    const FreedesktopTrash::ReservationNote& reserved) override {
+    return service_->trash(items, mode, progress, reserved);
   }
 
  private:

@@ -75,9 +75,11 @@ class RemovalService {
  public:
   virtual ~RemovalService() = default;
   virtual const DestructiveGate& gate() const = 0;
-  // Blocks; called on a worker thread. `progress` is called after each item, on that thread.
+  // Blocks; called on a worker thread. `progress` is called after each item, and `reserved` for
+  // each Trash record reserved before its item is moved, on that thread.
   virtual TrashResult trash(const std::vector<TrashItem>& items, RemovalMode mode,
-                            const TrashService::Progress& progress) = 0;
+                            const TrashService::Progress& progress,
+                            const FreedesktopTrash::ReservationNote& reserved) = 0;
 };
 
 // The real trash service behind the interface.

@@ -203,12 +203,17 @@ Flow<CleanerViewModel::RemovalOutcome> CleanerViewModel::performTrash(
   assign(trashProgress_, TrashProgress{0, static_cast<int>(entries.size())},
          Input::trashProgress);
   BackgroundWait<TrashResult> removing(
-      *this, [service, entries, mode, post = poster()] {
-        return service->trash(entries, mode, [post](int done, int total) {
-          post([done, total](CleanerViewModel& model) {
-            model.assign(model.trashProgress_, TrashProgress{done, total}, Input::trashProgress);
-          });
-        });
+      *this, [service, entries, mode, post = poster(),
+              reserved = history_.reservationNote(operation)] {
+        return service->trash(
+            entries, mode,
+            [post](int done, int total) {
+              post([done, total](CleanerViewModel& model) {
+                model.assign(model.trashProgress_, TrashProgress{done, total},
+                             Input::trashProgress);
+              });
+            },
+            reserved);
       });
   const TrashResult removed = co_await removing;
 

@@ -199,8 +199,10 @@ void ScannerViewModel::removeAccepted(std::shared_ptr<Removal> removal) {
     items.push_back(std::move(item));
   }
   removal->result.failed = std::move(refused);
-  inBackground([this, removal, items, remove = services_.trash]() -> std::function<void()> {
-    TrashResult done = remove(items, removal->mode);
+  inBackground([this, removal, items, remove = services_.trash,
+                reserved =
+                    history_.reservationNote(removal->operation)]() -> std::function<void()> {
+    TrashResult done = remove(items, removal->mode, reserved);
     return [this, removal, done = std::move(done)] { recordRemoval(removal, done); };
   });
 }

@@ -9,6 +9,7 @@
 #include "models/removal_mode.h"
 #include "models/trash_item.h"
 #include "models/trash_result.h"
+#include "platform/freedesktop_trash.h"
 #include "services/measurement/disk_scanner.h"
 #include "services/removal/destructive_gate.h"
 #include "services/removal/scan_trash_policy.h"
@@ -32,8 +33,10 @@ struct ScannerServices {
       const std::set<std::string>& worktreeRoots)>;
   // A fresh policy for every evaluation; previews ask for one that skips the open files.
   using PolicyFactory = std::function<PolicyCheck(bool includeOpenFiles)>;
-  // Removes the items, checked by the trash guard one by one; blocks.
-  using Remover = std::function<TrashResult(const std::vector<TrashItem>&, RemovalMode)>;
+  // Removes the items, checked by the trash guard one by one, telling the note of each Trash
+  // record reserved before its item is moved; blocks.
+  using Remover = std::function<TrashResult(const std::vector<TrashItem>&, RemovalMode,
+                                            const FreedesktopTrash::ReservationNote&)>;
   // Lets git forget removed worktrees of a repository; true when it ran and succeeded.
   using Pruner = std::function<bool(const std::string& repository, const DestructiveGate&)>;
   // Asks the user for a folder; none when the user cancels.

@@ -220,17 +220,37 @@ TEST(FreedesktopTrash, AVolumeTrashIsTheUsersOwnAndRecordsRelativePaths) {
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
+// The record is reserved where the item goes, and withdrawn only while its item is not there.
 TEST(FreedesktopTrash, ASharedTrashIsUsedOnlyWhenSticky) {
   const std::string uid = std::to_string(::getuid());
   for (const mode_t mode : {01777, 0777}) {
+    SCOPED_TRACE(mode);
     FakeHome top("top");
     top.text("item", "x");
     top.dir(".Trash");
     ASSERT_EQ(::chmod((top / ".Trash").c_str(), mode), 0);
     const RemovalTarget target{top / "item", *FileIdentity::identifier(top / "item"), top / "item"};
-    ASSERT_EQ(FreedesktopTrash::moveToVolumeTrash(target, top.path(), kDate), std::nullopt);
+    FreedesktopTrash::Reservation noted;
+    ASSERT_EQ(FreedesktopTrash::moveToVolumeTrash(
+                  target, top.path(), kDate,
+                  [&](const FreedesktopTrash::Reservation& reservation) { noted = reservation; }),
+              std::nullopt);
     const std::string bin = (mode & 01000) ? top / (".Trash/" + uid) : top / (".Trash-" + uid);
-    EXPECT_EQ(readFile(bin + "/files/item"), "x") << std::oct << mode;
+    EXPECT_EQ(readFile(bin + "/files/item"), "x");
+    EXPECT_EQ(noted.trash, bin);
+    EXPECT_EQ(noted.name, "item");
+    EXPECT_EQ(noted.original, top / "item");
+
+    // In the Trash, or gone from both places: the record stays.
+    EXPECT_FALSE(FreedesktopTrash::withdrawUnmoved(noted));
+    ASSERT_EQ(::rename((bin + "/files/item").c_str(), (top / "aside").c_str()), 0);
+    EXPECT_FALSE(FreedesktopTrash::withdrawUnmoved(noted));
+    EXPECT_TRUE(existsNoFollow(bin + "/info/item.trashinfo"));
+    // Back at its place, as if never moved: the record goes.
+    ASSERT_EQ(::rename((top / "aside").c_str(), (top / "item").c_str()), 0);
+    EXPECT_TRUE(FreedesktopTrash::withdrawUnmoved(noted));
+    EXPECT_FALSE(existsNoFollow(bin + "/info/item.trashinfo"));
+    EXPECT_EQ(readFile(top / "item"), "x");
   }
 }
 

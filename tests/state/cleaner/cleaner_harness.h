@@ -56,8 +56,8 @@ inline DirectoryMeasurement measured(std::int64_t size, std::int64_t files = 1,
 class UnexpectedRemoval : public RemovalService {
  public:
   const DestructiveGate& gate() const override { return gate_; }
-  TrashResult trash(const std::vector<TrashItem>&, RemovalMode mode,
-                    const TrashService::Progress&) override {
+  TrashResult trash(const std::vector<TrashItem>&, RemovalMode mode, const TrashService::Progress&,
+                    const FreedesktopTrash::ReservationNote&) override {
     ADD_FAILURE() << "the test brought no trash service, yet a removal reached it";
     TrashResult result;
     result.mode = mode;

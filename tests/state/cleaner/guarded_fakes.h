@@ -19,7 +19,8 @@ class FakeRemoval : public RemovalService {
   explicit FakeRemoval(DestructiveGate gate = DestructiveGate::open()) : gate_(std::move(gate)) {}
   const DestructiveGate& gate() const override { return gate_; }
   TrashResult trash(const std::vector<TrashItem>& items, RemovalMode mode,
-                    const TrashService::Progress& progress) override {
+                    const TrashService::Progress& progress,
+                    const FreedesktopTrash::ReservationNote&) override {
     if (onTrash) onTrash();
     calls.push_back(items);
     TrashResult result;
