@@ -11,6 +11,7 @@
 #include "app/composition/real_services.h"
 #include "app_model_fixture.h"
 #include "platform/trash_folders.h"
+#include "support/ordinary_user.h"
 
 using namespace hl;
 using namespace hl::test;
@@ -263,4 +264,39 @@ TEST(AppModelEndToEnd, WhatTheFolderScannerRemovedLeavesTheHomeListAndIsCountedO
   const std::int64_t trashGrowth = *cleaner.item(trashRow)->size - trashBefore;
   EXPECT_GE(trashGrowth, goneSize);
   EXPECT_EQ(cleaner.totalFound(), foundBefore - goneSize + trashGrowth);
+}
+
+// The folder scanner deletes a project folder that it can empty only in part: it reports the
+// folder failed, and the Home item inside it shows what is left there, without a rescan.
+TEST(AppModelEndToEnd, WhatAFailedDeletionLeftOfAHomeItemIsMeasuredAgain) {
+  HL_AS_ORDINARY_USER();
+  RealApp app;
+  const std::string project = app.home + "/Developer/app";
+  writeFile(project + "/CMakeLists.txt", 100);
+  writeFile(project + "/build/out.bin", 26000);
+  writeFile(project + "/build/kept/z", 4096);
+  ASSERT_EQ(::chmod((project + "/build/kept").c_str(), 0500), 0);
+  app.model->settings().setDeleteImmediately(true);
+  app.startUp();
+  const std::string build = cleanPath(project + "/build");
+  ASSERT_TRUE(app.cleaner().item(build));
+  ASSERT_GT(app.cleaner().item(build)->size, allocatedBytes(project + "/build/kept/z"));
+
+  ScannerViewModel& scanner = app.model->scanner();
+  scanner.scan(app.home);
+  waitUntil([&] { return scanner.root() && !scanner.isScanning(); });
+  scanner.requestTrash(std::set<std::string>{cleanPath(project)});
+  waitUntil([&] { return !scanner.isCheckingPolicy(); });
+  ASSERT_TRUE(scanner.pendingPlan()) << scanner.resultMessage().value_or("");
+  app.wall.advance(1s);
+  scanner.confirmTrash(*scanner.pendingPlan());
+  waitUntil([&] { return !scanner.isTrashing(); });
+  ::chmod((project + "/build/kept").c_str(), 0700);
+  EXPECT_FALSE(existsNoFollow(project + "/build/out.bin"));
+  EXPECT_TRUE(existsNoFollow(project + "/build/kept/z"));
+
+  waitUntil([&] {
+    return app.cleaner().item(build)->size == allocatedBytes(project + "/build/kept/z");
+  });
+  EXPECT_FALSE(app.cleaner().item(build)->isUnreadable);
 }

@@ -728,6 +728,8 @@ struct OpenedRoot {
   std::string path;
   EntryStatus status;
   bool statusKnown = false;
+  // Nothing is there (or a folder above it is not one): known from the status's error.
+  bool missing = false;
   int fd = -1;
 };
 
@@ -737,6 +739,7 @@ OpenedRoot openRoot(std::string_view path, const WalkFaults& faults) {
   root.path = withoutTrailingSlashes(path);
   if (faults.failStatus && faults.failStatus(root.path)) return root;
   root.statusKnown = FolderAccess::status(AT_FDCWD, root.path.c_str(), root.status);
+  root.missing = !root.statusKnown && (errno == ENOENT || errno == ENOTDIR);
   return root;
 }
 
@@ -770,6 +773,8 @@ std::string_view rawValue(MeasureError error) {
   switch (error) {
     case MeasureError::cancelled:
       return "cancelled";
+    case MeasureError::missing:
+      return "missing";
     case MeasureError::unreadableRoot:
       return "unreadableRoot";
   }
@@ -783,7 +788,9 @@ std::optional<MeasureError> MeasureResult::error() const {
 
 std::optional<DirectoryMeasurement> MeasureResult::measurement() const {
   if (hasValue()) return value();
-  if (error() == MeasureError::unreadableRoot) return DirectoryMeasurement::unreadable();
+  if (error() == MeasureError::missing || error() == MeasureError::unreadableRoot) {
+    return DirectoryMeasurement::unreadable();
+  }
   return std::nullopt;
 }
 
@@ -803,6 +810,7 @@ MeasureResult DiskScanner::measure(std::string_view path, bool includeHidden,
                                    const WalkFaults& faults) {
   if (stop.stop_requested()) return MeasureError::cancelled;
   const OpenedRoot root = openRoot(path, faults);
+  if (root.missing) return MeasureError::missing;
   if (!root.statusKnown) return MeasureError::unreadableRoot;
 
   DirectoryMeasurement result;

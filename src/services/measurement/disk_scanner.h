@@ -39,7 +39,8 @@ struct ScanProgress {
 // Why a measurement gave no figure of the location's contents.
 enum class MeasureError {
   cancelled,       // the stop was requested; nothing of the walk is kept
-  unreadableRoot,  // the location is missing, or is a folder that cannot be listed
+  missing,         // nothing is at the location (or a folder above it is not one)
+  unreadableRoot,  // the location cannot be read, or is a folder that cannot be listed
 };
 
 std::string_view rawValue(MeasureError error);
@@ -56,7 +57,7 @@ class MeasureResult {
   // The walk's figures; only when hasValue().
   const DirectoryMeasurement& value() const { return std::get<DirectoryMeasurement>(value_); }
   // What a location is recorded with: the walk's figures, the unreadable measurement for a
-  // location that cannot be walked, and none when the walk was cancelled.
+  // location that cannot be walked (a missing one too), and none when the walk was cancelled.
   std::optional<DirectoryMeasurement> measurement() const;
 
   bool operator==(const MeasureResult&) const = default;

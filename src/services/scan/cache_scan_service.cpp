@@ -424,7 +424,11 @@ std::optional<DirectoryMeasurement> CacheScanService::measure(const CacheItem& i
 std::optional<DirectoryMeasurement> CacheScanService::measureFolder(const std::string& path,
                                                                     const WalkBoundary& boundary,
                                                                     std::stop_token stop) {
-  return DiskScanner::measure(path, true, boundary, std::move(stop)).measurement();
+  const MeasureResult result = DiskScanner::measure(path, true, boundary, std::move(stop));
+  // A folder that is gone holds nothing: it is not one that could not be read. What a removal
+  // elsewhere left of an item is measured so, its removed folders counting nothing.
+  if (result.error() == MeasureError::missing) return DirectoryMeasurement{};
+  return result.measurement();
 }
 
 std::optional<std::string> CacheScanService::homeProblem(const std::string& home) {

@@ -156,7 +156,8 @@ class CacheScanService {
                                                      const WalkBoundary& boundary,
                                                      std::stop_token stop = {},
                                                      const FolderMeasurer& folder = measureFolder);
-  // One walk of the shared walker, hidden entries included.
+  // One walk of the shared walker, hidden entries included. Nothing at the path measures as
+  // an empty folder, not as an unreadable one.
   static std::optional<DirectoryMeasurement> measureFolder(const std::string& path,
                                                            const WalkBoundary& boundary,
                                                            std::stop_token stop);

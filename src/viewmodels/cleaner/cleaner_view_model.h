@@ -273,8 +273,10 @@ class CleanerViewModel : public QObject, private FlowHost {
   void confirmTrash(TrashPlan plan, Date now);
   // Another page removed folders (the succeeded paths of `result`): every item at or inside one
   // of them leaves the list with its check mark and highlight (a row of several folders once all
-  // of them went), and the items that held one are measured again, as is the Trash row when
-  // anything was moved to the Trash. The totals follow, without a rescan.
+  // of them went). Measured again are the items that held one, a row some of whose folders went
+  // (over what is left), the items at, inside or around a folder whose deletion failed (it may
+  // have removed part), and the Trash row when anything was moved to the Trash. The totals
+  // follow, without a rescan.
   void removedElsewhere(const TrashResult& result);
   // The repositories whose worktree records git may prune after these items were removed.
   static std::set<std::string> repositoriesToPrune(const std::vector<CacheItem>& removed);

@@ -309,15 +309,28 @@ void CleanerViewModel::removedElsewhere(const TrashResult& result) {
   Batch batch(*this);
   std::vector<std::string> removed;
   for (const std::string& url : result.succeeded) removed.push_back(cleanPath(url));
+  // A deletion that failed may have removed part of the folder before it stopped; a move to the
+  // Trash that failed is one rename that did not happen.
+  std::vector<std::string> failed;
+  if (isPermanent(result.mode)) {
+    for (const TrashResult::Failure& failure : result.failed) {
+      failed.push_back(cleanPath(failure.url));
+    }
+  }
   const auto went = [&](const std::string& path) {
     return std::any_of(removed.begin(), removed.end(), [&](const std::string& folder) {
       return PathRelation::isSameOrDescendant(path, folder);
     });
   };
-  const auto heldOne = [&](const std::string& path) {
-    return std::any_of(removed.begin(), removed.end(), [&](const std::string& folder) {
+  const auto changedThere = [&](const std::string& path) {
+    const auto holds = [&](const std::string& folder) {
       return PathRelation::isSameOrDescendant(folder, path);
-    });
+    };
+    const auto overlaps = [&](const std::string& folder) {
+      return holds(folder) || PathRelation::isSameOrDescendant(path, folder);
+    };
+    return std::any_of(removed.begin(), removed.end(), holds) ||
+           std::any_of(failed.begin(), failed.end(), overlaps);
   };
   std::set<std::string> gone;
   std::set<std::string> changed;
@@ -328,9 +341,8 @@ void CleanerViewModel::removedElsewhere(const TrashResult& result) {
     const auto goneTargets = std::count_if(targets.begin(), targets.end(), went);
     if (goneTargets == static_cast<std::ptrdiff_t>(targets.size())) {
       gone.insert(item.id);
-    } else if (goneTargets == 0 && std::any_of(targets.begin(), targets.end(), heldOne)) {
-      // Only while all its folders stand: measured, a missing one would read as unreadable, so
-      // a row some of whose folders went is left as it is until the next scan.
+    } else if (goneTargets > 0 || std::any_of(targets.begin(), targets.end(), changedThere)) {
+      // Measured, a folder of it that went counts nothing: the figure is what is left.
       changed.insert(item.id);
     }
   }

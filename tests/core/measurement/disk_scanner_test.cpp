@@ -128,10 +128,12 @@ TEST(DiskScannerMeasure, AnEmptyFolderMeasuresNothing) {
 
 TEST(DiskScannerMeasure, AMissingRootCannotBeWalked) {
   test::FakeHome home{"missing"};
-  for (const std::string& path : {home / "nothing", std::string()}) {
+  home.text("file", "x");
+  // Told apart from a root that cannot be read, and recorded as one.
+  for (const std::string& path : {home / "nothing", home / "file/below", std::string()}) {
     const MeasureResult result = DiskScanner::measure(path, true, WalkBoundary());
     EXPECT_FALSE(result.hasValue());
-    EXPECT_EQ(result.error(), MeasureError::unreadableRoot);
+    EXPECT_EQ(result.error(), MeasureError::missing);
     EXPECT_FALSE(result.isCancelled());
     EXPECT_EQ(result.measurement(), DirectoryMeasurement::unreadable());
   }

@@ -1,4 +1,5 @@
 #include "core/scan/cache_scan_fakes.h"
+#include "support/fake_home.h"
 
 using namespace hl;
 using namespace hl::test::scan;
@@ -337,6 +338,22 @@ TEST(CacheScanService, AnItemOfSeveralFoldersIsTheirSum) {
   // Without members the item's own location is measured.
   EXPECT_EQ(CacheScanService::measure(item("/m/c", CacheGroup::custom), WalkBoundary(), {}, fake),
             c);
+
+  // On disk, a folder that is gone (or below a file) counts nothing and leaves the item readable.
+  test::FakeHome home("gone");
+  home.file("m/a/f", 4096);
+  const std::string left = home / "m/a";
+  const std::vector<std::string> gone = {home / "m/gone", home / "m/a/f/below"};
+  const auto whole = CacheScanService::measure(item(left, CacheGroup::custom), WalkBoundary());
+  ASSERT_TRUE(whole);
+  EXPECT_GT(whole->size, 0);
+  EXPECT_EQ(CacheScanService::measure(multiItem(home / "m", {gone[0], left, gone[1]}),
+                                      WalkBoundary()),
+            whole);
+  EXPECT_EQ(CacheScanService::measure(multiItem(home / "m", gone), WalkBoundary()),
+            DirectoryMeasurement{});
+  EXPECT_EQ(CacheScanService::measure(item(gone[0], CacheGroup::custom), WalkBoundary()),
+            DirectoryMeasurement{});
 }
 
 
