@@ -340,8 +340,11 @@ namespace {
 // The number in an escape's two or four units as Qt reads it (as `QString::toUShort(…, 16)`
 // does): ASCII white space around it, then an optional "+", an optional "0x" or "0X" and at
 // least one hexadecimal digit. "%U 052", "%U+052", "%U0x52" and "%U52  " are all "R"; a "-", a
-// space after the sign or any other character leaves the "%" as it stands.
+// space after the sign or any other character leaves the "%" as it stands. Qt reads the number
+// as a C string, so a NUL ends it and the units after it count for nothing: "%U079" and a NUL
+// is "y", the NUL taken in with the escape.
 std::optional<char16_t> escapedUnit(std::u16string_view digits) {
+  digits = digits.substr(0, digits.find(u'\0'));
   while (!digits.empty() && isAsciiSpace(digits.front())) digits.remove_prefix(1);
   while (!digits.empty() && isAsciiSpace(digits.back())) digits.remove_suffix(1);
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);

@@ -35,6 +35,7 @@ namespace {
 
 using Scalar = IniDocument::Scalar;
 using Kind = IniDocument::Scalar::Kind;
+using namespace std::string_literals;
 
 const std::string kBom = "\xEF\xBB\xBF";
 
@@ -74,11 +75,13 @@ const std::vector<std::string> kNames = {
 // decoder takes (white space around the digits, a "+", a "0x" or "0X") and in forms it leaves as
 // they stand or reads as another character ("-", a space after the sign, a sign after the
 // prefix, "x" without "0", a lower-case "u", three digits that take in the next character, a
-// space or sign before two digits, which leaves the second out).
+// space or sign before two digits, which leaves the second out). A NUL among the digits ends
+// Qt's number there: what follows it in the escape is passed over.
 const std::vector<std::string> kEscapes = {
     "%hh",     "%U00hh",  "%U+0hh",  "%U0xhh",  "%U0Xhh",  "%U 0hh", "%U  hh", "%U +hh",
     "%U\t0hh", "%Uhh  ",  "%U hh ",  "%U+hh ",  "%U\vhh ", "%U\f0hh", "%U-0hh", "%U+ hh",
-    "%Ux0hh",  "%u00hh",  "%U0hh",   "% hh",    "%+hh",    "%U0x+hh"};
+    "%Ux0hh",  "%u00hh",  "%U0hh",   "% hh",    "%+hh",    "%U0x+hh", "%U0hh\0"s,
+    "%Uhh\0\0"s, "%U hh\0"s, "%U+hh\0"s, "%\0hh"s, "%U\0hh"s, "%U0x\0hh"s};
 
 // Blank space before or after a key: what Qt trims (a vertical tab and a form feed among it), a
 // byte-order mark it drops at the start, a control character it keeps.
@@ -120,7 +123,7 @@ const std::vector<std::string> kOtherLines = {
 
 // Stray bytes dropped anywhere in a line.
 const std::vector<std::string> kNoise = {"\377", "\x01", "\x93", "\"", "\\", ";", "=", ",",
-                                         kBom, "\r", "\n", "\xC3", "\v", "/", "%"};
+                                         kBom, "\r", "\n", "\xC3", "\v", "/", "%", "\0"s};
 
 const std::vector<std::string> kLineEnds = {"\n", "\n", "\r\n", "\r"};
 
@@ -498,6 +501,12 @@ TEST(SettingsAgainstQt, ARewriteKeepsEveryKeyAsQtReadIt) {
        "[General]\nHLMReadOnly=true\njunk=\"\377\nHLMReadOnly=false\n"},
       {"keys with doubled and trailing slashes", "[a]\n\\b=1\nc\\=2\nd/=3\n[]\ne=4\n"},
       {"a key an escape gives a lone surrogate", "[General]\nk%UD800=1\nHLMReadOnly=on\n"},
+      // Qt's number ends at the NUL: it reads the switch on, and must after the rewrite.
+      {"a NUL among an escape's digits", "[General]\nHLMReadOnl%U079\0=true\n"s},
+      {"a NUL among an escape's digits after the switch set off",
+       "[General]\nHLMReadOnly=false\nHLMReadOnl%U079\0=true\n"s},
+      {"two NULs among an escape's digits",
+       "[General]\nHLMReadOnly=false\nHLMReadOnl%U79\0\0=true\n"s},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
