@@ -234,6 +234,7 @@ bool unescapeValue(std::string_view raw, Units& single, std::vector<Units>& list
   bool inQuotes = false;
   bool quoted = false;
   bool firstPiece = true;
+  bool endsOnBackslash = false;
   std::size_t i = 0;
   const std::size_t n = raw.size();
   std::size_t chopLimit = 0;
@@ -246,7 +247,12 @@ bool unescapeValue(std::string_view raw, Units& single, std::vector<Units>& list
     const char c = raw[i];
     if (c == '\\') {
       ++i;
-      if (i >= n) break;
+      // A backslash that ends the value escapes nothing; Qt's reader stops there, without
+      // trimming the blank space before it ("a \\" is "a ").
+      if (i >= n) {
+        endsOnBackslash = true;
+        break;
+      }
       const char next = raw[i++];
       const auto* known = std::find_if(std::begin(escapes), std::end(escapes),
                                        [&](const char(&pair)[2]) { return pair[0] == next; });
@@ -297,7 +303,7 @@ bool unescapeValue(std::string_view raw, Units& single, std::vector<Units>& list
       i = j;
     }
   }
-  if (!quoted) chopTrailingSpaces(single, chopLimit);
+  if (!quoted && !endsOnBackslash) chopTrailingSpaces(single, chopLimit);
   if (isList) list.push_back(std::move(single));
   return isList;
 }

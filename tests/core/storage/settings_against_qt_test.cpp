@@ -107,14 +107,15 @@ const std::vector<SlashForm> kSlashes = {
 
 const std::vector<std::string> kEquals = {"=", "=", " = ", "=\t", "=="};
 
-// Values: quoted, escaped, left open, listed, typed, with a byte-order mark or damaged bytes.
+// Values: quoted, escaped, left open, listed, typed, with a byte-order mark or damaged bytes,
+// blank space before a backslash that escapes nothing.
 const std::vector<std::string> kValues = {
     "true", "false", "false", "1", "0", "yes", "no", "off", "on", "", "maybe",
     "\"true\"", "\"false\"", "\"false", "false\"", "tr\377ue", "f\x01" "alse", "/a, /b",
     "\"a,b\", c", "\\x41", "\\\"", "@ByteArray(xy)", "@Invalid()", "@@x", kBom + "false",
     kBom + "true", " " + kBom + "false", "false\\", "\"/x\\\"y\"", "fal\\\nse", "0.0",
     "false ; comment", "\"fal\"se", "\\x66" "alse", "\"" + kBom + "false\"", "off, off",
-    "/a, b\377"};
+    "/a, b\377", "false \\", "/a, b \t\\"};
 
 // Lines that are neither a section nor a key.
 const std::vector<std::string> kOtherLines = {
@@ -507,6 +508,8 @@ TEST(SettingsAgainstQt, ARewriteKeepsEveryKeyAsQtReadIt) {
        "[General]\nHLMReadOnly=false\nHLMReadOnl%U079\0=true\n"s},
       {"two NULs among an escape's digits",
        "[General]\nHLMReadOnly=false\nHLMReadOnl%U79\0\0=true\n"s},
+      {"blanks before a final lone backslash", "[General]\na=a \\"},
+      {"blanks before a final lone backslash in a list", "[General]\na=x, a \t\\"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
