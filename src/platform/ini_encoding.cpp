@@ -201,7 +201,9 @@ void escapeInto(const Units& text, bool utf8, std::string& out) {
       default:
         // A byte-order mark as an escape too: at the start of the first piece of text after
         // the "=" (or after an escape such as "\x1") both readers drop it.
-        if (ch <= 0x1F || (ch >= 0x7F && !utf8) || ch == 0xFEFF) {
+        // A lone surrogate, which only an escape makes, as that escape again.
+        if (ch <= 0x1F || (ch >= 0x7F && !utf8) || ch == 0xFEFF ||
+            (ch >= 0xD800 && ch <= 0xDFFF)) {
           hexEscape(ch);
           escapeNextIfDigit = true;
         } else if (utf8) {
@@ -308,25 +310,65 @@ bool unescapeValue(std::string_view raw, Units& single, std::vector<Units>& list
   return isList;
 }
 
+// One text of a value as Qt's typed reading takes it, still in units: a text (what follows
+// "@String(" or the first "@" of "@@"), the units of "@ByteArray(…)", a typed value whole.
+struct TypedUnits {
+  Scalar::Kind kind = Scalar::Kind::text;
+  Units units;
+};
+
 // Qt's typed reading of one text: "@ByteArray(…)" and the other "@" forms.
-Scalar typedScalar(const Units& text) {
+TypedUnits typedUnits(const Units& text) {
   using Kind = Scalar::Kind;
   if (!text.empty() && text.front() == '@') {
     if (text.back() == ')') {
       if (startsWith(text, "@ByteArray(")) {
-        return {Kind::bytes, unitsToLatin1(text.begin() + 11, text.end() - 1)};
+        return {Kind::bytes, Units(text.begin() + 11, text.end() - 1)};
       }
       if (startsWith(text, "@String(")) {
-        return {Kind::text, unitsToText(Units(text.begin() + 8, text.end() - 1))};
+        return {Kind::text, Units(text.begin() + 8, text.end() - 1)};
       }
       for (const char* form : {"@Variant(", "@DateTime(", "@Rect(", "@Size(", "@Point("}) {
-        if (startsWith(text, form)) return {Kind::other, unitsToText(text)};
+        if (startsWith(text, form)) return {Kind::other, text};
       }
       if (text == asciiUnits("@Invalid()")) return {Kind::invalid, {}};
     }
-    if (startsWith(text, "@@")) return {Kind::text, unitsToText(Units(text.begin() + 1, text.end()))};
+    if (startsWith(text, "@@")) return {Kind::text, Units(text.begin() + 1, text.end())};
   }
-  return {Kind::text, unitsToText(text)};
+  return {Kind::text, text};
+}
+
+// A value as Qt's typed reading takes it: one text, or a list of them. A list is typed element by
+// element as soon as one element is a typed value; otherwise a doubled "@" only loses one "@".
+std::variant<TypedUnits, std::vector<TypedUnits>> typedValue(std::string_view raw) {
+  Units single;
+  std::vector<Units> list;
+  if (!unescapeValue(raw, single, list)) return typedUnits(single);
+  const bool typed = std::any_of(list.begin(), list.end(), [](const Units& element) {
+    return !element.empty() && element.front() == '@' &&
+           (element.size() < 2 || element[1] != '@');
+  });
+  std::vector<TypedUnits> elements;
+  for (Units& element : list) {
+    if (typed) {
+      elements.push_back(typedUnits(element));
+    } else {
+      if (startsWith(element, "@@")) element.erase(element.begin());
+      elements.push_back({Scalar::Kind::text, std::move(element)});
+    }
+  }
+  return elements;
+}
+
+Scalar asScalar(const TypedUnits& typed) {
+  switch (typed.kind) {
+    case Scalar::Kind::bytes:
+      return {typed.kind, unitsToLatin1(typed.units.begin(), typed.units.end())};
+    case Scalar::Kind::invalid: return {typed.kind, {}};
+    case Scalar::Kind::text:
+    case Scalar::Kind::other: break;
+  }
+  return {typed.kind, unitsToText(typed.units)};
 }
 
 }  // namespace
@@ -505,38 +547,65 @@ void encodeTextInto(std::string_view text, std::string& out) {
   escapeInto(units, true, out);
 }
 
+namespace {
 
-void encodeScalarInto(const Scalar& scalar, std::string& out) {
-  switch (scalar.kind) {
-    case Scalar::Kind::text: encodeTextInto(scalar.bytes, out); break;
-    case Scalar::Kind::bytes: encodeBytesInto(scalar.bytes, out); break;
-    case Scalar::Kind::invalid: out += "@Invalid()"; break;
-    case Scalar::Kind::other: escapeInto(decodeUnits(scalar.bytes), false, out); break;
+// One text of a value written again so that Qt reads the same units: as a text, a lone
+// surrogate an escape made as that escape again; raw bytes as "@ByteArray(…)" of the bytes the
+// program reads.
+void reencodeInto(const TypedUnits& typed, std::string& out) {
+  switch (typed.kind) {
+    case Scalar::Kind::text: {
+      if (std::any_of(typed.units.begin(), typed.units.end(), isRaw)) {
+        encodeTextInto(unitsToText(typed.units), out);
+        return;
+      }
+      Units units;
+      if (!typed.units.empty() && typed.units.front() == '@') units.push_back('@');
+      for (std::size_t i = 0; i < typed.units.size(); ++i) {
+        const char32_t unit = typed.units[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < typed.units.size() &&
+            typed.units[i + 1] >= 0xDC00 && typed.units[i + 1] <= 0xDFFF) {
+          units.push_back(0x10000 + ((unit - 0xD800) << 10) + (typed.units[++i] - 0xDC00));
+        } else {
+          units.push_back(unit);
+        }
+      }
+      escapeInto(units, true, out);
+      return;
+    }
+    case Scalar::Kind::bytes:
+      encodeBytesInto(unitsToLatin1(typed.units.begin(), typed.units.end()), out);
+      return;
+    case Scalar::Kind::invalid: out += "@Invalid()"; return;
+    case Scalar::Kind::other: escapeInto(typed.units, false, out); return;
   }
 }
 
+}  // namespace
+
 Value decodeValue(std::string_view raw) {
-  Units single;
-  std::vector<Units> list;
-  if (!unescapeValue(raw, single, list)) return typedScalar(single);
-  // A list is typed element by element as soon as one element is a typed value; otherwise a
-  // doubled "@" only loses one "@".
-  const bool typed = std::any_of(list.begin(), list.end(), [](const Units& element) {
-    return !element.empty() && element.front() == '@' &&
-           (element.size() < 2 || element[1] != '@');
-  });
+  const auto typed = typedValue(raw);
+  if (const auto* single = std::get_if<TypedUnits>(&typed)) return asScalar(*single);
   std::vector<Scalar> elements;
-  for (const Units& element : list) {
-    if (typed) {
-      elements.push_back(typedScalar(element));
-    } else {
-      const bool doubled = startsWith(element, "@@");
-      elements.push_back({Scalar::Kind::text,
-                          unitsToText(doubled ? Units(element.begin() + 1, element.end())
-                                              : element)});
-    }
+  for (const TypedUnits& element : std::get<std::vector<TypedUnits>>(typed)) {
+    elements.push_back(asScalar(element));
   }
   return elements;
+}
+
+std::string reencodeValue(std::string_view raw) {
+  const auto typed = typedValue(raw);
+  std::string out;
+  if (const auto* single = std::get_if<TypedUnits>(&typed)) {
+    reencodeInto(*single, out);
+    return out;
+  }
+  const auto& list = std::get<std::vector<TypedUnits>>(typed);
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (i > 0) out += ", ";
+    reencodeInto(list[i], out);
+  }
+  return out;
 }
 
 }  // namespace hl::IniEncoding
