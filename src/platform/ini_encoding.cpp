@@ -317,7 +317,16 @@ struct TypedUnits {
   Units units;
 };
 
-// Qt's typed reading of one text: "@ByteArray(…)" and the other "@" forms.
+// The arguments Qt splits "@Rect(…)", "@Size(…)" and "@Point(…)" into: one more at every space
+// and at every ")" after the "(" (a ")" inside ends an argument without starting a new one).
+std::size_t argumentCount(const Units& text, std::size_t open) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin() + static_cast<std::ptrdiff_t>(open) + 1, text.end(),
+                    [](char32_t c) { return c == ' ' || c == ')'; }));
+}
+
+// Qt's typed reading of one text: "@ByteArray(…)" and the other "@" forms. A rectangle, size or
+// point with another number of arguments is no typed value to Qt: it stays the text it is.
 TypedUnits typedUnits(const Units& text) {
   using Kind = Scalar::Kind;
   if (!text.empty() && text.front() == '@') {
@@ -328,10 +337,20 @@ TypedUnits typedUnits(const Units& text) {
       if (startsWith(text, "@String(")) {
         return {Kind::text, Units(text.begin() + 8, text.end() - 1)};
       }
-      for (const char* form : {"@Variant(", "@DateTime(", "@Rect(", "@Size(", "@Point("}) {
-        if (startsWith(text, form)) return {Kind::other, text};
+      if (startsWith(text, "@Variant(") || startsWith(text, "@DateTime(")) {
+        return {Kind::other, text};
       }
-      if (text == asciiUnits("@Invalid()")) return {Kind::invalid, {}};
+      static constexpr std::pair<std::string_view, std::size_t> geometry[] = {
+          {"@Rect(", 4}, {"@Size(", 2}, {"@Point(", 2}};
+      const auto* form = std::find_if(std::begin(geometry), std::end(geometry),
+                                      [&](const auto& f) { return startsWith(text, f.first); });
+      if (form != std::end(geometry)) {
+        if (argumentCount(text, form->first.size() - 1) == form->second) {
+          return {Kind::other, text};
+        }
+      } else if (text == asciiUnits("@Invalid()")) {
+        return {Kind::invalid, {}};
+      }
     }
     if (startsWith(text, "@@")) return {Kind::text, Units(text.begin() + 1, text.end())};
   }

@@ -107,16 +107,18 @@ const std::vector<SlashForm> kSlashes = {
 
 const std::vector<std::string> kEquals = {"=", "=", " = ", "=\t", "=="};
 
-// Values: quoted, escaped, left open, listed, typed, with a byte-order mark or damaged bytes,
-// blank space before a backslash that escapes nothing, escapes that make a lone surrogate.
+// Values: quoted, escaped, left open, listed, typed (and typed forms Qt cannot parse, which it
+// reads as texts), with a byte-order mark or damaged bytes, blank space before a backslash that
+// escapes nothing, escapes that make a lone surrogate.
 const std::vector<std::string> kValues = {
     "true", "false", "false", "1", "0", "yes", "no", "off", "on", "", "maybe",
     "\"true\"", "\"false\"", "\"false", "false\"", "tr\377ue", "f\x01" "alse", "/a, /b",
     "\"a,b\", c", "\\x41", "\\\"", "@ByteArray(xy)", "@Invalid()", "@@x", kBom + "false",
     kBom + "true", " " + kBom + "false", "false\\", "\"/x\\\"y\"", "fal\\\nse", "0.0",
     "false ; comment", "\"fal\"se", "\\x66" "alse", "\"" + kBom + "false\"", "off, off",
-    "/a, b\377", "false \\", "/a, b \t\\", "\"\\xd800", "\\xdc00\\xd800",
-    "\"\\xd83d\\xde00\"", "x\\xd800"};
+    "/a, b\377", "/home/u/keep, @Rect()", "@Size(1)", "/a, @Point(1 2 3)", "@Point(1 2)",
+    "/a, @Size(1)2)", "@Rect(1  2 3)", "false \\", "/a, b \t\\", "\"\\xd800",
+    "\\xdc00\\xd800", "\"\\xd83d\\xde00\"", "x\\xd800"};
 
 // Lines that are neither a section nor a key.
 const std::vector<std::string> kOtherLines = {
@@ -452,6 +454,11 @@ TEST(SettingsAgainstQt, TheReadOnlySwitchIsOnWhereverQtReadsItOn) {
        "[General]\ndeleteImmediately=true\n[%General]\nHLMReadOnly=true\n[General]\n"
        "General%2FHLMReadOnly=false\n",
        false, Scalar{Kind::text, "true"}},
+      // Typed forms Qt cannot parse are texts: an excluded folder stays excluded.
+      {"typed forms Qt cannot parse",
+       "[General]\nexcludedPaths=/home/u/keep, @Rect()\nextraPaths=@Size(1)\n"
+       "HLMReadOnly=@Point(1 2 3)\ndeleteImmediately=@Point(1)2)\n",
+       true, Scalar{Kind::other, ""}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
