@@ -44,8 +44,9 @@ bool sortsBefore(std::string_view a, std::string_view b);
 // escape made as U+FFFD.
 Value decodeValue(std::string_view raw);
 // The same value written again on one clean line that Qt reads as it read `raw`, every unit of
-// it (a lone surrogate too); for a value that cannot be written back as it stands (damaged,
-// left open, over several lines).
+// it (a lone surrogate too), but a text holding bytes that are not UTF-8, written as the bytes
+// the program reads; for a value that cannot be written back as it stands (damaged, left open,
+// over several lines).
 std::string reencodeValue(std::string_view raw);
 
 // The stored forms of one text and one byte string, appended to `out`.
