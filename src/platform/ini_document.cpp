@@ -9,12 +9,12 @@ namespace hl {
 
 using IniEncoding::decodeValue;
 using IniEncoding::encodeBytesInto;
-using IniEncoding::encodeScalarInto;
 using IniEncoding::encodeTextInto;
 using IniEncoding::escapeKey;
 using IniEncoding::isAsciiSpace;
 using IniEncoding::isCleanText;
 using IniEncoding::kByteOrderMark;
+using IniEncoding::reencodeValue;
 using IniEncoding::sortsBefore;
 using IniEncoding::unescapeKey;
 
@@ -280,19 +280,7 @@ std::string IniDocument::serialize() const {
       out += "[" + name + "]\n";
     }
     for (const auto& [key, entry] : keys) {
-      std::string value;
-      if (entry->clean) {
-        value = entry->raw;
-      } else if (const Value decoded = decodeValue(entry->raw);
-                 const auto* list = std::get_if<std::vector<Scalar>>(&decoded)) {
-        for (std::size_t i = 0; i < list->size(); ++i) {
-          if (i > 0) value += ", ";
-          encodeScalarInto((*list)[i], value);
-        }
-      } else {
-        encodeScalarInto(std::get<Scalar>(decoded), value);
-      }
-      out += escapeKey(key) + "=" + value + "\n";
+      out += escapeKey(key) + "=" + (entry->clean ? entry->raw : reencodeValue(entry->raw)) + "\n";
     }
   }
   return out;

@@ -73,8 +73,8 @@ class IniDocument {
   void set(std::string_view key, std::string encoded);
 
   // The whole file: the general section first, keys in order, each spelled so that Qt's reader
-  // and ours read it under the same name. A value that was read with damaged bytes is written
-  // again from what it decodes to, so the result is clean.
+  // and ours read it under the same name. A value that was read with damaged bytes, left open
+  // or over several lines is written again from what Qt read of it, so the result is clean.
   std::string serialize() const;
 
   // The stored forms of values: "true"; a text, escaped and quoted as needed; a list (empty as

@@ -201,7 +201,9 @@ void escapeInto(const Units& text, bool utf8, std::string& out) {
       default:
         // A byte-order mark as an escape too: at the start of the first piece of text after
         // the "=" (or after an escape such as "\x1") both readers drop it.
-        if (ch <= 0x1F || (ch >= 0x7F && !utf8) || ch == 0xFEFF) {
+        // A lone surrogate, which only an escape makes, as that escape again.
+        if (ch <= 0x1F || (ch >= 0x7F && !utf8) || ch == 0xFEFF ||
+            (ch >= 0xD800 && ch <= 0xDFFF)) {
           hexEscape(ch);
           escapeNextIfDigit = true;
         } else if (utf8) {
@@ -234,6 +236,7 @@ bool unescapeValue(std::string_view raw, Units& single, std::vector<Units>& list
   bool inQuotes = false;
   bool quoted = false;
   bool firstPiece = true;
+  bool endsOnBackslash = false;
   std::size_t i = 0;
   const std::size_t n = raw.size();
   std::size_t chopLimit = 0;
@@ -246,7 +249,12 @@ bool unescapeValue(std::string_view raw, Units& single, std::vector<Units>& list
     const char c = raw[i];
     if (c == '\\') {
       ++i;
-      if (i >= n) break;
+      // A backslash that ends the value escapes nothing; Qt's reader stops there, without
+      // trimming the blank space before it ("a \\" is "a ").
+      if (i >= n) {
+        endsOnBackslash = true;
+        break;
+      }
       const char next = raw[i++];
       const auto* known = std::find_if(std::begin(escapes), std::end(escapes),
                                        [&](const char(&pair)[2]) { return pair[0] == next; });
@@ -297,30 +305,89 @@ bool unescapeValue(std::string_view raw, Units& single, std::vector<Units>& list
       i = j;
     }
   }
-  if (!quoted) chopTrailingSpaces(single, chopLimit);
+  if (!quoted && !endsOnBackslash) chopTrailingSpaces(single, chopLimit);
   if (isList) list.push_back(std::move(single));
   return isList;
 }
 
-// Qt's typed reading of one text: "@ByteArray(…)" and the other "@" forms.
-Scalar typedScalar(const Units& text) {
+// One text of a value as Qt's typed reading takes it, still in units: a text (what follows
+// "@String(" or the first "@" of "@@"), the units of "@ByteArray(…)", a typed value whole.
+struct TypedUnits {
+  Scalar::Kind kind = Scalar::Kind::text;
+  Units units;
+};
+
+// The arguments Qt splits "@Rect(…)", "@Size(…)" and "@Point(…)" into: one more at every space
+// and at every ")" after the "(" (a ")" inside ends an argument without starting a new one).
+std::size_t argumentCount(const Units& text, std::size_t open) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin() + static_cast<std::ptrdiff_t>(open) + 1, text.end(),
+                    [](char32_t c) { return c == ' ' || c == ')'; }));
+}
+
+// Qt's typed reading of one text: "@ByteArray(…)" and the other "@" forms. A rectangle, size or
+// point with another number of arguments is no typed value to Qt: it stays the text it is.
+TypedUnits typedUnits(const Units& text) {
   using Kind = Scalar::Kind;
   if (!text.empty() && text.front() == '@') {
     if (text.back() == ')') {
       if (startsWith(text, "@ByteArray(")) {
-        return {Kind::bytes, unitsToLatin1(text.begin() + 11, text.end() - 1)};
+        return {Kind::bytes, Units(text.begin() + 11, text.end() - 1)};
       }
       if (startsWith(text, "@String(")) {
-        return {Kind::text, unitsToText(Units(text.begin() + 8, text.end() - 1))};
+        return {Kind::text, Units(text.begin() + 8, text.end() - 1)};
       }
-      for (const char* form : {"@Variant(", "@DateTime(", "@Rect(", "@Size(", "@Point("}) {
-        if (startsWith(text, form)) return {Kind::other, unitsToText(text)};
+      if (startsWith(text, "@Variant(") || startsWith(text, "@DateTime(")) {
+        return {Kind::other, text};
       }
-      if (text == asciiUnits("@Invalid()")) return {Kind::invalid, {}};
+      static constexpr std::pair<std::string_view, std::size_t> geometry[] = {
+          {"@Rect(", 4}, {"@Size(", 2}, {"@Point(", 2}};
+      const auto* form = std::find_if(std::begin(geometry), std::end(geometry),
+                                      [&](const auto& f) { return startsWith(text, f.first); });
+      if (form != std::end(geometry)) {
+        if (argumentCount(text, form->first.size() - 1) == form->second) {
+          return {Kind::other, text};
+        }
+      } else if (text == asciiUnits("@Invalid()")) {
+        return {Kind::invalid, {}};
+      }
     }
-    if (startsWith(text, "@@")) return {Kind::text, unitsToText(Units(text.begin() + 1, text.end()))};
+    if (startsWith(text, "@@")) return {Kind::text, Units(text.begin() + 1, text.end())};
   }
-  return {Kind::text, unitsToText(text)};
+  return {Kind::text, text};
+}
+
+// A value as Qt's typed reading takes it: one text, or a list of them. A list is typed element by
+// element as soon as one element is a typed value; otherwise a doubled "@" only loses one "@".
+std::variant<TypedUnits, std::vector<TypedUnits>> typedValue(std::string_view raw) {
+  Units single;
+  std::vector<Units> list;
+  if (!unescapeValue(raw, single, list)) return typedUnits(single);
+  const bool typed = std::any_of(list.begin(), list.end(), [](const Units& element) {
+    return !element.empty() && element.front() == '@' &&
+           (element.size() < 2 || element[1] != '@');
+  });
+  std::vector<TypedUnits> elements;
+  for (Units& element : list) {
+    if (typed) {
+      elements.push_back(typedUnits(element));
+    } else {
+      if (startsWith(element, "@@")) element.erase(element.begin());
+      elements.push_back({Scalar::Kind::text, std::move(element)});
+    }
+  }
+  return elements;
+}
+
+Scalar asScalar(const TypedUnits& typed) {
+  switch (typed.kind) {
+    case Scalar::Kind::bytes:
+      return {typed.kind, unitsToLatin1(typed.units.begin(), typed.units.end())};
+    case Scalar::Kind::invalid: return {typed.kind, {}};
+    case Scalar::Kind::text:
+    case Scalar::Kind::other: break;
+  }
+  return {typed.kind, unitsToText(typed.units)};
 }
 
 }  // namespace
@@ -340,8 +407,11 @@ namespace {
 // The number in an escape's two or four units as Qt reads it (as `QString::toUShort(…, 16)`
 // does): ASCII white space around it, then an optional "+", an optional "0x" or "0X" and at
 // least one hexadecimal digit. "%U 052", "%U+052", "%U0x52" and "%U52  " are all "R"; a "-", a
-// space after the sign or any other character leaves the "%" as it stands.
+// space after the sign or any other character leaves the "%" as it stands. Qt reads the number
+// as a C string, so a NUL ends it and the units after it count for nothing: "%U079" and a NUL
+// is "y", the NUL taken in with the escape.
 std::optional<char16_t> escapedUnit(std::u16string_view digits) {
+  digits = digits.substr(0, digits.find(u'\0'));
   while (!digits.empty() && isAsciiSpace(digits.front())) digits.remove_prefix(1);
   while (!digits.empty() && isAsciiSpace(digits.back())) digits.remove_suffix(1);
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
@@ -496,38 +566,65 @@ void encodeTextInto(std::string_view text, std::string& out) {
   escapeInto(units, true, out);
 }
 
+namespace {
 
-void encodeScalarInto(const Scalar& scalar, std::string& out) {
-  switch (scalar.kind) {
-    case Scalar::Kind::text: encodeTextInto(scalar.bytes, out); break;
-    case Scalar::Kind::bytes: encodeBytesInto(scalar.bytes, out); break;
-    case Scalar::Kind::invalid: out += "@Invalid()"; break;
-    case Scalar::Kind::other: escapeInto(decodeUnits(scalar.bytes), false, out); break;
+// One text of a value written again so that Qt reads the same units: as a text, a lone
+// surrogate an escape made as that escape again; raw bytes as "@ByteArray(…)" of the bytes the
+// program reads.
+void reencodeInto(const TypedUnits& typed, std::string& out) {
+  switch (typed.kind) {
+    case Scalar::Kind::text: {
+      if (std::any_of(typed.units.begin(), typed.units.end(), isRaw)) {
+        encodeTextInto(unitsToText(typed.units), out);
+        return;
+      }
+      Units units;
+      if (!typed.units.empty() && typed.units.front() == '@') units.push_back('@');
+      for (std::size_t i = 0; i < typed.units.size(); ++i) {
+        const char32_t unit = typed.units[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < typed.units.size() &&
+            typed.units[i + 1] >= 0xDC00 && typed.units[i + 1] <= 0xDFFF) {
+          units.push_back(0x10000 + ((unit - 0xD800) << 10) + (typed.units[++i] - 0xDC00));
+        } else {
+          units.push_back(unit);
+        }
+      }
+      escapeInto(units, true, out);
+      return;
+    }
+    case Scalar::Kind::bytes:
+      encodeBytesInto(unitsToLatin1(typed.units.begin(), typed.units.end()), out);
+      return;
+    case Scalar::Kind::invalid: out += "@Invalid()"; return;
+    case Scalar::Kind::other: escapeInto(typed.units, false, out); return;
   }
 }
 
+}  // namespace
+
 Value decodeValue(std::string_view raw) {
-  Units single;
-  std::vector<Units> list;
-  if (!unescapeValue(raw, single, list)) return typedScalar(single);
-  // A list is typed element by element as soon as one element is a typed value; otherwise a
-  // doubled "@" only loses one "@".
-  const bool typed = std::any_of(list.begin(), list.end(), [](const Units& element) {
-    return !element.empty() && element.front() == '@' &&
-           (element.size() < 2 || element[1] != '@');
-  });
+  const auto typed = typedValue(raw);
+  if (const auto* single = std::get_if<TypedUnits>(&typed)) return asScalar(*single);
   std::vector<Scalar> elements;
-  for (const Units& element : list) {
-    if (typed) {
-      elements.push_back(typedScalar(element));
-    } else {
-      const bool doubled = startsWith(element, "@@");
-      elements.push_back({Scalar::Kind::text,
-                          unitsToText(doubled ? Units(element.begin() + 1, element.end())
-                                              : element)});
-    }
+  for (const TypedUnits& element : std::get<std::vector<TypedUnits>>(typed)) {
+    elements.push_back(asScalar(element));
   }
   return elements;
+}
+
+std::string reencodeValue(std::string_view raw) {
+  const auto typed = typedValue(raw);
+  std::string out;
+  if (const auto* single = std::get_if<TypedUnits>(&typed)) {
+    reencodeInto(*single, out);
+    return out;
+  }
+  const auto& list = std::get<std::vector<TypedUnits>>(typed);
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (i > 0) out += ", ";
+    reencodeInto(list[i], out);
+  }
+  return out;
 }
 
 }  // namespace hl::IniEncoding

@@ -40,13 +40,18 @@ std::string escapeKey(std::string_view key);
 // units).
 bool sortsBefore(std::string_view a, std::string_view b);
 
-// A value as stored (between "=" and the end of its line), as Qt reads it.
+// A value as stored (between "=" and the end of its line), as Qt reads it; a lone surrogate an
+// escape made as U+FFFD.
 Value decodeValue(std::string_view raw);
+// The same value written again on one clean line that Qt reads as it read `raw`, every unit of
+// it (a lone surrogate too), but a text holding bytes that are not UTF-8, written as the bytes
+// the program reads; for a value that cannot be written back as it stands (damaged, left open,
+// over several lines).
+std::string reencodeValue(std::string_view raw);
 
-// The stored forms of one text, one byte string, one scalar, appended to `out`.
+// The stored forms of one text and one byte string, appended to `out`.
 void encodeTextInto(std::string_view text, std::string& out);
 void encodeBytesInto(std::string_view bytes, std::string& out);
-void encodeScalarInto(const Scalar& scalar, std::string& out);
 
 }  // namespace IniEncoding
 

@@ -169,6 +169,12 @@ TEST(SettingsStore, AListOfAnythingButTextsReadsAsEmpty) {
   EXPECT_EQ(typed->extraPaths(), Paths{});
   EXPECT_EQ(typed->excludedPaths(), Paths{});
   EXPECT_FALSE(typed->deleteImmediately());
+
+  // A typed form that cannot be parsed is a text, and the folder beside it stays excluded.
+  auto untyped = storeAt(handWritten("excludedPaths=/home/u/keep, @Rect()\n"
+                                     "extraPaths=@Size(1)\n"));
+  EXPECT_EQ(untyped->excludedPaths(), (Paths{"/home/u/keep", "@Rect()"}));
+  EXPECT_EQ(untyped->extraPaths(), Paths{"@Size(1)"});
 }
 
 TEST(SettingsStore, EveryAssignmentReachesTheFile) {

@@ -16,7 +16,7 @@ using Kind = IniDocument::Scalar::Kind;
 
 Scalar fromQt(const QVariant& value) {
   switch (value.typeId()) {
-    case QMetaType::QString: return {Kind::text, value.toString().toStdString()};
+    case QMetaType::QString: return {Kind::text, keyBytes(value.toString())};
     case QMetaType::QByteArray: {
       const QByteArray array = value.toByteArray();
       return {Kind::bytes, std::string(array.constData(), static_cast<std::size_t>(array.size()))};
@@ -91,6 +91,27 @@ IniValues ourReading(const IniDocument& document) {
       forget(std::get<Scalar>(value));
     }
     values[key] = value;
+  }
+  return values;
+}
+
+IniValues withLoneSurrogatesReplaced(IniValues values) {
+  const auto replace = [](Scalar& scalar) {
+    if (scalar.kind != Kind::text) return;
+    std::string& text = scalar.bytes;
+    // A surrogate's three bytes: ED, then A0 to BF.
+    for (std::size_t at = 0; (at = text.find('\xED', at)) != std::string::npos; at += 3) {
+      if (at + 2 < text.size() && static_cast<unsigned char>(text[at + 1]) >= 0xA0) {
+        text.replace(at, 3, "\xEF\xBF\xBD");
+      }
+    }
+  };
+  for (auto& [key, value] : values) {
+    if (auto* list = std::get_if<std::vector<Scalar>>(&value)) {
+      for (Scalar& element : *list) replace(element);
+    } else {
+      replace(std::get<Scalar>(value));
+    }
   }
   return values;
 }

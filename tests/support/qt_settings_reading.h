@@ -19,11 +19,15 @@ extern const IniDocument::Value kNeverFound;
 bool qtFinds(const std::string& key);
 
 // A key as `IniDocument` names it: UTF-8, a lone surrogate in the three bytes UTF-8 gives it.
+// Qt's texts are seen the same way, so that a rewrite that changes such a unit is seen to.
 std::string keyBytes(const QString& key);
 
 // What Qt's settings class reads: the reading the program used before it read the file itself,
 // and the one every file must still read as.
 IniValues qtReading(const QSettings& settings);
+// Qt's reading as the program reads the same values: a lone surrogate an escape made in a text
+// as U+FFFD (the program's texts are UTF-8 or raw bytes), where Qt holds the surrogate itself.
+IniValues withLoneSurrogatesReplaced(IniValues values);
 // What `IniDocument` reads of the same bytes.
 IniValues ourReading(const IniDocument& document);
 

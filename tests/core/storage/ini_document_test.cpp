@@ -84,6 +84,8 @@ TEST(IniDocument, ReadsEveryFileAsQtReadsIt) {
       "top=1\n[Section]\nkey=2\n[general]\nlater=3\n[%General]\ngeneral=4\n",
       "[a%2Fb]\nc\\d=1\n[%U00E9]\nk=2\n",
       "[General]\nlist=\"a\" , b,,\"\"\nsingle=@@x\nbytes=@ByteArray(ab)\ninvalid=@Invalid()\n",
+      "[General]\nnot-typed=/a, @Rect()\nsize=@Size(1)\npoint=@Point(1 2 3)\nrect=@Rect(1  2 3)\n"
+      "typed=/a, @Size(1)2)\n",
   };
   for (const std::string& file : files) {
     SCOPED_TRACE(file);

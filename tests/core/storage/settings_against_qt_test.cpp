@@ -35,6 +35,7 @@ namespace {
 
 using Scalar = IniDocument::Scalar;
 using Kind = IniDocument::Scalar::Kind;
+using namespace std::string_literals;
 
 const std::string kBom = "\xEF\xBB\xBF";
 
@@ -74,11 +75,13 @@ const std::vector<std::string> kNames = {
 // decoder takes (white space around the digits, a "+", a "0x" or "0X") and in forms it leaves as
 // they stand or reads as another character ("-", a space after the sign, a sign after the
 // prefix, "x" without "0", a lower-case "u", three digits that take in the next character, a
-// space or sign before two digits, which leaves the second out).
+// space or sign before two digits, which leaves the second out). A NUL among the digits ends
+// Qt's number there: what follows it in the escape is passed over.
 const std::vector<std::string> kEscapes = {
     "%hh",     "%U00hh",  "%U+0hh",  "%U0xhh",  "%U0Xhh",  "%U 0hh", "%U  hh", "%U +hh",
     "%U\t0hh", "%Uhh  ",  "%U hh ",  "%U+hh ",  "%U\vhh ", "%U\f0hh", "%U-0hh", "%U+ hh",
-    "%Ux0hh",  "%u00hh",  "%U0hh",   "% hh",    "%+hh",    "%U0x+hh"};
+    "%Ux0hh",  "%u00hh",  "%U0hh",   "% hh",    "%+hh",    "%U0x+hh", "%U0hh\0"s,
+    "%Uhh\0\0"s, "%U hh\0"s, "%U+hh\0"s, "%\0hh"s, "%U\0hh"s, "%U0x\0hh"s};
 
 // Blank space before or after a key: what Qt trims (a vertical tab and a form feed among it), a
 // byte-order mark it drops at the start, a control character it keeps.
@@ -104,14 +107,18 @@ const std::vector<SlashForm> kSlashes = {
 
 const std::vector<std::string> kEquals = {"=", "=", " = ", "=\t", "=="};
 
-// Values: quoted, escaped, left open, listed, typed, with a byte-order mark or damaged bytes.
+// Values: quoted, escaped, left open, listed, typed (and typed forms Qt cannot parse, which it
+// reads as texts), with a byte-order mark or damaged bytes, blank space before a backslash that
+// escapes nothing, escapes that make a lone surrogate.
 const std::vector<std::string> kValues = {
     "true", "false", "false", "1", "0", "yes", "no", "off", "on", "", "maybe",
     "\"true\"", "\"false\"", "\"false", "false\"", "tr\377ue", "f\x01" "alse", "/a, /b",
     "\"a,b\", c", "\\x41", "\\\"", "@ByteArray(xy)", "@Invalid()", "@@x", kBom + "false",
     kBom + "true", " " + kBom + "false", "false\\", "\"/x\\\"y\"", "fal\\\nse", "0.0",
     "false ; comment", "\"fal\"se", "\\x66" "alse", "\"" + kBom + "false\"", "off, off",
-    "/a, b\377"};
+    "/a, b\377", "/home/u/keep, @Rect()", "@Size(1)", "/a, @Point(1 2 3)", "@Point(1 2)",
+    "/a, @Size(1)2)", "@Rect(1  2 3)", "false \\", "/a, b \t\\", "\"\\xd800",
+    "\\xdc00\\xd800", "\"\\xd83d\\xde00\"", "x\\xd800"};
 
 // Lines that are neither a section nor a key.
 const std::vector<std::string> kOtherLines = {
@@ -120,7 +127,7 @@ const std::vector<std::string> kOtherLines = {
 
 // Stray bytes dropped anywhere in a line.
 const std::vector<std::string> kNoise = {"\377", "\x01", "\x93", "\"", "\\", ";", "=", ",",
-                                         kBom, "\r", "\n", "\xC3", "\v", "/", "%"};
+                                         kBom, "\r", "\n", "\xC3", "\v", "/", "%", "\0"s};
 
 const std::vector<std::string> kLineEnds = {"\n", "\n", "\r\n", "\r"};
 
@@ -256,7 +263,7 @@ std::optional<std::string> firstDifference(const test::IniValues& a, const test:
 std::string faultIn(const Readings& r) {
   if (r.qt.on && !r.ourOn) return "Qt reads read-only on, we read it off";
   if (r.damaged) return "";
-  if (const auto key = firstDifference(r.qt.values, r.ours)) {
+  if (const auto key = firstDifference(test::withLoneSurrogatesReplaced(r.qt.values), r.ours)) {
     return "a clean file: key \"" + escapedBytes(*key) + "\" reads otherwise";
   }
   return "";
@@ -447,6 +454,11 @@ TEST(SettingsAgainstQt, TheReadOnlySwitchIsOnWhereverQtReadsItOn) {
        "[General]\ndeleteImmediately=true\n[%General]\nHLMReadOnly=true\n[General]\n"
        "General%2FHLMReadOnly=false\n",
        false, Scalar{Kind::text, "true"}},
+      // Typed forms Qt cannot parse are texts: an excluded folder stays excluded.
+      {"typed forms Qt cannot parse",
+       "[General]\nexcludedPaths=/home/u/keep, @Rect()\nextraPaths=@Size(1)\n"
+       "HLMReadOnly=@Point(1 2 3)\ndeleteImmediately=@Point(1)2)\n",
+       true, Scalar{Kind::other, ""}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -498,6 +510,17 @@ TEST(SettingsAgainstQt, ARewriteKeepsEveryKeyAsQtReadIt) {
        "[General]\nHLMReadOnly=true\njunk=\"\377\nHLMReadOnly=false\n"},
       {"keys with doubled and trailing slashes", "[a]\n\\b=1\nc\\=2\nd/=3\n[]\ne=4\n"},
       {"a key an escape gives a lone surrogate", "[General]\nk%UD800=1\nHLMReadOnly=on\n"},
+      // Qt's number ends at the NUL: it reads the switch on, and must after the rewrite.
+      {"a NUL among an escape's digits", "[General]\nHLMReadOnl%U079\0=true\n"s},
+      {"a NUL among an escape's digits after the switch set off",
+       "[General]\nHLMReadOnly=false\nHLMReadOnl%U079\0=true\n"s},
+      {"two NULs among an escape's digits",
+       "[General]\nHLMReadOnly=false\nHLMReadOnl%U79\0\0=true\n"s},
+      {"blanks before a final lone backslash", "[General]\na=a \\"},
+      {"blanks before a final lone backslash in a list", "[General]\na=x, a \t\\"},
+      {"a lone surrogate in a value left open", "[General]\na=\"\\xd800"},
+      {"a lone surrogate in a value over two lines", "[General]\na=\"\\xd800\nb\"\nc=1\n"},
+      {"a lone surrogate in a damaged value", "[General]\na=\\xdc00\x01, @@\\xd800\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -592,7 +615,8 @@ TEST(SettingsAgainstQt, TheOrganisationAndSystemFilesAreReadInQtsOrder) {
       fault = "Qt reads read-only off, we read it on in clean files";
     }
     if (fault.empty() && !damaged) {
-      if (const auto key = firstDifference(qt.values, test::ourReading(reading.document()))) {
+      if (const auto key = firstDifference(test::withLoneSurrogatesReplaced(qt.values),
+                                           test::ourReading(reading.document()))) {
         fault = "clean files: key \"" + escapedBytes(*key) + "\" reads otherwise";
       }
     }
