@@ -605,6 +605,28 @@ def gone(window, seconds=10):
     return wait_for(hidden, seconds) is not None
 
 
+def confirm_and_read_the_alert(app, what, before=None):
+    """In the open sheet: `before` runs, the confirm button arms, Return confirms from the list of
+    rows, and OK closes the alert that tells the result. False when no alert came."""
+    if before is not None:
+        before()
+    time.sleep(1.5)
+    key("Return")
+    alert = other_window(app, "OK", 30)
+    if alert is None:
+        fault("no alert after " + what)
+        return False
+    key("Return")
+    gone(alert)
+    return True
+
+
+def made_again(folder):
+    """Replaces `folder` by a new one of the same name: a removal confirmed after it was shown
+    skips it and says so."""
+    return lambda: (shutil.rmtree(folder), filled(folder, 10_000))
+
+
 def exclude_from_open_menu(writable):
     """In a row's open context menu (not on the bus), chooses "Exclude": Up from the top lands
     on the last entry that is on, the removal when the program may remove, else Exclude."""
@@ -647,6 +669,17 @@ def keyboard_to_row(window, items, wanted, presses=12):
     return None
 
 
+def click_group(window, title):
+    """Clicks the Home sidebar's row of the group `title`; False when there is none."""
+    group = wait_for(lambda: next((n for n in shown(window) if n.getRoleName() == "page tab"
+                                   and (n.name or "").startswith(title + ", ")), None), 30)
+    if group is None:
+        fault("no " + title + " group row")
+        return False
+    click(group)
+    return True
+
+
 def right_click_exclude(app, home):
     """Home, a table nobody has clicked yet: a right click on the fourth row and Exclude leave
     the keyboard on the row that took its place."""
@@ -670,12 +703,8 @@ def tab_lists(app, home):
     the rail leaves the rail; Shift+Tab comes back to the chosen tab; the arrows move along."""
     window = app.getChildAtIndex(0)
     rail = ("Home", "Folder Scanner", "Activity", "History", "Settings")
-    group = wait_for(lambda: next((n for n in shown(window) if n.getRoleName() == "page tab"
-                                   and (n.name or "").startswith("Package caches, ")), None), 30)
-    if group is None:
-        fault("no Package caches group row")
+    if not click_group(window, "Package caches"):
         return
-    click(group)
     key("Tab")
     if not expect_keyboard(window, lambda n: not (n.getRoleName() == "page tab" and ", " in
                                                   (n.name or "")),
@@ -776,14 +805,8 @@ def home_sheet_and_alerts(app, home):
     name, names, sheet = asked
     at = names.index(name)
     after = names[at + 1] if at + 1 < len(names) else names[at - 1]
-    time.sleep(1.5)
-    key("Return")
-    alert = other_window(app, "OK", 30)
-    if alert is None:
-        fault("no Cleanup finished alert after the removal")
+    if not confirm_and_read_the_alert(app, "the removal"):
         return
-    key("Return")
-    gone(alert)
     expect_keyboard(window, row_at(after), "OK on Cleanup finished after removing "
                     + repr(name))
 
@@ -792,17 +815,8 @@ def home_sheet_and_alerts(app, home):
     asked = ticked_and_asked(app, window, lambda n: place(n) == "~/.cache/pre-commit")
     if asked is None:
         return
-    # Made again after it was shown: the removal skips it and says so.
-    shutil.rmtree(pre_commit)
-    filled(pre_commit, 10_000)
-    time.sleep(1.5)
-    key("Return")
-    alert = other_window(app, "OK", 30)
-    if alert is None:
-        fault("no alert after a removal that failed")
+    if not confirm_and_read_the_alert(app, "a removal that failed", made_again(pre_commit)):
         return
-    key("Return")
-    gone(alert)
     expect_keyboard(window, lambda n: n.name == "Move to Trash"
                     and pyatspi.STATE_ENABLED in states(n), "OK on an alert of failures")
 
@@ -811,12 +825,8 @@ def exclude_the_last_row(app, home):
     """Home: Exclude, by Shift+F10, of the only row of a group leaves the keyboard on the empty
     state's Rescan."""
     window = app.getChildAtIndex(0)
-    group = wait_for(lambda: next((n for n in shown(window) if n.getRoleName() == "page tab"
-                                   and (n.name or "").startswith("Custom paths, ")), None), 10)
-    if group is None:
-        fault("no Custom paths group row")
+    if not click_group(window, "Custom paths"):
         return
-    click(group)
     rows = wait_for(lambda: item_rows(window) if len(item_rows(window)) == 1 else None, 10)
     if rows is None:
         fault("Custom paths does not hold exactly one row")
@@ -909,54 +919,29 @@ def scanner_sequences(app, home):
     gone(sheet)
     expect_keyboard(window, tree_row("small"), "the folder scanner's sheet closed by Escape")
 
-    # Removed from the sidebar's button: OK leaves the keyboard on the removed row's neighbour.
-    # The menu's removal chose the row already; Space would take it out again.
-    at = keyboard(window)
-    if at is not None and pyatspi.STATE_SELECTED not in states(at):
+    def remove_from_the_sidebar(what, before=None):
+        # The menu's removal chose the row already; Space would take it out again.
+        at = keyboard(window)
+        if at is not None and pyatspi.STATE_SELECTED not in states(at):
+            key("space")
+        if tab_to(window, lambda n: n.name == "Move Selected to Trash\u2026"
+                  and pyatspi.STATE_ENABLED in states(n)) is None:
+            fault("Tab never reached Move Selected to Trash\u2026 for " + what)
+            return False
         key("space")
-    if tab_to(window, lambda n: n.name == "Move Selected to Trash\u2026"
-              and pyatspi.STATE_ENABLED in states(n)) is None:
-        fault("Tab never reached Move Selected to Trash\u2026")
-        return
-    key("space")
-    sheet = other_window(app, "Cancel")
-    if sheet is None:
-        fault("Move Selected to Trash\u2026 opened no sheet")
-        return
-    time.sleep(1.5)
-    key("Return")
-    alert = other_window(app, "OK", 30)
-    if alert is None:
-        fault("no alert after the folder scanner's removal")
-        return
-    key("Return")
-    gone(alert)
-    expect_keyboard(window, tree_row("middle"), "OK after the folder scanner removed 'small'")
+        if other_window(app, "Cancel") is None:
+            fault("Move Selected to Trash\u2026 opened no sheet for " + what)
+            return False
+        return confirm_and_read_the_alert(app, what, before)
 
+    # Removed from the sidebar's button: OK leaves the keyboard on the removed row's neighbour.
+    if not remove_from_the_sidebar("the folder scanner's removal"):
+        return
+    expect_keyboard(window, tree_row("middle"), "OK after the folder scanner removed 'small'")
     # A removal that fails: OK leaves the keyboard on Move Selected to Trash…, still on.
-    at = keyboard(window)
-    if at is not None and pyatspi.STATE_SELECTED not in states(at):
-        key("space")
-    if tab_to(window, lambda n: n.name == "Move Selected to Trash\u2026"
-              and pyatspi.STATE_ENABLED in states(n)) is None:
-        fault("Tab never reached Move Selected to Trash\u2026 again")
+    if not remove_from_the_sidebar("the folder scanner's removal that failed",
+                                   made_again(os.path.join(home, "measure", "middle"))):
         return
-    key("space")
-    sheet = other_window(app, "Cancel")
-    if sheet is None:
-        fault("Move Selected to Trash\u2026 opened no sheet the second time")
-        return
-    middle = os.path.join(home, "measure", "middle")
-    shutil.rmtree(middle)
-    filled(middle, 10_000)
-    time.sleep(1.5)
-    key("Return")
-    alert = other_window(app, "OK", 30)
-    if alert is None:
-        fault("no alert after the folder scanner's removal that failed")
-        return
-    key("Return")
-    gone(alert)
     expect_keyboard(window, lambda n: n.name == "Move Selected to Trash\u2026"
                     and pyatspi.STATE_ENABLED in states(n),
                     "OK on the folder scanner's alert of failures")
