@@ -605,12 +605,23 @@ def gone(window, seconds=10):
     return wait_for(hidden, seconds) is not None
 
 
+def armed(sheet):
+    """Waits until the sheet's confirm button is armed, a second after it shows: read over the
+    bus, not guessed, on a busy machine."""
+    return wait_for(lambda: next((n for n in shown(sheet) if n.getRoleName() == "push button"
+                                  and (n.name or "").startswith(("Move ", "Delete "))
+                                  and pyatspi.STATE_ENABLED in states(n)), None), 20) is not None
+
+
 def confirm_and_read_the_alert(app, what, before=None):
     """In the open sheet: `before` runs, the confirm button arms, Return confirms from the list of
     rows, and OK closes the alert that tells the result. False when no alert came."""
     if before is not None:
         before()
-    time.sleep(1.5)
+    sheet = other_window(app, "Cancel")
+    if sheet is None or not armed(sheet):
+        fault("the sheet's confirm button never armed for " + what)
+        return False
     key("Return")
     alert = other_window(app, "OK", 30)
     if alert is None:
@@ -786,7 +797,9 @@ def home_sheet_and_alerts(app, home):
         if how == "Escape":
             key("Escape")
         else:
-            time.sleep(1.5)  # armed: Return would confirm anywhere but on Cancel
+            if not armed(sheet):  # armed: Return would confirm anywhere but on Cancel
+                fault("the sheet's confirm button never armed")
+                return
             if tab_to(sheet, named("Cancel"), 8) is None:
                 fault("Tab never reached the sheet's Cancel")
                 return
