@@ -91,9 +91,7 @@ ConfirmTrashSheet::Contents HomeModals::sheetContents(const TrashPlan& plan, boo
 void HomeModals::syncSheet() {
   const std::optional<TrashPlan>& plan = cleaner_.pendingPlan();
   if (!plan) {
-    const bool wasOpen = sheet_;
-    closeSheet();
-    if (wasOpen) keyboard_->giveBack();
+    if (sheet_) keyboard_->closeAndGiveBack([this] { closeSheet(); });
     return;
   }
   if (sheet_ && sheetPlan_ == plan->id) return;
@@ -114,10 +112,8 @@ void HomeModals::closeSheet() {
   sheetPlan_.reset();
   if (!sheet_) return;
   ConfirmTrashSheet* sheet = sheet_;
-  // Dismissed while it is still the open sheet: the keyboard's moves as the window takes it
-  // back are the flow's, not the user's.
-  sheet->dismiss();
   sheet_ = nullptr;
+  sheet->dismiss();
   sheet->deleteLater();
 }
 

@@ -33,7 +33,7 @@ bool KeyboardReturn::inAreas(const QWidget* widget) const {
 }
 
 void KeyboardReturn::follow(QWidget* now) {
-  if (!inAreas(now) || (isFlowOpen_ && isFlowOpen_())) return;
+  if (closing_ || !inAreas(now) || (isFlowOpen_ && isFlowOpen_())) return;
   origin_ = now;
 }
 
@@ -46,6 +46,13 @@ void KeyboardReturn::giveBack() {
   if (!target) return;
   target->setFocus(Qt::OtherFocusReason);
   if (!isFlowOpen_ || !isFlowOpen_()) origin_ = target;
+}
+
+void KeyboardReturn::closeAndGiveBack(const std::function<void()>& close) {
+  closing_ = true;
+  close();
+  closing_ = false;
+  giveBack();
 }
 
 }  // namespace hl

@@ -37,6 +37,9 @@ class KeyboardReturn : public QObject {
   // window may not be active again yet (a window manager gives it back later): it then takes the
   // keyboard there when it is.
   void giveBack();
+  // Runs `close`, which takes a dialog of the flow away, holding the memory meanwhile (the window
+  // taking the keyboard back is no move of the user's), then gives the keyboard back.
+  void closeAndGiveBack(const std::function<void()>& close);
 
  private:
   bool inAreas(const QWidget* widget) const;
@@ -46,6 +49,7 @@ class KeyboardReturn : public QObject {
   std::vector<QPointer<QWidget>> fallbacks_;
   std::function<bool()> isFlowOpen_;
   QPointer<QWidget> origin_;
+  bool closing_ = false;
 };
 
 }  // namespace hl

@@ -257,9 +257,7 @@ QMenu* ScannerView::makeContextMenu(const std::set<std::string>& ids) {
 void ScannerView::showPlan() {
   const auto& plan = scanner_.pendingPlan();
   if (!plan) {
-    const bool wasOpen = sheet_;
-    closeSheet();
-    if (wasOpen) keyboard_->giveBack();
+    if (sheet_) keyboard_->closeAndGiveBack([this] { closeSheet(); });
     return;
   }
   const std::string key = ScannerTexts::planKey(*plan);
@@ -281,10 +279,8 @@ void ScannerView::closeSheet() {
   sheetKey_.clear();
   if (!sheet_) return;
   ConfirmTrashSheet* closing = sheet_;
-  // Dismissed while it is still the open sheet: the keyboard's moves as the window takes it
-  // back are the flow's, not the user's.
-  closing->dismiss();
   sheet_ = nullptr;
+  closing->dismiss();
 }
 
 void ScannerView::showMessage() {
