@@ -613,9 +613,10 @@ def armed(sheet):
                                   and pyatspi.STATE_ENABLED in states(n)), None), 20) is not None
 
 
-def confirm_and_read_the_alert(app, what, before=None):
+def confirm_and_read_the_alert(app, what, before=None, close="Return"):
     """In the open sheet: `before` runs, the confirm button arms, Return confirms from the list of
-    rows, and OK closes the alert that tells the result. False when no alert came."""
+    rows, and the alert that tells the result is closed by `close` (Return on its OK, or Escape).
+    False when no alert came."""
     if before is not None:
         before()
     sheet = other_window(app, "Cancel")
@@ -627,8 +628,10 @@ def confirm_and_read_the_alert(app, what, before=None):
     if alert is None:
         fault("no alert after " + what)
         return False
-    key("Return")
-    gone(alert)
+    key(close)
+    if not gone(alert):
+        fault(close + " did not close the alert after " + what)
+        return False
     return True
 
 
@@ -823,12 +826,14 @@ def home_sheet_and_alerts(app, home):
     expect_keyboard(window, row_at(after), "OK on Cleanup finished after removing "
                     + repr(name))
 
-    # A removal that fails: OK leaves the keyboard on Move to Trash, still on.
+    # A removal that fails: its alert closed by Escape leaves the keyboard on Move to Trash,
+    # still on.
     pre_commit = os.path.join(home, ".cache", "pre-commit")
     asked = ticked_and_asked(app, window, lambda n: place(n) == "~/.cache/pre-commit")
     if asked is None:
         return
-    if not confirm_and_read_the_alert(app, "a removal that failed", made_again(pre_commit)):
+    if not confirm_and_read_the_alert(app, "a removal that failed", made_again(pre_commit),
+                                      "Escape"):
         return
     expect_keyboard(window, lambda n: n.name == "Move to Trash"
                     and pyatspi.STATE_ENABLED in states(n), "OK on an alert of failures")
@@ -932,7 +937,7 @@ def scanner_sequences(app, home):
     gone(sheet)
     expect_keyboard(window, tree_row("small"), "the folder scanner's sheet closed by Escape")
 
-    def remove_from_the_sidebar(what, before=None):
+    def remove_from_the_sidebar(what, before=None, close="Return"):
         # The menu's removal chose the row already; Space would take it out again.
         at = keyboard(window)
         if at is not None and pyatspi.STATE_SELECTED not in states(at):
@@ -945,15 +950,17 @@ def scanner_sequences(app, home):
         if other_window(app, "Cancel") is None:
             fault("Move Selected to Trash\u2026 opened no sheet for " + what)
             return False
-        return confirm_and_read_the_alert(app, what, before)
+        return confirm_and_read_the_alert(app, what, before, close)
 
     # Removed from the sidebar's button: OK leaves the keyboard on the removed row's neighbour.
     if not remove_from_the_sidebar("the folder scanner's removal"):
         return
     expect_keyboard(window, tree_row("middle"), "OK after the folder scanner removed 'small'")
-    # A removal that fails: OK leaves the keyboard on Move Selected to Trash…, still on.
+    # A removal that fails: its alert closed by Escape leaves the keyboard on Move Selected to
+    # Trash…, still on.
     if not remove_from_the_sidebar("the folder scanner's removal that failed",
-                                   made_again(os.path.join(home, "measure", "middle"))):
+                                   made_again(os.path.join(home, "measure", "middle")),
+                                   "Escape"):
         return
     expect_keyboard(window, lambda n: n.name == "Move Selected to Trash\u2026"
                     and pyatspi.STATE_ENABLED in states(n),
