@@ -39,6 +39,14 @@ FileIdentifier identifierOf(const struct stat& st) {
                         static_cast<std::uint64_t>(st.st_ino)};
 }
 
+// Now, on the coarse clock the kernel dates new files with, so that a file made after this
+// moment is never dated before it.
+std::int64_t fileClockNow() {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
 struct BinFailure {
   int errorNumber = 0;
   std::string reason;
@@ -207,16 +215,32 @@ MoveOutcome moveInto(const AnchoredItem& item, const OpenBin& bin, const Removal
   for (int attempt = 1; attempt <= 100; ++attempt) {
     const std::string name = candidateName(item.name, attempt, random);
     const std::string infoName = name + std::string(kInfoSuffix);
+    // Noted before the record can exist: a kill while it is being made, or just after, leaves a
+    // record the next start can tell as this move's.
+    Reservation note{Reservation::Stage::aboutToMake, bin.path, bin.identity, name, target.path,
+                     fileClockNow()};
+    if (reserved) reserved(note);
     UniqueFd info(::openat(bin.info.get(), infoName.c_str(),
                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!info.valid()) {
-      if (errno == EEXIST) continue;
       const int error = errno;
+      if (reserved) {
+        note.stage = Reservation::Stage::notMade;
+        reserved(note);
+      }
+      if (error == EEXIST) continue;
       return {false, FileSystemError{error, failure + ": its record could not be created (" +
                                                 std::strerror(error) + ")."}};
     }
-    if (struct stat st {}; reserved && ::fstat(info.get(), &st) == 0) {
-      reserved(Reservation{bin.path, bin.identity, name, identifierOf(st), target.path});
+    if (reserved) {
+      struct stat st {};
+      const SeenIdentity made = FileIdentity::seenAt(bin.info.get(), infoName);
+      if (::fstat(info.get(), &st) == 0 && made.object == identifierOf(st)) {
+        note.stage = Reservation::Stage::made;
+        note.record = made.object;
+        note.origin = made.origin;
+        reserved(note);
+      }
     }
     const bool written = writeAll(info.get(), record) && ::fsync(info.get()) == 0;
     const int writeError = errno;
@@ -378,40 +402,6 @@ std::optional<RemovalError> moveToTrash(const RemovalTarget& target, const std::
   // Another volume, or another mount of the same device: that volume's own Trash.
   return intoVolumeTrash(item, target, MountRoot::volumeTop(parentPath(target.path)), deletionDate,
                          reserved);
-}
-
-bool withdrawUnmoved(const Reservation& reservation) {
-  // The home Trash may lie behind the user's own link, as when it was reserved; the folder
-  // reached must be the one reserved in, and nothing below it is reached through a link.
-  UniqueFd trash(::open(reservation.trash.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  struct stat st {};
-  if (!trash.valid() || ::fstat(trash.get(), &st) != 0 || identifierOf(st) != reservation.folder) {
-    return false;
-  }
-  UniqueFd info(::openat(trash.get(), "info", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  const std::string infoName = reservation.name + std::string(kInfoSuffix);
-  if (!info.valid() || ::fstatat(info.get(), infoName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-      !S_ISREG(st.st_mode) || identifierOf(st) != reservation.record) {
-    return false;
-  }
-  // The item reached the Trash when anything at all stands under its name in "files/".
-  UniqueFd files(::openat(trash.get(), "files", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (files.valid()) {
-    struct stat moved {};
-    if (::fstatat(files.get(), reservation.name.c_str(), &moved, AT_SYMLINK_NOFOLLOW) == 0 ||
-        errno != ENOENT) {
-      return false;
-    }
-  } else if (errno != ENOENT) {
-    return false;
-  }
-  // A record written in full names an item that may have gone its own way since: it goes only
-  // while the item still stands where it stood.
-  if (st.st_size != 0) {
-    struct stat original {};
-    if (::lstat(reservation.original.c_str(), &original) != 0) return false;
-  }
-  return ::unlinkat(info.get(), infoName.c_str(), 0) == 0;
 }
 
 }  // namespace hl::FreedesktopTrash

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -17,23 +18,40 @@ namespace hl {
 // relative to its own folder; an item that cannot be moved is never deleted instead.
 namespace FreedesktopTrash {
 
-// A record reserved in a Trash's "info/" for an item about to be moved into its "files/": enough
-// to find that very file again, and nothing else, should the move never have happened.
+// A note of one record in a Trash's "info/" for an item about to be moved into its "files/":
+// enough to find that very file again, and nothing else, should the move never have happened. The
+// mover takes one note before it tries to make the record and one once it knows the outcome, so
+// that a record made by a move cut short at any moment is noted before it exists.
 struct Reservation {
+  enum class Stage {
+    // The record is about to be made under `name`: taken, and on disk, before the record is.
+    aboutToMake,
+    // The record was made: `record` and `origin` tell that very file.
+    made,
+    // The name was taken by another record, or the record could not be made.
+    notMade,
+  };
+  Stage stage = Stage::made;
   // The Trash folder, holding "files/" and "info/", and its device and inode.
   std::string trash;
   FileIdentifier folder;
   // The item's name in "files/"; the record is "info/NAME.trashinfo".
   std::string name;
-  // The record file's device and inode.
-  FileIdentifier record;
   // Where the item stood.
   std::string original;
+  // When the note before the record was taken, in nanoseconds since the epoch on the clock file
+  // times are taken from; 0 when unknown (notes of older builds).
+  std::int64_t noted = 0;
+  // Once made: the record file's device and inode, and its origin (birth time, or generation,
+  // where the file system keeps one); no origin in notes of older builds.
+  std::optional<FileIdentifier> record = std::nullopt;
+  std::optional<ObjectOrigin> origin = std::nullopt;
   bool operator==(const Reservation&) const = default;
 };
 
-// Told of each record as soon as it is reserved, before anything is written into it and before
-// the item is moved.
+// Told of each record before it is made and again once it is made or not, before anything is
+// written into it and before the item is moved. A note about to be made must be on disk when it
+// returns.
 using ReservationNote = std::function<void(const Reservation&)>;
 
 // Moves a judged item into the Trash of its volume: `homeTrash` when the item is on that
@@ -47,12 +65,6 @@ std::optional<RemovalError> moveToTrash(const RemovalTarget& target, const std::
 std::optional<RemovalError> moveToVolumeTrash(const RemovalTarget& target, const std::string& top,
                                               Date deletionDate,
                                               const ReservationNote& reserved = {});
-
-// Removes a reserved record whose item never reached the Trash, as a move cut short leaves it:
-// the record is still the file reserved, in the Trash folder it was reserved in, nothing of its
-// name is in "files/", and it is empty or the item still stands at its place. Acts relative to
-// that folder without following a link; anything else is left alone. Whether it was removed.
-bool withdrawUnmoved(const Reservation& reservation);
 
 // The contents of a ".trashinfo" record for an item that stood at `originalPath`.
 std::string trashInfo(std::string_view originalPath, Date deletionDate);

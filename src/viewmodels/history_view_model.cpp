@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/trash_folders.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"
 
@@ -26,19 +27,46 @@ Outcome outcomeOf(const TrashResult& result) {
   return outcome;
 }
 
-// A removal cut short: what is gone from its path was removed, the rest was not.
-Outcome outcomeOf(const PendingRemoval& removal) {
+// A removal cut short: what the program can see went was removed; the rest was not, or cannot
+// be told (its volume is not mounted), and is not recorded as removed either.
+Outcome outcomeOf(const PendingRemoval& removal, const std::string& homeTrash) {
   Outcome outcome{{}, removal.skipped, {}, removal.permanent};
-  std::set<std::string> gone;
-  for (const PendingRemoval::Item& item : removal.gone()) {
-    outcome.succeeded.push_back(item.path);
-    outcome.sizes[PathCanonical::canonical(item.path)] = item.size;
-    gone.insert(item.path);
-  }
-  for (const PendingRemoval::Item& item : removal.items) {
-    if (!gone.contains(item.path)) outcome.failed.push_back({item.path, "interrupted"});
+  const std::vector<PendingRemoval::Fate> fates = removal.fates(homeTrash);
+  for (std::size_t i = 0; i < removal.items.size(); ++i) {
+    const PendingRemoval::Item& item = removal.items[i];
+    switch (fates[i]) {
+      case PendingRemoval::Fate::removed:
+        outcome.succeeded.push_back(item.path);
+        outcome.sizes[PathCanonical::canonical(item.path)] = item.size;
+        break;
+      case PendingRemoval::Fate::notRemoved:
+        outcome.failed.push_back({item.path, "interrupted"});
+        break;
+      case PendingRemoval::Fate::unknown:
+        outcome.failed.push_back(
+            {item.path, "interrupted; whether it was removed could not be seen"});
+        break;
+    }
   }
   return outcome;
+}
+
+// The log's lines for what the notes of one removal came to.
+void describeNotes(const PendingRemoval& removal, const PendingRemoval::Withdrawals& withdrawals,
+                   std::vector<std::string>& lines) {
+  if (removal.notesFailure) {
+    lines.push_back("Could not use the notes of the Trash records of an interrupted removal: " +
+                    *removal.notesFailure);
+  }
+  const std::size_t untrusted = withdrawals.untrusted.size();
+  if (untrusted == 1) {
+    lines.push_back("Left alone a noted Trash record that this program did not make: " +
+                    withdrawals.untrusted.front());
+  } else if (untrusted > 1) {
+    lines.push_back("Left alone " + std::to_string(untrusted) +
+                    " noted Trash records that this program did not make; the first: " +
+                    withdrawals.untrusted.front());
+  }
 }
 
 std::vector<HistoryEntry> entriesFor(const Outcome& outcome,
@@ -126,20 +154,31 @@ void HistoryViewModel::load(std::function<void()> done) {
                           lastPathComponent(std::get<std::string>(damaged)));
         }
       }
+      const std::string homeTrash = TrashFolders::homeTrash();
       for (const PendingRemoval& removal : found.removals) {
-        // A record reserved for an item the Trash never received lists an item that is not
-        // there, and takes its name from the next move of that item.
-        removal.withdrawUnmovedRecords();
+        // A record made for an item the Trash never received lists an item that is not there,
+        // and takes its name from the next move of that item.
+        const PendingRemoval::Withdrawals withdrawals = removal.withdrawUnmovedRecords(homeTrash);
+        describeNotes(removal, withdrawals, lines);
+        // The journal goes once its record is in the history, unless a Trash folder it made a
+        // record in is not there now: then it stays, with just those notes, for a later start.
+        auto settle = [&] {
+          if (withdrawals.unreachable.empty()) {
+            journal->finish(removal.operationID);
+          } else {
+            journal->keepNotes(removal.operationID, withdrawals.unreachable);
+          }
+        };
         // The program stopped after the record was appended (whole, as every write is) and
-        // before its journal went: only the journal is left to remove.
+        // before its journal went, or a volume's notes were kept: only the notes are left.
         const auto& recorded = std::get<std::vector<HistoryEntry>>(result);
         if (std::any_of(recorded.begin(), recorded.end(), [&](const HistoryEntry& entry) {
               return entry.operationID == removal.operationID;
             })) {
-          journal->finish(removal.operationID);
+          settle();
           continue;
         }
-        const Outcome outcome = outcomeOf(removal);
+        const Outcome outcome = outcomeOf(removal, homeTrash);
         const std::vector<HistoryEntry> entries = entriesFor(
             outcome, removal.categories, removal.trigger, removal.operationID, removal.date);
         if (!entries.empty()) {
@@ -151,7 +190,7 @@ void HistoryViewModel::load(std::function<void()> done) {
           }
           result = std::move(stored);
         }
-        journal->finish(removal.operationID);
+        settle();
         const std::size_t removed = outcome.succeeded.size();
         lines.push_back("A removal was interrupted; its record was completed: " +
                         std::to_string(removed) + (removed == 1 ? " item" : " items") +

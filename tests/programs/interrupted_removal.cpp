@@ -1,14 +1,20 @@
 // A real removal that stops at a point the test chooses and waits there to be killed: the
 // removal is written down, its items go one after another through the real trash service, and
 // at the chosen point the program says so on its output and waits on its input. STOP is N to
-// stop once N items are done ("stopped after N"), or rN to stop once the N-th Trash record is
-// reserved, before its item is moved ("reserved" and the record's path).
+// stop once N items are done ("stopped after N"); rN to stop once the N-th Trash record is made
+// and noted, before its item is moved ("reserved" and the record's path); mN to stop once the
+// N-th record is made but only the note taken before it is written, as a kill while the record
+// is being made leaves it ("making" and the record's path); or kMICROSECONDS to kill itself that
+// long after the removal began, wherever it is ("finished MICROSECONDS" when it ended first).
 //
 //   hl_interrupted_removal HISTORY trash|delete STOP CATEGORY PATH SIZE [PATH SIZE]...
 //
 // The items must lie in the home folder of the environment it is given.
 
 #include <QCoreApplication>
+#include <cctype>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -32,8 +38,8 @@ int main(int argc, char** argv) {
   const std::string history = argv[1];
   const RemovalMode mode =
       std::string(argv[2]) == "delete" ? RemovalMode::deletePermanently : RemovalMode::trash;
-  const bool atReservation = argv[3][0] == 'r';
-  const int stopAfter = std::atoi(argv[3] + (atReservation ? 1 : 0));
+  const char stopKind = std::isdigit(static_cast<unsigned char>(argv[3][0])) ? 'n' : argv[3][0];
+  const long long stopAfter = std::atoll(argv[3] + (stopKind == 'n' ? 0 : 1));
   const std::string category = argv[4];
   const std::string home = homeDirectory();
 
@@ -60,26 +66,37 @@ int main(int argc, char** argv) {
     std::_Exit(3);
   };
   std::thread removal;
+  std::thread killer;
   UUID operation;
   operation = model.beginRemoval({{category, paths}}, items, {}, TrashTrigger::confirmationSheet,
                                  mode, [&] {
-    removal = std::thread([&, note = model.reservationNote(operation)] {
-      int reservations = 0;
+    const auto began = std::chrono::steady_clock::now();
+    if (stopKind == 'k') {
+      killer = std::thread([stopAfter] {
+        std::this_thread::sleep_for(std::chrono::microseconds(stopAfter));
+        ::kill(::getpid(), SIGKILL);
+      });
+    }
+    removal = std::thread([&, began, note = model.reservationNote(operation)] {
+      long long made = 0;
       service.trash(
           items, mode,
           [&](int done, int) {
-            if (!atReservation && done == stopAfter) {
+            if (stopKind == 'n' && done == stopAfter) {
               stopHere("stopped after " + std::to_string(done));
             }
           },
           [&](const FreedesktopTrash::Reservation& reservation) {
+            const bool isMade = reservation.stage == FreedesktopTrash::Reservation::Stage::made;
+            const std::string record =
+                reservation.trash + "/info/" + reservation.name + ".trashinfo";
+            if (isMade && stopKind == 'm' && ++made == stopAfter) stopHere("making " + record);
             note(reservation);
-            if (atReservation && ++reservations == stopAfter) {
-              stopHere("reserved " + reservation.trash + "/info/" + reservation.name +
-                       ".trashinfo");
-            }
+            if (isMade && stopKind == 'r' && ++made == stopAfter) stopHere("reserved " + record);
           });
-      std::printf("finished\n");
+      const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+          std::chrono::steady_clock::now() - began);
+      std::printf("finished %lld\n", static_cast<long long>(took.count()));
       std::fflush(stdout);
     });
   });

@@ -1,15 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/freedesktop_trash.h"
 #include "platform/trash_folders.h"
@@ -18,8 +27,10 @@
 #include "support/fake_home.h"
 #include "support/manual_clock.h"
 #include "support/removal_journals.h"
+#include "support/scratch_mount.h"
 #include "support/write_failures.h"
 #include "services/storage/history_store.h"
+#include "services/system/process_runner.h"
 #include "services/storage/removal_journal.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"
@@ -63,14 +74,17 @@ TEST(InterruptedRemoval, IsRecordedAtTheNextStartWithExactlyWhatIsGone) {
   struct Row {
     std::string name;
     std::string mode;
-    // Where the removal is killed: after three items, or once the fourth item's record is
-    // reserved (before its item is moved).
+    // Where the removal is killed: after three items; once the fourth item's record is made and
+    // noted (before its item is moved); or while that record is being made, when only the note
+    // taken before it is on disk.
     std::string stop;
     // Whether the record is written in full before the kill.
     bool recordWritten = false;
   };
   for (const Row& row : {Row{"trash", "trash", "3"}, Row{"delete", "delete", "3"},
-                         Row{"reserved", "trash", "r4"}, Row{"written", "trash", "r4", true}}) {
+                         Row{"reserved", "trash", "r4"}, Row{"written", "trash", "r4", true},
+                         Row{"making", "trash", "m4"},
+                         Row{"making-written", "trash", "m4", true}}) {
     SCOPED_TRACE(row.name);
     const std::string home = homeDirectory();
     const std::string trash = TrashFolders::homeTrash();
@@ -101,8 +115,9 @@ TEST(InterruptedRemoval, IsRecordedAtTheNextStartWithExactlyWhatIsGone) {
       ASSERT_EQ(child.readLine(), "stopped after 3");
     } else {
       const std::string line = child.readLine();
-      ASSERT_EQ(line.rfind("reserved ", 0), 0u) << line;
-      reserved = line.substr(std::string("reserved ").size());
+      const std::string said = row.stop[0] == 'r' ? "reserved " : "making ";
+      ASSERT_EQ(line.rfind(said, 0), 0u) << line;
+      reserved = line.substr(said.size());
       EXPECT_EQ(reserved, trash + "/info/" + row.name + "-3.2.trashinfo");
       if (row.recordWritten) {
         std::ofstream(reserved) << FreedesktopTrash::trashInfo(paths[3], test::referenceDate());
@@ -199,4 +214,314 @@ TEST(InterruptedRemoval, TwoCopiesAppendingToOneHistoryLoseNothing) {
   const HistoryStore::Result stored = HistoryStore(file).load();
   ASSERT_TRUE(std::holds_alternative<std::vector<HistoryEntry>>(stored));
   EXPECT_EQ(std::get<std::vector<HistoryEntry>>(stored).size(), 2u * kEach);
+}
+
+namespace {
+
+// "device:inode" of what stands at `path`, a final link not followed, as a note writes it.
+std::string identityText(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
+// A removal to the Trash that was cut short with its one item still in place, and `notes` left
+// beside its journal as the notes of the Trash records it reserved.
+struct LeftBehind {
+  std::string history;
+  std::string item;
+  std::string notes;
+
+  LeftBehind(const test::FakeHome& tree, const std::string& home) {
+    history = tree / "data/Harborlume/history.json";
+    item = home + "/.cache/tool/item";
+    std::filesystem::create_directories(item);
+    PendingRemoval removal;
+    removal.operationID = UUID::random();
+    removal.date = test::referenceDate();
+    removal.trigger = "Move to Trash (sheet)";
+    removal.categories = {{"Package caches", {item}}};
+    removal.items = {{item, 10}};
+    RemovalJournal journal(history);
+    EXPECT_EQ(journal.begin(removal), std::nullopt);
+    journal.release(removal.operationID);
+    notes = journal.reservedPathOf(removal.operationID);
+  }
+};
+
+}  // namespace
+
+// The notes beside a journal are read as input, not as facts: a note is acted on only when it
+// names one plain file name in a Trash folder this program moves to; anything else is left
+// alone and logged, and notes that cannot be read in reason never stop the start.
+TEST(InterruptedRemoval, NotesThatNameNoRecordOfOursAreLeftAlone) {
+  const std::string home = homeDirectory();
+  const std::string trash = TrashFolders::homeTrash();
+  struct Row {
+    std::string name;
+    // Makes the file a tampered note points at, and returns its path (which must survive) and
+    // the notes file's text.
+    std::function<std::pair<std::string, std::string>(const LeftBehind&)> make;
+  };
+  auto note = [&](const std::string& folder, const std::string& name, const std::string& record,
+                  const std::string& original) {
+    const QJsonObject object{{"trash", QString::fromStdString(folder)},
+                             {"folder", QString::fromStdString(identityText(folder))},
+                             {"name", QString::fromUtf8(name.data(), qsizetype(name.size()))},
+                             {"record", QString::fromStdString(identityText(record))},
+                             {"original", QString::fromStdString(original)}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() + "\n";
+  };
+  auto placed = [](const std::string& path) {
+    std::filesystem::create_directories(parentPath(path));
+    std::ofstream(path) << "keep";
+    return path;
+  };
+  const std::vector<Row> rows = {
+      {"a name that climbs out of info/",
+       [&](const LeftBehind& left) {
+         const std::string victim = placed(parentPath(trash) + "/victim/x.trashinfo");
+         std::filesystem::create_directories(trash + "/info");
+         return std::pair{victim, note(trash, "../../victim/x", victim, left.item)};
+       }},
+      {"a name that ends in a NUL byte, as text",
+       [&](const LeftBehind& left) {
+         const std::string victim = placed(trash + "/info/thesis.pdf");
+         return std::pair{victim, note(trash, std::string("thesis.pdf\0", 11), victim, left.item)};
+       }},
+      {"a name that ends in a NUL byte, as bytes",
+       [&](const LeftBehind& left) {
+         const std::string victim = placed(trash + "/info/thesis.pdf");
+         std::string line = note(trash, "x", victim, left.item);
+         const std::string plain = "\"name\":\"x\"";
+         line.replace(line.find(plain), plain.size(),
+                      "\"name\":{\"bytes\":\"7468657369732e70646600\"}");
+         return std::pair{victim, line};
+       }},
+      {"a name through a link inside info/",
+       [&](const LeftBehind& left) {
+         const std::string victim = placed(home + "/elsewhere/x.trashinfo");
+         std::filesystem::create_directories(trash + "/info");
+         std::filesystem::create_directory_symlink(home + "/elsewhere", trash + "/info/link");
+         return std::pair{victim, note(trash, "link/x", victim, left.item)};
+       }},
+      {"a folder that holds info/ but is no Trash",
+       [&](const LeftBehind& left) {
+         const std::string victim = placed(home + "/project/.git/info/exclude");
+         return std::pair{victim, note(home + "/project/.git", std::string("exclude\0", 8), victim,
+                                       left.item)};
+       }},
+      {"a Trash-like folder that is not at the top of a volume",
+       [&](const LeftBehind& left) {
+         const std::string folder = home + "/project/.Trash-" + std::to_string(::getuid());
+         const std::string victim = placed(folder + "/info/x.trashinfo");
+         std::filesystem::create_directories(folder + "/files");
+         return std::pair{victim, note(folder, "x", victim, left.item)};
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    test::FakeHome tree{"notes"};
+    const LeftBehind left(tree, home);
+    const auto [victim, notes] = row.make(left);
+    std::ofstream(left.notes) << notes;
+
+    NextStart next(left.history);
+    EXPECT_EQ(test::readFile(victim), "keep");
+    ASSERT_EQ(next.history.entries().size(), 1u);
+    const std::vector<std::string> logged = next.logged();
+    EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [](const std::string& line) {
+      return line.rfind("Left alone a noted Trash record", 0) == 0;
+    })) << testing::PrintToString(logged);
+    std::filesystem::remove_all(trash);
+  }
+}
+
+// Notes that cannot be read in reason (far larger than the removal's items allow, a folder or a
+// pipe in their place) are logged, and the start goes on to record the removal.
+TEST(InterruptedRemoval, NotesThatCannotBeReadNeverStopTheStart) {
+  const std::string home = homeDirectory();
+  struct Row {
+    std::string name;
+    std::function<void(const std::string& notes)> make;
+  };
+  const std::vector<Row> rows = {
+      {"a sparse file of 3 GB",
+       [](const std::string& notes) {
+         std::ofstream{notes};
+         ASSERT_EQ(::truncate(notes.c_str(), 3LL << 30), 0);
+       }},
+      {"a folder", [](const std::string& notes) { std::filesystem::create_directory(notes); }},
+      {"a pipe", [](const std::string& notes) { ASSERT_EQ(::mkfifo(notes.c_str(), 0600), 0); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    test::FakeHome tree{"notes"};
+    const LeftBehind left(tree, home);
+    row.make(left.notes);
+
+    NextStart next(left.history);
+    ASSERT_EQ(next.history.entries().size(), 1u);
+    const std::vector<std::string> logged = next.logged();
+    EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [](const std::string& line) {
+      return line.rfind("Could not use the notes of the Trash records of an interrupted removal",
+                        0) == 0;
+    })) << testing::PrintToString(logged);
+  }
+}
+
+// Killed at random moments while every core is kept busy, a removal to the Trash leaves, once the
+// next start has run, no record of a move that never happened and no item in the Trash without
+// its record; the history says removed of exactly the items that left their places.
+TEST(InterruptedRemoval, KilledAtRandomMomentsUnderLoadItLeavesNoPhantomRecord) {
+  const std::string home = homeDirectory();
+  const std::string trash = TrashFolders::homeTrash();
+  std::atomic<bool> loaded{true};
+  std::vector<std::thread> load;
+  for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i) {
+    load.emplace_back([&] {
+      while (loaded.load(std::memory_order_relaxed)) {
+      }
+    });
+  }
+  struct StopLoad {
+    std::atomic<bool>& loaded;
+    std::vector<std::thread>& load;
+    ~StopLoad() {
+      loaded = false;
+      for (std::thread& thread : load) thread.join();
+    }
+  } stopLoad{loaded, load};
+
+  // One removal of twelve items killed `after` microseconds in: whether it was killed before it
+  // ended, and how long it took when it ended first.
+  struct Round {
+    bool killed = false;
+    long long took = 0;
+  };
+  auto round = [&](int number, long long after) -> Round {
+    test::FakeHome tree{"killed"};
+    const std::string history = tree / "data/Harborlume/history.json";
+    std::vector<std::string> arguments = {HL_INTERRUPTED_REMOVAL, history, "trash",
+                                          "k" + std::to_string(after), "Package caches"};
+    Paths paths;
+    for (int i = 0; i < 12; ++i) {
+      const std::string item =
+          home + "/.cache/round-" + std::to_string(number) + "/k" + std::to_string(number) + "-" +
+          std::to_string(i);
+      std::filesystem::create_directories(item);
+      std::ofstream(item + "/file") << "x";
+      paths.push_back(item);
+      arguments.push_back(item);
+      arguments.push_back("1");
+    }
+    Round result;
+    {
+      test::ChildProcess child(arguments);
+      const std::string line = child.readLine();
+      result.killed = line.empty();
+      if (!result.killed) result.took = std::atoll(line.c_str() + std::string("finished ").size());
+      child.stop(SIGKILL);
+    }
+    NextStart next(history);
+    EXPECT_EQ(next.history.entries().size(), 1u);
+    std::set<std::string> removed;
+    for (const HistoryEntry& entry : next.history.entries()) {
+      removed.insert(entry.itemPaths.begin(), entry.itemPaths.end());
+    }
+    for (const std::string& path : paths) {
+      EXPECT_EQ(removed.contains(path), !test::existsNoFollow(path)) << path;
+    }
+    const std::string suffix = ".trashinfo";
+    for (const std::string& record : test::namesIn(trash + "/info")) {
+      EXPECT_TRUE(test::existsNoFollow(trash + "/files/" +
+                                       record.substr(0, record.size() - suffix.size())))
+          << "a record of a move that never happened: " << record;
+    }
+    for (const std::string& moved : test::namesIn(trash + "/files")) {
+      EXPECT_TRUE(test::existsNoFollow(trash + "/info/" + moved + suffix))
+          << "an item in the Trash without its record: " << moved;
+    }
+    return result;
+  };
+
+  // How long a whole removal takes here, now: the kills fall within it.
+  const long long whole = round(0, 60'000'000).took;
+  ASSERT_GT(whole, 0);
+  std::mt19937_64 random{std::random_device{}()};
+  int killed = 0;
+  for (int number = 1; killed < 30 && number <= 120 && !HasFailure(); ++number) {
+    const long long after = std::uniform_int_distribution<long long>(0, whole)(random);
+    if (round(number, after).killed) ++killed;
+  }
+  EXPECT_GE(killed, 30);
+}
+
+// A removal cut short on a volume that is not mounted at the next start is not recorded as
+// having removed what cannot be seen gone; the notes of that volume's records wait beside the
+// journal for a start that finds the volume again, which withdraws a record of a move that never
+// happened and keeps the record of one that did.
+TEST(InterruptedRemoval, AnItemOnAVolumeThatIsNotMountedIsNotRecordedAsRemoved) {
+  if (auto reason = test::ScratchMount::unavailableReason(); !reason.empty()) {
+    GTEST_SKIP() << reason;
+  }
+  if (::access("/usr/sbin/mkfs.ext4", X_OK) != 0 || ::access("/dev/loop-control", W_OK) != 0) {
+    GTEST_SKIP() << "no ext4 images here";
+  }
+  struct Row {
+    std::string mode;
+    // After the first item was moved or deleted, or once its record is made and noted.
+    std::string stop;
+    // What the record made for the first item comes to once the volume is back.
+    bool recordStays = false;
+  };
+  const std::string unseen = "interrupted; whether it was removed could not be seen";
+  for (const Row& row : {Row{"trash", "r1"}, Row{"trash", "1", true}, Row{"delete", "1"}}) {
+    SCOPED_TRACE(row.mode + " " + row.stop);
+    const std::string home = homeDirectory();
+    test::FakeHome tree{"volume"};
+    const std::string history = tree / "data/Harborlume/history.json";
+    const std::string image = tree / "image";
+    const auto made = ProcessRunner::run("/usr/sbin/mkfs.ext4", {"-q", "-F", image, "16M"},
+                                         std::chrono::seconds(60));
+    ASSERT_TRUE(made && made->succeeded());
+    const std::string volume = home + "/volume-" + row.mode + "-" + row.stop;
+    std::filesystem::create_directories(volume);
+    std::optional<test::ScratchMount> mounted;
+    mounted.emplace(test::ScratchMount::ext4Image(image, volume));
+    const Paths paths = {volume + "/cache/item-0", volume + "/cache/item-1"};
+    std::vector<std::string> arguments = {HL_INTERRUPTED_REMOVAL, history, row.mode, row.stop,
+                                          "Package caches"};
+    for (const std::string& path : paths) {
+      std::filesystem::create_directories(path);
+      std::ofstream(path + "/file") << "x";
+      arguments.insert(arguments.end(), {path, "10"});
+    }
+    const std::string bin = volume + "/.Trash-" + std::to_string(::getuid());
+    {
+      test::ChildProcess child(arguments);
+      ASSERT_FALSE(child.readLine().empty());
+      child.stop(SIGKILL);
+    }
+    mounted.reset();
+
+    NextStart unmounted(history);
+    ASSERT_EQ(unmounted.history.entries().size(), 1u);
+    const HistoryEntry entry = unmounted.history.entries()[0];
+    EXPECT_TRUE(entry.itemPaths.empty());
+    EXPECT_EQ(entry.bytesFreed, 0);
+    EXPECT_EQ(entry.failures, (std::vector<HistoryEntry::Failure>{{paths[0], unseen},
+                                                                  {paths[1], unseen}}));
+    EXPECT_EQ(test::journalsIn(tree / "data/Harborlume").size(), row.mode == "trash" ? 1u : 0u);
+
+    mounted.emplace(test::ScratchMount::ext4Image(image, volume));
+    NextStart remounted(history);
+    EXPECT_EQ(remounted.history.entries(), std::vector<HistoryEntry>{entry});
+    EXPECT_TRUE(test::journalsIn(tree / "data/Harborlume").empty());
+    if (row.mode == "trash") {
+      EXPECT_EQ(test::existsNoFollow(bin + "/info/item-0.trashinfo"), row.recordStays);
+      EXPECT_EQ(test::existsNoFollow(bin + "/files/item-0"), row.recordStays);
+      EXPECT_NE(test::existsNoFollow(paths[0]), row.recordStays);
+    }
+  }
 }

@@ -21,6 +21,9 @@ struct PendingRemoval {
   struct Item {
     std::string path;
     std::int64_t size = 0;
+    // The device of the folder holding it when the removal began; none when that could not be
+    // read, and in journals of older builds.
+    std::optional<std::uint64_t> folderDevice = std::nullopt;
     bool operator==(const Item&) const = default;
   };
 
@@ -34,16 +37,32 @@ struct PendingRemoval {
   std::vector<Item> items;
   // Confirmed paths the re-checks already left out, with the reason.
   std::vector<HistoryEntry::Failure> skipped;
-  // The Trash records it reserved, as noted while it ran: kept beside the journal, not in its
-  // text, and none in a journal of a build that did not note them.
+  // The notes of the Trash records it made or was about to make, as they stand once read: kept
+  // beside the journal, not in its text, and none in a journal of a build that did not note them.
   std::vector<FreedesktopTrash::Reservation> reserved;
+  // Why the notes beside the journal could not be used ("path: reason"); none when they could,
+  // or there are none.
+  std::optional<std::string> notesFailure;
 
-  // The handed items no longer at their paths: removed before the removal was cut short. An
-  // item that cannot be looked at counts as still there.
-  std::vector<Item> gone() const;
-  // Removes each record it reserved whose item never reached the Trash, so that no Trash lists
-  // an item that is not there (`FreedesktopTrash::withdrawUnmoved`).
-  void withdrawUnmovedRecords() const;
+  // What became of each item, in the order of `items`, as far as the program can see it:
+  // removed when it stands in the Trash a note names (moved there), or when the folder that held
+  // it is still there on the same device without it; not removed while it is still at its path
+  // (or cannot be looked at); unknown when neither can be told, as when its volume is not
+  // mounted. `homeTrash` is the user's home Trash.
+  enum class Fate { removed, notRemoved, unknown };
+  std::vector<Fate> fates(const std::string& homeTrash) const;
+
+  // What the notes came to at a start.
+  struct Withdrawals {
+    int withdrawn = 0;
+    // "reason (Trash folder)" of each note that named no record of this program.
+    std::vector<std::string> untrusted;
+    // The notes of records in Trash folders that are not there now, to be tried again later.
+    std::vector<FreedesktopTrash::Reservation> unreachable;
+  };
+  // Removes each record noted whose item never reached the Trash, so that no Trash lists an item
+  // that is not there (`FreedesktopTrash::withdrawUnmoved`).
+  Withdrawals withdrawUnmovedRecords(const std::string& homeTrash) const;
 
   bool operator==(const PendingRemoval&) const = default;
 };
@@ -67,11 +86,15 @@ class RemovalJournal {
   // Writes the removal's journal durably and holds it. The reason when it could not be
   // written ("path: reason").
   std::optional<std::string> begin(const PendingRemoval& removal);
-  // Notes a Trash record the removal reserved, before its item is moved; written at once, beside
-  // the journal. A note that cannot be written is dropped: the removal goes on.
+  // Notes a Trash record the removal is about to make, made or did not make; written at once,
+  // beside the journal, and a note before a record is made is on disk when this returns. A note
+  // that cannot be written is dropped: the removal goes on.
   void noteReserved(const UUID& operationID, const FreedesktopTrash::Reservation& reservation);
   // The removal is in the history: its journal goes.
   void finish(const UUID& operationID);
+  // The removal is in the history, but the notes `kept` could not be acted on yet: the journal
+  // stays, with only those notes beside it, for a later start.
+  void keepNotes(const UUID& operationID, const std::vector<FreedesktopTrash::Reservation>& kept);
   // The removal's record could not be saved: its journal stays for the next start.
   void release(const UUID& operationID);
 

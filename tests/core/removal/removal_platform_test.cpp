@@ -1,5 +1,7 @@
 #include <dirent.h>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +10,7 @@
 #include "platform/mount_root.h"
 #include "platform/permanent_remover.h"
 #include "platform/temporary_folder.h"
+#include "platform/trash_record_notes.h"
 #include "services/removal/trash_guard.h"
 #include "support/fake_home.h"
 #include "support/manual_clock.h"
@@ -220,7 +223,7 @@ TEST(FreedesktopTrash, AVolumeTrashIsTheUsersOwnAndRecordsRelativePaths) {
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
-// The record is reserved where the item goes, and withdrawn only while its item is not there.
+// The record goes where the item goes, noted before it is made and once it is.
 TEST(FreedesktopTrash, ASharedTrashIsUsedOnlyWhenSticky) {
   const std::string uid = std::to_string(::getuid());
   for (const mode_t mode : {01777, 0777}) {
@@ -230,28 +233,133 @@ TEST(FreedesktopTrash, ASharedTrashIsUsedOnlyWhenSticky) {
     top.dir(".Trash");
     ASSERT_EQ(::chmod((top / ".Trash").c_str(), mode), 0);
     const RemovalTarget target{top / "item", *FileIdentity::identifier(top / "item"), top / "item"};
-    FreedesktopTrash::Reservation noted;
+    std::vector<FreedesktopTrash::Reservation> notes;
     ASSERT_EQ(FreedesktopTrash::moveToVolumeTrash(
                   target, top.path(), kDate,
-                  [&](const FreedesktopTrash::Reservation& reservation) { noted = reservation; }),
+                  [&](const FreedesktopTrash::Reservation& note) { notes.push_back(note); }),
               std::nullopt);
     const std::string bin = (mode & 01000) ? top / (".Trash/" + uid) : top / (".Trash-" + uid);
     EXPECT_EQ(readFile(bin + "/files/item"), "x");
-    EXPECT_EQ(noted.trash, bin);
-    EXPECT_EQ(noted.name, "item");
-    EXPECT_EQ(noted.original, top / "item");
-
-    // In the Trash, or gone from both places: the record stays.
-    EXPECT_FALSE(FreedesktopTrash::withdrawUnmoved(noted));
-    ASSERT_EQ(::rename((bin + "/files/item").c_str(), (top / "aside").c_str()), 0);
-    EXPECT_FALSE(FreedesktopTrash::withdrawUnmoved(noted));
-    EXPECT_TRUE(existsNoFollow(bin + "/info/item.trashinfo"));
-    // Back at its place, as if never moved: the record goes.
-    ASSERT_EQ(::rename((top / "aside").c_str(), (top / "item").c_str()), 0);
-    EXPECT_TRUE(FreedesktopTrash::withdrawUnmoved(noted));
-    EXPECT_FALSE(existsNoFollow(bin + "/info/item.trashinfo"));
-    EXPECT_EQ(readFile(top / "item"), "x");
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0].stage, FreedesktopTrash::Reservation::Stage::aboutToMake);
+    EXPECT_EQ(notes[1].stage, FreedesktopTrash::Reservation::Stage::made);
+    for (const auto& note : notes) {
+      EXPECT_EQ(note.trash, bin);
+      EXPECT_EQ(note.name, "item");
+      EXPECT_EQ(note.original, top / "item");
+    }
+    EXPECT_EQ(notes[1].record, FileIdentity::identifier(bin + "/info/item.trashinfo"));
   }
+}
+
+// A note names a record to withdraw only when it is that very record, made for a move that never
+// happened; any other file, and a record of a real move, stays.
+TEST(FreedesktopTrash, ANoteWithdrawsOnlyTheRecordOfAMoveThatNeverHappened) {
+  using Kind = FreedesktopTrash::NoteOutcome::Kind;
+  using Stage = FreedesktopTrash::Reservation::Stage;
+  struct Row {
+    std::string name;
+    // Changes what the move left (the item in the Trash, its notes) before the next start.
+    std::function<void(FakeHome&, FreedesktopTrash::Reservation&)> change;
+    Kind expected;
+  };
+  auto putBack = [](FakeHome& home, FreedesktopTrash::Reservation&) {
+    ASSERT_EQ(::rename((home / "Trash/files/item").c_str(), (home / "item").c_str()), 0);
+  };
+  auto remakeEmpty = [](FakeHome& home) {
+    ::unlink((home / "Trash/info/item.trashinfo").c_str());
+    std::ofstream{home / "Trash/info/item.trashinfo"};
+  };
+  const std::vector<Row> rows = {
+      {"the item never moved", putBack, Kind::withdrawn},
+      {"the item is in the Trash", [](FakeHome&, auto&) {}, Kind::leftAlone},
+      {"the item went from both places",
+       [](FakeHome& home, auto&) {
+         ASSERT_EQ(::rename((home / "Trash/files/item").c_str(), (home / "aside").c_str()), 0);
+       },
+       Kind::leftAlone},
+      {"another record of the same number, born later",
+       [&](FakeHome& home, FreedesktopTrash::Reservation& note) {
+         putBack(home, note);
+         ASSERT_TRUE(note.origin && note.origin->birth);
+         *note.origin->birth -= 1;
+       },
+       Kind::leftAlone},
+      {"noted only before it was made, and made after",
+       [&](FakeHome& home, FreedesktopTrash::Reservation& note) {
+         putBack(home, note);
+         remakeEmpty(home);
+         note.stage = Stage::aboutToMake;
+         note.record.reset();
+       },
+       Kind::withdrawn},
+      {"noted only before it was made, and made before",
+       [&](FakeHome& home, FreedesktopTrash::Reservation& note) {
+         putBack(home, note);
+         remakeEmpty(home);
+         note.stage = Stage::aboutToMake;
+         note.noted += 5'000'000'000;
+       },
+       Kind::leftAlone},
+      {"its Trash folder is not there now",
+       [](FakeHome& home, auto&) {
+         ASSERT_EQ(::rename((home / "Trash").c_str(), (home / "Trash.away").c_str()), 0);
+       },
+       Kind::unreachable},
+      {"a Trash folder made anew at its place",
+       [](FakeHome& home, auto&) {
+         ASSERT_EQ(::rename((home / "Trash").c_str(), (home / "Trash.away").c_str()), 0);
+         home.dir("Trash/info");
+         std::ofstream{home / "Trash/info/item.trashinfo"};
+       },
+       Kind::leftAlone},
+      {"a name that is not one file name",
+       [&](FakeHome& home, FreedesktopTrash::Reservation& note) {
+         putBack(home, note);
+         note.name = "../info/item";
+       },
+       Kind::untrusted},
+      {"a folder that is no Trash of this program",
+       [&](FakeHome& home, FreedesktopTrash::Reservation& note) {
+         putBack(home, note);
+         ASSERT_EQ(::rename((home / "Trash").c_str(), (home / ".Trash-1").c_str()), 0);
+         note.trash = home / ".Trash-1";
+       },
+       Kind::untrusted},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeHome home;
+    home.text("item", "x");
+    const RemovalTarget target{home / "item", *FileIdentity::identifier(home / "item"),
+                               home / "item"};
+    FreedesktopTrash::Reservation made;
+    ASSERT_EQ(FreedesktopTrash::moveToTrash(
+                  target, home / "Trash", kDate,
+                  [&](const FreedesktopTrash::Reservation& note) { made = note; }),
+              std::nullopt);
+    row.change(home, made);
+    const bool recordWasThere = existsNoFollow(home / "Trash/info/item.trashinfo");
+    EXPECT_EQ(FreedesktopTrash::withdrawUnmoved(made, home / "Trash").kind, row.expected);
+    EXPECT_EQ(existsNoFollow(home / "Trash/info/item.trashinfo"),
+              recordWasThere && row.expected != Kind::withdrawn);
+  }
+
+  // Root's own Trash may hold records another user's program made there.
+  if (::geteuid() != 0) return;
+  FakeHome home;
+  home.text("item", "x");
+  const RemovalTarget target{home / "item", *FileIdentity::identifier(home / "item"),
+                             home / "item"};
+  FreedesktopTrash::Reservation made;
+  ASSERT_EQ(FreedesktopTrash::moveToTrash(
+                target, home / "Trash", kDate,
+                [&](const FreedesktopTrash::Reservation& note) { made = note; }),
+            std::nullopt);
+  putBack(home, made);
+  ASSERT_EQ(::chown((home / "Trash/info/item.trashinfo").c_str(), 65534, 65534), 0);
+  EXPECT_EQ(FreedesktopTrash::withdrawUnmoved(made, home / "Trash").kind, Kind::leftAlone);
+  EXPECT_TRUE(existsNoFollow(home / "Trash/info/item.trashinfo"));
 }
 
 TEST(FreedesktopTrash, APreparedTrashFolderIsRefused) {
