@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -34,6 +35,35 @@ inline QImage grabSettled(QWidget& widget) {
     last = std::move(now);
   }
   return widget.grab().toImage();
+}
+
+// True when `colour` runs along all four sides of `rect` in `image`: at a quarter, a half and
+// three quarters of each side, within three pixels across it. It finds the ring that marks
+// where the keyboard is around a list, which nothing else there is drawn in.
+inline bool ringsAround(const QImage& image, const QRect& rect, const QColor& colour) {
+  const auto near = [&](QPoint at) {
+    for (int dx = -3; dx <= 3; ++dx) {
+      for (int dy = -3; dy <= 3; ++dy) {
+        const QPoint p = at + QPoint(dx, dy);
+        if (!image.rect().contains(p)) continue;
+        const QColor seen = image.pixelColor(p);
+        if (std::abs(seen.red() - colour.red()) + std::abs(seen.green() - colour.green()) +
+                std::abs(seen.blue() - colour.blue()) <= 30) {
+          return true;
+        }
+      }
+    }
+    return false;
+  };
+  for (const double along : {0.25, 0.5, 0.75}) {
+    const int x = rect.left() + static_cast<int>(along * rect.width());
+    const int y = rect.top() + static_cast<int>(along * rect.height());
+    for (const QPoint side : {QPoint(x, rect.top()), QPoint(x, rect.bottom()),
+                              QPoint(rect.left(), y), QPoint(rect.right(), y)}) {
+      if (!near(side)) return false;
+    }
+  }
+  return true;
 }
 
 // A light and a dark palette of the kind a desktop gives the program.

@@ -10,6 +10,7 @@
 #include "views/shared/confirm_trash_texts.h"
 #include "views/shared/destructive_button.h"
 #include "views/shared/elided_label.h"
+#include "views/shared/list_focus_ring.h"
 #include "views/shared/palette_colors.h"
 #include "views/shared/status_tag.h"
 #include "views/shared/symbol_icon.h"
@@ -197,9 +198,11 @@ QWidget* ConfirmTrashSheet::buildRows() {
   const int count = static_cast<int>(contents_.rows.size());
   const int content = count * kRowHeight + std::max(0, count - 1) + 2 * scroll->frameWidth();
   scroll->setFixedHeight(std::clamp(content, 160, 300));
-  // The keyboard starts here, named for the rows it reads; the arrows scroll a long list.
+  // The keyboard starts here, named for the rows it reads; the arrows scroll a long list. The
+  // ring shows it is here: Return confirms from here, and cancels only on Cancel.
   scroll->setFocusPolicy(Qt::StrongFocus);
   scroll->setAccessibleName(QStringLiteral("Items"));
+  ListFocusRing::install(scroll);
   return scroll;
 }
 

@@ -2,13 +2,17 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
 
 #include "views/home/group_details_view.h"
 #include "views/home/home_fixture.h"
 #include "views/home/home_modals.h"
 #include "views/home/home_samples.h"
 #include "views/home/items_table.h"
+#include "views/home/selection_summary_card.h"
+#include "views/shared/destructive_button.h"
 #include "views/screenshot_support.h"
+#include "views/shared/palette_colors.h"
 
 namespace hl {
 namespace {
@@ -44,7 +48,6 @@ TEST(HomeScreenshots, EveryStateTabAndSurface) {
     h->setChecked(home + "/.cache/pip", true);
     save(*h.page, name("home-results").c_str());
     if (dark) continue;
-
     h.page->resize(1000, 760);
     h->setSelectedGroup(CacheGroup::projects);
     h->setShowAllProjects(true);
@@ -116,31 +119,50 @@ TEST(HomeScreenshots, SizesOfEveryWidthAndALongName) {
   }
 }
 
+// The sheet opened by Space on the footer's button shows where the keyboard is: the ring around
+// its list of rows, light and dark, until Tab takes the keyboard on.
 TEST(HomeScreenshots, ModalSurfaces) {
-  const test::AppPalette palette(test::lightPalette());
-  test::PageHarness h;
-  const std::string home = h.scratch;
-  test::showAt(*h.page, 1100, 760);
-  h.scanWith(test::sampleHome(home, test::referenceDate()));
-  h->setChecked(home + "/.npm/_cacache", true);
-  h->setChecked(home + "/.cache/pip", true);
-  h->setChecked(home + "/code/web/.claude/worktrees/docs", true);
-  h->requestTrash();
-  h.executor->settle();
-  ConfirmTrashSheet* sheet = h.main().modals()->sheet();
-  ASSERT_NE(sheet, nullptr);
-  save(*sheet, "home-sheet");
-  h->setPendingPlan(std::nullopt);
+  for (const bool dark : {false, true}) {
+    const QPalette colours = dark ? test::darkPalette() : test::lightPalette();
+    const test::AppPalette palette(colours);
+    test::PageHarness h;
+    const std::string home = h.scratch;
+    test::showAt(*h.page, 1100, 760);
+    QApplication::setActiveWindow(h.page.get());
+    h.scanWith(test::sampleHome(home, test::referenceDate()));
+    h->setChecked(home + "/.npm/_cacache", true);
+    h->setChecked(home + "/.cache/pip", true);
+    h->setChecked(home + "/code/web/.claude/worktrees/docs", true);
+    QApplication::processEvents();
+    QWidget* button = h.main().summaryCard()->removalButton();
+    button->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(button, Qt::Key_Space);
+    h.executor->settle();
+    ConfirmTrashSheet* sheet = h.main().modals()->sheet();
+    ASSERT_NE(sheet, nullptr);
+    const QImage shot = test::grabSettled(*sheet);
+    test::saveScreenshot(shot, dark ? QStringLiteral("home-sheet-dark") : QStringLiteral("home-sheet"));
+    ASSERT_TRUE(sheet->rowList()->hasFocus());
+    EXPECT_TRUE(test::ringsAround(shot, sheet->rowList()->geometry(),
+                                  PaletteColors::focusRing(colours)))
+        << (dark ? "dark" : "light");
+    // It goes with the keyboard, to Cancel's own.
+    QTest::keyClick(sheet->rowList(), Qt::Key_Tab);
+    ASSERT_TRUE(sheet->cancelButton()->hasFocus());
+    EXPECT_FALSE(test::ringsAround(test::grabSettled(*sheet), sheet->rowList()->geometry(),
+                                   PaletteColors::focusRing(colours)));
+    h->setPendingPlan(std::nullopt);
+    if (dark) continue;
+    h->requestAction(*h->item(home + "/Library/pnpm/store"));
+    h.executor->settle();
+    ASSERT_NE(h.main().modals()->toolDialog(), nullptr);
+    save(*h.main().modals()->toolDialog(), "home-tool-dialog");
+    h->setPendingAction(std::nullopt);
 
-  h->requestAction(*h->item(home + "/Library/pnpm/store"));
-  h.executor->settle();
-  ASSERT_NE(h.main().modals()->toolDialog(), nullptr);
-  save(*h.main().modals()->toolDialog(), "home-tool-dialog");
-  h->setPendingAction(std::nullopt);
-
-  h->setResultMessage("Cleaned 3 items (6.16 GB). Space is reclaimed when you empty the Trash.");
-  ASSERT_NE(h.main().modals()->resultAlert(), nullptr);
-  save(*h.main().modals()->resultAlert(), "home-result-alert");
+    h->setResultMessage("Cleaned 3 items (6.16 GB). Space is reclaimed when you empty the Trash.");
+    ASSERT_NE(h.main().modals()->resultAlert(), nullptr);
+    save(*h.main().modals()->resultAlert(), "home-result-alert");
+  }
 }
 
 TEST(HomeScreenshots, TableAtTwoWidths) {

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QSemaphore>
+#include <QTest>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 #include "views/screenshot_support.h"
 #include "views/shared/confirm_trash_sheet.h"
 #include "views/shared/destructive_button.h"
+#include "views/shared/palette_colors.h"
 #include "views/shared/result_alert.h"
 
 namespace hl {
@@ -109,19 +111,31 @@ TEST(ScannerScreenshots, EveryStateOfThePage) {
     p.sidebar->setFixedWidth(220);
     test::saveScreenshot(test::grabSettled(*p.sidebar), QLatin1String(name));
   }
-  {
-    const AppPalette applied(lightPalette());
+  for (const auto& [palette, name] : {std::pair{lightPalette(), "scanner-sheet"},
+                                      std::pair{darkPalette(), "scanner-sheet-dark"}}) {
+    // Opened by Space on the sidebar's button, the sheet shows where the keyboard is: the ring
+    // around its list of rows.
+    const AppPalette applied(palette);
     test::ScannerPage p;
     showTree(p);
-    p.sidebar->removeButton()->click();
+    QApplication::setActiveWindow(p.window.get());
+    p.sidebar->removeButton()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(p.sidebar->removeButton(), Qt::Key_Space);
     p.f.settle();
-    ASSERT_NE(p.view->sheet(), nullptr);
+    ConfirmTrashSheet* sheet = p.view->sheet();
+    ASSERT_NE(sheet, nullptr);
     p.sheetNow += std::chrono::seconds(1);
-    p.view->sheet()->refreshArming();
+    sheet->refreshArming();
     QCoreApplication::processEvents();
-    test::saveScreenshot(test::grabSettled(*p.view->sheet()), QStringLiteral("scanner-sheet"));
+    const QImage shot = test::grabSettled(*sheet);
+    test::saveScreenshot(shot, QLatin1String(name));
+    ASSERT_TRUE(sheet->rowList()->hasFocus());
+    EXPECT_TRUE(test::ringsAround(shot, sheet->rowList()->geometry(),
+                                  PaletteColors::focusRing(palette)))
+        << name;
+    if (palette == darkPalette()) continue;
     p.f.clock.advance(std::chrono::seconds(2));
-    p.view->sheet()->confirmButton()->click();
+    sheet->confirmButton()->click();
     p.f.settle();
     ASSERT_NE(p.view->alert(), nullptr);
     QCoreApplication::processEvents();
