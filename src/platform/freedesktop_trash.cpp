@@ -14,6 +14,7 @@
 #include "platform/mount_root.h"
 #include "platform/mount_table.h"
 #include "platform/trash_folders.h"
+#include "platform/trash_record_notes.h"
 #include "platform/user_folders.h"
 #include "utilities/path_canonical.h"
 #include "utilities/path_relation.h"
@@ -37,14 +38,6 @@ struct OpenBin {
 FileIdentifier identifierOf(const struct stat& st) {
   return FileIdentifier{static_cast<std::uint64_t>(st.st_dev),
                         static_cast<std::uint64_t>(st.st_ino)};
-}
-
-// Now, on the coarse clock the kernel dates new files with, so that a file made after this
-// moment is never dated before it.
-std::int64_t fileClockNow() {
-  struct timespec now {};
-  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
 struct BinFailure {
@@ -218,7 +211,7 @@ MoveOutcome moveInto(const AnchoredItem& item, const OpenBin& bin, const Removal
     // Noted before the record can exist: a kill while it is being made, or just after, leaves a
     // record the next start can tell as this move's.
     Reservation note{Reservation::Stage::aboutToMake, bin.path, bin.identity, name, target.path,
-                     fileClockNow()};
+                     fileClockFloor()};
     if (reserved) reserved(note);
     UniqueFd info(::openat(bin.info.get(), infoName.c_str(),
                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));

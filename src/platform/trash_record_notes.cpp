@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <ctime>
 
 #include "platform/mount_root.h"
 #include "platform/unique_fd.h"
@@ -99,9 +100,10 @@ std::int64_t nanoseconds(const struct timespec& time) {
 }
 
 // Whether the record found is the file the note tells: the very file once it was made, or one
-// dated no earlier than the note taken before it was made. File systems that keep coarser times
+// dated no earlier than the note taken before it was made and no later than the removal ended. File systems that keep coarser times
 // than the clock get their step as slack: a hundredth of a second, or two seconds.
-bool isNotedRecord(const Reservation& note, const SeenIdentity& found, const struct stat& st) {
+bool isNotedRecord(const Reservation& note, const SeenIdentity& found, const struct stat& st,
+                   std::int64_t ended) {
   if (note.stage == Reservation::Stage::made) {
     if (!note.record || *note.record != *found.object) return false;
     return !note.origin || FileIdentity::isSameOriginApartFromChange(*note.origin, found.origin);
@@ -110,7 +112,7 @@ bool isNotedRecord(const Reservation& note, const SeenIdentity& found, const str
   const std::int64_t dated = found.origin.birth ? *found.origin.birth : nanoseconds(st.st_ctim);
   const std::int64_t slack =
       dated % kSecond == 0 ? 2 * kSecond : (dated % kHundredth == 0 ? kHundredth : 0);
-  return dated >= note.noted - slack;
+  return dated >= note.noted - slack && dated <= ended;
 }
 
 // Whether anything stands under `name` in the Trash folder's "files/"; none when it cannot be
@@ -125,7 +127,20 @@ std::optional<bool> inFiles(int trash, const std::string& name) {
 
 }  // namespace
 
-NoteOutcome withdrawUnmoved(const Reservation& note, const std::string& homeTrash) {
+std::int64_t fileClockFloor() {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return nanoseconds(now);
+}
+
+std::int64_t fileClockCeiling() {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return nanoseconds(now);
+}
+
+NoteOutcome withdrawUnmoved(const Reservation& note, const std::string& homeTrash,
+                            std::int64_t ended) {
   if (note.stage == Reservation::Stage::notMade) return {};
   NotedTrash trash = openNotedTrash(note, homeTrash);
   if (!trash.folder.valid()) return trash.outcome;
@@ -143,7 +158,7 @@ NoteOutcome withdrawUnmoved(const Reservation& note, const std::string& homeTras
                                                        static_cast<std::uint64_t>(st.st_ino)}) {
     return {};
   }
-  if (!isNotedRecord(note, found, st)) return {};
+  if (!isNotedRecord(note, found, st, ended)) return {};
   // The item reached the Trash when anything at all stands under its name in "files/".
   if (inFiles(trash.folder.get(), note.name) != false) return {};
   // A record written in full names an item that may have gone its own way since: it goes only

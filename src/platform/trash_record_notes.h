@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -31,10 +32,18 @@ struct NoteOutcome {
 // is one this program moves to (`homeTrash`, or ".Trash/UID" or ".Trash-UID" at the top of a
 // mounted volume, reached without a link), the very folder noted. The record must be the user's
 // own regular file and the very file noted (device, inode and origin) or, noted only before it
-// was made, one dated no earlier than that note; nothing of its name may be in "files/", and it
-// must be empty or its item still at its place. Acts relative to the folder, without following
-// a link.
-NoteOutcome withdrawUnmoved(const Reservation& note, const std::string& homeTrash);
+// was made, one dated no earlier than that note and no later than `ended`, a moment by which the
+// removal that took the note had ended (its journal was free; on `fileClockCeiling`). Nothing of
+// its name may be in "files/", and it must be empty or its item still at its place. Acts
+// relative to the folder, without following a link.
+NoteOutcome withdrawUnmoved(const Reservation& note, const std::string& homeTrash,
+                            std::int64_t ended);
+
+// Now, in nanoseconds since the epoch, on the clock the kernel dates new files with: at its
+// coarsest, so that a file made after this moment is never dated before it; and at its finest,
+// so that a file made before this moment is never dated after it.
+std::int64_t fileClockFloor();
+std::int64_t fileClockCeiling();
 
 // Whether the item of a note stands in its Trash folder's "files/" under the noted name; none
 // when that folder is not there, cannot be trusted or cannot be read.

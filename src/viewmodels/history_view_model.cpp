@@ -5,6 +5,7 @@
 #include <set>
 
 #include "platform/trash_folders.h"
+#include "platform/trash_record_notes.h"
 #include "utilities/path_canonical.h"
 #include "viewmodels/activity_log.h"
 
@@ -146,6 +147,8 @@ void HistoryViewModel::load(std::function<void()> done) {
     // that cannot be read takes no records; their journals wait.
     if (std::holds_alternative<std::vector<HistoryEntry>>(result)) {
       RemovalJournal::Interrupted found = journal->interrupted(now);
+      // Each removal found had ended by the time its journal could be taken, so by now.
+      const std::int64_t ended = FreedesktopTrash::fileClockCeiling();
       for (const AsideCopy::Outcome& damaged : found.damaged) {
         if (const auto* failure = std::get_if<AsideCopy::Failure>(&damaged)) {
           lines.push_back("Could not read a removal journal: " + failure->description);
@@ -158,7 +161,7 @@ void HistoryViewModel::load(std::function<void()> done) {
       for (const PendingRemoval& removal : found.removals) {
         // A record made for an item the Trash never received lists an item that is not there,
         // and takes its name from the next move of that item.
-        const PendingRemoval::Withdrawals withdrawals = removal.withdrawUnmovedRecords(homeTrash);
+        const PendingRemoval::Withdrawals withdrawals = removal.withdrawUnmovedRecords(homeTrash, ended);
         describeNotes(removal, withdrawals, lines);
         // The journal goes once its record is in the history, unless a Trash folder it made a
         // record in is not there now: then it stays, with just those notes, for a later start.

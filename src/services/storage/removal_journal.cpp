@@ -299,13 +299,13 @@ std::vector<PendingRemoval::Fate> PendingRemoval::fates(const std::string& homeT
   return fates;
 }
 
-PendingRemoval::Withdrawals PendingRemoval::withdrawUnmovedRecords(
-    const std::string& homeTrash) const {
+PendingRemoval::Withdrawals PendingRemoval::withdrawUnmovedRecords(const std::string& homeTrash,
+                                                                   std::int64_t ended) const {
   using Kind = FreedesktopTrash::NoteOutcome::Kind;
   Withdrawals withdrawals;
   for (const FreedesktopTrash::Reservation& note : reserved) {
     const FreedesktopTrash::NoteOutcome outcome =
-        FreedesktopTrash::withdrawUnmoved(note, homeTrash);
+        FreedesktopTrash::withdrawUnmoved(note, homeTrash, ended);
     if (outcome.kind == Kind::withdrawn) ++withdrawals.withdrawn;
     if (outcome.kind == Kind::untrusted) {
       withdrawals.untrusted.push_back(outcome.reason + " (" + note.trash + ")");

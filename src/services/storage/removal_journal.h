@@ -62,7 +62,8 @@ struct PendingRemoval {
   };
   // Removes each record noted whose item never reached the Trash, so that no Trash lists an item
   // that is not there (`FreedesktopTrash::withdrawUnmoved`).
-  Withdrawals withdrawUnmovedRecords(const std::string& homeTrash) const;
+  // `ended`: a moment by which the removal had ended (`FreedesktopTrash::withdrawUnmoved`).
+  Withdrawals withdrawUnmovedRecords(const std::string& homeTrash, std::int64_t ended) const;
 
   bool operator==(const PendingRemoval&) const = default;
 };

@@ -262,6 +262,8 @@ TEST(FreedesktopTrash, ANoteWithdrawsOnlyTheRecordOfAMoveThatNeverHappened) {
     // Changes what the move left (the item in the Trash, its notes) before the next start.
     std::function<void(FakeHome&, FreedesktopTrash::Reservation&)> change;
     Kind expected;
+    // Whether the removal that took the notes is taken to have ended before the record was made.
+    bool endedBefore = false;
   };
   auto putBack = [](FakeHome& home, FreedesktopTrash::Reservation&) {
     ASSERT_EQ(::rename((home / "Trash/files/item").c_str(), (home / "item").c_str()), 0);
@@ -293,6 +295,13 @@ TEST(FreedesktopTrash, ANoteWithdrawsOnlyTheRecordOfAMoveThatNeverHappened) {
          note.record.reset();
        },
        Kind::withdrawn},
+      {"noted only before it was made, and made once the removal had ended",
+       [&](FakeHome& home, FreedesktopTrash::Reservation& note) {
+         putBack(home, note);
+         remakeEmpty(home);
+         note.stage = Stage::aboutToMake;
+       },
+       Kind::leftAlone, true},
       {"noted only before it was made, and made before",
        [&](FakeHome& home, FreedesktopTrash::Reservation& note) {
          putBack(home, note);
@@ -340,7 +349,9 @@ TEST(FreedesktopTrash, ANoteWithdrawsOnlyTheRecordOfAMoveThatNeverHappened) {
               std::nullopt);
     row.change(home, made);
     const bool recordWasThere = existsNoFollow(home / "Trash/info/item.trashinfo");
-    EXPECT_EQ(FreedesktopTrash::withdrawUnmoved(made, home / "Trash").kind, row.expected);
+    const std::int64_t ended =
+        row.endedBefore ? made.noted - 1 : FreedesktopTrash::fileClockCeiling();
+    EXPECT_EQ(FreedesktopTrash::withdrawUnmoved(made, home / "Trash", ended).kind, row.expected);
     EXPECT_EQ(existsNoFollow(home / "Trash/info/item.trashinfo"),
               recordWasThere && row.expected != Kind::withdrawn);
   }
@@ -358,7 +369,8 @@ TEST(FreedesktopTrash, ANoteWithdrawsOnlyTheRecordOfAMoveThatNeverHappened) {
             std::nullopt);
   putBack(home, made);
   ASSERT_EQ(::chown((home / "Trash/info/item.trashinfo").c_str(), 65534, 65534), 0);
-  EXPECT_EQ(FreedesktopTrash::withdrawUnmoved(made, home / "Trash").kind, Kind::leftAlone);
+  const std::int64_t now = FreedesktopTrash::fileClockCeiling();
+  EXPECT_EQ(FreedesktopTrash::withdrawUnmoved(made, home / "Trash", now).kind, Kind::leftAlone);
   EXPECT_TRUE(existsNoFollow(home / "Trash/info/item.trashinfo"));
 }
 
