@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/unique_fd.h"
@@ -52,7 +54,7 @@ std::optional<std::string> read(const std::string& path, std::optional<std::size
   return content;
 }
 
-OwnFile readOwn(const std::string& path) {
+OwnFile readOwn(const std::string& path, std::optional<std::size_t> maxBytes) {
   OwnFile file;
   auto fail = [&](const char* reason) { file.failure = path + ": " + reason; };
   const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -70,6 +72,14 @@ OwnFile readOwn(const std::string& path) {
     fail("not a regular file");
     return file;
   }
+  const auto tooLarge = [&] {
+    fail(("larger than " + std::to_string(*maxBytes) + " bytes").c_str());
+    file.bytes.clear();
+  };
+  if (maxBytes && static_cast<std::uint64_t>(status.st_size) > *maxBytes) {
+    tooLarge();
+    return file;
+  }
   std::vector<char> buffer(1 << 16);
   for (;;) {
     const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
@@ -80,6 +90,11 @@ OwnFile readOwn(const std::string& path) {
     }
     if (got == 0) return file;
     file.bytes.append(buffer.data(), static_cast<std::size_t>(got));
+    // It grew while it was read.
+    if (maxBytes && file.bytes.size() > *maxBytes) {
+      tooLarge();
+      return file;
+    }
   }
 }
 

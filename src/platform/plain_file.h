@@ -31,7 +31,8 @@ struct OwnFile {
   // "path: reason" when the file exists but could not be read.
   std::optional<std::string> failure;
 };
-OwnFile readOwn(const std::string& path);
+// More than `maxBytes` bytes is a failure as well, found before anything is read.
+OwnFile readOwn(const std::string& path, std::optional<std::size_t> maxBytes = std::nullopt);
 
 }  // namespace PlainFile
 

@@ -231,6 +231,7 @@ struct LeftBehind {
   std::string history;
   std::string item;
   std::string notes;
+  std::string journal;
 
   LeftBehind(const test::FakeHome& tree, const std::string& home) {
     history = tree / "data/Harborlume/history.json";
@@ -246,6 +247,7 @@ struct LeftBehind {
     EXPECT_EQ(journal.begin(removal), std::nullopt);
     journal.release(removal.operationID);
     notes = journal.reservedPathOf(removal.operationID);
+    this->journal = journal.pathOf(removal.operationID);
   }
 };
 
@@ -338,34 +340,46 @@ TEST(InterruptedRemoval, NotesThatNameNoRecordOfOursAreLeftAlone) {
 }
 
 // Notes that cannot be read in reason (far larger than the removal's items allow, a folder or a
-// pipe in their place) are logged, and the start goes on to record the removal.
-TEST(InterruptedRemoval, NotesThatCannotBeReadNeverStopTheStart) {
+// pipe in their place) are logged, and the start goes on to record the removal; a journal far
+// larger than any removal writes is moved aside.
+TEST(InterruptedRemoval, WhatCannotBeReadInReasonNeverStopsTheStart) {
   const std::string home = homeDirectory();
   struct Row {
     std::string name;
-    std::function<void(const std::string& notes)> make;
+    std::function<void(const LeftBehind&)> make;
+    std::string logged;
+    std::size_t recorded = 1;
   };
+  const std::string notes =
+      "Could not use the notes of the Trash records of an interrupted removal";
   const std::vector<Row> rows = {
-      {"a sparse file of 3 GB",
-       [](const std::string& notes) {
-         std::ofstream{notes};
-         ASSERT_EQ(::truncate(notes.c_str(), 3LL << 30), 0);
-       }},
-      {"a folder", [](const std::string& notes) { std::filesystem::create_directory(notes); }},
-      {"a pipe", [](const std::string& notes) { ASSERT_EQ(::mkfifo(notes.c_str(), 0600), 0); }},
+      {"notes in a sparse file of 3 GB",
+       [](const LeftBehind& left) {
+         std::ofstream{left.notes};
+         ASSERT_EQ(::truncate(left.notes.c_str(), 3LL << 30), 0);
+       },
+       notes},
+      {"notes in a folder",
+       [](const LeftBehind& left) { std::filesystem::create_directory(left.notes); }, notes},
+      {"notes in a pipe",
+       [](const LeftBehind& left) { ASSERT_EQ(::mkfifo(left.notes.c_str(), 0600), 0); }, notes},
+      {"a journal of more than 64 MiB, that would read as one",
+       [](const LeftBehind& left) {
+         std::ofstream(left.journal, std::ios::app) << std::string(64 << 20, ' ');
+       },
+       "A removal journal was damaged; moved it to", 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     test::FakeHome tree{"notes"};
     const LeftBehind left(tree, home);
-    row.make(left.notes);
+    row.make(left);
 
     NextStart next(left.history);
-    ASSERT_EQ(next.history.entries().size(), 1u);
+    EXPECT_EQ(next.history.entries().size(), row.recorded);
     const std::vector<std::string> logged = next.logged();
-    EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [](const std::string& line) {
-      return line.rfind("Could not use the notes of the Trash records of an interrupted removal",
-                        0) == 0;
+    EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [&](const std::string& line) {
+      return line.rfind(row.logged, 0) == 0;
     })) << testing::PrintToString(logged);
   }
 }

@@ -29,6 +29,9 @@ namespace {
 constexpr std::string_view kPrefix = "removal-";
 constexpr std::string_view kSuffix = ".journal";
 constexpr std::string_view kReservedSuffix = ".reserved";
+// Far more than any removal writes (hundreds of thousands of items), and little enough to read
+// whole at a start: a larger file is no journal of this program's, and is moved aside.
+constexpr std::size_t kLargestJournal = 64 * 1024 * 1024;
 
 QString qs(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -489,7 +492,7 @@ RemovalJournal::Interrupted RemovalJournal::interrupted(Date now) {
     // Another copy recorded it and removed it between our look and our lock.
     struct stat status {};
     if (::fstat(locked.get(), &status) != 0 || status.st_nlink == 0) continue;
-    const PlainFile::OwnFile file = PlainFile::readOwn(entry.path);
+    const PlainFile::OwnFile file = PlainFile::readOwn(entry.path, kLargestJournal);
     std::optional<PendingRemoval> removal =
         file.failure ? std::nullopt : decodePendingRemoval(file.bytes);
     if (removal) {
