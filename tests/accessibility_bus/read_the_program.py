@@ -740,6 +740,40 @@ def tab_lists(app, home):
         key("Up")
         expect_keyboard(window, lambda n: n.name == "Home"
                         and pyatspi.STATE_SELECTED in states(n), "Up back to Home")
+    chosen_by_the_program(app, home)
+
+
+def chosen_by_the_program(app, home):
+    """A row of tabs keeps its one stop, the chosen one, when the program chooses: "Stale"
+    clicked, a click on the right panel's recent project turns the filter to "All", and Tab from
+    the Items tab stops on "All"."""
+    window = app.getChildAtIndex(0)
+    project = os.path.join(home, "code", "site")
+    filled(os.path.join(project, "node_modules"), 400_000)
+    open(os.path.join(project, "package.json"), "w").close()
+    key("ctrl+r")
+
+    def recent():
+        return next((n for n in shown(window) if n.getRoleName() == "push button"
+                     and (n.name or "").startswith("node_modules, Projects, ")), None)
+
+    if wait_for(recent, 60) is None:
+        fault("the right panel's largest items never showed the recent project")
+        return
+    if not (click_group(window, "Projects") and click_named(window, "Stale", "page tab")):
+        return
+    click(wait_for(recent, 10))
+    if wait_for(lambda: True if pyatspi.STATE_SELECTED in states(find(window, "All", "page tab"))
+                else None, 10) is None:
+        fault("a click on the recent project left the filter on Stale")
+        return
+    if not click_named(window, "Items", "page tab"):
+        return
+    key("Tab")
+    if expect_keyboard(window, lambda n: n.name == "All" and n.getRoleName() == "page tab",
+                       "Tab from Items after the program chose All"):
+        key("shift+Tab")
+        expect_keyboard(window, named("Items"), "Shift+Tab from All")
 
 
 def history_first_visit(app, home):

@@ -66,6 +66,13 @@ inline bool ringsAround(const QImage& image, const QRect& rect, const QColor& co
   return true;
 }
 
+// What a desktop's palette gives turned-off controls: their texts in a faded shade of their own.
+inline void fadeWhenTurnedOff(QPalette& palette, const QColor& faded) {
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+    palette.setColor(QPalette::Disabled, role, faded);
+  }
+}
+
 // A light and a dark palette of the kind a desktop gives the program.
 inline QPalette lightPalette() {
   QPalette palette = QApplication::palette();
@@ -76,6 +83,7 @@ inline QPalette lightPalette() {
   palette.setColor(QPalette::Text, QColor(28, 28, 30));
   palette.setColor(QPalette::Highlight, QColor(0, 122, 255));
   palette.setColor(QPalette::PlaceholderText, QColor(60, 60, 67, 158));
+  fadeWhenTurnedOff(palette, QColor(170, 170, 174));
   return palette;
 }
 
@@ -90,6 +98,7 @@ inline QPalette darkPalette() {
   palette.setColor(QPalette::ButtonText, QColor(235, 235, 240));
   palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
   palette.setColor(QPalette::PlaceholderText, QColor(235, 235, 245, 153));
+  fadeWhenTurnedOff(palette, QColor(100, 100, 106));
   return palette;
 }
 

@@ -136,21 +136,24 @@ void FilledButton::paintEvent(QPaintEvent*) {
   const bool enabled = isEnabled();
 
   const QRectF shape = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-  QColor fill;
   QColor ink;
   if (enabled) {
     // Deep enough for the white label to read.
     const QColor base = PaletteColors::fillUnderWhite(
         role_ == Role::destructive ? PaletteColors::red(pal) : PaletteColors::accent(pal));
-    fill = PaletteColors::withOpacity(base, isDown() ? 0.85 : 1.0);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(PaletteColors::withOpacity(base, isDown() ? 0.85 : 1.0));
+    painter.drawRoundedRect(shape, m.cornerRadius, m.cornerRadius);
     ink = Qt::white;
   } else {
-    fill = PaletteColors::primary(pal, 0.12);
-    ink = PaletteColors::secondaryText(pal);
+    // Turned off, it looks as every other turned-off button does, faded in the desktop's own
+    // way: the style's face and the palette's turned-off label. A filled face with a strong
+    // label would read as a button to press, or one held down.
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, this);
+    ink = pal.color(QPalette::Disabled, QPalette::ButtonText);
   }
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(fill);
-  painter.drawRoundedRect(shape, m.cornerRadius, m.cornerRadius);
 
   if (hasFocus() && enabled) {
     painter.setBrush(Qt::NoBrush);

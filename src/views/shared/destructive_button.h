@@ -5,8 +5,9 @@
 namespace hl {
 
 // A button filled with a colour and labelled in white: the red one of every removal action and
-// the accent-coloured prominent one. Disabled, it keeps its size and shows a grey fill with a
-// secondary label and no pressed look. Callers set the enabled state themselves.
+// the accent-coloured prominent one. Disabled, it keeps its size and looks as any other disabled
+// button of the desktop's style: its face and its faded label. Callers set the enabled state
+// themselves.
 //
 // Given less width than its label needs on one line, the label wraps between words and the
 // button grows taller; a word wider than the button is set in a smaller size. A button asked to

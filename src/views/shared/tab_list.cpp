@@ -40,10 +40,13 @@ std::vector<QWidget*> tabsOf(const QWidget* row) {
 
 }  // namespace
 
+bool inRow(const QWidget* widget) {
+  return Accessibility::isDeclared(widget, Accessibility::Kind::tab) && rowOf(widget);
+}
+
 bool isEntry(const QWidget* tab) {
-  if (!Accessibility::isDeclared(tab, Accessibility::Kind::tab)) return true;
+  if (!inRow(tab)) return true;
   const QWidget* row = rowOf(tab);
-  if (!row) return true;
   const std::vector<QWidget*> tabs = tabsOf(row);
   const auto chosen = std::find_if(tabs.begin(), tabs.end(),
                                    [](const QWidget* t) { return Accessibility::isSelected(t); });

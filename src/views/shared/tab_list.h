@@ -12,6 +12,9 @@ namespace hl {
 // `Accessibility::Kind::tabList`.
 namespace TabList {
 
+// Whether `widget` is a tab of a row.
+bool inRow(const QWidget* widget);
+
 // Whether Tab stops at `tab`: true for a widget that is no tab of a row.
 bool isEntry(const QWidget* tab);
 

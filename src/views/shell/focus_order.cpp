@@ -48,9 +48,15 @@ void sortByReading(std::vector<QWidget*>& widgets) {
 }  // namespace
 
 bool isStop(const QWidget* widget) {
-  if ((widget->focusPolicy() & Qt::TabFocus) != Qt::TabFocus) return false;
   if (widget->focusProxy() || !widget->isVisible() || !widget->isEnabled()) return false;
-  if (!TabList::isEntry(widget)) return false;
+  if (TabList::inRow(widget)) {
+    // The row decides: its chosen tab. A tab's own Tab flag cannot say it: an exclusive group
+    // of buttons hands that flag to whichever of them last had the keyboard, so a tab the
+    // program chose would have none and the row no stop at all.
+    if (widget->focusPolicy() == Qt::NoFocus || !TabList::isEntry(widget)) return false;
+  } else if ((widget->focusPolicy() & Qt::TabFocus) != Qt::TabFocus) {
+    return false;
+  }
   if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
     const QButtonGroup* group = button->group();
     if (group && group->exclusive() && group->checkedButton() &&

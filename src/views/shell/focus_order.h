@@ -13,10 +13,10 @@ namespace hl {
 // come last.
 namespace FocusOrder {
 
-// Whether Tab stops at the widget: it takes focus by Tab, is shown and enabled, passes its focus
-// to no proxy, is not an unchecked button of an exclusive group that has a checked one, and is
-// no tab of a row other than the one Tab enters the row at (the arrow keys move inside such a
-// group or row).
+// Whether Tab stops at the widget: it is shown and enabled, passes its focus to no proxy, takes
+// focus by Tab, and is not an unchecked button of an exclusive group that has a checked one (the
+// arrow keys move inside such a group). A tab of a row is a stop when it is the one Tab enters
+// the row at, whatever its own Tab flag says, so that each row keeps exactly one stop.
 bool isStop(const QWidget* widget);
 
 // The stops inside the regions (each region and its descendants), region after region.

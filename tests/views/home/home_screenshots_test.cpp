@@ -6,6 +6,7 @@
 
 #include "views/home/group_details_view.h"
 #include "views/home/home_fixture.h"
+#include "views/home/home_header.h"
 #include "views/home/home_modals.h"
 #include "views/home/home_samples.h"
 #include "views/home/items_table.h"
@@ -17,8 +18,27 @@
 namespace hl {
 namespace {
 
+using PaletteColors::contrast;
+
 void save(QWidget& widget, const char* name) {
   test::saveScreenshot(test::grabSettled(widget), QString::fromUtf8(name));
+}
+
+// A button's face beside its label half-way down, and its label's ink: the colour farthest from
+// the face.
+std::pair<QColor, QColor> faceAndInk(const QImage& image, const QWidget& around,
+                                     const QWidget& button) {
+  const QRect inside =
+      QRect(button.mapTo(&around, QPoint(0, 0)), button.size()).adjusted(3, 3, -3, -3);
+  const QColor face = image.pixelColor(inside.left(), inside.center().y());
+  QColor ink = face;
+  for (int y = inside.top(); y <= inside.bottom(); ++y) {
+    for (int x = inside.left(); x <= inside.right(); ++x) {
+      const QColor pixel = image.pixelColor(x, y);
+      if (contrast(pixel, face) > contrast(ink, face)) ink = pixel;
+    }
+  }
+  return {face, ink};
 }
 
 // Every content state of the Home page, its tabs, the table at two widths and the three modal
@@ -47,6 +67,23 @@ TEST(HomeScreenshots, EveryStateTabAndSurface) {
     h->setChecked(home + "/.npm/_cacache", true);
     h->setChecked(home + "/.cache/pip", true);
     save(*h.page, name("home-results").c_str());
+
+    // Nothing safe to select in a group of Moderate rows: "Select all safe" turned off looks
+    // as "Deselect" turned off beside it does, faded, not a face to press or one held down.
+    h->setSelectedGroup(CacheGroup::projects);
+    h->setShowAllProjects(true);
+    QApplication::processEvents();
+    HomeHeader& header = *h.main().header();
+    ASSERT_FALSE(header.selectSafeButton()->isEnabled());
+    ASSERT_FALSE(header.deselectButton()->isEnabled());
+    const QImage grabbed = test::grabSettled(header).convertToFormat(QImage::Format_RGB32);
+    test::saveScreenshot(grabbed, QString::fromStdString(name("home-header-turned-off")));
+    const auto [safeFace, safeInk] = faceAndInk(grabbed, header, *header.selectSafeButton());
+    const auto [deselectFace, deselectInk] = faceAndInk(grabbed, header, *header.deselectButton());
+    EXPECT_LT(contrast(safeFace, deselectFace), 1.03);
+    EXPECT_LT(contrast(safeInk, deselectInk), 1.2);
+    EXPECT_LT(contrast(safeInk, safeFace), 3.0);
+    h->setSelectedGroup(std::nullopt);
     if (dark) continue;
     h.page->resize(1000, 760);
     h->setSelectedGroup(CacheGroup::projects);

@@ -17,6 +17,7 @@
 #include "views/shared/destructive_button.h"
 #include "views/home/group_details_view.h"
 #include "views/home/home_main_view.h"
+#include "views/home/home_header.h"
 #include "views/home/home_modals.h"
 #include "views/home/home_sidebar.h"
 #include "views/home/items_table.h"
@@ -537,6 +538,27 @@ TEST(Keyboard, TheKeyboardStaysWhereTheUserWorks) {
          QTest::keyClick(home, Qt::Key_Down);
          EXPECT_EQ(w.h->page(), Page::search);
          return w.root->rail()->button(Page::search);
+       }},
+      {"Home header: the Stale/All picker keeps its one stop, the chosen one, when a click on "
+       "the right panel's recent project chooses All",
+       [](HomeWindow& w) -> QWidget* {
+         w.h.scanCleaner({w.h.item("site/node_modules", 9000, CacheGroup::projects)});
+         w.h.cleaner().setSelectedGroup(CacheGroup::projects);
+         QApplication::processEvents();
+         SegmentedControl* filter = w.main->header()->projectsPicker();
+         QTest::mouseClick(filter->segment(0), Qt::LeftButton);
+         filter->segment(0)->setFocus(Qt::MouseFocusReason);
+         QTest::mouseClick(w.root->rightPanel()->largestRows().front(), Qt::LeftButton);
+         w.h.settle();
+         EXPECT_TRUE(w.h.cleaner().showAllProjects());
+         QWidget* items = w.main->tabPicker()->segment(0);
+         items->setFocus(Qt::TabFocusReason);
+         QTest::keyClick(items, Qt::Key_Tab);
+         EXPECT_EQ(keyboardIn(*w.root), filter->segment(1)) << named(keyboardIn(*w.root));
+         QTest::keyClick(keyboardIn(*w.root), Qt::Key_Backtab);
+         EXPECT_EQ(keyboardIn(*w.root), items) << named(keyboardIn(*w.root));
+         QTest::keyClick(items, Qt::Key_Tab);
+         return filter->segment(1);
        }},
   };
   for (const Sequence& s : sequences) {
