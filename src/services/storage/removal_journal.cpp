@@ -208,11 +208,12 @@ NotesRead readNotes(const std::string& path, std::size_t items) {
     return read;
   }
   const std::uint64_t most = std::max<std::size_t>(items, 1) * kMostNotesBytesPerItem;
-  if (static_cast<std::uint64_t>(st.st_size) > most) {
+  const auto tooLarge = [&] {
     read.failure = path + ": larger than the notes of " + std::to_string(items) +
                    (items == 1 ? " item" : " items") + " can be";
     return read;
-  }
+  };
+  if (static_cast<std::uint64_t>(st.st_size) > most) return tooLarge();
   std::vector<FreedesktopTrash::Reservation> notes;
   std::string line;
   bool overlong = false;
@@ -234,11 +235,7 @@ NotesRead readNotes(const std::string& path, std::size_t items) {
     }
     if (n == 0) break;
     // It grew while it was read.
-    if ((total += static_cast<std::uint64_t>(n)) > most) {
-      read.failure = path + ": larger than the notes of " + std::to_string(items) +
-                     (items == 1 ? " item" : " items") + " can be";
-      return read;
-    }
+    if ((total += static_cast<std::uint64_t>(n)) > most) return tooLarge();
     std::string_view chunk(buffer, static_cast<std::size_t>(n));
     while (!chunk.empty()) {
       const std::size_t end = chunk.find('\n');
@@ -283,14 +280,13 @@ std::vector<PendingRemoval::Fate> PendingRemoval::fates(const std::string& homeT
       fates.push_back(Fate::notRemoved);
       continue;
     }
+    // Moved: it stands in the Trash a note of its own names.
     const std::string path = PathCanonical::canonical(item.path);
-    const bool inTrash = !permanent && std::any_of(reserved.begin(), reserved.end(),
-                                                   [&](const FreedesktopTrash::Reservation& note) {
-                                                     return PathCanonical::canonical(
-                                                                note.original) == path &&
-                                                            FreedesktopTrash::reachedTheTrash(
-                                                                note, homeTrash) == true;
-                                                   });
+    const auto movedThere = [&](const FreedesktopTrash::Reservation& note) {
+      return PathCanonical::canonical(note.original) == path &&
+             FreedesktopTrash::reachedTheTrash(note, homeTrash) == true;
+    };
+    const bool inTrash = !permanent && std::any_of(reserved.begin(), reserved.end(), movedThere);
     // Gone from a folder that is still there, on the device it was on: it went. A volume that is
     // not mounted leaves no folder there, or another device's.
     struct stat folder {};
