@@ -49,6 +49,16 @@ bool isTargetAt(int folderFd, const std::string& name, const RemovalTarget& targ
   return identifierOf(st) == target.identifier;
 }
 
+UniqueFd openFolderWithoutLinks(std::string_view path) {
+  UniqueFd folder(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  for (std::string_view part : PathRelation::components(path)) {
+    if (!folder.valid()) break;
+    folder.reset(::openat(folder.get(), std::string(part).c_str(),
+                          O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  }
+  return folder;
+}
+
 std::variant<AnchoredItem, RemovalError> anchorTarget(const RemovalTarget& target) {
   const auto parts = PathRelation::components(target.path);
   if (target.path.empty() || target.path.front() != '/' || parts.empty()) {
@@ -59,22 +69,12 @@ std::variant<AnchoredItem, RemovalError> anchorTarget(const RemovalTarget& targe
     if (part == "." || part == "..") return changedAfterCheck(target.displayPath);
   }
 
-  UniqueFd folder(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd folder = openFolderWithoutLinks(parentPath(target.path));
   if (!folder.valid()) {
     const int error = errno;  // before building the message can touch it
+    if (error == ENOENT) return TrashError::missing(target.displayPath);
+    if (meansChanged(error)) return changedAfterCheck(target.displayPath);
     return fileSystemError(error, "Could not open the folder of", target.displayPath);
-  }
-  for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-    const std::string part(parts[i]);
-    UniqueFd next(
-        ::openat(folder.get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!next.valid()) {
-      const int error = errno;
-      if (error == ENOENT) return TrashError::missing(target.displayPath);
-      if (meansChanged(error)) return changedAfterCheck(target.displayPath);
-      return fileSystemError(error, "Could not open the folder of", target.displayPath);
-    }
-    folder = std::move(next);
   }
 
   AnchoredItem item;

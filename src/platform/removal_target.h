@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "models/trash_error.h"
@@ -27,6 +28,10 @@ struct RemovalTarget {
   // generation or change time differs.
   std::optional<SeenIdentity> shown = std::nullopt;
 };
+
+// The folder at the absolute `path`, opened one component at a time from "/" without following
+// any symbolic link; invalid, with errno telling why, when it cannot be.
+UniqueFd openFolderWithoutLinks(std::string_view path);
 
 // The target reached without following any symbolic link: its folder open, its name in that
 // folder, and its status, checked to be the object the guard judged. Every change on disk is

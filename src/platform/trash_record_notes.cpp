@@ -9,9 +9,9 @@
 #include <ctime>
 
 #include "platform/mount_root.h"
+#include "platform/removal_target.h"
 #include "platform/unique_fd.h"
 #include "utilities/path_canonical.h"
-#include "utilities/path_relation.h"
 
 namespace hl::FreedesktopTrash {
 namespace {
@@ -41,23 +41,15 @@ std::optional<std::string> untrustedText(const Reservation& note) {
   return std::nullopt;
 }
 
-// A folder opened one component at a time from "/", never through a link.
-UniqueFd openWithoutLinks(const std::string& path) {
-  UniqueFd folder(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-  for (std::string_view part : PathRelation::components(path)) {
-    if (!folder.valid()) break;
-    folder.reset(::openat(folder.get(), std::string(part).c_str(),
-                          O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  }
-  return folder;
-}
-
 // The note's Trash folder, open: the home Trash (which may lie behind the user's own link, as
 // when the record was made), or this user's Trash at the top of a mounted volume, and the very
-// folder noted. Else what the note comes to without it.
+// folder noted. A volume mounted again may come back under another device number: the folder is
+// then known by its inode alone, and `sameDevice` says so. Else what the note comes to without
+// it.
 struct NotedTrash {
   UniqueFd folder;
   NoteOutcome outcome;
+  bool sameDevice = true;
 };
 
 NotedTrash openNotedTrash(const Reservation& note, const std::string& homeTrash) {
@@ -77,22 +69,21 @@ NotedTrash openNotedTrash(const Reservation& note, const std::string& homeTrash)
     }
   }
   UniqueFd folder = home ? UniqueFd(::open(note.trash.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC))
-                         : openWithoutLinks(note.trash);
+                         : openFolderWithoutLinks(note.trash);
   struct stat st {};
   if (!folder.valid() || ::fstat(folder.get(), &st) != 0) {
     // Not there now: a volume that is not mounted. Anything else is no Trash to act in.
     return {UniqueFd(), {errno == ENOENT ? Kind::unreachable : Kind::leftAlone}};
   }
-  // Another volume stands at its place: the noted one is not mounted.
-  if (static_cast<std::uint64_t>(st.st_dev) != note.folder.device) {
-    return {UniqueFd(), {Kind::unreachable}};
-  }
+  const bool sameDevice = static_cast<std::uint64_t>(st.st_dev) == note.folder.device;
   if (top && MountRoot::isMountRoot(*top) != true) {
+    // Another file system's folder stands at its place: the noted volume is not mounted.
+    if (!sameDevice) return {UniqueFd(), {Kind::unreachable}};
     return {UniqueFd(), untrusted("its Trash folder is not at the top of a mounted volume")};
   }
-  // The folder was made anew since: nothing noted can be in it.
+  // The folder was made anew since, or another volume is mounted there: nothing noted is in it.
   if (static_cast<std::uint64_t>(st.st_ino) != note.folder.inode) return {UniqueFd(), {}};
-  return {std::move(folder), {}};
+  return {std::move(folder), {}, sameDevice};
 }
 
 std::int64_t nanoseconds(const struct timespec& time) {
@@ -100,13 +91,21 @@ std::int64_t nanoseconds(const struct timespec& time) {
 }
 
 // Whether the record found is the file the note tells: the very file once it was made, or one
-// dated no earlier than the note taken before it was made and no later than the removal ended. File systems that keep coarser times
+// dated no earlier than the note taken before it was made and no later than the removal ended.
+// On a volume back under another device number, the very file is its inode and an origin that
+// a reused number cannot fake (birth time or generation). File systems that keep coarser times
 // than the clock get their step as slack: a hundredth of a second, or two seconds.
 bool isNotedRecord(const Reservation& note, const SeenIdentity& found, const struct stat& st,
-                   std::int64_t ended) {
+                   std::int64_t ended, bool sameDevice) {
   if (note.stage == Reservation::Stage::made) {
-    if (!note.record || *note.record != *found.object) return false;
-    return !note.origin || FileIdentity::isSameOriginApartFromChange(*note.origin, found.origin);
+    if (!note.record || note.record->inode != found.object->inode) return false;
+    if (sameDevice) {
+      return note.record->device == found.object->device &&
+             (!note.origin ||
+              FileIdentity::isSameOriginApartFromChange(*note.origin, found.origin));
+    }
+    return note.origin && (note.origin->birth || note.origin->generation) &&
+           FileIdentity::isSameOriginApartFromChange(*note.origin, found.origin);
   }
   if (note.noted == 0) return false;
   const std::int64_t dated = found.origin.birth ? *found.origin.birth : nanoseconds(st.st_ctim);
@@ -158,7 +157,7 @@ NoteOutcome withdrawUnmoved(const Reservation& note, const std::string& homeTras
                                                        static_cast<std::uint64_t>(st.st_ino)}) {
     return {};
   }
-  if (!isNotedRecord(note, found, st, ended)) return {};
+  if (!isNotedRecord(note, found, st, ended, trash.sameDevice)) return {};
   // The item reached the Trash when anything at all stands under its name in "files/".
   if (inFiles(trash.folder.get(), note.name) != false) return {};
   // A record written in full names an item that may have gone its own way since: it goes only

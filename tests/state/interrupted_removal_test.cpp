@@ -528,6 +528,14 @@ TEST(InterruptedRemoval, AnItemOnAVolumeThatIsNotMountedIsNotRecordedAsRemoved) 
                                                                   {paths[1], unseen}}));
     EXPECT_EQ(test::journalsIn(tree / "data/Harborlume").size(), row.mode == "trash" ? 1u : 0u);
 
+    // Back, as a volume plugged in again comes back, under another device number: the loop
+    // device it had is taken first.
+    const std::string other = tree / "other";
+    const auto madeOther = ProcessRunner::run("/usr/sbin/mkfs.ext4", {"-q", "-F", other, "16M"},
+                                              std::chrono::seconds(60));
+    ASSERT_TRUE(madeOther && madeOther->succeeded());
+    std::filesystem::create_directories(tree / "occupied");
+    const test::ScratchMount occupied = test::ScratchMount::ext4Image(other, tree / "occupied");
     mounted.emplace(test::ScratchMount::ext4Image(image, volume));
     NextStart remounted(history);
     EXPECT_EQ(remounted.history.entries(), std::vector<HistoryEntry>{entry});
