@@ -368,6 +368,13 @@ TEST(InterruptedRemoval, WhatCannotBeReadInReasonNeverStopsTheStart) {
          std::ofstream(left.journal, std::ios::app) << std::string(64 << 20, ' ');
        },
        "A removal journal was damaged; moved it to", 0},
+      {"a journal under another removal's name, whose files its completion would remove",
+       [](const LeftBehind& left) {
+         const std::string other = parentPath(left.journal) + "/removal-" +
+                                   UUID::random().uuidString() + ".journal";
+         std::filesystem::rename(left.journal, other);
+       },
+       "A removal journal was damaged; moved it to", 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

@@ -491,6 +491,8 @@ RemovalJournal::Interrupted RemovalJournal::interrupted(Date now) {
     const PlainFile::OwnFile file = PlainFile::readOwn(entry.path, kLargestJournal);
     std::optional<PendingRemoval> removal =
         file.failure ? std::nullopt : decodePendingRemoval(file.bytes);
+    // Its completion removes the files named for its operation: they must be these.
+    if (removal && pathOf(removal->operationID) != entry.path) removal.reset();
     if (removal) {
       NotesRead notes = readNotes(reservedPathOf(removal->operationID), removal->items.size());
       removal->reserved = std::move(notes.notes);
